@@ -1,0 +1,81 @@
+// The application object's state that the core needs: the settings store,
+// the loaded settings, the document's file identity and the run state.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "app/core/settings_store.h"
+#include "data/conditions.h"
+
+namespace qv {
+
+// Graph display settings (GRAPH_*).
+struct GraphSettings {
+  double maxV = 0.0;
+  double minV = 0.0;
+  bool grid = true;
+  int gapX = 0;
+  double gapY = 0.0;
+
+  bool operator==(const GraphSettings&) const = default;
+};
+
+// Communication settings (COM_*), clamped as loaded.
+struct CommSettings {
+  int timeoutMs = 1500;
+  int retryC1 = 5;
+  int retryC2 = 5;
+  int retryC3 = 5;
+};
+
+// Option flag bits.
+inline constexpr int kOptionContextMenu = 2;  // the graph may open its context menu
+inline constexpr int kOptionNumberButtons = 4;  // FLAG_NUMBTN
+
+class CAppState {
+ public:
+  CAppState() = default;
+  CAppState(const CAppState&) = delete;
+  CAppState& operator=(const CAppState&) = delete;
+
+  // Loads every setting in the order start-up does (the store's directory is
+  // set by the caller). Graph settings, input defaults, average-voltage-3
+  // range, option flags, backup mode, communication limits, column moving.
+  void LoadSettings();
+
+  // The start-up write probe: RUNCNT + 1 written and read back. False when the
+  // settings file cannot be written.
+  bool ProbeSettingsWritable();
+
+  // Communication settings as the link reads them at each operation.
+  CommSettings ReadCommSettings() const;
+
+  CSettingsStore settings{CurrentDirectory(), "Dis.ini"};
+
+  // Loaded settings.
+  GraphSettings graph;
+  InputConditions inputs;
+  Avg3Range avg3;
+  int optionFlags = 0;
+  int backupMode = 0;  // FLAG_BACKUP
+  CommSettings comm;
+  bool viewMoveColumn = false;
+
+  // Document state.
+  bool modified = false;
+  std::string fileName;     // file system bytes
+  std::string filePath;     // file system bytes
+  std::string fileVersion;  // "101", "101b", "100", "100b" or empty
+
+  // Run state.
+  std::atomic<bool> measuring{false};  // cleared by the stop command
+  std::atomic<bool> runActive{false};  // true while the worker thread exists
+  int commErrorCount = 0;
+};
+
+// Clamp rule of COM_RETRY_C1..C3 and COM_TIMEOUT_MS: values of 1 or more
+// replace the default, capped at `limit`; 0, negative or missing keep it.
+int ClampSetting(int value, int deflt, int limit);
+
+}  // namespace qv

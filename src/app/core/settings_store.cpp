@@ -1,0 +1,173 @@
+#include "app/core/settings_store.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "app/core/numtext.h"
+#include "app/core/safe_file.h"
+
+namespace qv {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+struct Line {
+  std::string_view text;  // without the line end
+  std::string_view end;   // "\n", "\r\n" or "" for a last line without one
+};
+
+std::vector<Line> SplitLines(std::string_view file) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < file.size()) {
+    size_t nl = file.find('\n', pos);
+    if (nl == std::string_view::npos) {
+      lines.push_back({file.substr(pos), {}});
+      break;
+    }
+    size_t textEnd = nl;
+    if (textEnd > pos && file[textEnd - 1] == '\r') --textEnd;
+    lines.push_back({file.substr(pos, textEnd - pos), file.substr(textEnd, nl + 1 - textEnd)});
+    pos = nl + 1;
+  }
+  return lines;
+}
+
+// "[name]" -> name; false for other lines.
+bool SectionName(std::string_view line, std::string_view& name) {
+  std::string_view t = Trim(line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  size_t close = t.find(']');
+  if (close == std::string_view::npos) return false;
+  name = Trim(t.substr(1, close - 1));
+  return true;
+}
+
+// "key = value" -> key, value (both trimmed); false without '='.
+bool KeyValue(std::string_view line, std::string_view& key, std::string_view& value) {
+  size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return false;
+  key = Trim(line.substr(0, eq));
+  value = Trim(line.substr(eq + 1));
+  return true;
+}
+
+}  // namespace
+
+CSettingsStore::CSettingsStore(std::string directory, std::string fileName, std::string section)
+    : fileName_(std::move(fileName)), section_(std::move(section)) {
+  SetDirectory(std::move(directory));
+}
+
+void CSettingsStore::SetDirectory(std::string directory) {
+  if (!directory.empty() && directory.back() != '/') directory += '/';
+  directory_ = std::move(directory);
+}
+
+std::string CSettingsStore::Get(std::string_view key) const {
+  std::string file;
+  if (!ReadWholeFile(Path(), file)) return {};
+  bool inSection = false;
+  for (const Line& line : SplitLines(file)) {
+    std::string_view name, k, v;
+    if (SectionName(line.text, name)) {
+      inSection = EqualsNoCase(name, section_);
+      continue;
+    }
+    if (!inSection || !KeyValue(line.text, k, v) || !EqualsNoCase(k, Trim(key))) continue;
+    // A value in matching quotes loses them, as the profile functions do.
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+      v = v.substr(1, v.size() - 2);
+    }
+    if (v.size() > kMaxValueBytes) v = v.substr(0, kMaxValueBytes);
+    return std::string(v);
+  }
+  return {};
+}
+
+bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
+  std::string file;
+  ReadWholeFile(Path(), file);
+  key = Trim(key);
+  std::string entry = std::string(key) + "=" + std::string(value);
+  for (char& c : entry) {
+    if (c == '\r' || c == '\n') c = ' ';  // a value cannot span lines
+  }
+  const std::string eol = file.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+
+  struct OutLine {
+    std::string text, end;
+  };
+  std::vector<OutLine> lines;
+  for (const Line& l : SplitLines(file)) lines.push_back({std::string(l.text), std::string(l.end)});
+  if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
+
+  // Find the section, then the key inside it.
+  size_t section = lines.size(), sectionEnd = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view name;
+    if (!SectionName(lines[i].text, name)) continue;
+    if (section == lines.size()) {
+      if (EqualsNoCase(name, section_)) section = i;
+    } else {
+      sectionEnd = i;
+      break;
+    }
+  }
+  if (section == lines.size()) {
+    lines.push_back({"[" + section_ + "]", eol});
+    lines.push_back({entry, eol});
+  } else {
+    size_t insertAt = section + 1;
+    bool replaced = false;
+    for (size_t i = section + 1; i < sectionEnd; ++i) {
+      std::string_view k, v;
+      if (KeyValue(lines[i].text, k, v) && EqualsNoCase(k, key)) {
+        lines[i].text = entry;
+        replaced = true;
+        break;
+      }
+      if (!Trim(lines[i].text).empty()) insertAt = i + 1;
+    }
+    if (!replaced) lines.insert(lines.begin() + static_cast<long>(insertAt), {entry, eol});
+  }
+
+  std::string out;
+  out.reserve(file.size() + entry.size() + 16);
+  for (const OutLine& l : lines) out += l.text + l.end;
+  return WriteFileAtomically(Path(), out).ok;
+}
+
+int CSettingsStore::GetInt(std::string_view key) const { return AtoI(Get(key)); }
+double CSettingsStore::GetDouble(std::string_view key) const { return AtoF(Get(key)); }
+bool CSettingsStore::SetInt(std::string_view key, long long v) const { return Set(key, IntText(v)); }
+
+std::string CurrentDirectory() {
+  std::string buf(PATH_MAX, '\0');
+  if (!getcwd(buf.data(), buf.size())) return "./";
+  buf.resize(buf.find('\0'));
+  if (buf.empty() || buf.back() != '/') buf += '/';
+  return buf;
+}
+
+}  // namespace qv

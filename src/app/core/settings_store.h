@@ -1,0 +1,46 @@
+// The private-profile settings file: KEY=value lines under [SECTION] headers,
+// Shift-JIS text. Every Get reads the file; every Set rewrites it at once
+// (through a temporary file, so a crash never leaves half a settings file).
+// Other sections, keys, comments and line ends are kept as they were.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+class CSettingsStore {
+ public:
+  static constexpr size_t kMaxValueBytes = 1023;
+
+  CSettingsStore() = default;
+  CSettingsStore(std::string directory, std::string fileName, std::string section = "QUORVEX");
+
+  // The folder gets a trailing '/' when it has none.
+  void SetDirectory(std::string directory);
+  const std::string& Directory() const { return directory_; }
+  const std::string& FileName() const { return fileName_; }
+  const std::string& Section() const { return section_; }
+  std::string Path() const { return directory_ + fileName_; }
+
+  // The value (at most 1023 bytes), empty when the file, section or key is
+  // missing. Keys and section names are compared without regard to case.
+  std::string Get(std::string_view key) const;
+  // Writes KEY=value, creating the file or section as needed. Returns false
+  // when the file could not be written (callers may ignore it).
+  bool Set(std::string_view key, std::string_view value) const;
+
+  int GetInt(std::string_view key) const;
+  double GetDouble(std::string_view key) const;
+  bool SetInt(std::string_view key, long long v) const;
+
+ private:
+  std::string directory_;
+  std::string fileName_ = "Dis.ini";
+  std::string section_ = "QUORVEX";
+};
+
+// The process working directory with a trailing '/'.
+std::string CurrentDirectory();
+
+}  // namespace qv

@@ -1,0 +1,218 @@
+#include "data/archive.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+#include "data/codec.h"
+
+static_assert(std::endian::native == std::endian::little, "the archive assumes a little-endian host");
+
+namespace qv {
+namespace {
+constexpr size_t kBufferSize = 64 * 1024;
+}
+
+ArchiveReader::ArchiveReader(const void* data, size_t size)
+    : cur_(static_cast<const unsigned char*>(data)), end_(cur_ + size) {}
+
+ArchiveReader::ArchiveReader(int fd) : fd_(fd) {
+  struct stat st {};
+  off_t pos = lseek(fd, 0, SEEK_CUR);
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && pos >= 0 && st.st_size >= pos) {
+    streamLeft_ = static_cast<uint64_t>(st.st_size - pos);
+  } else {
+    ok_ = false;  // only regular files are read
+  }
+  buffer_.resize(kBufferSize);
+}
+
+uint64_t ArchiveReader::Remaining() const { return static_cast<uint64_t>(end_ - cur_) + streamLeft_; }
+
+bool ArchiveReader::CanHold(uint64_t count, uint64_t itemBytes) {
+  if (!ok_) return false;
+  if (itemBytes != 0 && count > Remaining() / itemBytes) {
+    ok_ = false;
+    eof_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool ArchiveReader::Refill() {
+  if (fd_ < 0 || streamLeft_ == 0) return false;
+  size_t keep = static_cast<size_t>(end_ - cur_);
+  if (keep > 0) std::memmove(buffer_.data(), cur_, keep);
+  size_t want = std::min<uint64_t>(buffer_.size() - keep, streamLeft_);
+  size_t got = 0;
+  while (got < want) {
+    ssize_t n = ::read(fd_, buffer_.data() + keep + got, want - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      streamLeft_ = 0;  // the file shrank or failed: treat as its end
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  if (got < want) streamLeft_ = 0;
+  else streamLeft_ -= got;
+  cur_ = reinterpret_cast<const unsigned char*>(buffer_.data());
+  end_ = cur_ + keep + got;
+  return got > 0;
+}
+
+bool ArchiveReader::ReadBytes(void* dst, size_t n) {
+  if (!ok_) return false;
+  auto* out = static_cast<unsigned char*>(dst);
+  while (n > 0) {
+    size_t avail = static_cast<size_t>(end_ - cur_);
+    if (avail == 0) {
+      if (!Refill()) {
+        ok_ = false;
+        eof_ = true;
+        return false;
+      }
+      continue;
+    }
+    size_t take = std::min(avail, n);
+    std::memcpy(out, cur_, take);
+    cur_ += take;
+    out += take;
+    n -= take;
+  }
+  return true;
+}
+
+int32_t ArchiveReader::ReadI32() {
+  int32_t v = 0;
+  if (end_ - cur_ >= 4) {
+    std::memcpy(&v, cur_, 4);
+    cur_ += 4;
+    return ok_ ? v : 0;
+  }
+  return ReadBytes(&v, 4) ? v : 0;
+}
+
+uint16_t ArchiveReader::ReadU16() {
+  uint16_t v = 0;
+  return ReadBytes(&v, 2) ? v : 0;
+}
+
+uint8_t ArchiveReader::ReadU8() {
+  uint8_t v = 0;
+  return ReadBytes(&v, 1) ? v : 0;
+}
+
+double ArchiveReader::ReadF64() {
+  double v = 0.0;
+  if (end_ - cur_ >= 8) {
+    std::memcpy(&v, cur_, 8);
+    cur_ += 8;
+    return ok_ ? v : 0.0;
+  }
+  return ReadBytes(&v, 8) ? v : 0.0;
+}
+
+namespace {
+// Reads a length prefix: one byte below 255, FF + 16 bits below FFFE,
+// FF FFFF + 32 bits. Returns false on the wide-text marker FF FFFE.
+bool ReadLength(ArchiveReader& ar, uint64_t& len, bool& wide) {
+  wide = false;
+  uint8_t b = ar.ReadU8();
+  if (b < 0xFF) {
+    len = b;
+    return true;
+  }
+  uint16_t w = ar.ReadU16();
+  if (w == 0xFFFE) {
+    wide = true;
+    return false;
+  }
+  if (w < 0xFFFF) {
+    len = w;
+    return true;
+  }
+  len = static_cast<uint32_t>(ar.ReadI32());
+  return true;
+}
+}  // namespace
+
+std::string ArchiveReader::ReadText() {
+  uint64_t len = 0;
+  bool wide = false;
+  if (!ReadLength(*this, len, wide)) {
+    if (!wide || !ok_) return {};
+    // Wide form: a second prefix counts UTF-16 code units.
+    bool wideAgain = false;
+    if (!ReadLength(*this, len, wideAgain)) {
+      ok_ = false;
+      return {};
+    }
+    if (!CanHold(len, 2)) return {};
+    std::u16string units(static_cast<size_t>(len), u'\0');
+    if (!ReadBytes(units.data(), static_cast<size_t>(len) * 2)) return {};
+    return Utf16ToCp932(units);
+  }
+  if (!ok_ || !CanHold(len, 1)) return {};
+  std::string s(static_cast<size_t>(len), '\0');
+  if (!ReadBytes(s.data(), s.size())) return {};
+  return s;
+}
+
+ArchiveWriter::ArchiveWriter(std::string* out) : str_(out) {}
+
+ArchiveWriter::ArchiveWriter(int fd) : fd_(fd) { buf_.reserve(kBufferSize); }
+
+ArchiveWriter::~ArchiveWriter() { Flush(); }
+
+void ArchiveWriter::WriteBytes(const void* src, size_t n) {
+  if (str_) {
+    str_->append(static_cast<const char*>(src), n);
+    return;
+  }
+  if (!ok_) return;
+  buf_.append(static_cast<const char*>(src), n);
+  if (buf_.size() >= kBufferSize) Flush();
+}
+
+void ArchiveWriter::WriteI32(int32_t v) { WriteBytes(&v, 4); }
+void ArchiveWriter::WriteU16(uint16_t v) { WriteBytes(&v, 2); }
+void ArchiveWriter::WriteU8(uint8_t v) { WriteBytes(&v, 1); }
+void ArchiveWriter::WriteF64(double v) { WriteBytes(&v, 8); }
+
+void ArchiveWriter::WriteText(std::string_view s) {
+  uint64_t len = s.size();
+  if (len < 0xFF) {
+    WriteU8(static_cast<uint8_t>(len));
+  } else if (len < 0xFFFE) {
+    WriteU8(0xFF);
+    WriteU16(static_cast<uint16_t>(len));
+  } else {
+    WriteU8(0xFF);
+    WriteU16(0xFFFF);
+    WriteI32(static_cast<int32_t>(static_cast<uint32_t>(len)));
+  }
+  WriteBytes(s.data(), s.size());
+}
+
+bool ArchiveWriter::Flush() {
+  if (str_ || fd_ < 0) return ok_;
+  size_t off = 0;
+  while (ok_ && off < buf_.size()) {
+    ssize_t n = ::write(fd_, buf_.data() + off, buf_.size() - off);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok_ = false;
+      errno_ = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    off += static_cast<size_t>(n);
+  }
+  buf_.clear();
+  return ok_;
+}
+
+}  // namespace qv

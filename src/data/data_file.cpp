@@ -1,0 +1,113 @@
+#include "data/data_file.h"
+
+#include <cstdio>
+
+#include "data/archive.h"
+#include "data/codec.h"
+#include "data/text_format.h"
+
+namespace qv {
+
+std::string DataFileCorruptText() {
+  return Sj("データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、壊れています。）");
+}
+
+std::string DataFileVersionText(const std::string& version) {
+  static const std::string kFormat = Sj(
+      "データファイルを読み込めません。\n\n（※　データファイルのバージョンが対応していません。\n"
+      "読み込もうとしたファイルのバージョンは [ %s ] でしたが、\n"
+      "このアプリケーションで扱えるバージョンは、[ %s ] または [ %s ] です。）");
+  return Format(kFormat, version, kVersionFull, kVersionBackup);
+}
+
+DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
+                                bool savedFlag, const Avg3Range& range) {
+  DataFileReadResult result;
+  result.version = ar.ReadText();
+  if (!ar.ok()) {
+    result.error = DataFileCorruptText();
+    return result;
+  }
+  const std::string& v = result.version;
+  bool old = v == "100" || v == "100b";
+  if (!old && v != "101" && v != "101b") {
+    result.error = DataFileVersionText(v);
+    return result;
+  }
+
+  if (old) {
+    if (!current.Read(ar, range)) {
+      result.error = DataFileCorruptText();
+      return result;
+    }
+  } else {
+    int32_t count = ar.ReadI32();
+    if (count < 0 || !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
+      result.error = DataFileCorruptText();
+      return result;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      if (i == 0) {
+        if (!current.Read(ar, range)) break;
+        continue;
+      }
+      // Further current records replace the first one whole; the receiving
+      // record keeps its own list row key, display slot and saved flag.
+      CMeasureData next;
+      if (!next.Read(ar, range)) break;
+      const int32_t key = current.listRowKey, slot = current.displaySlot;
+      const bool saved = current.saved;
+      current.CopyFrom(next);
+      current.listRowKey = key;
+      current.displaySlot = slot;
+      current.saved = saved;
+    }
+    if (!ar.ok()) {
+      result.error = DataFileCorruptText();
+      return result;
+    }
+  }
+
+  int32_t n = ar.ReadI32();
+  if (n < 0 || !ar.CanHold(static_cast<uint64_t>(n), kMinRecordBytes)) {
+    result.error = DataFileCorruptText();
+    return result;
+  }
+  list.reserve(list.size() + static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    auto rec = std::make_unique<CMeasureData>();
+    if (!rec->Read(ar, range)) {
+      result.error = DataFileCorruptText();
+      return result;
+    }
+    rec->saved = savedFlag;
+    list.push_back(std::move(rec));
+  }
+  return result;
+}
+
+void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordList& list,
+                   DataFileForm form) {
+  const bool backup = form == DataFileForm::kBackup;
+  ar.WriteText(backup ? kVersionBackup : kVersionFull);
+  ar.WriteI32(1);
+  current.Write(ar);
+  int32_t n = 0;
+  for (const auto& r : list) {
+    if (!backup || !r->saved) ++n;
+  }
+  ar.WriteI32(n);
+  for (const auto& r : list) {
+    if (!backup || !r->saved) r->Write(ar);
+  }
+}
+
+std::string DataFileBytes(const CMeasureData& current, const RecordList& list,
+                          DataFileForm form) {
+  std::string out;
+  ArchiveWriter ar(&out);
+  WriteDataFile(ar, current, list, form);
+  return out;
+}
+
+}  // namespace qv

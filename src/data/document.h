@@ -1,0 +1,89 @@
+// The document: the current measurement, the sorted registration list and the
+// display list of records drawn in the graph.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/core/app_state.h"
+#include "data/data_file.h"
+#include "data/measure_data.h"
+
+namespace qv {
+
+// Flags of RefreshViews.
+inline constexpr int kRefreshResult = 1;
+inline constexpr int kRefreshGraph = 2;
+inline constexpr int kRefreshData = 4;
+inline constexpr int kRefreshAll = 7;
+
+inline constexpr size_t kMaxDisplay = 7;
+
+class CBrenlowDoc {
+ public:
+  explicit CBrenlowDoc(CAppState& app);
+  CBrenlowDoc(const CBrenlowDoc&) = delete;
+  CBrenlowDoc& operator=(const CBrenlowDoc&) = delete;
+
+  CAppState& App() { return app_; }
+  const CAppState& App() const { return app_; }
+
+  // The current measurement: one object for the document's whole life. Its
+  // points and results change under Lock() while a run appends to it.
+  CMeasureData& Current() { return current_; }
+  const CMeasureData& Current() const { return current_; }
+  std::mutex& Lock() const { return lock_; }
+
+  RecordList& Registered() { return registered_; }
+  const RecordList& Registered() const { return registered_; }
+  std::vector<CMeasureData*>& DisplayList() { return display_; }
+  const std::vector<CMeasureData*>& DisplayList() const { return display_; }
+
+  // Sets the modified flag and inserts at the sorted place (ID text followed
+  // by date-time text, byte order; equal keys keep insertion order). Returns
+  // the record.
+  CMeasureData* InsertRegistered(std::unique_ptr<CMeasureData> record);
+  // Sets the modified flag and takes the record (its first occurrence) out of
+  // the registration list and the display list. Returns ownership, or null.
+  std::unique_ptr<CMeasureData> RemoveRegistered(const CMeasureData* record);
+  // Every displayed record gets slot -1; the list then holds only the
+  // current measurement, in slot 1.
+  void ResetDisplayList();
+  // Overlays a registered record (smallest free slot from 2) or takes it off
+  // the graph. A full display list leaves it as it is. Returns true when the
+  // display list changed.
+  bool ToggleOverlay(CMeasureData* record);
+
+  // Resets the current measurement to the current input conditions and puts
+  // it in slot 1 (under the lock).
+  void ResetCurrent();
+  // Empties the document: reset current measurement, no registered records,
+  // display list reset.
+  void Clear();
+
+  // The sort key of a record: ID text then date-time text.
+  static std::string SortKey(const CMeasureData& r);
+  // The first registered record with this list row key (or from the end).
+  CMeasureData* FindByRowKey(int rowKey, bool fromEnd = false);
+
+  // Asks the views to refresh (1 result panel, 2 graph, 4 data view).
+  void RefreshViews(int flags);
+  // The views register here; the core never knows them.
+  void SetRefreshHandler(std::function<void(int)> handler) { refresh_ = std::move(handler); }
+
+  void SetModified(bool modified = true) { app_.modified = modified; }
+  bool IsModified() const { return app_.modified; }
+
+ private:
+  CAppState& app_;
+  CMeasureData current_;
+  RecordList registered_;
+  std::vector<CMeasureData*> display_;
+  mutable std::mutex lock_;
+  std::function<void(int)> refresh_;
+};
+
+}  // namespace qv

@@ -1,0 +1,204 @@
+#include "data/measure_data.h"
+
+#include <cstdio>
+
+#include "data/archive.h"
+
+namespace qv {
+
+void CMeasureData::Reset(const InputConditions& in) {
+  id1 = id2 = id3 = -1;
+  dateTime = COleDateTime{};
+  remark.clear();
+  listRowKey = -1;
+  displaySlot = -1;
+  points_.clear();
+  points_.shrink_to_fit();
+  saved = false;
+  SetInputs(in);
+  avgVoltage1 = 0.0;
+  avgVoltage3 = 0.0;
+  pir = 0.0;
+  internalResistance = 0.0;
+}
+
+void CMeasureData::CopyFrom(const CMeasureData& src) {
+  if (&src == this) return;
+  Reset();
+  id1 = src.id1;
+  id2 = src.id2;
+  id3 = src.id3;
+  dateTime = src.dateTime;
+  remark = src.remark;
+  SetInputs(src.Inputs());
+  avgVoltage1 = src.avgVoltage1;
+  avgVoltage3 = src.avgVoltage3;
+  pir = src.pir;
+  internalResistance = src.internalResistance;
+  saved = src.saved;
+  points_ = src.points_;
+}
+
+InputConditions CMeasureData::Inputs() const {
+  return {cells, endVoltage, currentA, currentB, currentC, v1Point};
+}
+
+void CMeasureData::SetInputs(const InputConditions& in) {
+  cells = in.cells;
+  endVoltage = in.endVoltage;
+  currentA = in.currentA;
+  currentB = in.currentB;
+  currentC = in.currentC;
+  v1Point = in.v1Point;
+}
+
+std::string CMeasureData::GetIdText() const {
+  if (id1 < 0 || id2 < 0 || id3 < 0) return {};
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%03d-%03d-%03d", id1, id2, id3);
+  return buf;
+}
+
+uint32_t CMeasureData::GetIdKey() const {
+  if (id1 < 0 || id2 < 0 || id3 < 0) return 0;
+  return static_cast<uint32_t>(id1) * 1000000u + static_cast<uint32_t>(id2) * 1000u +
+         static_cast<uint32_t>(id3);
+}
+
+const CMeasurePoint* CMeasureData::FindPoint(int32_t t) const {
+  if (points_.empty()) return nullptr;
+  if (t < 0) return &points_.back();
+  for (const CMeasurePoint& p : points_) {
+    if (p.time == t) return &p;
+  }
+  return nullptr;
+}
+
+double CMeasureData::GetCurrent(int32_t t) const {
+  const CMeasurePoint* p = FindPoint(t);
+  return p ? p->current : 0.0;
+}
+double CMeasureData::GetVoltage(int32_t t) const {
+  const CMeasurePoint* p = FindPoint(t);
+  return p ? p->voltage : 0.0;
+}
+double CMeasureData::GetCapacity(int32_t t) const {
+  const CMeasurePoint* p = FindPoint(t);
+  return p ? p->capacity : 0.0;
+}
+double CMeasureData::GetAvgVoltage(int32_t t) const {
+  const CMeasurePoint* p = FindPoint(t);
+  return p ? p->avgVoltage : 0.0;
+}
+
+int32_t CMeasureData::GetEnergy(int32_t t) const {
+  const CMeasurePoint* p = FindPoint(t);
+  if (!p) return 0;
+  double e = p->capacity * p->avgVoltage;
+  // Out-of-range products (corrupt data) must not be undefined behaviour.
+  if (!(e > -2147483648.0 && e < 2147483648.0)) return 0;
+  return static_cast<int32_t>(e);
+}
+
+void CMeasureData::UpdateAvgVolt3(const Avg3Range& range) {
+  double sum = 0.0;
+  int64_t n = 0;
+  for (const CMeasurePoint& p : points_) {
+    if (p.time >= range.start && p.time <= range.end && !IsWindowTime(p.time)) {
+      sum += p.voltage;
+      ++n;
+    }
+  }
+  avgVoltage3 = n > 0 ? sum / static_cast<double>(n) : 0.0;
+}
+
+double CMeasureData::GetEmfVoltage() const {
+  const CMeasurePoint* p = FindPoint(120);
+  if (!p) return 0.0;
+  for (int32_t t = 119; t >= 116; --t) {
+    if (const CMeasurePoint* q = FindPoint(t)) {
+      return p->voltage + internalResistance * 0.001 * q->current;
+    }
+  }
+  return 0.0;
+}
+
+uint32_t SlotColor(int slot) {
+  switch (slot) {
+    case 1: return 0x00FFFF;
+    case 2: return 0xFF00FF;
+    case 3: return 0xFFFF00;
+    case 4: return 0xFF0000;
+    case 5: return 0x00FF00;
+    case 6: return 0xFF9933;
+    case 7: return 0x9999FF;
+    default: return 0xFFFFFF;
+  }
+}
+
+// Record layout: 88 fixed bytes, the remark, the point count and the points.
+void CMeasureData::Write(ArchiveWriter& ar) const {
+  ar.WriteI32(id1);
+  ar.WriteI32(id2);
+  ar.WriteI32(id3);
+  ar.WriteI32(dateTime.status);
+  ar.WriteF64(dateTime.date);
+  ar.WriteF64(currentA);
+  ar.WriteF64(currentB);
+  ar.WriteF64(currentC);
+  ar.WriteI32(cells);
+  ar.WriteF64(endVoltage);
+  ar.WriteI32(v1Point);
+  ar.WriteF64(avgVoltage1);
+  ar.WriteF64(pir);
+  ar.WriteF64(internalResistance);
+  ar.WriteText(remark);
+  ar.WriteI32(static_cast<int32_t>(points_.size()));
+  for (const CMeasurePoint& p : points_) {
+    ar.WriteI32(p.time);
+    ar.WriteF64(p.current);
+    ar.WriteF64(p.voltage);
+    ar.WriteF64(p.capacity);
+    ar.WriteF64(p.avgVoltage);
+  }
+}
+
+bool CMeasureData::Read(ArchiveReader& ar, const Avg3Range& range) {
+  id1 = ar.ReadI32();
+  id2 = ar.ReadI32();
+  id3 = ar.ReadI32();
+  dateTime.status = ar.ReadI32();
+  dateTime.date = ar.ReadF64();
+  currentA = ar.ReadF64();
+  currentB = ar.ReadF64();
+  currentC = ar.ReadF64();
+  cells = ar.ReadI32();
+  endVoltage = ar.ReadF64();
+  v1Point = ar.ReadI32();
+  avgVoltage1 = ar.ReadF64();
+  pir = ar.ReadF64();
+  internalResistance = ar.ReadF64();
+  remark = ar.ReadText();
+  int32_t count = ar.ReadI32();
+  if (count > 0 && ar.ok()) {
+    if (!ar.CanHold(static_cast<uint64_t>(count), kPointBytes)) return false;
+    points_.reserve(points_.size() + static_cast<size_t>(count));
+    for (int32_t i = 0; i < count && ar.ok(); ++i) {
+      CMeasurePoint p;
+      p.time = ar.ReadI32();
+      p.current = ar.ReadF64();
+      p.voltage = ar.ReadF64();
+      p.capacity = ar.ReadF64();
+      p.avgVoltage = ar.ReadF64();
+      points_.push_back(p);
+    }
+  } else if (count < 0) {
+    ar.Fail();
+  }
+  if (!ar.ok()) return false;
+  v1Point = v1Point / 100 * 100;
+  UpdateAvgVolt3(range);
+  return true;
+}
+
+}  // namespace qv

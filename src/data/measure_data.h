@@ -1,0 +1,97 @@
+// One discharge test: its input conditions, the sample series and the results.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/conditions.h"
+#include "data/ole_datetime.h"
+
+namespace qv {
+
+class ArchiveReader;
+class ArchiveWriter;
+
+// One sample of a discharge. Kept by value in a contiguous series.
+struct CMeasurePoint {
+  int32_t time = 0;         // elapsed seconds since the start of the discharge
+  double current = 0.0;     // A
+  double voltage = 0.0;     // V
+  double capacity = 0.0;    // mAh from the start up to this time
+  double avgVoltage = 0.0;  // mean voltage from the start up to this time
+
+  bool operator==(const CMeasurePoint&) const = default;
+};
+
+// Elapsed times 120 to 125 s: the window where the analyzer measures internal
+// resistance. Average voltage 3 skips them and virtual curves leave them out.
+inline bool IsWindowTime(int32_t t) { return t >= 120 && t <= 125; }
+
+class CMeasureData {
+ public:
+  CMeasureData() { Reset(); }
+  explicit CMeasureData(const InputConditions& in) { Reset(in); }
+  virtual ~CMeasureData() = default;
+  CMeasureData(const CMeasureData&) = delete;
+  CMeasureData& operator=(const CMeasureData&) = delete;
+
+  // Every field back to its state after reset; the input conditions become `in`.
+  void Reset(const InputConditions& in = {});
+  bool IsEmpty() const { return points_.empty(); }
+  // Copies everything but the list row key and display slot (both -1 after).
+  void CopyFrom(const CMeasureData& src);
+
+  void Write(ArchiveWriter& ar) const;
+  // Reads one record into this (reset) record, then truncates the V1 point to
+  // a multiple of 100 and recomputes average voltage 3 with `range`. Returns
+  // false when the archive failed (truncated or implausible data).
+  bool Read(ArchiveReader& ar, const Avg3Range& range);
+
+  std::string GetIdText() const;     // "%03d-%03d-%03d", empty when unset
+  uint32_t GetIdKey() const;         // part1*1000000 + part2*1000 + part3, 0 when unset
+  std::string GetDateTimeText() const { return dateTime.Text(); }
+  bool IsMeasured() const { return dateTime.Parts().year > 100; }
+
+  // t < 0 means the last point.
+  const CMeasurePoint* FindPoint(int32_t t) const;
+  int32_t GetDischargeTime() const { return points_.empty() ? 0 : points_.back().time; }
+  double GetCurrent(int32_t t) const;
+  double GetVoltage(int32_t t) const;
+  double GetCapacity(int32_t t) const;
+  double GetAvgVoltage(int32_t t) const;
+  int32_t GetEnergy(int32_t t) const;  // mWh, truncated toward zero
+  void UpdateAvgVolt3(const Avg3Range& range);
+  double GetEmfVoltage() const;
+
+  const std::vector<CMeasurePoint>& Points() const { return points_; }
+  std::vector<CMeasurePoint>& MutablePoints() { return points_; }
+  void AppendPoint(const CMeasurePoint& p) { points_.push_back(p); }
+
+  InputConditions Inputs() const;
+  void SetInputs(const InputConditions& in);
+
+  // Fields, in the order the record declares them.
+  int32_t id1 = -1, id2 = -1, id3 = -1;
+  COleDateTime dateTime;
+  std::string remark;  // CP932 bytes
+  int32_t listRowKey = -1;
+  int32_t displaySlot = -1;
+  bool saved = false;
+  int32_t cells = 1;
+  double endVoltage = 1.0;
+  double currentA = 1.0, currentB = 0.5, currentC = 0.1;
+  int32_t v1Point = 100;
+  double avgVoltage1 = 0.0;
+  double avgVoltage3 = 0.0;
+  double pir = 0.0;
+  double internalResistance = 0.0;  // mOhm
+
+ private:
+  std::vector<CMeasurePoint> points_;
+};
+
+// Colour of a display slot as 0xRRGGBB.
+uint32_t SlotColor(int slot);
+
+}  // namespace qv

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit and widget tests, the core
+# tests again under address and undefined-behaviour sanitizers, and a short
+# time-boxed run of each fuzz target. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+summary=()
+
+run_ctest() {  # build dir, label
+  local log
+  log=$(mktemp)
+  set +e
+  ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  summary+=("$2: $(grep -E 'tests passed|tests failed' "$log" | tail -n1)")
+  rm -f "$log"
+  return "$rc"
+}
+
+echo "== Build and test =="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+run_ctest build "tests"
+
+echo "== Core tests under ASan and UBSan =="
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_GUI=OFF \
+  -DQV_BENCH=OFF >/dev/null
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_ctest build-asan "sanitizer tests"
+
+echo "== Fuzz targets (${FUZZ_SECONDS:=15} s each) =="
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DQV_FUZZ=ON -DQV_GUI=OFF -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
+cmake --build build-fuzz
+fuzz_ok=0
+fuzz_failed=0
+for f in build-fuzz/bin/fuzz_*; do
+  [ -x "$f" ] || continue
+  name=${f##*/fuzz_}
+  seeds=fuzz/corpus/$name
+  work=$(mktemp -d)
+  mkdir -p "$seeds"
+  if "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+      "$work" "$seeds" >"$work.log" 2>&1; then
+    echo "fuzz_$name: ok"
+    fuzz_ok=$((fuzz_ok + 1))
+  else
+    echo "fuzz_$name: FAILED"; tail -n 40 "$work.log"
+    fuzz_failed=$((fuzz_failed + 1))
+  fi
+  rm -rf "$work" "$work.log"
+done
+summary+=("fuzz targets: $fuzz_ok passed, $fuzz_failed failed")
+
+echo "== Summary =="
+printf '%s\n' "${summary[@]}"
+[ "$fuzz_failed" -eq 0 ]

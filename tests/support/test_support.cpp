@@ -1,0 +1,87 @@
+#include "support/test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "data/codec.h"
+
+namespace qv::test {
+
+MsgResult FakeUi::ShowMessage(const Message& message) {
+  messages.push_back(message);
+  if (!answers.empty()) {
+    MsgResult r = answers.front();
+    answers.pop_front();
+    return r;
+  }
+  if (message.defaultButton) return *message.defaultButton;
+  switch (message.buttons) {
+    case MsgButtons::kOk:
+    case MsgButtons::kOkCancel: return MsgResult::kOk;
+    case MsgButtons::kYesNo:
+    case MsgButtons::kYesNoCancel: return MsgResult::kYes;
+    case MsgButtons::kRetryCancel: return MsgResult::kRetry;
+  }
+  return MsgResult::kOk;
+}
+
+std::optional<std::string> FakeUi::ChooseOpenFile(const FileDialogRequest& request) {
+  fileRequests.push_back(request);
+  if (files.empty()) return std::nullopt;
+  auto f = files.front();
+  files.pop_front();
+  return f;
+}
+
+std::optional<std::string> FakeUi::ChooseSaveFile(const FileDialogRequest& request) {
+  return ChooseOpenFile(request);
+}
+
+std::optional<std::string> FakeUi::ChooseFolder(const FolderDialogRequest& request) {
+  folderRequests.push_back(request);
+  if (files.empty()) return std::nullopt;
+  auto f = files.front();
+  files.pop_front();
+  return f;
+}
+
+std::vector<std::string> FakeUi::TextsUtf8() const {
+  std::vector<std::string> out;
+  for (const auto& m : messages) out.push_back(Cp932ToUtf8(m.text));
+  return out;
+}
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "quorvex-test-XXXXXX").string();
+  char* p = mkdtemp(tmpl.data());
+  path_ = p ? p : "/tmp";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,56 @@
+// Helpers for the tests: a scripted user interface and temporary folders.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/core/user_interface.h"
+
+namespace qv::test {
+
+// Records every message and chooser request and answers from a script. An
+// unscripted message is answered with its default button (or the first one);
+// an unscripted chooser is cancelled.
+class FakeUi : public IUserInterface {
+ public:
+  MsgResult ShowMessage(const Message& message) override;
+  std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) override;
+
+  void Answer(MsgResult r) { answers.push_back(r); }
+  void ChooseFile(std::optional<std::string> path) { files.push_back(std::move(path)); }
+
+  // Texts of the recorded messages, converted to UTF-8 for readable asserts.
+  std::vector<std::string> TextsUtf8() const;
+
+  std::vector<Message> messages;
+  std::vector<FileDialogRequest> fileRequests;
+  std::vector<FolderDialogRequest> folderRequests;
+  std::deque<MsgResult> answers;
+  std::deque<std::optional<std::string>> files;
+};
+
+// A fresh temporary folder, removed with everything in it at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace qv::test

@@ -1,0 +1,27 @@
+// Sub-commands of quorvex-cli register themselves here, one file each.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv::cli {
+
+// Exit codes shared by the commands that read data files.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUnreadable = 1;
+inline constexpr int kExitMissing = 2;
+
+// A command adds its sub-command to the app and returns the action to run
+// when that sub-command was chosen.
+using CommandSetup = std::function<std::function<int()>(CLI::App& app)>;
+
+std::vector<CommandSetup>& Registry();
+
+struct Registrar {
+  explicit Registrar(CommandSetup setup) { Registry().push_back(std::move(setup)); }
+};
+
+}  // namespace qv::cli

@@ -1,0 +1,61 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "app/core/safe_file.h"
+#include "commands.h"
+#include "data/archive.h"
+#include "data/codec.h"
+
+namespace qv::cli {
+
+void LoadAppSettings(CAppState& app) {
+  app.settings.SetDirectory(CurrentDirectory());
+  app.LoadSettings();
+}
+
+int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    std::cerr << Cp932ToUtf8(Sj("データファイルが開けません。")) << " " << path << ": "
+              << std::strerror(err) << "\n";
+    return err == ENOENT ? kExitMissing : kExitUnreadable;
+  }
+  ArchiveReader ar(fd);
+  out.current.Reset(app.inputs);
+  // A sentinel date tells whether the file held a current record at all.
+  out.current.dateTime.status = -12345;
+  DataFileReadResult r = ReadDataFile(ar, out.current, out.records, true, app.avg3);
+  ::close(fd);
+  out.version = r.version;
+  out.hasCurrent = out.current.dateTime.status != -12345;
+  if (!out.hasCurrent) out.current.dateTime = COleDateTime{};
+  if (!r.ok()) {
+    std::cerr << Cp932ToUtf8(r.error) << "\n";
+    return kExitUnreadable;
+  }
+  return kExitOk;
+}
+
+int WriteDataFileAt(const std::string& path, const CMeasureData& current,
+                    const RecordList& records) {
+  SafeWriteResult w = WriteFileAtomically(path, [&](int fd) {
+    ArchiveWriter ar(fd);
+    WriteDataFile(ar, current, records, DataFileForm::kFull);
+    return ar.Flush();
+  });
+  if (!w.ok) {
+    std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << path << ": "
+              << std::strerror(w.error) << "\n";
+    return kExitUnreadable;
+  }
+  return kExitOk;
+}
+
+}  // namespace qv::cli

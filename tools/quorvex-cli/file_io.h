@@ -1,0 +1,31 @@
+// Reading and writing data files for the command-line tool, with the settings
+// of "Dis.ini" in the working directory as the application uses them.
+#pragma once
+
+#include <string>
+
+#include "app/core/app_state.h"
+#include "data/data_file.h"
+#include "data/measure_data.h"
+
+namespace qv::cli {
+
+struct LoadedFile {
+  CMeasureData current;
+  bool hasCurrent = false;  // false when the file held no current record
+  RecordList records;
+  std::string version;
+};
+
+// Loads settings from the working directory into `app`.
+void LoadAppSettings(CAppState& app);
+
+// Reads `path`. On failure prints the error (UTF-8) on stderr and returns the
+// exit code: 2 for a missing file, 1 for one that cannot be read or is refused.
+int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out);
+
+// Writes the full form atomically; prints the failure and returns 1 on error.
+int WriteDataFileAt(const std::string& path, const CMeasureData& current,
+                    const RecordList& records);
+
+}  // namespace qv::cli
