@@ -9,7 +9,8 @@
 
 #include "data/codec.h"
 
-static_assert(std::endian::native == std::endian::little, "the archive assumes a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "the archive assumes a little-endian host");
 
 namespace qv {
 namespace {
@@ -30,7 +31,9 @@ ArchiveReader::ArchiveReader(int fd) : fd_(fd) {
   buffer_.resize(kBufferSize);
 }
 
-uint64_t ArchiveReader::Remaining() const { return static_cast<uint64_t>(end_ - cur_) + streamLeft_; }
+uint64_t ArchiveReader::Remaining() const {
+  return static_cast<uint64_t>(end_ - cur_) + streamLeft_;
+}
 
 bool ArchiveReader::CanHold(uint64_t count, uint64_t itemBytes) {
   if (!ok_) return false;
@@ -57,8 +60,10 @@ bool ArchiveReader::Refill() {
     }
     got += static_cast<size_t>(n);
   }
-  if (got < want) streamLeft_ = 0;
-  else streamLeft_ -= got;
+  if (got < want)
+    streamLeft_ = 0;
+  else
+    streamLeft_ -= got;
   cur_ = reinterpret_cast<const unsigned char*>(buffer_.data());
   end_ = cur_ + keep + got;
   return got > 0;
@@ -164,9 +169,13 @@ std::string ArchiveReader::ReadText() {
 
 ArchiveWriter::ArchiveWriter(std::string* out) : str_(out) {}
 
-ArchiveWriter::ArchiveWriter(int fd) : fd_(fd) { buf_.reserve(kBufferSize); }
+ArchiveWriter::ArchiveWriter(int fd) : fd_(fd) {
+  buf_.reserve(kBufferSize);
+}
 
-ArchiveWriter::~ArchiveWriter() { Flush(); }
+ArchiveWriter::~ArchiveWriter() {
+  Flush();
+}
 
 void ArchiveWriter::WriteBytes(const void* src, size_t n) {
   if (str_) {
@@ -178,10 +187,18 @@ void ArchiveWriter::WriteBytes(const void* src, size_t n) {
   if (buf_.size() >= kBufferSize) Flush();
 }
 
-void ArchiveWriter::WriteI32(int32_t v) { WriteBytes(&v, 4); }
-void ArchiveWriter::WriteU16(uint16_t v) { WriteBytes(&v, 2); }
-void ArchiveWriter::WriteU8(uint8_t v) { WriteBytes(&v, 1); }
-void ArchiveWriter::WriteF64(double v) { WriteBytes(&v, 8); }
+void ArchiveWriter::WriteI32(int32_t v) {
+  WriteBytes(&v, 4);
+}
+void ArchiveWriter::WriteU16(uint16_t v) {
+  WriteBytes(&v, 2);
+}
+void ArchiveWriter::WriteU8(uint8_t v) {
+  WriteBytes(&v, 1);
+}
+void ArchiveWriter::WriteF64(double v) {
+  WriteBytes(&v, 8);
+}
 
 void ArchiveWriter::WriteText(std::string_view s) {
   uint64_t len = s.size();

@@ -91,17 +91,28 @@ void AppendUtf8(std::string& out, char32_t c) {
 // different code point.
 char32_t Cp932Twin(char32_t c) {
   switch (c) {
-    case 0x2126: return 0x03A9;  // OHM SIGN -> GREEK CAPITAL OMEGA
-    case 0x00B5: return 0x03BC;  // MICRO SIGN -> GREEK SMALL MU
-    case 0x301C: return 0xFF5E;  // WAVE DASH -> FULLWIDTH TILDE
-    case 0x2016: return 0x2225;  // DOUBLE VERTICAL LINE -> PARALLEL TO
-    case 0x2212: return 0xFF0D;  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
-    case 0x00A2: return 0xFFE0;  // CENT SIGN
-    case 0x00A3: return 0xFFE1;  // POUND SIGN
-    case 0x00AC: return 0xFFE2;  // NOT SIGN
-    case 0x2014: return 0x2015;  // EM DASH -> HORIZONTAL BAR
-    case 0x00A6: return 0xFFE4;  // BROKEN BAR
-    default: return c;
+    case 0x2126:
+      return 0x03A9;  // OHM SIGN -> GREEK CAPITAL OMEGA
+    case 0x00B5:
+      return 0x03BC;  // MICRO SIGN -> GREEK SMALL MU
+    case 0x301C:
+      return 0xFF5E;  // WAVE DASH -> FULLWIDTH TILDE
+    case 0x2016:
+      return 0x2225;  // DOUBLE VERTICAL LINE -> PARALLEL TO
+    case 0x2212:
+      return 0xFF0D;  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    case 0x00A2:
+      return 0xFFE0;  // CENT SIGN
+    case 0x00A3:
+      return 0xFFE1;  // POUND SIGN
+    case 0x00AC:
+      return 0xFFE2;  // NOT SIGN
+    case 0x2014:
+      return 0x2015;  // EM DASH -> HORIZONTAL BAR
+    case 0x00A6:
+      return 0xFFE4;  // BROKEN BAR
+    default:
+      return c;
   }
 }
 

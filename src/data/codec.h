@@ -25,5 +25,7 @@ std::string Utf16ToCp932(std::u16string_view utf16);
 namespace qv {
 // A user-visible text written in UTF-8 in the source, as the CP932 bytes the
 // core keeps. Short alias because every message goes through it.
-inline std::string Sj(std::string_view utf8) { return Utf8ToCp932(utf8); }
+inline std::string Sj(std::string_view utf8) {
+  return Utf8ToCp932(utf8);
+}
 }  // namespace qv

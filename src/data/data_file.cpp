@@ -9,14 +9,15 @@
 namespace qv {
 
 std::string DataFileCorruptText() {
-  return Sj("データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、壊れています。）");
+  return Sj(
+      "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、壊れています。）");
 }
 
 std::string DataFileVersionText(const std::string& version) {
-  static const std::string kFormat = Sj(
-      "データファイルを読み込めません。\n\n（※　データファイルのバージョンが対応していません。\n"
-      "読み込もうとしたファイルのバージョンは [ %s ] でしたが、\n"
-      "このアプリケーションで扱えるバージョンは、[ %s ] または [ %s ] です。）");
+  static const std::string kFormat =
+      Sj("データファイルを読み込めません。\n\n（※　データファイルのバージョンが対応していません。\n"
+         "読み込もうとしたファイルのバージョンは [ %s ] でしたが、\n"
+         "このアプリケーションで扱えるバージョンは、[ %s ] または [ %s ] です。）");
   return Format(kFormat, version, kVersionFull, kVersionBackup);
 }
 
@@ -102,8 +103,7 @@ void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordL
   }
 }
 
-std::string DataFileBytes(const CMeasureData& current, const RecordList& list,
-                          DataFileForm form) {
+std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form) {
   std::string out;
   ArchiveWriter ar(&out);
   WriteDataFile(ar, current, list, form);

@@ -48,7 +48,6 @@ void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordL
                    DataFileForm form);
 
 // Convenience for tools and tests: the whole file as bytes.
-std::string DataFileBytes(const CMeasureData& current, const RecordList& list,
-                          DataFileForm form);
+std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form);
 
 }  // namespace qv

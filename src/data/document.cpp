@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "app/core/safe_file.h"
+#include "data/archive.h"
+
 namespace qv {
 
 CBrenlowDoc::CBrenlowDoc(CAppState& app) : app_(app), current_(app.inputs) {
@@ -22,8 +25,9 @@ CMeasureData* CBrenlowDoc::InsertRegistered(std::unique_ptr<CMeasureData> record
   }
   // Walk from the front to the first record whose key is greater, so equal
   // keys stay in insertion order (also in an unsorted list read from a file).
-  auto pos = std::find_if(registered_.begin(), registered_.end(),
-                          [&key](const std::unique_ptr<CMeasureData>& r) { return SortKey(*r) > key; });
+  auto pos =
+      std::find_if(registered_.begin(), registered_.end(),
+                   [&key](const std::unique_ptr<CMeasureData>& r) { return SortKey(*r) > key; });
   registered_.insert(pos, std::move(record));
   return raw;
 }
@@ -43,7 +47,8 @@ std::unique_ptr<CMeasureData> CBrenlowDoc::RemoveRegistered(const CMeasureData* 
 }
 
 void CBrenlowDoc::ResetDisplayList() {
-  for (CMeasureData* r : display_) r->displaySlot = -1;
+  for (CMeasureData* r : display_)
+    r->displaySlot = -1;
   display_.clear();
   display_.push_back(&current_);
   current_.displaySlot = 1;
@@ -94,6 +99,29 @@ CMeasureData* CBrenlowDoc::FindByRowKey(int rowKey, bool fromEnd) {
     if (r->listRowKey == rowKey) return r.get();
   }
   return nullptr;
+}
+
+bool CBrenlowDoc::WriteAutoBackup() {
+  const int mode = app_.backupMode;
+  if (mode == 2) return false;
+  const bool modified = app_.modified;
+  SafeWriteResult r;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    r = WriteFileAtomically(app_.settings.Directory() + "tmpdata.bak", [&](int fd) {
+      ArchiveWriter ar(fd);
+      if (mode == 0) WriteDataFile(ar, current_, registered_, DataFileForm::kBackup);
+      if (mode == 1) WriteDataFile(ar, current_, registered_, DataFileForm::kFull);
+      return ar.Flush();
+    });
+  }
+  // The full form counts as saving every registered record.
+  if (r.ok && mode == 1) {
+    for (auto& rec : registered_)
+      rec->saved = true;
+  }
+  app_.modified = modified;
+  return r.ok;
 }
 
 void CBrenlowDoc::RefreshViews(int flags) {

@@ -74,6 +74,12 @@ class CBrenlowDoc {
   // The views register here; the core never knows them.
   void SetRefreshHandler(std::function<void(int)> handler) { refresh_ = std::move(handler); }
 
+  // Writes the automatic backup "tmpdata.bak" in the working folder as the
+  // backup mode says (0: current measurement and unsaved records, 1: the
+  // full form, 2: nothing). Silent on failure; the modified flag is kept.
+  // Returns true when a file was written.
+  bool WriteAutoBackup();
+
   void SetModified(bool modified = true) { app_.modified = modified; }
   bool IsModified() const { return app_.modified; }
 

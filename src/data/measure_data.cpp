@@ -125,14 +125,22 @@ double CMeasureData::GetEmfVoltage() const {
 
 uint32_t SlotColor(int slot) {
   switch (slot) {
-    case 1: return 0x00FFFF;
-    case 2: return 0xFF00FF;
-    case 3: return 0xFFFF00;
-    case 4: return 0xFF0000;
-    case 5: return 0x00FF00;
-    case 6: return 0xFF9933;
-    case 7: return 0x9999FF;
-    default: return 0xFFFFFF;
+    case 1:
+      return 0x00FFFF;
+    case 2:
+      return 0xFF00FF;
+    case 3:
+      return 0xFFFF00;
+    case 4:
+      return 0xFF0000;
+    case 5:
+      return 0x00FF00;
+    case 6:
+      return 0xFF9933;
+    case 7:
+      return 0x9999FF;
+    default:
+      return 0xFFFFFF;
   }
 }
 

@@ -26,7 +26,9 @@ struct CMeasurePoint {
 
 // Elapsed times 120 to 125 s: the window where the analyzer measures internal
 // resistance. Average voltage 3 skips them and virtual curves leave them out.
-inline bool IsWindowTime(int32_t t) { return t >= 120 && t <= 125; }
+inline bool IsWindowTime(int32_t t) {
+  return t >= 120 && t <= 125;
+}
 
 class CMeasureData {
  public:
@@ -48,8 +50,8 @@ class CMeasureData {
   // false when the archive failed (truncated or implausible data).
   bool Read(ArchiveReader& ar, const Avg3Range& range);
 
-  std::string GetIdText() const;     // "%03d-%03d-%03d", empty when unset
-  uint32_t GetIdKey() const;         // part1*1000000 + part2*1000 + part3, 0 when unset
+  std::string GetIdText() const;  // "%03d-%03d-%03d", empty when unset
+  uint32_t GetIdKey() const;      // part1*1000000 + part2*1000 + part3, 0 when unset
   std::string GetDateTimeText() const { return dateTime.Text(); }
   bool IsMeasured() const { return dateTime.Parts().year > 100; }
 

@@ -22,10 +22,13 @@ MsgResult FakeUi::ShowMessage(const Message& message) {
   if (message.defaultButton) return *message.defaultButton;
   switch (message.buttons) {
     case MsgButtons::kOk:
-    case MsgButtons::kOkCancel: return MsgResult::kOk;
+    case MsgButtons::kOkCancel:
+      return MsgResult::kOk;
     case MsgButtons::kYesNo:
-    case MsgButtons::kYesNoCancel: return MsgResult::kYes;
-    case MsgButtons::kRetryCancel: return MsgResult::kRetry;
+    case MsgButtons::kYesNoCancel:
+      return MsgResult::kYes;
+    case MsgButtons::kRetryCancel:
+      return MsgResult::kRetry;
   }
   return MsgResult::kOk;
 }
@@ -52,7 +55,8 @@ std::optional<std::string> FakeUi::ChooseFolder(const FolderDialogRequest& reque
 
 std::vector<std::string> FakeUi::TextsUtf8() const {
   std::vector<std::string> out;
-  for (const auto& m : messages) out.push_back(Cp932ToUtf8(m.text));
+  for (const auto& m : messages)
+    out.push_back(Cp932ToUtf8(m.text));
   return out;
 }
 

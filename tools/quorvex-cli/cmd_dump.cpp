@@ -48,7 +48,8 @@ int Dump(const std::string& path) {
   j["version"] = file.version;
   j["current"] = file.hasCurrent ? RecordJson(file.current) : nlohmann::ordered_json(nullptr);
   auto records = nlohmann::ordered_json::array();
-  for (const auto& r : file.records) records.push_back(RecordJson(*r));
+  for (const auto& r : file.records)
+    records.push_back(RecordJson(*r));
   j["records"] = std::move(records);
   std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   return kExitOk;
@@ -76,7 +77,8 @@ Registrar dumpCommand([](CLI::App& app) -> std::function<int()> {
 
 Registrar saveAsCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<DumpArgs>();
-  auto* sub = app.add_subcommand("save-as", "Read a data file of any version, write it in the current form");
+  auto* sub = app.add_subcommand("save-as",
+                                 "Read a data file of any version, write it in the current form");
   sub->add_option("IN", args->in, "data file to read")->required();
   sub->add_option("OUT", args->out, "data file to write")->required();
   return [args] { return SaveAs(args->in, args->out); };

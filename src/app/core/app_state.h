@@ -30,7 +30,7 @@ struct CommSettings {
 };
 
 // Option flag bits.
-inline constexpr int kOptionContextMenu = 2;  // the graph may open its context menu
+inline constexpr int kOptionContextMenu = 2;    // the graph may open its context menu
 inline constexpr int kOptionNumberButtons = 4;  // FLAG_NUMBTN
 
 class CAppState {

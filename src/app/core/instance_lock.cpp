@@ -8,7 +8,9 @@
 
 namespace qv {
 
-InstanceLock::~InstanceLock() { Release(); }
+InstanceLock::~InstanceLock() {
+  Release();
+}
 
 std::string InstanceLock::LockPath(const std::string& name) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");

@@ -1,20 +1,23 @@
 #include "app/core/numtext.h"
 
+#include <locale.h>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 
 namespace qv {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string_view SkipSpace(std::string_view s) {
   size_t i = 0;
-  while (i < s.size() && IsSpace(s[i])) ++i;
+  while (i < s.size() && IsSpace(s[i]))
+    ++i;
   return s.substr(i);
 }
 
@@ -46,7 +49,9 @@ double AtoF(std::string_view text) {
   return strtod_l(copy.c_str(), nullptr, cLocale);
 }
 
-std::string IntText(long long v) { return std::to_string(v); }
+std::string IntText(long long v) {
+  return std::to_string(v);
+}
 
 std::string FixedText(double v, int decimals) {
   char buf[512];

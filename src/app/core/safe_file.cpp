@@ -87,7 +87,8 @@ SafeWriteResult WriteFileAtomically(const std::string& path,
 }
 
 SafeWriteResult WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  return WriteFileAtomically(path, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+  return WriteFileAtomically(path,
+                             [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {

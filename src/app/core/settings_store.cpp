@@ -12,11 +12,15 @@
 namespace qv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -119,7 +123,8 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
     std::string text, end;
   };
   std::vector<OutLine> lines;
-  for (const Line& l : SplitLines(file)) lines.push_back({std::string(l.text), std::string(l.end)});
+  for (const Line& l : SplitLines(file))
+    lines.push_back({std::string(l.text), std::string(l.end)});
   if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
 
   // Find the section, then the key inside it.
@@ -154,13 +159,20 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
 
   std::string out;
   out.reserve(file.size() + entry.size() + 16);
-  for (const OutLine& l : lines) out += l.text + l.end;
+  for (const OutLine& l : lines)
+    out += l.text + l.end;
   return WriteFileAtomically(Path(), out).ok;
 }
 
-int CSettingsStore::GetInt(std::string_view key) const { return AtoI(Get(key)); }
-double CSettingsStore::GetDouble(std::string_view key) const { return AtoF(Get(key)); }
-bool CSettingsStore::SetInt(std::string_view key, long long v) const { return Set(key, IntText(v)); }
+int CSettingsStore::GetInt(std::string_view key) const {
+  return AtoI(Get(key));
+}
+double CSettingsStore::GetDouble(std::string_view key) const {
+  return AtoF(Get(key));
+}
+bool CSettingsStore::SetInt(std::string_view key, long long v) const {
+  return Set(key, IntText(v));
+}
 
 std::string CurrentDirectory() {
   std::string buf(PATH_MAX, '\0');

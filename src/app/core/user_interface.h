@@ -23,11 +23,11 @@ struct Message {
 };
 
 struct FileDialogRequest {
-  std::string title;             // CP932; empty for the system's default title
-  std::string filter;            // CP932, "Name (*.ext)|*.ext|" pairs
-  std::string defaultExtension;  // e.g. ".qd1", added to a name typed without one
-  std::string proposedName;      // file name offered in the name field
-  std::string startDirectory;    // folder the dialog opens in
+  std::string title;              // CP932; empty for the system's default title
+  std::string filter;             // CP932, "Name (*.ext)|*.ext|" pairs
+  std::string defaultExtension;   // e.g. ".qd1", added to a name typed without one
+  std::string proposedName;       // file name offered in the name field
+  std::string startDirectory;     // folder the dialog opens in
   bool confirmOverwrite = false;  // save choosers: ask before replacing a file
 };
 
