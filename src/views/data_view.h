@@ -1,0 +1,54 @@
+// The data view: one row per registered record with its ID, date-time,
+// remark and results. A double-click overlays a record on the graph or takes
+// it off; the remark is edited in place; the selection is what the delete,
+// ID-change, virtual-curve and print commands act on.
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+namespace qv {
+class CBrenlowDoc;
+class CMeasureData;
+class IUserInterface;
+}  // namespace qv
+
+namespace qv::ui {
+
+class CReportCtrl;
+
+class CDataView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CDataView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
+
+  void SetUserInterface(qv::IUserInterface* ui) { ui_ = ui; }
+
+  // Rebuilds columns and rows from the registration list.
+  void Refresh();
+  // Row keys of the selected rows, in display order.
+  std::vector<int> SelectedRowKeys() const;
+  // The records of the selected rows, in display order.
+  std::vector<qv::CMeasureData*> SelectedRecords() const;
+  bool ListHasFocus() const;
+  // The restore-widths command.
+  void RestoreColumnWidths();
+  // Shows the record of this row on the graph or takes it off.
+  void ToggleOverlay(int rowKey);
+  CReportCtrl* List();
+
+ private:
+  void BuildColumns();
+  void FillRows();
+  void FillRow(int rowKey, const qv::CMeasureData& record);
+  void OnRowDoubleClick(int rowKey);
+  int CanBeginEdit(int rowKey, int column);
+  bool CommitEdit(int rowKey, int column, const std::string& text);
+
+  qv::CBrenlowDoc& doc_;
+  qv::IUserInterface* ui_ = nullptr;
+  CReportCtrl* list_ = nullptr;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,56 @@
+// The result panel: a vertical table with one column per record drawn on the
+// graph (the newest overlay first, the current measurement last) and the
+// input cells of the current measurement, edited in place while it is
+// unmeasured.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+namespace qv {
+class CBrenlowDoc;
+class CMeasureData;
+class IUserInterface;
+}  // namespace qv
+
+namespace qv::ui {
+
+class CReportCtrl;
+
+class CResultView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CResultView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
+
+  // Messages (invalid input values) go through this interface.
+  void SetUserInterface(qv::IUserInterface* ui) { ui_ = ui; }
+
+  // Rebuilds the whole table from the document.
+  void Refresh(bool lockUpdates = true);
+  // Refills rows 1 to 11 of the current measurement's column.
+  void RefreshCurrentColumn();
+  // Refills rows 1 to 11 of one record column (-1: the current measurement).
+  void RefreshColumn(int column, const qv::CMeasureData& record);
+  // Rows 4 and 5 of the current measurement's column become "0.0".
+  void ClearLiveValues();
+  // Checks the six input cells of the current measurement's column, stores
+  // every valid value and returns the messages of the invalid ones, each
+  // followed by "\n" (CP932; empty when all are valid).
+  std::string ValidateInputs();
+
+  CReportCtrl* List() { return list_; }
+
+ private:
+  void BuildColumns();
+  void FillRows();
+  int CanBeginEdit(int row, int column);
+  bool CommitEdit(int row, int column, const std::string& text);
+  int CurrentColumn() const;
+
+  qv::CBrenlowDoc& doc_;
+  qv::IUserInterface* ui_ = nullptr;
+  CReportCtrl* list_ = nullptr;
+};
+
+}  // namespace qv::ui
