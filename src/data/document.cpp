@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
-#include "app/core/safe_file.h"
 #include "data/archive.h"
+#include "data/safe_save.h"
 
 namespace qv {
+
+bool IsVersionError(const DataFileReadResult& r) {
+  return !r.ok() && r.error == DataFileVersionText(r.version);
+}
 
 CBrenlowDoc::CBrenlowDoc(CAppState& app) : app_(app), current_(app.inputs) {
   ResetDisplayList();
@@ -101,20 +105,62 @@ CMeasureData* CBrenlowDoc::FindByRowKey(int rowKey, bool fromEnd) {
   return nullptr;
 }
 
+std::string CBrenlowDoc::BackupPath() const {
+  return app_.settings.Directory() + "tmpdata.bak";
+}
+
+DataFileReadResult CBrenlowDoc::Load(ArchiveReader& ar) {
+  CMeasureData current(app_.inputs);
+  RecordList list;
+  DataFileReadResult r = ReadDataFile(ar, current, list, true, app_.avg3);
+  if (!r.ok()) {
+    if (IsVersionError(r)) {
+      Clear();
+      RefreshViews(kRefreshAll);
+    }
+    return r;
+  }
+  // The old overlays lose their slots before their records go away.
+  ResetDisplayList();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    current_.CopyFrom(current);
+    current_.displaySlot = 1;
+  }
+  registered_ = std::move(list);
+  app_.fileVersion = r.version;
+  app_.modified = false;
+  RefreshViews(kRefreshResult | kRefreshData);
+  return r;
+}
+
+SafeWriteResult CBrenlowDoc::Save(const std::string& path) {
+  std::string bytes;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
+  }
+  SafeWriteResult r = SaveBytesAtomically(path, bytes);
+  if (!r.ok) return r;
+  for (auto& rec : registered_)
+    rec->saved = true;
+  app_.fileVersion = kVersionFull;
+  app_.modified = false;
+  return r;
+}
+
 bool CBrenlowDoc::WriteAutoBackup() {
   const int mode = app_.backupMode;
   if (mode == 2) return false;
   const bool modified = app_.modified;
-  SafeWriteResult r;
+  std::string bytes;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    r = WriteFileAtomically(app_.settings.Directory() + "tmpdata.bak", [&](int fd) {
-      ArchiveWriter ar(fd);
-      if (mode == 0) WriteDataFile(ar, current_, registered_, DataFileForm::kBackup);
-      if (mode == 1) WriteDataFile(ar, current_, registered_, DataFileForm::kFull);
-      return ar.Flush();
-    });
+    if (mode == 0) bytes = DataFileBytes(current_, registered_, DataFileForm::kBackup);
+    if (mode == 1) bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
   }
+  // Any other mode creates an empty file, as the backup always did.
+  SafeWriteResult r = SaveBytesAtomically(BackupPath(), bytes);
   // The full form counts as saving every registered record.
   if (r.ok && mode == 1) {
     for (auto& rec : registered_)

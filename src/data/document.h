@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/core/app_state.h"
+#include "app/core/safe_file.h"
 #include "data/data_file.h"
 #include "data/measure_data.h"
 
@@ -21,6 +22,10 @@ inline constexpr int kRefreshData = 4;
 inline constexpr int kRefreshAll = 7;
 
 inline constexpr size_t kMaxDisplay = 7;
+
+// True when a read failed on an unsupported version (as opposed to a file
+// that ends early or is damaged).
+bool IsVersionError(const DataFileReadResult& r);
 
 class CBrenlowDoc {
  public:
@@ -74,9 +79,26 @@ class CBrenlowDoc {
   // The views register here; the core never knows them.
   void SetRefreshHandler(std::function<void(int)> handler) { refresh_ = std::move(handler); }
 
+  // Loading: reads a whole data file into fresh objects (registered records
+  // with saved flag true) and takes them over only when the whole file was
+  // read; then the file version is the version read, the modified flag is
+  // cleared and the result panel and data view are refreshed. An unsupported
+  // version empties the document (refreshing every view) and keeps the
+  // modified flag and file version. A file that ends early or is damaged
+  // leaves the document as it was. Returns the read result (error text empty
+  // on success).
+  DataFileReadResult Load(ArchiveReader& ar);
+  // Storing: writes the full form to `path` crash-safely. Only once the file
+  // is on disk are the saved flags set, the file version set to "101" and the
+  // modified flag cleared; on failure nothing changes and the old file stays.
+  SafeWriteResult Save(const std::string& path);
+  // "tmpdata.bak" in the working folder.
+  std::string BackupPath() const;
+
   // Writes the automatic backup "tmpdata.bak" in the working folder as the
   // backup mode says (0: current measurement and unsaved records, 1: the
-  // full form, 2: nothing). Silent on failure; the modified flag is kept.
+  // full form, 2: nothing), crash-safely. Silent on failure; the modified
+  // flag is kept. Mode 1 sets the saved flags once the file is on disk.
   // Returns true when a file was written.
   bool WriteAutoBackup();
 
