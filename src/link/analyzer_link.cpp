@@ -1,0 +1,350 @@
+#include "link/analyzer_link.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "app/core/numtext.h"
+#include "data/text_format.h"
+
+namespace qv {
+namespace {
+
+constexpr int kQueueBytes = 8192;
+
+std::string FourWide(std::string s) {
+  while (s.size() < 4)
+    s.insert(s.begin(), '0');
+  return s;
+}
+
+}  // namespace
+
+LinkSleeper RealSleeper() {
+  return [](int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  };
+}
+
+std::string EncodeTenths(double value) {
+  // "%04.1f": two integer digits, the point, the tenths digit.
+  std::string text = FixedText(value, 1);
+  if (!text.empty() && text[0] != '-') text = FourWide(text);
+  std::string out(2, '0');
+  out[0] = static_cast<char>(0x30 + AtoI(std::string_view(text).substr(0, 2)));
+  out[1] = text.empty() ? '0' : text.back();
+  return out;
+}
+
+std::string CurrentsCommand(double a, double b, double c) {
+  return "D" + EncodeTenths(a) + EncodeTenths(b) + EncodeTenths(c) + "0\r";
+}
+
+std::string ConditionsCommand(int cells, double endVoltage, int v1Point) {
+  std::string t = Format("%04d", v1Point);
+  std::string out = "F";
+  out += static_cast<char>(0x30 + cells);
+  out += "05";
+  out += EncodeTenths(endVoltage);
+  out += t.substr(0, 2);
+  out += '\r';
+  return out;
+}
+
+std::string ProbeCommand() {
+  return "D0000000\r";
+}
+
+TokenStatus ReadTokenFrom(const std::function<bool(unsigned char&)>& next, std::string& token) {
+  token.clear();
+  bool begun = false;
+  bool lfSeen = false;
+  int consumed = 0;
+  for (;;) {
+    unsigned char c = 0;
+    if (!next(c)) return TokenStatus::kNoData;
+    if (c == '\n') {
+      lfSeen = true;
+    } else if (c == '\r') {
+      if (lfSeen) return TokenStatus::kOk;
+      token += static_cast<char>(c);
+      begun = true;
+    } else if (c == ' ') {
+      if (begun) return TokenStatus::kOk;
+    } else {
+      token += static_cast<char>(c);
+      begun = true;
+    }
+    if (++consumed > kTokenMaxBytes) return TokenStatus::kTooLong;
+  }
+}
+
+int ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells, FrameValues& out) {
+  std::string slot[9];
+  int restarts = 0;
+  int i = 0;
+  while (i < 9) {
+    std::string token;
+    if (ReadTokenFrom(next, token) != TokenStatus::kOk) return kFrameFail;
+    if (i >= 1 && (token == "STOP" || token == "LOAD")) {
+      // A new frame begins here: realign on its status.
+      if (++restarts > kFrameMaxRestarts) return kFrameFail;
+      slot[0] = std::move(token);
+      for (int k = 1; k < 9; ++k)
+        slot[k].clear();
+      i = 1;
+      continue;
+    }
+    slot[i++] = std::move(token);
+  }
+  std::string volt = slot[3];
+  // Multi-cell packs report one digit more than is kept.
+  if (cells != 1 && volt.size() > 2) volt.pop_back();
+  out.point.time = AtoI(slot[1]);
+  out.point.current = AtoF(slot[2]);
+  out.point.voltage = AtoF(volt);
+  out.point.capacity = AtoF(slot[4]);
+  out.avgVoltage1 = AtoF(slot[5]);
+  out.point.avgVoltage = AtoF(slot[6]);
+  out.pir = AtoF(slot[7]);
+  out.internalResistance = AtoF(slot[8]);
+  return slot[0] == "STOP" ? kFrameStop : kFrameLoad;
+}
+
+// -------------------------------------------------------------- CAnalyzerLink
+
+CAnalyzerLink::CAnalyzerLink(CBrenlowDoc& doc) : doc_(doc), sleep_(RealSleeper()) {
+  SetPortNames(
+      CPortNames(doc.App().settings.Directory() + "ports", CPortNames::DefaultDeviceRoot()));
+}
+
+CAnalyzerLink::~CAnalyzerLink() = default;
+
+void CAnalyzerLink::Wait(int ms) {
+  if (sleep_) sleep_(ms);
+}
+
+bool CAnalyzerLink::OpenLink(int port) {
+  port_ = port;
+  const int timeout = doc_.App().ReadCommSettings().timeoutMs;
+  if (Open(port, kQueueBytes, kQueueBytes) != kPortOk) return false;
+  if (Configure(port, kLineAnalyzer) != kPortOk) return false;
+  if (SetWriteTimeout(port, timeout) != kPortOk) return false;
+  return SetReadTimeouts(port, timeout) == kPortOk;
+}
+
+void CAnalyzerLink::CloseLink() {
+  PurgeTransmit(port_);
+  PurgeReceive(port_);
+  Close(port_);
+}
+
+bool CAnalyzerLink::SendCommand(const std::string& bytes) {
+  const int n = static_cast<int>(bytes.size());
+  return Write(port_, bytes.data(), n) == n;
+}
+
+bool CAnalyzerLink::NextByte(unsigned char& c) {
+  return Read(port_, &c, 1) == 1;
+}
+
+bool CAnalyzerLink::ReadAck(char expected) {
+  unsigned char c = 0;
+  return NextByte(c) && c == static_cast<unsigned char>(expected);
+}
+
+void CAnalyzerLink::Flush() {
+  SendCommand("\r\r");
+  Wait(100);
+  SendCommand("\r\r");
+  Wait(100);
+  SendCommand("\r\r");
+}
+
+bool CAnalyzerLink::SendCurrents() {
+  PurgeReceive(port_);
+  std::string cmd;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    const CMeasureData& r = doc_.Current();
+    cmd = CurrentsCommand(r.currentA, r.currentB, r.currentC);
+  }
+  SendCommand(cmd);
+  return ReadAck('d');
+}
+
+bool CAnalyzerLink::SendConditions() {
+  PurgeReceive(port_);
+  std::string cmd;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    const CMeasureData& r = doc_.Current();
+    cmd = ConditionsCommand(r.cells, r.endVoltage, r.v1Point);
+  }
+  SendCommand(cmd);
+  return ReadAck('f');
+}
+
+bool CAnalyzerLink::Probe() {
+  PurgeReceive(port_);
+  SendCommand(ProbeCommand());
+  const bool ok = ReadAck('d');
+  PurgeReceive(port_);
+  return ok;
+}
+
+bool CAnalyzerLink::ProbeWithRetries() {
+  PurgeTransmit(port_);
+  PurgeReceive(port_);
+  bool ok = false;
+  for (int i = 0; i < 3 && !ok; ++i) {
+    Wait(200);
+    ok = Probe();
+  }
+  Flush();
+  return ok;
+}
+
+bool CAnalyzerLink::SendInputValues() {
+  const CommSettings comm = doc_.App().ReadCommSettings();
+  PurgeTransmit(port_);
+  PurgeReceive(port_);
+  bool currents = false;
+  for (int i = 0; i < comm.retryC1 && !currents; ++i) {
+    Wait(100);
+    currents = SendCurrents();
+  }
+  bool conditions = false;
+  if (currents) {
+    for (int i = 0; i < comm.retryC1 && !conditions; ++i) {
+      Wait(100);
+      conditions = SendConditions();
+    }
+  }
+  if (currents && conditions) return true;
+  Flush();
+  return false;
+}
+
+bool CAnalyzerLink::ReadToken(std::string& token) {
+  return ReadTokenFrom([this](unsigned char& c) { return NextByte(c); }, token) == TokenStatus::kOk;
+}
+
+int CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
+  PurgeReceive(port_);
+  if (frameHook_) frameHook_();
+  int cells;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    cells = record.cells;
+  }
+  FrameValues v;
+  const int r = ReadFrameFrom([this](unsigned char& c) { return NextByte(c); }, cells, v);
+  if (r == kFrameFail) return r;
+  point = v.point;
+  std::lock_guard<std::mutex> g(doc_.Lock());
+  record.avgVoltage1 = v.avgVoltage1;
+  record.pir = v.pir;
+  record.internalResistance = v.internalResistance;
+  return r;
+}
+
+int CAnalyzerLink::RunMeasurement() {
+  const CommSettings comm = doc_.App().ReadCommSettings();
+  CMeasureData& record = doc_.Current();
+  PurgeTransmit(port_);
+  PurgeReceive(port_);
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    record.MutablePoints().clear();
+  }
+  auto append = [&](const CMeasurePoint& p) {
+    {
+      std::lock_guard<std::mutex> g(doc_.Lock());
+      record.AppendPoint(p);
+    }
+    if (onPoint_) onPoint_(p.time);
+  };
+
+  int result = kFrameFail;
+  bool started = false;
+  bool stopped = false;
+  // Start phase.
+  for (int attempt = 0; attempt < comm.retryC2; ++attempt) {
+    SendCommand("S\r");
+    Wait(100);
+    CMeasurePoint p;
+    const int r = ReadFrame(record, p);
+    if (r == kFrameFail) {
+      std::lock_guard<std::mutex> g(doc_.Lock());
+      record.avgVoltage1 = 0.0;
+      record.pir = 0.0;
+      record.internalResistance = 0.0;
+      continue;
+    }
+    append(p);
+    started = true;
+    // An instrument that stops at once (no battery) waits for its stop to
+    // be acknowledged like any other.
+    stopped = r == kFrameStop;
+    break;
+  }
+
+  // Polling phase.
+  if (started && !stopped) {
+    int errors = 0;
+    int passes = 0;
+    bool limit = false;
+    for (;;) {
+      if (!doc_.App().measuring.load()) SendCommand("E\r");
+      CMeasurePoint p;
+      const int r = ReadFrame(record, p);
+      if (r == kFrameFail) {
+        ++errors;
+        Wait(100);
+        if (errors >= comm.retryC3) break;
+      } else {
+        errors = 0;
+        {
+          std::lock_guard<std::mutex> g(doc_.Lock());
+          record.AppendPoint(p);
+        }
+        if (p.time >= kRunMaxSeconds) limit = true;
+        if (limit && r != kFrameStop) SendCommand("E\r");
+        if (onPoint_) onPoint_(p.time);
+        if (r == kFrameStop) {
+          stopped = true;
+          break;
+        }
+      }
+      if (++passes >= kRunMaxPasses) {
+        result = kFrameLoad;
+        break;
+      }
+    }
+  }
+
+  if (stopped) {
+    SendCommand("G\r");
+    Wait(100);
+    SendCommand("G\r");
+    Wait(100);
+    SendCommand("G\r");
+    result = kFrameStop;
+  }
+
+  // Ending.
+  Wait(700);
+  Flush();
+  PurgeTransmit(port_);
+  PurgeReceive(port_);
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    record.dateTime = COleDateTime::Now();
+    if (record.GetDischargeTime() <= 120) record.pir = 0.0;
+  }
+  if (onEnd_) onEnd_();
+  return result;
+}
+
+}  // namespace qv

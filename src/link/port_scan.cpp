@@ -1,0 +1,84 @@
+#include "link/port_scan.h"
+
+#include "app/core/numtext.h"
+#include "data/codec.h"
+#include "data/text_format.h"
+
+namespace qv {
+
+std::string ScanDoneText(int port) {
+  return Format(Sj("通信設定を完了しました。ORVANTISとの通信が可能になります。\n\n"
+                   "（通信ポートが「COM %d」に設定されました。）"),
+                port);
+}
+std::string ScanDoneCaption() {
+  return Sj("自動設定完了");
+}
+std::string ScanRetryText() {
+  return Sj(
+      "通信設定ができませんでした。\n\n（通信ポート(COM1～256)をチェックしましたが、"
+      "ORVANTISとの通信ができませんでした。）\n\n再試行しますか？");
+}
+std::string ScanRetryCaption() {
+  return Sj("接続機器の反応がありません");
+}
+
+int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper) {
+  const std::string format = Sj("COM%d を検査中...");
+  int found = -1;
+  for (int i = 1; i <= CSerialPort::kMaxPort; ++i) {
+    if (progress) progress(i, Format(format, i));
+    CAnalyzerLink link(doc);
+    if (sleeper) link.SetSleeper(sleeper);
+    if (link.OpenLink(i)) {
+      const bool ok = link.ProbeWithRetries();
+      link.CloseLink();
+      if (ok) {
+        found = i;
+        break;
+      }
+    } else {
+      // Leave no device open behind (the settings may have been refused).
+      link.CloseLink();
+    }
+  }
+  if (progress) progress(CSerialPort::kMaxPort, std::string());
+  return found;
+}
+
+int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& progress,
+                     const LinkSleeper& sleeper) {
+  for (;;) {
+    if (progress) progress(0, std::string());
+    const int found = ScanPorts(doc, progress, sleeper);
+    if (found >= 1) {
+      ui.Tell(ScanDoneText(found), ScanDoneCaption(), MsgIcon::kInformation);
+      return found;
+    }
+    const MsgResult r = ui.ShowMessage(
+        {ScanRetryText(), ScanRetryCaption(), MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
+    if (r != MsgResult::kYes) {
+      if (progress) progress(0, std::string());
+      return -1;
+    }
+  }
+}
+
+std::string CPortSettingModel::InitialText() const {
+  return app_.settings.Get("COMPORT").substr(0, kMaxChars);
+}
+
+bool CPortSettingModel::Accept(const std::string& text) const {
+  const int port = AtoI(text.substr(0, kMaxChars));
+  if (port < 1 || port > CSerialPort::kMaxPort) return false;
+  app_.settings.SetInt("COMPORT", port);
+  return true;
+}
+
+bool CPortSettingModel::TakeDetected(int found) const {
+  if (found < 1) return false;
+  app_.settings.SetInt("COMPORT", found);
+  return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,55 @@
+// Finding the port the analyzer is on, and the port setting dialog's model.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/core/user_interface.h"
+#include "data/document.h"
+#include "link/analyzer_link.h"
+
+namespace qv {
+
+// Progress of a scan: the COM number being tried (1..256) and the text
+// "COM%d を検査中..." (CP932). An empty text with number 256 marks the end.
+using ScanProgress = std::function<void(int port, const std::string& text)>;
+
+// Tries COM1..COM256 in order with the analyzer's probe and returns the first
+// port that answers, or -1. Each port is opened, probed and closed again.
+// `sleeper` replaces the probe's waits (tests); empty: real waits.
+int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper = {});
+
+// The detection dialog's scan with its messages: scans, tells the found port
+// ("自動設定完了") or asks whether to retry ("接続機器の反応がありません"),
+// again and again while the user answers Yes. Returns the found port or -1.
+// The caller writes COMPORT.
+int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& progress,
+                     const LinkSleeper& sleeper = {});
+
+// Texts of the detection dialog's messages.
+std::string ScanDoneText(int port);
+std::string ScanDoneCaption();
+std::string ScanRetryText();
+std::string ScanRetryCaption();
+
+// The port setting dialog (通信ポート設定): an edit box of at most 3
+// characters holding COMPORT.
+class CPortSettingModel {
+ public:
+  static constexpr int kMaxChars = 3;
+
+  explicit CPortSettingModel(const CAppState& app) : app_(app) {}
+  // The edit box's text on opening.
+  std::string InitialText() const;
+  // OK: a number 1..256 is written to COMPORT and true returned (close the
+  // dialog); anything else returns false and the dialog stays open.
+  bool Accept(const std::string& text) const;
+  // After the detection dialog: a found port (1 or more) is written and
+  // true returned (close the setting dialog as if cancelled).
+  bool TakeDetected(int found) const;
+
+ private:
+  const CAppState& app_;
+};
+
+}  // namespace qv
