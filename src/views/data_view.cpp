@@ -1,37 +1,131 @@
 #include "views/data_view.h"
 
+#include <QVBoxLayout>
+
+#include "data/codec.h"
 #include "data/document.h"
 #include "views/report_ctrl.h"
+#include "views/view_text.h"
 
 namespace qv::ui {
 
+namespace {
+
+// Row backgrounds by display slot: light grey for the current measurement's
+// slot, the curve colours for the overlays.
+const QColor kSlotBackground[7] = {QColor(230, 230, 230), QColor(255, 0, 255), QColor(255, 255, 0),
+                                   QColor(255, 0, 0),     QColor(0, 255, 0),   QColor(255, 153, 51),
+                                   QColor(153, 153, 255)};
+
+}  // namespace
+
 CDataView::CDataView(CBrenlowDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
   list_ = new CReportCtrl(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(list_);
+
+  list_->SetProfile("DATAVIEW", &doc_.App().settings);
+  list_->SetRowNumbers(false);
+  list_->SetSortingEnabled(true);
+  list_->SetMultiSelect(true);
+  list_->SetKeepFocus(false);
+  list_->SetColumnsMovable(doc_.App().viewMoveColumn);
+  for (int i = 0; i < 7; ++i)
+    list_->SetPaletteColor(10 + i, kSlotBackground[i]);
+
+  ReportHooks hooks;
+  hooks.buildColumns = [this] { BuildColumns(); };
+  hooks.fillRows = [this] { FillRows(); };
+  hooks.rowDoubleClick = [this](int rowKey) { OnRowDoubleClick(rowKey); };
+  hooks.canBeginEdit = [this](int rowKey, int column) { return CanBeginEdit(rowKey, column); };
+  hooks.commitEdit = [this](int rowKey, int column, const std::string& text) {
+    return CommitEdit(rowKey, column, text);
+  };
+  list_->SetHooks(std::move(hooks));
 }
-void CDataView::Refresh() {}
-std::vector<int> CDataView::SelectedRowKeys() const {
-  return {};
-}
-std::vector<CMeasureData*> CDataView::SelectedRecords() const {
-  return {};
-}
-bool CDataView::ListHasFocus() const {
-  return false;
-}
-void CDataView::RestoreColumnWidths() {}
-void CDataView::ToggleOverlay(int) {}
+
 CReportCtrl* CDataView::List() {
   return list_;
 }
-void CDataView::BuildColumns() {}
-void CDataView::FillRows() {}
-void CDataView::FillRow(int, const CMeasureData&) {}
-void CDataView::OnRowDoubleClick(int) {}
-int CDataView::CanBeginEdit(int, int) {
-  return -1;
+
+void CDataView::Refresh() {
+  list_->SetColumnsMovable(doc_.App().viewMoveColumn);
+  list_->Refresh();
 }
-bool CDataView::CommitEdit(int, int, const std::string&) {
-  return false;
+
+void CDataView::BuildColumns() {
+  for (const DataColumnSpec& c : DataColumns()) {
+    const int column = list_->AddColumn(Sj(c.titleUtf8), c.width);
+    if (c.numeric) list_->SetColumnNumeric(column);
+  }
+}
+
+void CDataView::FillRows() {
+  for (auto& r : doc_.Registered()) {
+    const int key = list_->InsertRow();
+    r->listRowKey = key;
+    FillRow(key, *r);
+  }
+}
+
+void CDataView::FillRow(int rowKey, const CMeasureData& record) {
+  const auto texts = DataRowTexts(record);
+  const int color = SlotPaletteIndex(record.displaySlot);
+  for (int c = 0; c < kDataColumns; ++c)
+    list_->SetCellText(rowKey, c, texts[static_cast<size_t>(c)], color);
+}
+
+std::vector<int> CDataView::SelectedRowKeys() const {
+  return list_->GetSelectedRows();
+}
+
+std::vector<CMeasureData*> CDataView::SelectedRecords() const {
+  std::vector<CMeasureData*> out;
+  for (int key : list_->GetSelectedRows()) {
+    if (CMeasureData* r = doc_.FindByRowKey(key)) out.push_back(r);
+  }
+  return out;
+}
+
+bool CDataView::ListHasFocus() const {
+  return list_->HasListFocus();
+}
+
+void CDataView::RestoreColumnWidths() {
+  list_->RestoreDefaultWidths();
+}
+
+void CDataView::OnRowDoubleClick(int rowKey) {
+  if (doc_.App().runActive) return;
+  if (rowKey < 0 || rowKey >= static_cast<int>(doc_.Registered().size())) return;
+  ToggleOverlay(rowKey);
+}
+
+void CDataView::ToggleOverlay(int rowKey) {
+  CMeasureData* record = doc_.FindByRowKey(rowKey);
+  if (!record) return;
+  // A full display list leaves everything as it is, without a message.
+  if (!doc_.ToggleOverlay(record)) return;
+  doc_.RefreshViews(kRefreshResult);
+  FillRow(rowKey, *record);
+  doc_.RefreshViews(kRefreshGraph);
+}
+
+int CDataView::CanBeginEdit(int rowKey, int column) {
+  if (doc_.App().runActive) return kEditRefuse;
+  if (rowKey < 0 || column != kDataRemarkColumn) return kEditRefuse;
+  // Beginning an edit counts as a change, whether or not the text changes.
+  doc_.SetModified();
+  return kEditBox;
+}
+
+bool CDataView::CommitEdit(int rowKey, int column, const std::string& text) {
+  if (rowKey < 0 || column != kDataRemarkColumn) return false;
+  CMeasureData* record = doc_.FindByRowKey(rowKey);
+  if (!record) return false;
+  record->remark = text;
+  return true;
 }
 
 }  // namespace qv::ui

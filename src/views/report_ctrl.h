@@ -131,6 +131,7 @@ class CReportCtrl : public QWidget {
   void ApplyColumnWidths();
   void OnSectionResized(int logical, int oldSize, int newSize);
   void OnSectionClicked(int logical);
+  void Commit(int rowKey, int column, const std::string& text);
 
   ReportHooks hooks_;
   ReportModel* model_ = nullptr;

@@ -1,30 +1,154 @@
 #include "views/result_view.h"
 
+#include <QApplication>
+#include <QPalette>
+#include <QVBoxLayout>
+#include <mutex>
+
+#include "app/core/user_interface.h"
 #include "data/document.h"
+#include "data/text_format.h"
+#include "link/input_check.h"
 #include "views/report_ctrl.h"
+#include "views/view_text.h"
 
 namespace qv::ui {
 
+namespace {
+
+constexpr int kLabelWidth = 95;
+constexpr int kRecordWidth = 105;
+
+QColor ToColor(uint32_t rgb) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+}  // namespace
+
 CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
   list_ = new CReportCtrl(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(list_);
+
+  list_->SetRowNumbers(false);
+  list_->SetSortingEnabled(false);
+  list_->SetKeepFocus(false);
+  list_->SetColumnsMovable(false);
+  for (int slot = 1; slot <= 7; ++slot)
+    list_->SetPaletteColor(slot + 9, ToColor(SlotColor(slot)));
+  list_->SetPaletteColor(kResultWhite, QColor(255, 255, 255));
+  list_->SetPaletteColor(kResultMenu, QApplication::palette().color(QPalette::Window));
+
+  ReportHooks hooks;
+  hooks.buildColumns = [this] { BuildColumns(); };
+  hooks.fillRows = [this] { FillRows(); };
+  hooks.canBeginEdit = [this](int row, int column) { return CanBeginEdit(row, column); };
+  hooks.commitEdit = [this](int row, int column, const std::string& text) {
+    return CommitEdit(row, column, text);
+  };
+  hooks.fillEditList = [](int, int) { return std::vector<std::string>{"1", "4", "6", "8"}; };
+  list_->SetHooks(std::move(hooks));
 }
-void CResultView::Refresh(bool) {}
-void CResultView::RefreshCurrentColumn() {}
-void CResultView::RefreshColumn(int, const CMeasureData&) {}
-void CResultView::ClearLiveValues() {}
-std::string CResultView::ValidateInputs() {
-  return {};
-}
-void CResultView::BuildColumns() {}
-void CResultView::FillRows() {}
-int CResultView::CanBeginEdit(int, int) {
-  return -1;
-}
-bool CResultView::CommitEdit(int, int, const std::string&) {
-  return false;
-}
+
 int CResultView::CurrentColumn() const {
-  return 0;
+  return static_cast<int>(doc_.DisplayList().size());
+}
+
+void CResultView::Refresh(bool lockUpdates) {
+  list_->Refresh(lockUpdates);
+}
+
+void CResultView::BuildColumns() {
+  list_->AddColumn(std::string(), kLabelWidth);
+  const auto& display = doc_.DisplayList();
+  for (auto it = display.rbegin(); it != display.rend(); ++it)
+    list_->AddColumn(Format("Profile%d", (*it)->displaySlot), kRecordWidth);
+}
+
+void CResultView::FillRows() {
+  const auto& display = doc_.DisplayList();
+  const int n = static_cast<int>(display.size());
+  const bool runActive = doc_.App().runActive;
+  for (int row = 0; row < kResultRows; ++row) {
+    const int key = list_->InsertRow();
+    list_->SetCellText(key, 0, ResultRowLabel(row), ResultCellColor(row, true, -1));
+  }
+  for (int column = 1; column <= n; ++column) {
+    const CMeasureData* r = display[static_cast<size_t>(n - column)];
+    const bool isCurrent = r == &doc_.Current();
+    std::unique_lock<std::mutex> guard(doc_.Lock(), std::defer_lock);
+    if (isCurrent) guard.lock();
+    for (int row = 0; row < kResultRows; ++row)
+      list_->SetCellText(row, column, ResultCellText(row, *r, isCurrent, runActive),
+                         ResultCellColor(row, false, r->displaySlot));
+  }
+}
+
+void CResultView::RefreshColumn(int column, const CMeasureData& record) {
+  if (column < 0) column = CurrentColumn();
+  if (column < 1 || column >= list_->ColumnCount()) return;
+  const bool isCurrent = &record == &doc_.Current();
+  const bool runActive = doc_.App().runActive;
+  std::unique_lock<std::mutex> guard(doc_.Lock(), std::defer_lock);
+  if (isCurrent) guard.lock();
+  for (int row = 1; row <= 11; ++row)
+    list_->SetCellText(row, column, ResultCellText(row, record, isCurrent, runActive),
+                       ResultCellColor(row, false, record.displaySlot));
+}
+
+void CResultView::RefreshCurrentColumn() {
+  RefreshColumn(-1, doc_.Current());
+}
+
+void CResultView::ClearLiveValues() {
+  const int column = CurrentColumn();
+  const int color = ResultCellColor(4, false, doc_.Current().displaySlot);
+  list_->SetCellText(4, column, "0.0", color);
+  list_->SetCellText(5, column, "0.0", color);
+}
+
+int CResultView::CanBeginEdit(int row, int column) {
+  if (doc_.App().runActive) return kEditRefuse;
+  if (column != CurrentColumn()) return kEditRefuse;
+  if (doc_.Current().IsMeasured()) return kEditRefuse;
+  if (row < kResultFirstInputRow || row > kResultLastInputRow) return kEditRefuse;
+  doc_.SetModified();
+  return row == kRowCells ? kEditDropList : kEditBox;
+}
+
+bool CResultView::CommitEdit(int row, int column, const std::string& text) {
+  if (column != CurrentColumn() || row < kResultFirstInputRow || row > kResultLastInputRow)
+    return false;
+  std::string message;
+  bool ok = false;
+  {
+    std::lock_guard<std::mutex> guard(doc_.Lock());
+    ok = ValidateInputCell(row, text, doc_.Current(), message);
+  }
+  if (!ok) {
+    if (ui_) ui_->Tell(message, InputRangeCaption(), MsgIcon::kWarning);
+    return false;
+  }
+  // The cell count also sets the end voltage: show the stored values.
+  for (int r = kResultFirstInputRow; r <= kResultLastInputRow; ++r)
+    list_->SetCellText(r, column, ResultCellText(r, doc_.Current(), true, false), -1);
+  return true;
+}
+
+std::string CResultView::ValidateInputs() {
+  const int column = CurrentColumn();
+  InputCellTexts cells;
+  for (int i = 0; i < 6; ++i)
+    cells[static_cast<size_t>(i)] = list_->CellText(kResultFirstInputRow + i, column);
+  std::string messages;
+  {
+    std::lock_guard<std::mutex> guard(doc_.Lock());
+    messages = qv::ValidateInputs(cells, doc_.Current());
+  }
+  for (int r = kResultFirstInputRow; r <= kResultLastInputRow; ++r)
+    list_->SetCellText(r, column, ResultCellText(r, doc_.Current(), true, false), -1);
+  return messages;
 }
 
 }  // namespace qv::ui
