@@ -1,0 +1,187 @@
+#include "output/csv_export.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/core/numtext.h"
+#include "data/codec.h"
+#include "data/text_format.h"
+
+namespace qv {
+namespace {
+
+// Writes all bytes; false on any error.
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string CsvFileBytes(const CMeasureData& r) {
+  static const std::string kBanner = Sj("Quorvex計測データ");
+  static const std::string kTitles =
+      Sj(",,放電時間,放電容量,放電電力,平均電圧1,平均電圧2,内部抵抗,ＰＩＲ,放電電流A,放電電流B,"
+         "放電電流C,セル数,終了電圧,V1測定点,備考");
+  static const std::string kUnits = Sj("登録ID,計測日時,秒,mAh,mWh,V,V,mΩ,,A,A,A,,V,秒,");
+  static const std::string kSeries = Sj("放電時間,電池電圧");
+  // Lines are built with "\n"; the file gets CR LF for every "\n", as a
+  // text-mode stream writes them (a line break inside a remark included).
+  const std::string nl = "\n";
+
+  std::string out;
+  out.reserve(256 + r.Points().size() * 12);
+  out += kBanner + "," + kCsvMakerNotice + nl;
+  out += nl;
+  out += kTitles + nl;
+  out += kUnits + nl;
+  out += r.GetIdText() + "," + r.GetDateTimeText() + "," + IntText(r.GetDischargeTime()) + "," +
+         FixedText(r.GetCapacity(-1), 0) + "," + IntText(r.GetEnergy(-1)) + "," +
+         FixedText(r.avgVoltage1, 3) + "," + FixedText(r.GetAvgVoltage(-1), 3) + "," +
+         FixedText(r.internalResistance, 1) + "," + FixedText(r.pir, 1) + "," +
+         FixedText(r.currentA, 1) + "," + FixedText(r.currentB, 1) + "," +
+         FixedText(r.currentC, 1) + "," + IntText(r.cells) + "," + FixedText(r.endVoltage, 1) +
+         "," + IntText(r.v1Point) + "," + r.remark + nl;
+  out += nl;
+  out += kSeries + nl;
+  const int decimals = r.cells == 1 ? 3 : 2;
+  for (const CMeasurePoint& p : r.Points()) {
+    out += IntText(p.time);
+    out += ',';
+    out += FixedText(p.voltage, decimals);
+    out += nl;
+  }
+  std::string crlf;
+  crlf.reserve(out.size() + out.size() / 8);
+  for (char c : out) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+}
+
+std::string CsvFileName(const CMeasureData& r, CsvNameTable& names) {
+  std::string stem = Format("%03d%03d%03d", r.id1, r.id2, r.id3);
+  auto it = names.find(stem);
+  if (it != names.end()) {
+    it->second += 1;
+    stem = stem + "_" + IntText(it->second);
+  } else {
+    names.emplace(stem, 0);
+  }
+  return "qd1_" + stem + ".csv";
+}
+
+std::string CsvJoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, uint32_t fromKey,
+                              uint32_t toKey) {
+  CsvExportResult result;
+  CsvNameTable names;
+  for (const auto& rec : list) {
+    const uint32_t key = rec->GetIdKey();
+    if (key < fromKey || key > toKey) continue;
+    const std::string path = CsvJoinPath(folder, CsvFileName(*rec, names));
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) continue;  // cannot be created: skipped, not counted
+    bool ok = WriteAll(fd, CsvFileBytes(*rec));
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+      result.failed = true;
+      break;
+    }
+    ++result.written;
+  }
+  return result;
+}
+
+std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3) {
+  for (int p : {p1, p2, p3})
+    if (p < 1 || p > 999) return std::nullopt;
+  return static_cast<uint32_t>(p1) * 1000000u + static_cast<uint32_t>(p2) * 1000u +
+         static_cast<uint32_t>(p3);
+}
+
+std::string CsvIdRangeText() {
+  return Sj(
+      "ID欄が未記入であるか、不正な値があります。\n"
+      "各ID欄にはそれぞれ1～999の値を設定してください。");
+}
+std::string CsvFolderEmptyText() {
+  return Sj("出力先フォルダを指定してください。");
+}
+std::string CsvFolderMissingText() {
+  return Sj("指定されたフォルダが見つかりません。");
+}
+
+void CCsvExportDlg::Open(const CSettingsStore& settings) {
+  folder = settings.Get("EXPORT_CSV");
+  from = {};
+  to = {};
+  result = {};
+}
+
+void CCsvExportDlg::Browse(IUserInterface& ui) {
+  FolderDialogRequest req;
+  req.title = Sj("出力先フォルダを指定してください。");
+  req.startDirectory = folder;
+  if (auto chosen = ui.ChooseFolder(req)) folder = *chosen;
+}
+
+bool CCsvExportDlg::Export(IUserInterface& ui, const CSettingsStore& settings,
+                           const RecordList& list) {
+  int f[3], t[3];
+  for (int i = 0; i < 3; ++i) {
+    f[i] = AtoI(from[static_cast<size_t>(i)]);
+    t[i] = AtoI(to[static_cast<size_t>(i)]);
+    if (f[i] < 1 || f[i] > 999 || t[i] < 1 || t[i] > 999) {
+      ui.Tell(CsvIdRangeText(), Sj("登録ID指定"), MsgIcon::kWarning);
+      return false;
+    }
+  }
+  const uint32_t fromKey = *IdKeyOfParts(f[0], f[1], f[2]);
+  const uint32_t toKey = *IdKeyOfParts(t[0], t[1], t[2]);
+  if (folder.empty()) {
+    ui.Tell(CsvFolderEmptyText(), Sj("出力先フォルダ指定"), MsgIcon::kWarning);
+    return false;
+  }
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) {
+    ui.Tell(CsvFolderMissingText(), Sj("出力先フォルダ指定"), MsgIcon::kWarning);
+    return false;
+  }
+  settings.Set("EXPORT_CSV", folder);
+  result = WriteCsvFiles(list, folder, fromKey, toKey);
+  return true;
+}
+
+Message CsvExportResultMessage(const CsvExportResult& result) {
+  Message m;
+  if (result.failed) {
+    m.text = Sj("ファイル出力に失敗しました。");
+    m.caption = Sj("ファイル出力");
+    m.icon = MsgIcon::kWarning;
+  } else {
+    m.text = Format(Sj("%d 個のデータファイルを出力しました。"), result.written);
+    m.caption = Sj("ファイル出力完了");
+    m.icon = MsgIcon::kInformation;
+  }
+  return m;
+}
+
+}  // namespace qv

@@ -1,0 +1,75 @@
+// CSV export of registered records: one Shift-JIS file with CR LF line ends
+// per record whose registration ID key lies in a range, and the model of the
+// export dialog (ID range fields, output folder, messages).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/core/settings_store.h"
+#include "app/core/user_interface.h"
+#include "data/data_file.h"
+#include "data/measure_data.h"
+
+namespace qv {
+
+// Second field of the banner line: the maker's notice (no comma, no line break).
+inline constexpr char kCsvMakerNotice[] = "Quorvex";
+
+// The whole content of one export file.
+std::string CsvFileBytes(const CMeasureData& record);
+
+struct CsvExportResult {
+  int written = 0;      // files completely written
+  bool failed = false;  // a write error stopped the walk
+};
+
+// File name stems already used in one run: nine-digit ID text -> count.
+using CsvNameTable = std::map<std::string, int>;
+
+// "qd1_%s.csv" of the record's nine-digit ID, with "_%d" from the second use
+// of the same ID in this run on.
+std::string CsvFileName(const CMeasureData& record, CsvNameTable& names);
+
+// The folder text followed by "/" (unless it already ends in one) and `name`.
+std::string CsvJoinPath(const std::string& folder, const std::string& name);
+
+// Writes a file for every record of `list` (in list order) whose ID key lies
+// in [fromKey, toKey]. Existing files are replaced; a file that cannot be
+// created is skipped; a write error stops the walk with `failed` set.
+CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, uint32_t fromKey,
+                              uint32_t toKey);
+
+// The ID key of three typed parts, or nothing when a part is not 1 to 999.
+std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3);
+
+// Export dialog "CSV形式でデータ出力".
+class CCsvExportDlg {
+ public:
+  // Opening: the folder field shows EXPORT_CSV, the ID fields are empty.
+  void Open(const CSettingsStore& settings);
+  // "参照": the folder picker; a confirmed choice replaces the folder text.
+  void Browse(IUserInterface& ui);
+  // "ファイル出力": validates, stores EXPORT_CSV and runs the writer. Returns
+  // true when the dialog closes (accepted); false after a message, with the
+  // fields unchanged.
+  bool Export(IUserInterface& ui, const CSettingsStore& settings, const RecordList& list);
+
+  std::string folder;  // file system bytes
+  std::array<std::string, 3> from;
+  std::array<std::string, 3> to;
+  CsvExportResult result;
+};
+
+// The message shown after the dialog closed through "ファイル出力".
+Message CsvExportResultMessage(const CsvExportResult& result);
+
+// Texts of the export (CP932).
+std::string CsvIdRangeText();        // ID fields empty or invalid
+std::string CsvFolderEmptyText();    // no folder given
+std::string CsvFolderMissingText();  // folder not found
+
+}  // namespace qv
