@@ -1,0 +1,41 @@
+#include "analysis/avg3_range.h"
+
+#include <utility>
+
+#include "app/core/app_state.h"
+#include "app/core/numtext.h"
+#include "data/codec.h"
+#include "data/document.h"
+
+namespace qv {
+
+Avg3RangeFields Avg3RangeOpen(const Avg3Range& range) {
+  return {IntText(range.start), IntText(range.end)};
+}
+
+Avg3RangeOutcome AcceptAvg3Range(CAppState& app, IUserInterface& ui,
+                                 const Avg3RangeFields& fields) {
+  int start = AtoI(fields.start);
+  int end = AtoI(fields.end);
+  auto outside = [](int v) { return v < kAvg3TimeMin || v > kAvg3TimeMax; };
+  if (outside(start) || outside(end)) {
+    ui.Tell(Sj("時間は、0 ～ 9999 の範囲で値を設定してください。"), Sj("設定値入力範囲"),
+            MsgIcon::kWarning);
+    return Avg3RangeOutcome::kStayOpen;
+  }
+  if (end < start) std::swap(start, end);
+  if (start == app.avg3.start && end == app.avg3.end) return Avg3RangeOutcome::kUnchanged;
+  app.avg3.start = start;
+  app.avg3.end = end;
+  app.settings.SetInt("DATA_DEF_APO3ST", start);
+  app.settings.SetInt("DATA_DEF_APO3ED", end);
+  return Avg3RangeOutcome::kChanged;
+}
+
+void RecomputeRegisteredAvg3(CBrenlowDoc& doc) {
+  const Avg3Range range = doc.App().avg3;
+  for (auto& r : doc.Registered())
+    r->UpdateAvgVolt3(range);
+}
+
+}  // namespace qv
