@@ -15,6 +15,7 @@ namespace qv {
 namespace {
 
 std::atomic<long long> g_writeLimit{-1};
+std::atomic<bool> g_forceNamed{false};
 
 std::string DirOf(const std::string& path) {
   std::string d = PathFolder(path);
@@ -137,6 +138,10 @@ void SetSaveWriteLimitForTesting(long long limit) {
   g_writeLimit.store(limit);
 }
 
+void SetSaveNamedTempForTesting(bool named) {
+  g_forceNamed.store(named);
+}
+
 SafeWriteResult SaveBytesAtomically(const std::string& path, std::string_view bytes) {
   SafeWriteResult r;
   const std::string dir = DirOf(path);
@@ -145,8 +150,10 @@ SafeWriteResult SaveBytesAtomically(const std::string& path, std::string_view by
 
   std::string tmp;
   bool named = false;
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd >= 0) {
+  int fd = g_forceNamed.load() ? -1 : ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (g_forceNamed.load()) {
+    // fall through to the named temporary file
+  } else if (fd >= 0) {
     CopyMode(fd, path);
     if (!WriteAndSync(fd, bytes, r.error)) {
       ::close(fd);  // the unnamed file disappears with its descriptor

@@ -23,6 +23,8 @@ std::string TempNamePrefix(const std::string& path);
 // Test hook: every save fails like a full disk (ENOSPC) once `limit` bytes of
 // the file have been written; a negative limit switches the hook off.
 void SetSaveWriteLimitForTesting(long long limit);
+// Test hook: use the named temporary file even where unnamed files work.
+void SetSaveNamedTempForTesting(bool named);
 
 // The folder and the file name of a path (split at the last '/'). The folder
 // keeps no trailing '/' except for the root; a path without '/' has an empty folder.
