@@ -1,0 +1,54 @@
+// quorvex-cli scan: finds the port the ORVANTIS answers on.
+#include <cstdio>
+#include <iostream>
+
+#include "commands.h"
+#include "data/codec.h"
+#include "data/document.h"
+#include "file_io.h"
+#include "link/port_scan.h"
+#include "link/serial_port.h"
+
+namespace qv::cli {
+namespace {
+
+struct ScanArgs {
+  bool verbose = false;
+  bool save = false;
+  std::string devRoot;
+};
+
+int Scan(const ScanArgs& args) {
+  CAppState app;
+  LoadAppSettings(app);
+  if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
+  CBrenlowDoc doc(app);
+  ScanProgress progress;
+  if (args.verbose) {
+    progress = [](int, const std::string& text) {
+      if (!text.empty()) std::cerr << Cp932ToUtf8(text) << "\n";
+    };
+  }
+  const int found = ScanPorts(doc, progress);
+  if (found < 1) {
+    std::cerr << Cp932ToUtf8(ScanRetryText().substr(0, ScanRetryText().find('\n'))) << "\n";
+    return 1;
+  }
+  if (args.save) app.settings.SetInt("COMPORT", found);
+  std::printf("COM%d\n", found);
+  return 0;
+}
+
+Registrar scanCommand([](CLI::App& app) -> std::function<int()> {
+  auto args = std::make_shared<ScanArgs>();
+  auto* sub = app.add_subcommand(
+      "scan", "Find the ORVANTIS on COM1..COM256; prints COM<n> (exit 0) or exits 1");
+  sub->add_flag("-v,--verbose", args->verbose, "show each port as it is tried");
+  sub->add_flag("--save", args->save, "write the port found to COMPORT in Dis.ini");
+  sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
+      ->group("");
+  return [args] { return Scan(*args); };
+});
+
+}  // namespace
+}  // namespace qv::cli
