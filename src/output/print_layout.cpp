@@ -1,0 +1,420 @@
+#include "output/print_layout.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/core/numtext.h"
+#include "data/codec.h"
+#include "data/text_format.h"
+
+namespace qv {
+namespace {
+
+struct ColumnDef {
+  const char* title;  // line 1, UTF-8
+  const char* unit;   // line 2, UTF-8
+  int width;          // pitches
+  HAlign align;
+};
+
+const ColumnDef kTableColumns[15] = {
+    {"", "登録ID", 6, HAlign::kCenter},     {"", "計測日時", 10, HAlign::kCenter},
+    {"放電時間", "秒", 4, HAlign::kRight},  {"放電容量", "mAh", 4, HAlign::kRight},
+    {"放電電力", "mWh", 4, HAlign::kRight}, {"平均電圧１", "V", 5, HAlign::kRight},
+    {"平均電圧２", "V", 5, HAlign::kRight}, {"内部抵抗", "mΩ", 4, HAlign::kRight},
+    {"ＰＩＲ", "", 3, HAlign::kRight},      {"放電電流Ａ", "A", 5, HAlign::kRight},
+    {"放電電流Ｂ", "A", 5, HAlign::kRight}, {"放電電流Ｃ", "A", 5, HAlign::kRight},
+    {"セル数", "", 3, HAlign::kRight},      {"終了電圧", "V", 4, HAlign::kRight},
+    {"V1測定点", "秒", 4, HAlign::kRight},
+};
+
+std::vector<std::string> TableRowTexts(const CMeasureData& r) {
+  return {r.GetIdText(),
+          r.GetDateTimeText(),
+          IntText(r.GetDischargeTime()),
+          IntText(TruncInt(r.GetCapacity(-1))),
+          IntText(r.GetEnergy(-1)),
+          FixedText(r.avgVoltage1, 3),
+          FixedText(r.GetAvgVoltage(-1), 3),
+          FixedText(r.internalResistance, 1),
+          FixedText(r.pir, 1),
+          FixedText(r.currentA, 1),
+          FixedText(r.currentB, 1),
+          FixedText(r.currentC, 1),
+          IntText(r.cells),
+          FixedText(r.endVoltage, 1),
+          IntText(r.v1Point)};
+}
+
+// One framed table cell on the line from y: one pitch (plus one unit) high.
+void TableCell(DrawList& out, int left, int right, int y, int p, std::string text, HAlign align) {
+  out.Cell(left, y, right, y + p + 1, std::move(text), align, p / 2, true);
+}
+
+// The texts of a label.
+struct LabelTexts {
+  std::string sec, mah, mwh, av, ir, pir, cut, da, id;
+};
+
+LabelTexts MakeLabelTexts(const CMeasureData& r, int labelType) {
+  LabelTexts t;
+  t.sec = "SEC " + IntText(r.GetDischargeTime());
+  t.mah = "mAh " + IntText(TruncInt(r.GetCapacity(-1)));
+  t.mwh = "mWh " + IntText(r.GetEnergy(-1));
+  t.av = "AV  " + FixedText(r.GetAvgVoltage(-1), 3);
+  t.ir = "IR  " + FixedText(r.internalResistance, 1);
+  if (labelType == 0 || labelType == 1) t.ir += Sj("mΩ");
+  t.pir = "PIR " + FixedText(r.pir, 1);
+  t.cut = "CUT " + FixedText(r.endVoltage, 1);
+  t.da = "DA  " + FixedText(r.currentA, 1);
+  t.id = r.GetIdText();
+  return t;
+}
+
+}  // namespace
+
+int DeviceToMm(int units, int dpi) {
+  if (dpi <= 0) return 0;
+  return TruncInt(units * 25.4 / dpi);
+}
+
+std::pair<int, int> LabelLineLayout(int labelType) {
+  if (labelType == 0) return {12, 13};
+  if (labelType == 1) return {9, 18};
+  return {5, 20};
+}
+
+PageMetrics ComputePageMetrics(const PrinterDevice& d, const PrintSettings& s) {
+  PageMetrics m;
+  m.offsetX = DeviceToMm(d.offsetX, d.dpiX);
+  m.offsetY = DeviceToMm(d.offsetY, d.dpiY);
+  m.pageWidth = DeviceToMm(d.paperWidth, d.dpiX);
+  m.pageHeight = DeviceToMm(d.paperHeight, d.dpiY);
+  if (s.form == kPrintGraphs || s.form == kPrintTable) {
+    m.pitch = (m.pageWidth - 2 * s.topX) * 10 / 70;
+    // Margins wider than the paper would give no pitch at all; one unit
+    // keeps every later division defined.
+    m.pitch = std::max(m.pitch, 1);
+    m.fontSize = 7 * m.pitch;
+    if (s.form == kPrintTable) {
+      const int lines = s.tableLine > 0 ? s.tableLine : 2;
+      m.recordsPerTablePage = ((m.pageHeight - 2 * s.topY) * 10 / m.pitch - 6) / lines;
+      m.recordsPerTablePage = std::max(m.recordsPerTablePage, 1);
+    }
+  } else {
+    auto [l, chars] = LabelLineLayout(s.labelType);
+    const int o = (10 * s.labelH - 20) / l;
+    const int t = (10 * s.labelW - 40) / chars;
+    if (9 * o < 18 * t) {
+      m.pitch = o;
+      m.fontSize = 9 * o;
+    } else {
+      m.pitch = 2 * t;
+      m.fontSize = 18 * t;
+    }
+  }
+  const int screenDpi = d.screenDpiY > 0 ? d.screenDpiY : 96;
+  m.charHeight = m.fontSize * screenDpi / 720;
+  return m;
+}
+
+std::pair<int, int> PaperToLogical(const PageMetrics& m, int x, int y) {
+  return {x - 10 * m.offsetX, 10 * m.offsetY - y};
+}
+
+DrawList PrintLayout::NewList() const {
+  DrawList list;
+  list.fontFace = settings.font;
+  list.fontSize = metrics.fontSize;
+  list.charHeight = metrics.charHeight;
+  return list;
+}
+
+std::vector<std::pair<int, int>> TableColumnEdges(int x, int pitch) {
+  std::vector<std::pair<int, int>> edges;
+  for (size_t i = 0; i < std::size(kTableColumns); ++i) {
+    if (i == 9) x += 5;  // 0.5 mm gap before the currents
+    edges.emplace_back(x, x + kTableColumns[i].width * pitch);
+    x += kTableColumns[i].width * pitch;
+  }
+  return edges;
+}
+
+void DrawTableHeader(DrawList& out, const PrintLayout& layout, int y) {
+  const int p = layout.Pitch();
+  const auto edges = TableColumnEdges(layout.Left(), p);
+  out.Cell(edges[0].first, y, edges[1].second, y + p + 1, "", HAlign::kCenter, p / 2, true);
+  for (size_t i = 2; i < edges.size(); ++i)
+    TableCell(out, edges[i].first, edges[i].second, y, p, Sj(kTableColumns[i].title),
+              HAlign::kCenter);
+  for (size_t i = 0; i < edges.size(); ++i)
+    TableCell(out, edges[i].first, edges[i].second, y + p, p, Sj(kTableColumns[i].unit),
+              i < 2 ? HAlign::kLeft : HAlign::kRight);
+}
+
+void DrawTableRow(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int y) {
+  const int p = layout.Pitch();
+  const auto edges = TableColumnEdges(layout.Left(), p);
+  std::vector<std::string> texts = TableRowTexts(r);
+  for (size_t i = 0; i < edges.size(); ++i)
+    TableCell(out, edges[i].first, edges[i].second, y, p, std::move(texts[i]),
+              kTableColumns[i].align);
+  if (layout.settings.tableLine >= 2)
+    out.Cell(edges.front().first, y + p, edges.back().second, y + 2 * p, r.remark, HAlign::kLeft,
+             p / 2, false);
+}
+
+void DrawLogoAndNotice(DrawList& out, const PrintLayout& layout, int y) {
+  const int p = layout.Pitch();
+  const int left = layout.Left();
+  const int top = y + 10;
+  const int w = TruncInt(2 * p * 3.96);
+  out.Image(LogoImage::kHorizontal, left, top, left + w, top + 2 * p);
+  out.Cell(left + w + 10, top + p, layout.Right(), top + 2 * p, kPrintMakerNotice, HAlign::kLeft, 0,
+           false);
+}
+
+DrawList TablePageList(const PrintLayout& layout, const PrintPage& page, int pageNumber,
+                       int pageCount) {
+  DrawList out = layout.NewList();
+  const int p = layout.Pitch();
+  const int top = layout.Top();
+  out.Cell(layout.Left(), top, layout.Right(), top + p, Sj("計測データ一覧表"), HAlign::kCenter, 0,
+           false);
+  out.Cell(layout.Left(), top, layout.Right(), top + p,
+           Format("(Page %d/%d)", pageNumber, pageCount), HAlign::kRight, 0, false);
+  DrawTableHeader(out, layout, top + 2 * p);
+  const int step = layout.settings.tableLine * p;
+  int y = top + 4 * p;
+  for (const CMeasureData* r : page.records) {
+    DrawTableRow(out, layout, *r, y);
+    y += step;
+  }
+  DrawLogoAndNotice(out, layout, y);
+  return out;
+}
+
+GraphPageGeometry ComputeGraphPageGeometry(const PrintLayout& layout) {
+  const PageMetrics& m = layout.metrics;
+  const int p = layout.Pitch();
+  const int cx = std::max(layout.graphCX, 1);
+  const int cy = std::max(layout.graphCY, 1);
+  GraphPageGeometry g;
+  g.areaEnd =
+      (m.pageHeight - layout.settings.topY) * 10 - (cx * cy * layout.settings.tableLine + 5) * p;
+  g.cellHeight = (g.areaEnd - layout.Top()) / cy;
+  g.cellWidth = (m.pageWidth - 2 * layout.settings.topX) * 10 / cx;
+  return g;
+}
+
+int TimeTickUnit(int span) {
+  return (span / 1000) * 5 + 5;
+}
+
+void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left,
+                   int top, int right, int bottom) {
+  const int p = layout.Pitch();
+  out.Cell(left, top, right, bottom, "", HAlign::kLeft, 0, true);
+  const int pl = left + 6 * p, pr = right - 2 * p;
+  const int pt = top + 3 * p, pb = bottom - 4 * p;
+  const int64_t plotW = pr - pl, plotH = pb - pt;
+  out.Line(pl, pt, pl, pb);  // voltage axis
+  out.Line(pl, pb, pr, pb);  // time axis
+
+  const int span = layout.settings.graphWS > 0 ? layout.settings.graphWS : r.GetDischargeTime();
+  auto xOf = [&](int64_t s) { return static_cast<int>(pl + s * plotW / span); };
+
+  // Time ticks and labels (a span of 0 leaves the time axis bare).
+  if (span > 0) {
+    const int64_t s0 = TimeTickUnit(span);
+    for (int64_t s = 0; s <= span; s += 2 * s0) {
+      const int x = xOf(s);
+      const int len = s % (10 * s0) == 0 ? p * 8 / 10 : p * 4 / 10;
+      out.Line(x, pb, x, pb + len);
+      if (s % (20 * s0) == 0)
+        out.Cell(x - 2 * p, pb + p, x + 2 * p, pb + 2 * p, IntText(s), HAlign::kCenter, 0, false);
+    }
+  }
+  out.Cell(pr - 8 * p, pb + 2 * p, pr, pb + 3 * p, Sj("放電時間（秒）"), HAlign::kRight, 0, false);
+
+  // Voltage ticks from the graph settings.
+  const double vmin = layout.graph.minV, vmax = layout.graph.maxV, step = layout.graph.gapY;
+  const bool scaled = vmax > vmin;
+  auto yOf = [&](double v) {
+    return pt + TruncInt(static_cast<double>(plotH) * (1.0 - (v - vmin) / (vmax - vmin)));
+  };
+  if (scaled && step > 0.0) {
+    int count = 0;
+    for (double v = vmin; v <= vmax && count < 10000; v += step, ++count) {
+      const int y = yOf(v);
+      out.Line(pl - p * 8 / 10, y, layout.graph.grid ? pr : pl, y);
+      out.Cell(pl - 4 * p, y - p / 2, pl - p * 15 / 10, y + p / 2, FixedText(v, 2), HAlign::kRight,
+               0, false);
+    }
+  }
+  out.Cell(pl - 5 * p, pt - 2 * p, pl + 3 * p, pt - p, Sj("電池電圧（V）"), HAlign::kLeft, 0,
+           false);
+  out.Cell(pl, pt - 2 * p, pr, pt - p, Sj("登録ID:") + r.GetIdText(), HAlign::kCenter, 0, false);
+
+  // The curve, broken where a point lies outside the vertical range.
+  if (span <= 0 || !scaled) return;
+  std::vector<std::pair<int, int>> run;
+  auto flush = [&] {
+    if (run.size() >= 2) out.Polyline(std::move(run));
+    run.clear();
+  };
+  for (const CMeasurePoint& pt2 : r.Points()) {
+    if (pt2.time > span) break;
+    if (pt2.voltage < vmin || pt2.voltage > vmax) {
+      flush();
+      continue;
+    }
+    run.emplace_back(xOf(pt2.time), yOf(pt2.voltage));
+  }
+  flush();
+}
+
+DrawList GraphPageList(const PrintLayout& layout, const PrintPage& page) {
+  DrawList out = layout.NewList();
+  const int p = layout.Pitch();
+  const GraphPageGeometry g = ComputeGraphPageGeometry(layout);
+  std::vector<const CMeasureData*> records;
+  for (size_t i = 0; i < page.rows.size(); ++i) {
+    for (size_t j = 0; j < page.rows[i].size(); ++j) {
+      const CMeasureData* r = page.rows[i][j];
+      if (!r) continue;
+      const int left = layout.Left() + static_cast<int>(j) * g.cellWidth;
+      const int top = layout.Top() + static_cast<int>(i) * g.cellHeight;
+      DrawGraphCell(out, layout, *r, left, top, left + g.cellWidth, top + g.cellHeight);
+      records.push_back(r);
+    }
+  }
+  DrawTableHeader(out, layout, g.areaEnd + p);
+  int y = g.areaEnd + 3 * p;
+  for (const CMeasureData* r : records) {
+    DrawTableRow(out, layout, *r, y);
+    y += layout.settings.tableLine * p;
+  }
+  DrawLogoAndNotice(out, layout, y);
+  return out;
+}
+
+void DrawLabel(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left, int top) {
+  const PrintSettings& s = layout.settings;
+  const int p = layout.Pitch();
+  const int x0 = left + 20, y0 = top + 10;
+  const bool logo = s.LogoOnLabels();
+  LabelTexts t = MakeLabelTexts(r, s.labelType);
+  auto line = [&](int x, int k, std::string text) { out.Text(x, y0 + k * p, std::move(text)); };
+
+  if (s.labelType == 0) {
+    if (logo) {
+      int w = TruncInt((10 * s.labelW - 40) * 0.95);
+      int h = TruncInt(w * 0.2525);
+      if (TruncInt(2.5 * p) < h) {
+        h = TruncInt(2.5 * p);
+        w = TruncInt(h * 3.96);
+      }
+      const int y = y0 + (3 * p - h) / 2;
+      out.Image(LogoImage::kHorizontal, x0, y, x0 + w, y + h);
+    }
+    int k = 3;
+    for (std::string* text : {&t.sec, &t.mah, &t.mwh, &t.av, &t.ir, &t.pir, &t.cut, &t.da, &t.id})
+      line(x0, k++, std::move(*text));
+  } else if (s.labelType == 1) {
+    if (logo) {
+      int w = TruncInt(3 * p * 0.95);
+      int h = TruncInt(w * 3.92);
+      if (h > 9 * p) {
+        h = 9 * p;
+        w = TruncInt(9 * p * 0.255);
+      }
+      out.Image(LogoImage::kVertical, x0, y0, x0 + w, y0 + h);
+    }
+    int k = 0;
+    for (std::string* text : {&t.sec, &t.mah, &t.mwh, &t.av, &t.ir, &t.pir, &t.cut, &t.da, &t.id})
+      line(x0 + 3 * p, k++, std::move(*text));
+  } else {
+    const int half = (10 * s.labelW - 40) / 2 - p / 2;
+    const int x1 = x0 + half;
+    int k = 0;
+    for (std::string* text : {&t.sec, &t.mah, &t.cut, &t.da})
+      line(x0, k++, std::move(*text));
+    k = 0;
+    for (std::string* text : {&t.mwh, &t.av, &t.ir, &t.pir})
+      line(x1, k++, std::move(*text));
+    if (logo) {
+      int w = TruncInt(half * 0.95);
+      int h = TruncInt(w * 0.2525);
+      if (p < h) {
+        h = p;
+        w = TruncInt(p * 3.96);
+      }
+      out.Image(LogoImage::kHorizontal, x0, y0 + 4 * p, x0 + w, y0 + 4 * p + h);
+    }
+    line(x1 - TruncInt(p * 0.5), 4, std::move(t.id));
+  }
+}
+
+DrawList LabelPageList(const PrintLayout& layout, const PrintPage& page) {
+  DrawList out = layout.NewList();
+  const PrintSettings& s = layout.settings;
+  for (size_t i = 0; i < page.rows.size(); ++i) {
+    for (size_t j = 0; j < page.rows[i].size(); ++j) {
+      const CMeasureData* r = page.rows[i][j];
+      if (!r) continue;  // a blank label position
+      const int left = (s.topX + static_cast<int>(j) * (s.labelW + s.labelGX)) * 10;
+      const int top = (s.topY + static_cast<int>(i) * (s.labelH + s.labelGY)) * 10;
+      DrawLabel(out, layout, *r, left, top);
+    }
+  }
+  return out;
+}
+
+void CPrintEngine::BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
+                                 const RecordList& list, const std::vector<int>& selectedRowKeys,
+                                 const GraphSettings& graph) {
+  layout_ = PrintLayout{};
+  layout_.settings = ReadPrintSettings(settings);
+  layout_.graph = graph;
+  pages_.clear();
+  const std::vector<const CMeasureData*> selected = SelectedByRowKeys(list, selectedRowKeys);
+  layout_.metrics = ComputePageMetrics(device, layout_.settings);
+  const std::vector<const CMeasureData*> records =
+      FilterPrintRecords(list, layout_.settings, selected);
+  const PrintSettings& s = layout_.settings;
+  layout_.graphCX = s.graphCX;
+  layout_.graphCY = s.graphCY;
+  switch (s.form) {
+    case kPrintGraphs:
+      if (layout_.metrics.pageWidth > layout_.metrics.pageHeight)
+        std::swap(layout_.graphCX, layout_.graphCY);
+      pages_ = PaginateGraphs(records, layout_.graphCX, layout_.graphCY);
+      break;
+    case kPrintTable:
+      pages_ = PaginateTable(records, layout_.metrics.recordsPerTablePage);
+      break;
+    default:
+      pages_ = PaginateLabels(records, list.empty(), s.labelDummy, s.labelCX, s.labelCY);
+      break;
+  }
+}
+
+int CPrintEngine::GetPageCount() const {
+  return std::max<int>(1, static_cast<int>(pages_.size()));
+}
+
+DrawList CPrintEngine::PrintPage(int pageNumber) const {
+  if (pageNumber < 1 || pageNumber > static_cast<int>(pages_.size())) return layout_.NewList();
+  const qv::PrintPage& page = pages_[static_cast<size_t>(pageNumber - 1)];
+  switch (layout_.settings.form) {
+    case kPrintGraphs:
+      return GraphPageList(layout_, page);
+    case kPrintTable:
+      return TablePageList(layout_, page, pageNumber, GetPageCount());
+    default:
+      return LabelPageList(layout_, page);
+  }
+}
+
+}  // namespace qv

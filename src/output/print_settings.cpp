@@ -1,0 +1,261 @@
+#include "output/print_settings.h"
+
+#include <algorithm>
+
+#include "app/core/numtext.h"
+#include "data/codec.h"
+#include "data/text_format.h"
+
+namespace qv {
+namespace {
+
+constexpr int kMaxBlankLabels = 100000;
+
+bool InRange(int v, int lo, int hi) {
+  return v >= lo && v <= hi;
+}
+
+int64_t KeyOf(int p1, int p2, int p3) {
+  return int64_t{p1} * 1000000 + int64_t{p2} * 1000 + p3;
+}
+
+// Rows of slots filled left to right; a full row opens the next row, and a
+// row beyond `rowsPerPage` starts a new page. Empty last row and page are
+// dropped at the end.
+class SlotPaginator {
+ public:
+  SlotPaginator(int perRow, int rowsPerPage)
+      : perRow_(std::max(perRow, 1)), rowsPerPage_(std::max(rowsPerPage, 1)) {
+    pages_.emplace_back();
+    pages_.back().rows.emplace_back();
+  }
+  void Add(const CMeasureData* slot) {
+    PrintPage& page = pages_.back();
+    page.rows.back().push_back(slot);
+    if (static_cast<int>(page.rows.back().size()) >= perRow_) {
+      page.rows.emplace_back();
+      if (static_cast<int>(page.rows.size()) > rowsPerPage_) {
+        page.rows.pop_back();
+        pages_.emplace_back();
+        pages_.back().rows.emplace_back();
+      }
+    }
+  }
+  std::vector<PrintPage> Finish() {
+    if (!pages_.back().rows.empty() && pages_.back().rows.back().empty())
+      pages_.back().rows.pop_back();
+    if (pages_.back().rows.empty()) pages_.pop_back();
+    return std::move(pages_);
+  }
+
+ private:
+  int perRow_, rowsPerPage_;
+  std::vector<PrintPage> pages_;
+};
+
+}  // namespace
+
+void CPrintSettingDlg::Open(const CSettingsStore& s) {
+  topX = s.Get("PRINT_TOP_X");
+  topY = s.Get("PRINT_TOP_Y");
+  labelW = s.Get("PRINT_LABEL_W");
+  labelH = s.Get("PRINT_LABEL_H");
+  labelGX = s.Get("PRINT_LABEL_GX");
+  labelGY = s.Get("PRINT_LABEL_GY");
+  graphWS = s.Get("PRINT_GRAPH_WS");
+  if (AtoI(graphWS) <= 0) graphWS.clear();
+  labelCX = s.Get("PRINT_LABEL_CX");
+  labelCY = s.Get("PRINT_LABEL_CY");
+  for (int i = 0; i < 3; ++i) {
+    idStart[static_cast<size_t>(i)] = s.Get("PRINT_IDSTART" + std::to_string(i + 1));
+    idEnd[static_cast<size_t>(i)] = s.Get("PRINT_IDEND" + std::to_string(i + 1));
+  }
+  int f = AtoI(s.Get("PRINT_RADIO"));
+  form = InRange(f, 0, 2) ? f : -1;
+  int c = AtoI(s.Get("PRINT_RADIO2"));
+  choice = InRange(c, 0, 2) ? c : -1;
+}
+
+void CPrintSettingDlg::RestoreDefaults() {
+  topX = "9";
+  topY = "21";
+  labelW = "24";
+  labelH = "33";
+  labelGX = "4";
+  labelGY = "4";
+  graphWS = "600";
+  labelCX = "7";
+  labelCY = "7";
+  form = kPrintLabels;
+}
+
+std::string CPrintSettingDlg::ValidationLines() const {
+  struct Check {
+    const std::string* field;
+    int lo, hi;
+    const char* line;
+  };
+  const Check checks[] = {
+      {&topX, 3, 200, "左余白：3～200の範囲で設定してください。\n"},
+      {&topY, 3, 200, "上余白：3～200の範囲で設定してください。\n"},
+      {&labelW, 5, 100, "ラベル幅：5～100の範囲で設定してください。\n"},
+      {&labelH, 5, 100, "ラベル高さ：5～100の範囲で設定してください。\n"},
+      {&labelGX, 0, 100, "ラベル間横余白：0～100の範囲で設定してください。\n"},
+      {&labelGY, 0, 100, "ラベル間縦余白：0～100の範囲で設定してください。\n"},
+      {&graphWS, 0, 9999, "グラフ表示幅：0～9999の範囲で設定してください。\n"},
+      {&labelCX, 1, 100, "ラベル列数：1～100の範囲で設定してください。\n"},
+      {&labelCY, 1, 100, "ラベル行数：1～100の範囲で設定してください。\n"},
+  };
+  std::string out;
+  for (const Check& c : checks)
+    if (!InRange(AtoI(*c.field), c.lo, c.hi)) out += Sj(c.line);
+  auto partsBad = [](const std::array<std::string, 3>& parts) {
+    return std::any_of(parts.begin(), parts.end(),
+                       [](const std::string& p) { return !InRange(AtoI(p), 1, 999); });
+  };
+  if (partsBad(idStart)) out += Sj("開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  if (partsBad(idEnd)) out += Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  return out;
+}
+
+std::string PrintValidationMessage(const std::string& lines) {
+  return Sj("印刷データに不正な値があります。次の項目を入力しなおしてください。\n\n") + lines;
+}
+
+bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
+  std::string lines = ValidationLines();
+  if (!lines.empty()) {
+    ui.Tell(PrintValidationMessage(lines), Sj("印刷データの設定"), MsgIcon::kWarning);
+    return false;
+  }
+  s.SetInt("PRINT_TOP_X", AtoI(topX));
+  s.SetInt("PRINT_TOP_Y", AtoI(topY));
+  s.SetInt("PRINT_LABEL_W", AtoI(labelW));
+  s.SetInt("PRINT_LABEL_H", AtoI(labelH));
+  s.SetInt("PRINT_LABEL_GX", AtoI(labelGX));
+  s.SetInt("PRINT_LABEL_GY", AtoI(labelGY));
+  s.SetInt("PRINT_GRAPH_WS", AtoI(graphWS));
+  s.SetInt("PRINT_LABEL_CX", AtoI(labelCX));
+  s.SetInt("PRINT_LABEL_CY", AtoI(labelCY));
+  for (int i = 0; i < 3; ++i) {
+    s.Set("PRINT_IDSTART" + std::to_string(i + 1),
+          Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
+    s.Set("PRINT_IDEND" + std::to_string(i + 1),
+          Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
+  }
+  s.SetInt("PRINT_RADIO", form);
+  s.SetInt("PRINT_RADIO2", choice);
+  return true;
+}
+
+std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, const CSettingsStore& s,
+                                                      PrintDlgResult result) {
+  if (result == PrintDlgResult::kClose) return result;
+  if (!Apply(ui, s)) return std::nullopt;
+  return result;
+}
+
+PrintSettings ReadPrintSettings(const CSettingsStore& s) {
+  PrintSettings p;
+  p.topX = s.GetInt("PRINT_TOP_X");
+  p.topY = s.GetInt("PRINT_TOP_Y");
+  p.labelW = s.GetInt("PRINT_LABEL_W");
+  p.labelH = s.GetInt("PRINT_LABEL_H");
+  p.labelGX = s.GetInt("PRINT_LABEL_GX");
+  p.labelGY = s.GetInt("PRINT_LABEL_GY");
+  p.graphWS = s.GetInt("PRINT_GRAPH_WS");
+  p.labelCX = s.GetInt("PRINT_LABEL_CX");
+  p.labelCY = s.GetInt("PRINT_LABEL_CY");
+  p.firstKey =
+      KeyOf(s.GetInt("PRINT_IDSTART1"), s.GetInt("PRINT_IDSTART2"), s.GetInt("PRINT_IDSTART3"));
+  p.lastKey = KeyOf(s.GetInt("PRINT_IDEND1"), s.GetInt("PRINT_IDEND2"), s.GetInt("PRINT_IDEND3"));
+  p.form = s.GetInt("PRINT_RADIO");
+  p.choice = s.GetInt("PRINT_RADIO2");
+  p.font = s.Get("PRINT_FONT");
+  if (p.font.empty()) p.font = Sj("ＭＳ ゴシック");
+  p.graphCX = s.GetInt("PRINT_GRAPH_CX");
+  if (p.graphCX <= 0) p.graphCX = 2;
+  p.graphCY = s.GetInt("PRINT_GRAPH_CY");
+  if (p.graphCY <= 0) p.graphCY = 3;
+  p.labelType = s.GetInt("PRINT_LABEL_TYPE");
+  p.labelDummy = s.GetInt("PRINT_LABEL_DMY");
+  p.tableLine = s.GetInt("PRINT_TABLE_LINE");
+  if (p.tableLine <= 0) p.tableLine = 2;
+  p.labelNoLogo = s.GetInt("PRINT_LABEL_NOLOGO");
+  return p;
+}
+
+std::vector<const CMeasureData*> SelectedByRowKeys(const RecordList& list,
+                                                   const std::vector<int>& rowKeys) {
+  std::vector<const CMeasureData*> out;
+  for (int key : rowKeys) {
+    for (const auto& r : list) {
+      if (r->listRowKey == key) {
+        out.push_back(r.get());
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<const CMeasureData*> FilterPrintRecords(
+    const RecordList& list, const PrintSettings& settings,
+    const std::vector<const CMeasureData*>& selected) {
+  std::vector<const CMeasureData*> out;
+  for (const auto& r : list) {
+    bool take = false;
+    switch (settings.choice) {
+      case kPrintAll:
+        take = true;
+        break;
+      case kPrintRange: {
+        const int64_t key = r->GetIdKey();
+        take = settings.firstKey <= key && key <= settings.lastKey;
+        break;
+      }
+      case kPrintSelected:
+        take = std::find(selected.begin(), selected.end(), r.get()) != selected.end();
+        break;
+      default:
+        break;
+    }
+    if (take) out.push_back(r.get());
+  }
+  return out;
+}
+
+std::vector<PrintPage> PaginateLabels(const std::vector<const CMeasureData*>& records,
+                                      bool registrationListEmpty, int dummies, int perRow,
+                                      int rowsPerPage) {
+  SlotPaginator pager(perRow, rowsPerPage);
+  // A stored count far beyond any sheet would only fill memory with blanks.
+  dummies = std::min(dummies, kMaxBlankLabels);
+  if (!registrationListEmpty)
+    for (int i = 0; i < dummies; ++i)
+      pager.Add(nullptr);
+  for (const CMeasureData* r : records)
+    pager.Add(r);
+  return pager.Finish();
+}
+
+std::vector<PrintPage> PaginateGraphs(const std::vector<const CMeasureData*>& records, int perRow,
+                                      int rowsPerPage) {
+  SlotPaginator pager(perRow, rowsPerPage);
+  for (const CMeasureData* r : records)
+    pager.Add(r);
+  return pager.Finish();
+}
+
+std::vector<PrintPage> PaginateTable(const std::vector<const CMeasureData*>& records, int perPage) {
+  perPage = std::max(perPage, 1);
+  std::vector<PrintPage> pages(1);
+  for (const CMeasureData* r : records) {
+    pages.back().records.push_back(r);
+    if (static_cast<int>(pages.back().records.size()) >= perPage) pages.emplace_back();
+  }
+  if (pages.back().records.empty()) pages.pop_back();
+  return pages;
+}
+
+}  // namespace qv
