@@ -1,0 +1,38 @@
+#include "presets/preset_common.h"
+
+#include <algorithm>
+
+#include "app/core/app_state.h"
+#include "data/codec.h"
+
+namespace qv {
+
+CSettingsStore PresetStore(const CAppState& app, const std::string& fileName) {
+  return CSettingsStore(app.settings.Directory(), fileName, app.settings.Section());
+}
+
+int ReadPresetCount(const CSettingsStore& store) {
+  return std::clamp(store.GetInt("COUNT"), 0, kMaxPresets);
+}
+
+void TellPresetListFull(IUserInterface& ui, const std::string& caption) {
+  ui.Tell(Sj("これ以上登録できません。\n\n(最大登録数は20個までです。）"), caption,
+          MsgIcon::kWarning);
+}
+
+std::string PresetSelectCaption() {
+  return Sj("データ選択");
+}
+
+bool ConfirmPresetDelete(IUserInterface& ui, std::optional<size_t> selected) {
+  if (!selected) {
+    ui.Tell(Sj("削除するデータを選択してください。"), PresetSelectCaption(), MsgIcon::kInformation);
+    return false;
+  }
+  Message ask{
+      Sj("選択したデータを削除してよろしいですか？\n\n（削除したデータは元に戻せません。）"),
+      Sj("データ削除"), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
+  return ui.ShowMessage(ask) == MsgResult::kOk;
+}
+
+}  // namespace qv

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include "app/core/app_state.h"
+#include "data/codec.h"
+#include "presets/input_presets.h"
+#include "support/test_support.h"
+
+namespace qv::test {
+namespace {
+
+class InputDefaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { app.settings.SetDirectory(dir.path()); }
+
+  InputDefaultsFields Fields(std::string a = "20.0", std::string cut = "6.0",
+                             std::string v1 = "200") {
+    return {a, "10.0", "5.0", "6", cut, v1};
+  }
+
+  TempDir dir;
+  CAppState app;
+  FakeUi ui;
+};
+
+TEST_F(InputDefaultsTest, OpensWithTheCurrentDefaults) {
+  InputConditions in{6, 6.0, 20.0, 10.55, 5.0, 300};
+  InputDefaultsFields f = InputDefaultsOpen(in);
+  EXPECT_EQ(f, (InputDefaultsFields{"20.0", "10.6", "5.0", "6", "6.0", "300"}));
+  in.cells = 5;  // not an item of the list: nothing is chosen
+  EXPECT_EQ(InputDefaultsOpen(in).cells, "");
+  EXPECT_EQ(EndVoltageForCells("8"), "8.0");
+  EXPECT_EQ(EndVoltageForCells("6"), "6.0");
+}
+
+TEST_F(InputDefaultsTest, AcceptsRoundedValuesAndWritesTheSixKeysInOrder) {
+  const InputConditions before = app.inputs;
+  EXPECT_EQ(AcceptInputDefaults(app, ui, Fields("35.04", "8.0", "3650"), before),
+            InputDefaultsOutcome::kChanged);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(app.inputs, (InputConditions{6, 8.0, 35.0, 10.0, 5.0, 3600}));
+  EXPECT_EQ(ReadFile(dir.File("Dis.ini")),
+            "[QUORVEX]\nDATA_DEF_DISA=35.0\nDATA_DEF_DISB=10.0\nDATA_DEF_DISC=5.0\n"
+            "DATA_DEF_CELL=6\nDATA_DEF_CUTV=8.0\nDATA_DEF_APO1=3600\n");
+}
+
+TEST_F(InputDefaultsTest, UnchangedValuesStillWriteButReportNoChange) {
+  app.inputs = {6, 6.0, 20.0, 10.0, 5.0, 200};
+  EXPECT_EQ(AcceptInputDefaults(app, ui, Fields(), app.inputs), InputDefaultsOutcome::kUnchanged);
+  EXPECT_EQ(app.settings.Get("DATA_DEF_APO1"), "200");
+  // 150 is stored as 100: a change.
+  EXPECT_EQ(AcceptInputDefaults(app, ui, Fields("20.0", "6.0", "150"), app.inputs),
+            InputDefaultsOutcome::kChanged);
+  EXPECT_EQ(app.inputs.v1Point, 100);
+}
+
+TEST_F(InputDefaultsTest, ChecksInOrderWithTheirMessages) {
+  const std::string caption = Sj("設定値入力範囲");
+  const InputConditions before = app.inputs;
+  struct Case {
+    InputDefaultsFields fields;
+    const char* text;
+  };
+  const char* current = "放電電流は、0.0 ～ 35.0 の範囲で値を設定してください。";
+  const char* cut = "終了電圧は、0.0 ～ 8.0 の範囲で値を設定してください。";
+  const char* v1 = "V1測定点は、100 ～ 3600 の範囲で値を設定してください。";
+  const Case cases[] = {
+      {Fields("35.1", "9.0", "50"), current},  // the first failure only
+      {Fields("35.06"), current},
+      {{"1.0", "-0.1", "1.0", "6", "6.0", "200"}, current},
+      {{"1.0", "1.0", "36", "6", "6.0", "200"}, current},
+      {Fields("1.0", "8.1"), cut},
+      {Fields("1.0", "-1"), cut},
+      {Fields("1.0", "6.0", "99"), v1},
+      {Fields("1.0", "6.0", "3700"), v1},
+      {Fields("1.0", "6.0", "abc"), v1},
+  };
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    EXPECT_EQ(AcceptInputDefaults(app, ui, c.fields, before), InputDefaultsOutcome::kStayOpen);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, Sj(c.text)) << c.fields.currentA;
+    EXPECT_EQ(ui.messages[0].caption, caption);
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  }
+  EXPECT_EQ(app.inputs, before);
+  EXPECT_FALSE(FileExists(dir.File("Dis.ini")));
+  // The limits themselves pass.
+  EXPECT_EQ(AcceptInputDefaults(app, ui, {"35.0", "0.0", "0.0", "8", "0.0", "100"}, before),
+            InputDefaultsOutcome::kChanged);
+}
+
+// --- The preset list ------------------------------------------------------------
+
+class InputPresetTest : public InputDefaultsTest {
+ protected:
+  std::string PresetPath() { return dir.File("Inpset.ini"); }
+
+  void WritePresets(int count, int entries) {
+    std::string s = "[QUORVEX]\nCOUNT=" + std::to_string(count) + "\n";
+    for (int i = 1; i <= entries; ++i) {
+      const std::string n = std::to_string(i);
+      s += "INP" + n + "_DISA=" + n + ".000000\nINP" + n + "_DISB=2.000000\nINP" + n +
+           "_DISC=3.000000\nINP" + n + "_CELL=4\nINP" + n + "_CUTV=4.000000\nINP" + n +
+           "_APO1=250\nINP" + n + "_MEMO=memo" + n + "\n";
+    }
+    WriteFile(PresetPath(), s);
+  }
+};
+
+TEST_F(InputPresetTest, UsesItsOwnFileBesideTheSettings) {
+  CInputPresetList list = CInputPresetList::Open(app);
+  EXPECT_EQ(list.Store().Path(), dir.path() + "/Inpset.ini");
+  EXPECT_EQ(list.Store().Section(), "QUORVEX");
+  EXPECT_TRUE(list.Entries().empty());
+}
+
+TEST_F(InputPresetTest, LoadsAtMostTwentyEntriesWithV1RoundedDown) {
+  WritePresets(30, 25);
+  CInputPresetList list = CInputPresetList::Open(app);
+  ASSERT_EQ(list.Entries().size(), 20u);
+  EXPECT_EQ(list.Entries()[0].values, (InputConditions{4, 4.0, 1.0, 2.0, 3.0, 200}));
+  EXPECT_EQ(list.Entries()[19].comment, "memo20");
+  EXPECT_EQ(list.RowCells(0),
+            (std::array<std::string, 7>{"1.0", "2.0", "3.0", "4", "4.0", "200", "memo1"}));
+  // A count beyond the entries reads zeros.
+  WritePresets(3, 1);
+  list.Load();
+  ASSERT_EQ(list.Entries().size(), 3u);
+  EXPECT_EQ(list.Entries()[2].values, (InputConditions{0, 0.0, 0.0, 0.0, 0.0, 0}));
+}
+
+TEST_F(InputPresetTest, AddingTheTwentyFirstEntryIsRefused) {
+  WritePresets(20, 20);
+  const std::string before = ReadFile(PresetPath());
+  EXPECT_FALSE(AddInputFieldsToList(app, ui, Fields()));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, Sj("これ以上登録できません。\n\n(最大登録数は20個までです。）"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("入力初期値一覧"));
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_EQ(ReadFile(PresetPath()), before);
+}
+
+TEST_F(InputPresetTest, AddingAppendsTheRoundedFieldsAndSavesInKeyOrder) {
+  const InputConditions defaults = app.inputs;
+  EXPECT_TRUE(AddInputFieldsToList(app, ui, Fields("20.04", "6.0", "250")));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, Sj("現在の各入力項目の値を、入力初期値一覧に登録しました。"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("一覧に登録"));
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  EXPECT_EQ(app.inputs, defaults);  // the defaults are not changed
+  EXPECT_EQ(ReadFile(PresetPath()),
+            "[QUORVEX]\nCOUNT=1\nINP1_DISA=20.000000\nINP1_DISB=10.000000\n"
+            "INP1_DISC=5.000000\nINP1_CELL=6\nINP1_CUTV=6.000000\nINP1_APO1=200\nINP1_MEMO=\n");
+  // A failing check adds nothing.
+  ui.messages.clear();
+  EXPECT_FALSE(AddInputFieldsToList(app, ui, Fields("40")));
+  EXPECT_EQ(ui.messages[0].caption, Sj("設定値入力範囲"));
+  EXPECT_EQ(CInputPresetList::Open(app).Entries().size(), 1u);
+}
+
+TEST_F(InputPresetTest, DeletingEntryTwoOfThreeLeavesTheOldKeys) {
+  WritePresets(3, 3);
+  CInputPresetList list = CInputPresetList::Open(app);
+  ui.Answer(MsgResult::kOk);
+  EXPECT_TRUE(DeleteInputPreset(ui, list, 1));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            Sj("選択したデータを削除してよろしいですか？\n\n（削除したデータは元に戻せません。）"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("データ削除"));
+  EXPECT_EQ(ui.messages[0].buttons, MsgButtons::kOkCancel);
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kQuestion);
+  CSettingsStore file = list.Store();
+  EXPECT_EQ(file.Get("COUNT"), "2");
+  EXPECT_EQ(file.Get("INP2_DISA"), "3.000000");
+  EXPECT_EQ(file.Get("INP2_MEMO"), "memo3");
+  EXPECT_EQ(file.Get("INP3_MEMO"), "memo3");  // left over, ignored
+  EXPECT_EQ(CInputPresetList::Open(app).Entries().size(), 2u);
+}
+
+TEST_F(InputPresetTest, DeleteNeedsARowAndCancelKeepsTheEntry) {
+  WritePresets(2, 2);
+  CInputPresetList list = CInputPresetList::Open(app);
+  EXPECT_FALSE(DeleteInputPreset(ui, list, std::nullopt));
+  EXPECT_EQ(ui.messages[0].text, Sj("削除するデータを選択してください。"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("データ選択"));
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  ui.Answer(MsgResult::kCancel);
+  EXPECT_FALSE(DeleteInputPreset(ui, list, 0));
+  EXPECT_EQ(list.Entries().size(), 2u);
+  EXPECT_EQ(list.Store().Get("COUNT"), "2");
+}
+
+TEST_F(InputPresetTest, CommentEditWritesOneKey) {
+  WritePresets(2, 2);
+  CInputPresetList list = CInputPresetList::Open(app);
+  EXPECT_FALSE(list.SetComment(1, "memo2"));  // unchanged: nothing written
+  const std::string memo = Sj("新しいコメント");
+  EXPECT_TRUE(list.SetComment(1, memo));
+  EXPECT_EQ(list.Store().Get("INP2_MEMO"), memo);
+  EXPECT_EQ(list.Store().Get("INP2_APO1"), "250");  // the other keys are as they were
+  EXPECT_TRUE(CInputPresetList::CanEditColumn(CInputPresetList::kCommentColumn));
+  EXPECT_FALSE(CInputPresetList::CanEditColumn(0));
+  EXPECT_EQ(CInputPresetList::Columns()[6].title, Sj("コメント"));
+  EXPECT_EQ(CInputPresetList::Columns()[6].width, 158);
+}
+
+TEST_F(InputPresetTest, ChoosingAnEntrySetsTheDefaultsInMemory) {
+  WritePresets(2, 2);
+  CInputPresetList list = CInputPresetList::Open(app);
+  EXPECT_FALSE(SetInputPresetAsDefaults(app, ui, list, std::nullopt));
+  EXPECT_EQ(ui.messages[0].text, Sj("入力初期値に設定するデータを選択してください。"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("データ選択"));
+  EXPECT_TRUE(SetInputPresetAsDefaults(app, ui, list, 1));
+  EXPECT_EQ(app.inputs, (InputConditions{4, 4.0, 2.0, 2.0, 3.0, 200}));
+  EXPECT_FALSE(FileExists(dir.File("Dis.ini")));
+  // The defaults dialog then refills its fields and runs OK.
+  EXPECT_EQ(AcceptInputDefaults(app, ui, InputDefaultsOpen(app.inputs), {}),
+            InputDefaultsOutcome::kChanged);
+  EXPECT_EQ(app.settings.Get("DATA_DEF_CELL"), "4");
+}
+
+}  // namespace
+}  // namespace qv::test
