@@ -1,0 +1,77 @@
+#include "app/application.h"
+
+#include <sys/stat.h>
+#include <QFile>
+
+#include "app/main_frame.h"
+#include "app/splash_window.h"
+#include "data/codec.h"
+#include "data/doc_commands.h"
+
+namespace qv::ui {
+
+std::optional<std::string> CommandLineFile(const QStringList& arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (!arguments[i].isEmpty()) return QFile::encodeName(arguments[i]).toStdString();
+  }
+  return std::nullopt;
+}
+
+bool SeedNewSettings(const CSettingsStore& settings) {
+  struct stat st {};
+  if (::stat(settings.Path().c_str(), &st) == 0) return false;
+  // The graph view's first values and the application's input defaults.
+  static const std::pair<const char*, const char*> kFirst[] = {
+      {"GRAPH_MAXV", "12.0"},   {"GRAPH_MINV", "0.0"},    {"GRAPH_GRID", "0"},
+      {"GRAPH_GAPX", "3"},      {"GRAPH_GAPY", "1.0"},    {"DATA_DEF_DISA", "1.0"},
+      {"DATA_DEF_DISB", "0.5"}, {"DATA_DEF_DISC", "0.1"}, {"DATA_DEF_CELL", "1"},
+      {"DATA_DEF_CUTV", "1.0"}, {"DATA_DEF_APO1", "100"}, {"DATA_DEF_APO3ST", "0"},
+      {"DATA_DEF_APO3ED", "0"},
+  };
+  bool ok = true;
+  for (const auto& [key, value] : kFirst)
+    ok = settings.Set(key, value) && ok;
+  return ok;
+}
+
+CBrenlowApp::CBrenlowApp(StartOptions options) : options_(std::move(options)) {
+  ui_ = options_.ui ? options_.ui : &qtUi_;
+}
+
+CBrenlowApp::~CBrenlowApp() {
+  frame_.reset();
+}
+
+void CBrenlowApp::Start(const std::optional<std::string>& file) {
+  state_.settings.SetDirectory(options_.workDir.empty() ? CurrentDirectory() : options_.workDir);
+  SeedNewSettings(state_.settings);
+
+  frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_);
+  qtUi_.SetOwner(frame_.get());
+  frame_->setWindowTitle(QStringLiteral("Quorvex"));
+  frame_->show();
+
+  if (!options_.splash) {
+    FinishStartup(file);
+    return;
+  }
+  auto* splash = new CSplashWindow(frame_.get());
+  QObject::connect(splash, &CSplashWindow::Finished, frame_.get(),
+                   [this, file] { FinishStartup(file); });
+  splash->Start();
+}
+
+void CBrenlowApp::FinishStartup(const std::optional<std::string>& file) {
+  if (startupDone_) return;
+  startupDone_ = true;
+  // A file that cannot be read is reported and leaves the document empty.
+  if (file) OpenDataFile(doc_, *ui_, *file);
+  if (!state_.ProbeSettingsWritable()) {
+    ui_->Tell(Sj("設定値の書き込みができません。\n\nマニュアルを参照し、管理者権限で起動し直してく"
+                 "ださい。"),
+              Sj("起動エラー"), MsgIcon::kWarning);
+  }
+  if (frame_) frame_->UpdateCommandStates();
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,66 @@
+// The application object: the state, the document, the user interface and the
+// main window, and the start-up sequence after the window system exists.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/core/app_state.h"
+#include "app/qt_user_interface.h"
+#include "data/document.h"
+
+namespace qv::ui {
+
+class CMainFrame;
+class CSplashWindow;
+
+struct StartOptions {
+  // The settings folder and working folder ("Dis.ini", "tmpdata.bak").
+  std::string workDir;
+  bool splash = true;
+  // Messages and choosers go here instead of real dialogs (tests).
+  IUserInterface* ui = nullptr;
+};
+
+// The data file named on the command line: the first argument after the
+// program's name, or nothing.
+std::optional<std::string> CommandLineFile(const QStringList& arguments);
+
+// Writes the program's first values into a settings file that does not exist
+// yet (a new installation), so the graph and the inputs start from usable
+// ranges. An existing file is left as it is. True when the file was seeded.
+bool SeedNewSettings(const CSettingsStore& settings);
+
+class CBrenlowApp {
+ public:
+  explicit CBrenlowApp(StartOptions options);
+  ~CBrenlowApp();
+  CBrenlowApp(const CBrenlowApp&) = delete;
+  CBrenlowApp& operator=(const CBrenlowApp&) = delete;
+
+  // Builds and shows the main window, shows the splash, then opens the data
+  // file named on the command line and runs the settings write probe (after
+  // the splash has gone, so their messages are not hidden behind it).
+  void Start(const std::optional<std::string>& file);
+
+  CAppState& State() { return state_; }
+  CBrenlowDoc& Doc() { return doc_; }
+  IUserInterface& Ui() { return *ui_; }
+  CMainFrame* Frame() const { return frame_.get(); }
+  bool StartupDone() const { return startupDone_; }
+
+ private:
+  void FinishStartup(const std::optional<std::string>& file);
+
+  StartOptions options_;
+  CAppState state_;
+  CBrenlowDoc doc_{state_};
+  QtUserInterface qtUi_;
+  IUserInterface* ui_ = nullptr;
+  std::unique_ptr<CMainFrame> frame_;
+  bool startupDone_ = false;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,82 @@
+#include "app/dialogs/port_setting_dialog.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "views/qt_text.h"
+
+namespace qv::ui {
+
+CPortSettingDlg::CPortSettingDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), doc_(doc), ui_(ui), model_(doc.App()) {
+  setWindowTitle(U8("通信ポート設定"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto* intro = new QLabel(U8("ORVANTISと通信を行うには、通信ポートの設定が必要です。"), this);
+
+  auto* automatic = new QGroupBox(U8("自動設定する場合"), this);
+  auto* autoText =
+      new QLabel(U8("設定を自動的に行う場合は、次のボタンを押してください。"), automatic);
+  autoText->setWordWrap(true);
+  detect_ = new QPushButton(U8("自動設定画面"), automatic);
+  detect_->setAutoDefault(false);
+  auto* autoLayout = new QVBoxLayout(automatic);
+  autoLayout->addWidget(autoText);
+  autoLayout->addWidget(detect_, 0, Qt::AlignLeft);
+
+  auto* manual = new QGroupBox(U8("手動設定する場合"), this);
+  auto* manualText = new QLabel(
+      U8("通信ケーブルを接続しているシリアルポートの「COM」番号を設定してください。"), manual);
+  manualText->setWordWrap(true);
+  auto* label = new QLabel(U8("COM 番号"), manual);
+  edit_ = new QLineEdit(manual);
+  edit_->setMaxLength(CPortSettingModel::kMaxChars);
+  edit_->setText(ToQt(model_.InitialText()));
+  edit_->setFixedWidth(48);
+  label->setBuddy(edit_);
+  auto* field = new QHBoxLayout;
+  field->addWidget(label);
+  field->addWidget(edit_);
+  field->addStretch(1);
+  auto* manualLayout = new QVBoxLayout(manual);
+  manualLayout->addWidget(manualText);
+  manualLayout->addLayout(field);
+
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(U8("キャンセル"), this);
+  cancel_->setAutoDefault(false);
+  connect(ok_, &QPushButton::clicked, this, &CPortSettingDlg::OnOk);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(detect_, &QPushButton::clicked, this, &CPortSettingDlg::OnDetect);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(intro);
+  layout->addWidget(automatic);
+  layout->addWidget(manual);
+  layout->addLayout(buttons);
+  setMinimumWidth(400);
+}
+
+void CPortSettingDlg::OnOk() {
+  // A number outside 1..256 leaves the dialog open without a word.
+  if (model_.Accept(FromQt(edit_->text()))) accept();
+}
+
+void CPortSettingDlg::OnDetect() {
+  CPortDetectDlg dlg(doc_, ui_, this);
+  dlg.SetSleeper(sleeper);
+  if (runDetect)
+    runDetect(dlg);
+  else
+    dlg.exec();
+  if (model_.TakeDetected(dlg.FoundPort())) reject();
+}
+
+}  // namespace qv::ui

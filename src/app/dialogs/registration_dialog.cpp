@@ -1,0 +1,173 @@
+#include "app/dialogs/registration_dialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "data/document.h"
+#include "views/qt_text.h"
+
+namespace qv::ui {
+
+namespace {
+
+QLineEdit* MakeIdField(QWidget* parent) {
+  auto* f = new QLineEdit(parent);
+  f->setMaxLength(static_cast<int>(kIdFieldChars));
+  f->setAlignment(Qt::AlignRight);
+  const int w = f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
+  f->setFixedWidth(w);
+  return f;
+}
+
+// "[ ] － [ ] － [ ]"
+QHBoxLayout* IdRow(std::array<QLineEdit*, 3>& fields, QWidget* parent) {
+  auto* row = new QHBoxLayout;
+  for (size_t i = 0; i < 3; ++i) {
+    if (i > 0) row->addWidget(new QLabel(U8("－"), parent));
+    fields[i] = MakeIdField(parent);
+    row->addWidget(fields[i]);
+  }
+  return row;
+}
+
+}  // namespace
+
+// --- Registration -------------------------------------------------------------
+
+CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), ui_(ui), model_(doc, doc.App().settings) {
+  setWindowTitle(U8("計測データの登録"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto* prompt = new QLabel(U8("計測データを登録します。登録ＩＤを入力してください。"), this);
+  auto* idLabel = new QLabel(U8("登録ＩＤ"), this);
+  QHBoxLayout* ids = IdRow(fields_, this);
+  autoAssign_ = new QPushButton(U8("自動割付"), this);
+  autoAssign_->setAutoDefault(false);
+  proposeNext_ = new QCheckBox(U8("常に前回登録の次のＩＤを自動割付"), this);
+  register_ = new QPushButton(U8("登録"), this);
+  register_->setDefault(true);
+  cancel_ = new QPushButton(U8("ｷｬﾝｾﾙ"), this);
+  cancel_->setAutoDefault(false);
+
+  auto* idRow = new QHBoxLayout;
+  idRow->addWidget(idLabel);
+  idRow->addSpacing(8);
+  idRow->addLayout(ids);
+  idRow->addSpacing(8);
+  idRow->addWidget(autoAssign_);
+  idRow->addStretch(1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(register_);
+  buttons->addWidget(cancel_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(prompt);
+  layout->addSpacing(6);
+  layout->addLayout(idRow);
+  layout->addWidget(proposeNext_);
+  layout->addSpacing(6);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(autoAssign_, &QPushButton::clicked, this, &CRegistrationDialog::OnAutoAssign);
+  connect(register_, &QPushButton::clicked, this, &CRegistrationDialog::OnRegister);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+  model_.Open();
+  autoAssign_->setVisible(model_.showAutoAssign);
+  ShowFields();
+  fields_[0]->setFocus();
+}
+
+std::optional<IdParts> CRegistrationDialog::Run() {
+  accepted_.reset();
+  if (exec() != QDialog::Accepted) return std::nullopt;
+  return accepted_;
+}
+
+void CRegistrationDialog::ReadFields() {
+  for (int i = 0; i < 3; ++i)
+    model_.SetField(i, FromQt(fields_[static_cast<size_t>(i)]->text()));
+  model_.proposeNext = proposeNext_->isChecked();
+}
+
+void CRegistrationDialog::ShowFields() {
+  for (size_t i = 0; i < 3; ++i)
+    fields_[i]->setText(ToQt(model_.fields[i]));
+  proposeNext_->setChecked(model_.proposeNext);
+}
+
+void CRegistrationDialog::OnAutoAssign() {
+  ReadFields();
+  model_.AutoAssign(ui_);
+  ShowFields();
+}
+
+void CRegistrationDialog::OnRegister() {
+  ReadFields();
+  std::optional<IdParts> id = model_.Register(ui_);
+  if (!id) return;  // refused: the dialog stays open as it is
+  accepted_ = id;
+  accept();
+}
+
+// --- ID change ----------------------------------------------------------------
+
+CIdChangeDialog::CIdChangeDialog(CBrenlowDoc& doc, CMeasureData& record, IUserInterface& ui,
+                                 QWidget* parent)
+    : QDialog(parent), ui_(ui), model_(doc, record) {
+  setWindowTitle(U8("登録IDの変更"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(U8("選択中の登録ID："), this), 0, 0);
+  currentId_ = new QLabel(ToQt(model_.CurrentIdText()), this);
+  grid->addWidget(currentId_, 0, 1);
+  auto* arrow = new QLabel(U8("↓"), this);
+  arrow->setAlignment(Qt::AlignCenter);
+  grid->addWidget(arrow, 1, 1, Qt::AlignLeft);
+  grid->addWidget(new QLabel(U8("変更後の登録ID："), this), 2, 0);
+  QHBoxLayout* ids = IdRow(fields_, this);
+  ids->addStretch(1);
+  grid->addLayout(ids, 2, 1);
+
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(U8("ｷｬﾝｾﾙ"), this);
+  cancel_->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addSpacing(6);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(ok_, &QPushButton::clicked, this, &CIdChangeDialog::OnOk);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  fields_[0]->setFocus();
+}
+
+std::optional<IdParts> CIdChangeDialog::Run() {
+  accepted_.reset();
+  if (exec() != QDialog::Accepted) return std::nullopt;
+  return accepted_;
+}
+
+void CIdChangeDialog::OnOk() {
+  for (int i = 0; i < 3; ++i)
+    model_.SetField(i, FromQt(fields_[static_cast<size_t>(i)]->text()));
+  std::optional<IdParts> id = model_.Ok(ui_);
+  if (!id) return;
+  accepted_ = id;
+  accept();
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,42 @@
+#include "app/dialogs/start_options_dialog.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace qv::ui {
+
+CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+  setWindowTitle(QString::fromUtf8("計測開始時の設定"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  clearOverlays_ = new QCheckBox(QString::fromUtf8("グラフ重ね合わせを解除する"), this);
+  defaultGraph_ = new QCheckBox(QString::fromUtf8("グラフ表示範囲を既定値にする"), this);
+  clearOverlays_->setChecked(settings_.GetInt("START_DUPCLR") > 0);
+  defaultGraph_->setChecked(settings_.GetInt("START_DEFGRA") > 0);
+
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(QString::fromUtf8("キャンセル"), this);
+  connect(ok_, &QPushButton::clicked, this, &CStartOptionsDlg::OnOk);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(clearOverlays_);
+  layout->addWidget(defaultGraph_);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CStartOptionsDlg::OnOk() {
+  settings_.Set("START_DUPCLR", clearOverlays_->isChecked() ? "1" : "0");
+  settings_.Set("START_DEFGRA", defaultGraph_->isChecked() ? "1" : "0");
+  accept();
+}
+
+}  // namespace qv::ui

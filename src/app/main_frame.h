@@ -1,0 +1,120 @@
+// The main window: the result panel and the graph view side by side in an
+// upper row of fixed height, the data view below, the menu, the toolbar and
+// the status bar. Commands live in a table of handlers with enable rules;
+// the rules are evaluated whenever a menu opens and on an idle timer, so a
+// run that starts or ends greys and ungreys them without further action.
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSplitter>
+#include <QTimer>
+#include <functional>
+#include <map>
+
+#include "app/core/app_state.h"
+#include "app/core/user_interface.h"
+#include "data/document.h"
+
+namespace qv::ui {
+
+class CResultView;
+class CGraphView;
+class CDataView;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int kUpperRowHeight = 339;
+  static constexpr int kLeftColumnWidth = 200;
+  static constexpr int kMinWidth = 500;
+  static constexpr int kMinHeight = 453;
+  static constexpr int kIdleMs = 250;
+
+  // When a command may run while a discharge run is active.
+  enum class RunRule {
+    kNoRun,       // disabled during a run
+    kAlways,      // enabled during a run too
+    kOnlyDuring,  // enabled only during a run
+  };
+
+  CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Puts a command into the table: what it does and when it is enabled (on
+  // top of its run rule). A command without a handler stays disabled.
+  void SetCommand(int id, std::function<void()> run, std::function<bool()> enabled = {},
+                  RunRule rule = RunRule::kNoRun);
+  bool HasCommand(int id) const { return commands_.count(id) != 0; }
+  bool IsCommandEnabled(int id) const;
+  // Runs a command as its menu entry would (nothing when disabled).
+  void OnCommand(int id);
+  // Evaluates every enable rule into the menu and toolbar.
+  void UpdateCommandStates();
+
+  // The menu entry, toolbar button or accelerator of a command id.
+  QAction* Action(int id) const;
+  QMenuBar* Menus() const { return menuBar(); }
+  QToolBar* ToolBar() const { return toolBar_; }
+
+  CResultView* ResultView() const { return result_; }
+  CGraphView* GraphView() const { return graph_; }
+  CDataView* DataView() const { return data_; }
+  QSplitter* OuterSplitter() const { return outer_; }
+  QSplitter* InnerSplitter() const { return inner_; }
+  QWidget* UpperRow() const { return inner_; }
+
+  // Status bar pane 1 (run state texts) and pane 2 (fixed caption).
+  void SetRunStatus(const QString& text);
+  QLabel* RunStatusPane() const { return runStatus_; }
+  QLabel* CaptionPane() const { return caption_; }
+
+  // Loads the settings into the state and the views and resets the current
+  // measurement (start-up does this once, after the panes exist).
+  void LoadSettings();
+
+  // Next and previous pane (F6, Shift+F6).
+  void FocusPane(int step);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct Command {
+    std::function<void()> run;
+    std::function<bool()> enabled;
+    RunRule rule = RunRule::kNoRun;
+  };
+
+  void BuildPanes();
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildStatusBar();
+  void BuildAccelerators();
+  void RegisterDocumentCommands();
+  void OnRefreshViews(int flags);
+  std::vector<int> SelectedRows() const;
+  bool DataListHasFocus() const;
+  void ShowAbout();
+
+  CAppState& app_;
+  CBrenlowDoc& doc_;
+  IUserInterface& ui_;
+
+  QSplitter* outer_ = nullptr;
+  QSplitter* inner_ = nullptr;
+  CResultView* result_ = nullptr;
+  CGraphView* graph_ = nullptr;
+  CDataView* data_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QLabel* runStatus_ = nullptr;
+  QLabel* caption_ = nullptr;
+  QTimer idle_;
+
+  std::map<int, QAction*> actions_;
+  std::map<int, Command> commands_;
+};
+
+}  // namespace qv::ui
