@@ -5,7 +5,6 @@
 #include "app/core/app_state.h"
 #include "app/core/numtext.h"
 #include "data/codec.h"
-#include "data/document.h"
 
 namespace qv {
 
@@ -30,12 +29,6 @@ Avg3RangeOutcome AcceptAvg3Range(CAppState& app, IUserInterface& ui,
   app.settings.SetInt("DATA_DEF_APO3ST", start);
   app.settings.SetInt("DATA_DEF_APO3ED", end);
   return Avg3RangeOutcome::kChanged;
-}
-
-void RecomputeRegisteredAvg3(CBrenlowDoc& doc) {
-  const Avg3Range range = doc.App().avg3;
-  for (auto& r : doc.Registered())
-    r->UpdateAvgVolt3(range);
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
-// The average-voltage-3 range dialog's model and the recomputation that
-// follows a change of the range.
+// The average-voltage-3 range dialog's model. When it reports a change, the
+// command ends with the document's Avg3RangeChanged (data/doc_commands.h),
+// which recomputes every registered record.
 #pragma once
 
 #include <string>
@@ -11,7 +12,6 @@
 namespace qv {
 
 class CAppState;
-class CBrenlowDoc;
 
 inline constexpr int kAvg3TimeMin = 0;
 inline constexpr int kAvg3TimeMax = 9999;
@@ -34,9 +34,5 @@ enum class Avg3RangeOutcome {
 // (caption "設定値入力範囲", exclamation icon), swaps a reversed range, and
 // stores and writes DATA_DEF_APO3ST, DATA_DEF_APO3ED when the range changed.
 Avg3RangeOutcome AcceptAvg3Range(CAppState& app, IUserInterface& ui, const Avg3RangeFields& fields);
-
-// Recomputes average voltage 3 of every registered record, in list order,
-// with the application's range. The current measurement is left as it is.
-void RecomputeRegisteredAvg3(CBrenlowDoc& doc);
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include "analysis/avg3_range.h"
 #include "analysis_fixture.h"
+#include "data/doc_commands.h"
 
 namespace qv::test {
 namespace {
@@ -40,7 +41,7 @@ TEST_F(Avg3RangeTest, ChangedRangeIsWrittenAndEveryRegisteredRecordRecomputed) {
   EXPECT_EQ(AcceptAvg3Range(app, ui, {"100", "300"}), Avg3RangeOutcome::kChanged);
   EXPECT_EQ(app.avg3, (Avg3Range{100, 300}));
   EXPECT_EQ(ReadFile(dir.File("Dis.ini")), "[QUORVEX]\nDATA_DEF_APO3ST=100\nDATA_DEF_APO3ED=300\n");
-  RecomputeRegisteredAvg3(*doc);
+  Avg3RangeChanged(*doc);
   // 100 .. 119 and 126 .. 300: 195 points.
   int counted = 0;
   for (const auto& p : a->Points())
@@ -49,6 +50,7 @@ TEST_F(Avg3RangeTest, ChangedRangeIsWrittenAndEveryRegisteredRecordRecomputed) {
   EXPECT_DOUBLE_EQ(a->avgVoltage3, Expected(100, 300));
   EXPECT_DOUBLE_EQ(b->avgVoltage3, Expected(100, 300));
   EXPECT_DOUBLE_EQ(doc->Current().avgVoltage3, 0.25);  // not recomputed
+  EXPECT_EQ(refreshes, (std::vector<int>{4}));
   EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -86,11 +88,11 @@ TEST_F(Avg3RangeTest, EdgeRanges) {
   CMeasureData* b = Register(std::move(late), 2, 1, 1);
   app.avg3 = {5, 5};
   ASSERT_EQ(AcceptAvg3Range(app, ui, {"0", "0"}), Avg3RangeOutcome::kChanged);
-  RecomputeRegisteredAvg3(*doc);
+  Avg3RangeChanged(*doc);
   EXPECT_DOUBLE_EQ(a->avgVoltage3, 1.0);  // only the point at 0 s
   EXPECT_DOUBLE_EQ(b->avgVoltage3, 0.0);
   ASSERT_EQ(AcceptAvg3Range(app, ui, {"120", "125"}), Avg3RangeOutcome::kChanged);
-  RecomputeRegisteredAvg3(*doc);
+  Avg3RangeChanged(*doc);
   EXPECT_DOUBLE_EQ(a->avgVoltage3, 0.0);
 }
 

@@ -68,6 +68,7 @@ TEST(MakeVirtualCurve, CutsAtTheEarliestPointAtOrBelowTheEndVoltage) {
   src->AppendPoint(Pt(0, 7.0, 20.0, 0.0));
   src->AppendPoint(Pt(100, 6.5, 20.0, 500.0));
   src->AppendPoint(Pt(200, 6.1, 20.0, 1000.0));  // 6.0 after the drop: cut here
+  src->AppendPoint(Pt(250, 6.0, 20.0, 1250.0));  // below as well
   src->AppendPoint(Pt(300, 6.8, 20.0, 1500.0));  // above again, still removed
   CMeasureData out;
   MakeVirtualCurve(out, *src, 30.0, kRange, When());

@@ -2,7 +2,10 @@
 
 #include "app/core/app_state.h"
 #include "data/codec.h"
+#include "data/doc_commands.h"
+#include "data/document.h"
 #include "presets/input_presets.h"
+#include "presets/preset_texts.h"
 #include "support/test_support.h"
 
 namespace qv::test {
@@ -217,6 +220,29 @@ TEST_F(InputPresetTest, ChoosingAnEntrySetsTheDefaultsInMemory) {
   EXPECT_EQ(AcceptInputDefaults(app, ui, InputDefaultsOpen(app.inputs), {}),
             InputDefaultsOutcome::kChanged);
   EXPECT_EQ(app.settings.Get("DATA_DEF_CELL"), "4");
+}
+
+TEST_F(InputDefaultsTest, ChangedDefaultsOfferToInitialiseAnEmptyPanel) {
+  CBrenlowDoc doc(app);
+  const InputConditions before = app.inputs;
+  ASSERT_EQ(AcceptInputDefaults(app, ui, Fields("12.3", "6.0", "300"), before),
+            InputDefaultsOutcome::kChanged);
+  ui.Answer(MsgResult::kYes);
+  InputDefaultsChanged(doc, ui);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            Sj("入力初期値が更新されました。\n\n今、計測データ欄を初期化しますか？"));
+  EXPECT_DOUBLE_EQ(doc.Current().currentA, 12.3);
+  EXPECT_EQ(doc.Current().v1Point, 300);
+  EXPECT_TRUE(app.modified);
+}
+
+TEST(PresetTexts, CaptionsAndButtons) {
+  EXPECT_EQ(GetInputDefaultsDialogTexts().caption, Sj("入力初期値の定義"));
+  EXPECT_EQ(GetInputDefaultsDialogTexts().cellItems[3], "8");
+  EXPECT_EQ(GetInputPresetDialogTexts().setAsDefaults, Sj("入力初期値に設定"));
+  EXPECT_EQ(GetGraphSettingsDialogTexts().showGrid, Sj("グリッドを表示"));
+  EXPECT_EQ(GetGraphPresetDialogTexts().useAsSettings, Sj("表示設定にする"));
 }
 
 }  // namespace
