@@ -1,6 +1,7 @@
 #include "output/bitmap_export.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/core/numtext.h"
 #include "data/codec.h"
@@ -41,7 +42,10 @@ BitmapGeometry ComputeBitmapGeometry(const std::vector<CMeasureData*>& displayLi
   for (const CMeasureData* r : displayList) {
     if (!r || r->IsEmpty()) continue;
     ++g.records;
-    g.curveWidth = std::max(g.curveWidth, r->GetDischargeTime() * timeScale);
+    // Corrupt elapsed times must not overflow the product.
+    const int64_t w = std::clamp<int64_t>(int64_t{r->GetDischargeTime()} * timeScale, INT32_MIN,
+                                          INT32_MAX - 2 * kGraphLeft);
+    g.curveWidth = std::max(g.curveWidth, static_cast<int>(w));
   }
   g.width = std::max(g.curveWidth + 2 * kGraphLeft, kBitmapMinWidth);
   g.height = dataTable ? g.graphHeight + 13 * g.records + 31 : g.graphHeight;

@@ -265,7 +265,7 @@ void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData&
   };
   for (const CMeasurePoint& pt2 : r.Points()) {
     if (pt2.time > span) break;
-    if (pt2.voltage < vmin || pt2.voltage > vmax) {
+    if (!(pt2.voltage >= vmin && pt2.voltage <= vmax)) {  // NaN counts as outside
       flush();
       continue;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "data/codec.h"
 #include "output_test_util.h"
@@ -354,6 +355,16 @@ TEST_F(GraphLayout, PointAboveTheMaximumBreaksTheCurve) {
   ASSERT_EQ(curves[1]->points.size(), 3u);
   EXPECT_EQ(curves[1]->points[0].first, pl + 37);                // 30 s: 744 * 30 / 600 = 37.2
   EXPECT_EQ(curves[1]->points[2], std::make_pair(pl + 62, pt));  // 12.0 V lies on the top bound
+}
+
+TEST_F(GraphLayout, UnreadableVoltageBreaksTheCurveToo) {
+  auto r = MakeRecord(1, 1, 1);
+  const double volts[] = {5.0, 6.0, std::numeric_limits<double>::quiet_NaN(), 6.0, 5.0};
+  for (int i = 0; i < 5; ++i)
+    r->AppendPoint({i * 10, 1.0, volts[i], 0.0, 0.0});
+  DrawList d;
+  DrawGraphCell(d, l, *r, left, top, right, bottom);
+  EXPECT_EQ(Find(d, DrawKind::kPolyline).size(), 2u);
 }
 
 TEST_F(GraphLayout, EmptyRecordWithoutSpanDrawsFrameAxesAndTitles) {
