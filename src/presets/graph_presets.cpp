@@ -167,7 +167,10 @@ bool AddGraphFieldsToList(CAppState& app, IUserInterface& ui, const GraphSetting
   const std::optional<GraphSettings> g = CheckGraphFields(ui, fields);
   if (!g) return false;
   list.Add({*g, {}});
-  list.Save();
+  if (!list.Save()) {
+    TellPresetSaveFailed(ui, list.Store(), Sj("一覧に登録"));
+    return false;
+  }
   ui.Tell(Sj("各入力項目の値を、グラフ表示設定一覧に登録しました。"), Sj("一覧に登録"),
           MsgIcon::kInformation);
   return true;
@@ -187,7 +190,12 @@ bool DeleteGraphPreset(IUserInterface& ui, CGraphPresetList& list, std::optional
   if (selected && *selected >= list.Entries().size()) selected.reset();
   if (!ConfirmPresetDelete(ui, selected)) return false;
   list.Remove(*selected);
-  list.Save();
+  if (!list.Save()) {
+    // Show what the file still holds rather than a deletion that did not happen.
+    TellPresetSaveFailed(ui, list.Store(), Sj("データ削除"));
+    list.Load();
+    return false;
+  }
   return true;
 }
 

@@ -166,7 +166,10 @@ bool AddInputFieldsToList(CAppState& app, IUserInterface& ui, const InputDefault
   const std::optional<InputConditions> in = CheckInputFields(ui, fields);
   if (!in) return false;
   list.Add({*in, {}});
-  list.Save();
+  if (!list.Save()) {
+    TellPresetSaveFailed(ui, list.Store(), Sj("一覧に登録"));
+    return false;
+  }
   ui.Tell(Sj("現在の各入力項目の値を、入力初期値一覧に登録しました。"), Sj("一覧に登録"),
           MsgIcon::kInformation);
   return true;
@@ -187,7 +190,12 @@ bool DeleteInputPreset(IUserInterface& ui, CInputPresetList& list, std::optional
   if (selected && *selected >= list.Entries().size()) selected.reset();
   if (!ConfirmPresetDelete(ui, selected)) return false;
   list.Remove(*selected);
-  list.Save();
+  if (!list.Save()) {
+    // Show what the file still holds rather than a deletion that did not happen.
+    TellPresetSaveFailed(ui, list.Store(), Sj("データ削除"));
+    list.Load();
+    return false;
+  }
   return true;
 }
 

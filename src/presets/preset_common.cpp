@@ -20,6 +20,11 @@ void TellPresetListFull(IUserInterface& ui, const std::string& caption) {
           MsgIcon::kWarning);
 }
 
+void TellPresetSaveFailed(IUserInterface& ui, const CSettingsStore& store,
+                          const std::string& caption) {
+  ui.Tell(store.FileName() + Sj(" を保存できませんでした。"), caption, MsgIcon::kError);
+}
+
 std::string PresetSelectCaption() {
   return Sj("データ選択");
 }

@@ -34,6 +34,11 @@ void TellPresetListFull(IUserInterface& ui, const std::string& caption);
 // (after a message or on Cancel) when nothing is to be deleted.
 bool ConfirmPresetDelete(IUserInterface& ui, std::optional<size_t> selected);
 
+// A preset file that could not be written: "<file> を保存できませんでした。"
+// with `caption` and an error icon, instead of a report of success.
+void TellPresetSaveFailed(IUserInterface& ui, const CSettingsStore& store,
+                          const std::string& caption);
+
 // Caption of the messages that ask for a row.
 std::string PresetSelectCaption();
 

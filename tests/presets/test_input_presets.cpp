@@ -247,3 +247,29 @@ TEST(PresetTexts, CaptionsAndButtons) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(PresetSaveFailure, IsReportedInsteadOfSuccess) {
+  CAppState app;
+  app.settings.SetDirectory("/nonexistent-quorvex-dir/sub");
+  FakeUi ui;
+  InputDefaultsFields fields{"20.0", "10.0", "5.0", "6", "6.0", "200"};
+  EXPECT_FALSE(AddInputFieldsToList(app, ui, fields));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Inpset.ini" + Sj(" を保存できませんでした。"));
+  EXPECT_EQ(ui.messages[0].caption, Sj("一覧に登録"));
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kError);
+
+  CInputPresetList list(PresetStore(app, kInputPresetFile));
+  list.Add({});
+  ui.messages.clear();
+  EXPECT_FALSE(DeleteInputPreset(ui, list, 0));
+  ASSERT_EQ(ui.messages.size(), 2u);  // the question, then the failure
+  EXPECT_EQ(ui.messages[1].caption, Sj("データ削除"));
+  EXPECT_TRUE(list.Entries().empty());  // reloaded: the file holds nothing
+}
+
+}  // namespace
+}  // namespace qv::test
