@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace qv {
 namespace {
@@ -185,6 +187,8 @@ int CSerialPort::Open(int port, int inQueue, int outQueue) {
   e.fd = fd;
   e.open = true;
   e.path = path;
+  struct stat st;
+  e.pseudo = ::fstat(fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
   LineState& l = e.line;
   l.baud = RateOf(::cfgetospeed(&t));
   l.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
@@ -411,6 +415,16 @@ int CSerialPort::Write(int port, const void* buffer, int count) {
     if (r < 0 && errno != EINTR) break;
     if (r > 0 && !(p.revents & POLLOUT)) break;
   }
+  // A write completes when its bytes have left, as on the communications
+  // device: a later transmit purge must not eat what was written.
+  while (done > 0) {
+    int queued = 0;
+    if (::ioctl(e->fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+    int wait = MsUntil(deadline);
+    if (wait <= 0) break;
+    // About one millisecond per byte at 9600 baud.
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(queued, 1, wait)));
+  }
   return done;
 }
 
@@ -426,7 +440,9 @@ int CSerialPort::PurgeReceive(int port) {
 int CSerialPort::PurgeTransmit(int port) {
   Entry* e = Usable(port);
   if (!e) return kPortBad;
-  ::tcflush(e->fd, TCOFLUSH);
+  // A pseudo-terminal hands written bytes over at once: there is nothing
+  // unsent, and flushing would drop bytes the other side has not read yet.
+  if (!e->pseudo) ::tcflush(e->fd, TCOFLUSH);
   return kPortOk;
 }
 

@@ -118,6 +118,7 @@ class CSerialPort {
     bool markParity = false;  // parity errors arrive marked (0xFF 0x00 x)
     int markState = 0;        // position inside a marked sequence
     std::string path;
+    bool pseudo = false;  // a pseudo-terminal (Unix98 pty slave)
   };
 
   Entry* Usable(int port);
