@@ -260,4 +260,12 @@ void Avg3RangeChanged(CBrenlowDoc& doc) {
   doc.RefreshViews(kRefreshData);
 }
 
+bool ConfirmClose(CBrenlowDoc& doc, IUserInterface& ui) {
+  if (doc.App().runActive.load()) return false;
+  if (!doc.IsModified()) return true;
+  Message m{Sj("変更のあるデータを保存せず終了しますか？"), Sj("ｱﾌﾟﾘｹｰｼｮﾝの終了"),
+            MsgIcon::kQuestion, MsgButtons::kOkCancel, MsgResult::kCancel};
+  return ui.ShowMessage(m) == MsgResult::kOk;
+}
+
 }  // namespace qv

@@ -85,6 +85,11 @@ void InputDefaultsChanged(CBrenlowDoc& doc, IUserInterface& ui);
 // recomputes every registered record and refreshes the data view.
 void Avg3RangeChanged(CBrenlowDoc& doc);
 
+// Closing the main window: refused while a run is active; with unsaved
+// changes only after the user confirms (Cancel is the default button).
+// True when the window may close.
+bool ConfirmClose(CBrenlowDoc& doc, IUserInterface& ui);
+
 // FILE and PATH settings (CP932 in Dis.ini) as file system bytes.
 std::string LastFileName(const CAppState& app);
 std::string LastFilePath(const CAppState& app);

@@ -61,6 +61,9 @@ class CBrenlowDoc {
   // the graph. A full display list leaves it as it is. Returns true when the
   // display list changed.
   bool ToggleOverlay(CMeasureData* record);
+  // The same for the registered record with this list row key (the first
+  // one); false when there is none. The caller redraws the views.
+  bool ToggleOverlayRow(int rowKey) { return ToggleOverlay(FindByRowKey(rowKey)); }
 
   // Resets the current measurement to the current input conditions and puts
   // it in slot 1 (under the lock).

@@ -168,6 +168,38 @@ TEST_F(DocTest, RemoveOverlaysResetsTheDisplayList) {
   EXPECT_THAT(refreshes, ElementsAre(7));
 }
 
+TEST_F(DocTest, OverlayToggleByRowKeyUsesTheSmallestFreeSlot) {
+  for (int i = 1; i <= 8; ++i)
+    Add(1, 1, i, Dt(2015, 1, 1));
+  NumberRows();
+  for (int row = 0; row < 6; ++row)
+    EXPECT_TRUE(doc->ToggleOverlayRow(row));
+  EXPECT_FALSE(doc->ToggleOverlayRow(6));  // seven entries: full, no message
+  EXPECT_EQ(doc->Registered()[6]->displaySlot, -1);
+  EXPECT_TRUE(doc->ToggleOverlayRow(2));  // off again
+  EXPECT_EQ(doc->Registered()[2]->displaySlot, -1);
+  EXPECT_TRUE(doc->ToggleOverlayRow(7));  // takes the freed slot 4
+  EXPECT_EQ(doc->Registered()[7]->displaySlot, 4);
+  EXPECT_FALSE(doc->ToggleOverlayRow(99));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(DocTest, ClosingAsksOnlyWithUnsavedChangesAndNeverDuringARun) {
+  EXPECT_TRUE(ConfirmClose(*doc, ui));
+  EXPECT_TRUE(ui.messages.empty());
+  app.modified = true;
+  EXPECT_FALSE(ConfirmClose(*doc, ui));  // unanswered: the default button, Cancel
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(Utf8(ui.messages[0].text), "変更のあるデータを保存せず終了しますか？");
+  EXPECT_EQ(Utf8(ui.messages[0].caption), "ｱﾌﾟﾘｹｰｼｮﾝの終了");
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kQuestion);
+  ui.Answer(MsgResult::kOk);
+  EXPECT_TRUE(ConfirmClose(*doc, ui));
+  app.runActive = true;
+  EXPECT_FALSE(ConfirmClose(*doc, ui));
+  EXPECT_EQ(ui.messages.size(), 2u);
+}
+
 // --- Ends of other commands -------------------------------------------------------
 
 TEST_F(DocTest, InputDefaultsOfferToInitialiseAnEmptyPanel) {
