@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace qv {
@@ -142,8 +143,18 @@ void SetSaveNamedTempForTesting(bool named) {
   g_forceNamed.store(named);
 }
 
-SafeWriteResult SaveBytesAtomically(const std::string& path, std::string_view bytes) {
+SafeWriteResult SaveBytesAtomically(const std::string& target, std::string_view bytes) {
   SafeWriteResult r;
+  // A symbolic link keeps pointing at the file it named: the file behind it
+  // is replaced, not the link.
+  std::string path = target;
+  struct stat lst {};
+  if (::lstat(target.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+  }
   const std::string dir = DirOf(path);
   const std::string prefix = TempNamePrefix(path);
   SweepStaleTemps(dir, prefix);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +166,21 @@ TEST_F(SafetyTest, SaveKilledAtRandomMomentsLeavesTheOldOrTheNewFile) {
 TEST_F(SafetyTest, SaveKilledAtRandomMomentsWithNamedTemporaryFiles) {
   Fill(4, 3000);
   KilledSaves(*doc, true);
+}
+
+TEST_F(SafetyTest, SavingThroughASymbolicLinkReplacesTheFileBehindIt) {
+  Fill(1, 5);
+  const std::string real = dir.File("real.qd1");
+  const std::string link = dir.File("link.qd1");
+  WriteFile(real, "old");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(SaveDataFile(*doc, ui, link));
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(real), Bytes());
+  EXPECT_EQ(app.filePath, link);
+  EXPECT_THAT(Listing(dir.path()), ElementsAre("Dis.ini", "link.qd1", "real.qd1"));
 }
 
 // --- Full disk ------------------------------------------------------------------------
