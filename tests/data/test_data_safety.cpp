@@ -130,14 +130,31 @@ void KilledSaves(CBrenlowDoc& doc, bool named) {
   std::uniform_int_distribution<int> delay(0, 6000);
   int sawNew = 0;
   for (int i = 0; i < 40; ++i) {
+    int done[2];
+    ASSERT_EQ(pipe(done), 0);
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+      close(done[0]);
       for (bool first = true;; first = !first) {
         doc.Registered().front()->remark = first ? "" : "second";
         doc.Save(path);
+        if (first && done[1] >= 0) {  // tells the parent one save is through
+          char c = 1;
+          if (write(done[1], &c, 1) != 1) _exit(3);
+          close(done[1]);
+          done[1] = -1;
+        }
       }
     }
+    close(done[1]);
+    // Every other kill waits for a completed save first, so kills land both
+    // before the first rename and among later saves, however slow the disk.
+    if (i % 2 == 1) {
+      char c = 0;
+      ASSERT_EQ(read(done[0], &c, 1), 1);
+    }
+    close(done[0]);
     usleep(static_cast<useconds_t>(delay(rng)));
     kill(pid, SIGKILL);
     int status = 0;
@@ -159,12 +176,12 @@ void KilledSaves(CBrenlowDoc& doc, bool named) {
 }
 
 TEST_F(SafetyTest, SaveKilledAtRandomMomentsLeavesTheOldOrTheNewFile) {
-  Fill(4, 3000);  // about 430 kB: a save takes a while
+  Fill(4, 1500);  // about 220 kB: a save takes a while
   KilledSaves(*doc, false);
 }
 
 TEST_F(SafetyTest, SaveKilledAtRandomMomentsWithNamedTemporaryFiles) {
-  Fill(4, 3000);
+  Fill(4, 1500);
   KilledSaves(*doc, true);
 }
 
