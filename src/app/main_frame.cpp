@@ -86,6 +86,9 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildStatusBar();
   BuildAccelerators();
 
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now)) lastFocus_ = now;
+  });
   connect(&idle_, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
   idle_.start(kIdleMs);
   UpdateCommandStates();
@@ -218,7 +221,10 @@ std::vector<int> CMainFrame::SelectedRows() const {
 }
 
 bool CMainFrame::DataListHasFocus() const {
-  return data_->ListHasFocus();
+  QWidget* f = QApplication::focusWidget();
+  if (!f || qobject_cast<QMenuBar*>(f) || qobject_cast<QMenu*>(f)) f = lastFocus_.data();
+  QWidget* table = data_->List()->Table();
+  return f && (f == table || table->isAncestorOf(f));
 }
 
 void CMainFrame::RegisterDocumentCommands() {

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSplitter>
 #include <QTimer>
 #include <functional>
@@ -96,6 +97,8 @@ class CMainFrame : public QMainWindow {
   void RegisterDocumentCommands();
   void OnRefreshViews(int flags);
   std::vector<int> SelectedRows() const;
+  // Whether the data view's list has the keyboard focus; while the menu bar
+  // or a menu holds it (keyboard menu navigation), the widget that had it.
   bool DataListHasFocus() const;
   void ShowAbout();
 
@@ -112,6 +115,8 @@ class CMainFrame : public QMainWindow {
   QLabel* runStatus_ = nullptr;
   QLabel* caption_ = nullptr;
   QTimer idle_;
+  // The widget that had the keyboard focus before the menu bar took it.
+  QPointer<QWidget> lastFocus_;
 
   std::map<int, QAction*> actions_;
   std::map<int, Command> commands_;

@@ -1,0 +1,75 @@
+#include "shell_test_support.h"
+
+#include <QApplication>
+
+namespace qv::test::shell {
+
+namespace {
+[[maybe_unused]] ::testing::Environment* const kEnv =
+    ::testing::AddGlobalTestEnvironment(new ShellQtEnvironment);
+}  // namespace
+
+std::unique_ptr<CMeasureData> MakeRecord(int id1, int id2, int id3, int seconds, int day) {
+  auto r = std::make_unique<CMeasureData>();
+  FillCurrent(*r, seconds);
+  r->id1 = id1;
+  r->id2 = id2;
+  r->id3 = id3;
+  r->dateTime = COleDateTime::FromParts({2015, 3, day, 10, 11, 12});
+  return r;
+}
+
+void FillCurrent(CMeasureData& current, int seconds) {
+  double capacity = 0.0;
+  for (int t = 0; t <= seconds; ++t) {
+    capacity += 1000.0 / 3600.0;
+    const double v = 8.0 - 2.0 * t / (seconds + 1);
+    current.AppendPoint({t, 1.0, v, capacity, v});
+  }
+  current.avgVoltage1 = 7.5;
+  current.internalResistance = 25.0;
+  current.pir = 11.0;
+}
+
+void WriteSampleFile(const std::string& path, int records) {
+  CMeasureData current;
+  FillCurrent(current, 300);
+  current.dateTime = COleDateTime::FromParts({2015, 3, 6, 14, 2, 3});
+  RecordList list;
+  for (int i = 0; i < records; ++i)
+    list.push_back(MakeRecord(1, 1, i + 1, 200 + 50 * i));
+  WriteFile(path, DataFileBytes(current, list, DataFileForm::kFull));
+}
+
+ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+  timer_.setInterval(5);
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || answered_) return;
+    answered_ = true;
+    timer_.stop();
+    answer_(modal);
+  });
+  timer_.start();
+}
+
+ModalAnswer::~ModalAnswer() {
+  timer_.stop();
+}
+
+StartedApp::StartedApp(const std::optional<std::string>& file, std::string workDir) {
+  ui::StartOptions options;
+  options.workDir = workDir.empty() ? dir.path() : workDir;
+  options.splash = false;
+  options.ui = &ui;
+  app = std::make_unique<ui::CBrenlowApp>(options);
+  app->Start(file);
+}
+
+StartedApp::~StartedApp() {
+  // Nothing to ask on the way out.
+  if (app && app->Frame()) State().modified = false;
+  app.reset();
+}
+
+}  // namespace qv::test::shell

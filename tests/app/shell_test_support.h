@@ -1,0 +1,97 @@
+// Shared by the application-shell widget tests: the Qt application, sample
+// data files, a started application in its own working folder, and a helper
+// that answers the next modal dialog.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <clocale>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/application.h"
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "data/data_file.h"
+#include "data/document.h"
+#include "support/test_support.h"
+
+namespace qv::test::shell {
+
+// One QApplication for the whole program (whichever test file's environment
+// runs first makes it), off screen unless told otherwise.
+class ShellQtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (QCoreApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_gui_app";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+  }
+  void TearDown() override {
+    delete app_;
+    app_ = nullptr;
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+// Runs the event loop until `done` holds or `ms` have passed.
+inline bool Pump(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// A measured record: `seconds` points from 8.0 V falling, ID and date set.
+std::unique_ptr<CMeasureData> MakeRecord(int id1, int id2, int id3, int seconds, int day = 4);
+// Fills the current measurement with points (an unregistered measurement).
+void FillCurrent(CMeasureData& current, int seconds);
+// Writes a data file with a measured current record and `records`.
+void WriteSampleFile(const std::string& path, int records);
+
+// Calls `answer` with the next modal widget that opens (a dialog or message
+// box), once. Set it up before the command that opens the dialog.
+class ModalAnswer {
+ public:
+  explicit ModalAnswer(std::function<void(QWidget*)> answer);
+  ~ModalAnswer();
+  bool Answered() const { return answered_; }
+
+ private:
+  std::function<void(QWidget*)> answer_;
+  QTimer timer_;
+  bool answered_ = false;
+};
+
+// The application started in a fresh working folder with a scripted user
+// interface and without the splash.
+struct StartedApp {
+  explicit StartedApp(const std::optional<std::string>& file = std::nullopt,
+                      std::string workDir = {});
+  ~StartedApp();
+
+  ui::CMainFrame& Frame() { return *app->Frame(); }
+  CBrenlowDoc& Doc() { return app->Doc(); }
+  CAppState& State() { return app->State(); }
+  bool Enabled(int id) { return Frame().Action(id)->isEnabled(); }
+
+  TempDir dir;
+  FakeUi ui;
+  std::unique_ptr<ui::CBrenlowApp> app;
+};
+
+}  // namespace qv::test::shell

@@ -1,0 +1,423 @@
+// The main window: panes and their geometry, menus, toolbar, status bar,
+// enable rules, accelerators, closing and the about box.
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitterHandle>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolBar>
+#include <set>
+
+#include "app/about_dialog.h"
+#include "data/codec.h"
+#include "shell_test_support.h"
+#include "views/data_view.h"
+#include "views/graph_view.h"
+#include "views/report_ctrl.h"
+#include "views/result_view.h"
+
+namespace qv::test::shell {
+namespace {
+
+using namespace qv::ui;
+
+// One menu as "caption: entry|entry|-|entry" with the entries' ids.
+std::string MenuLine(QMenu* menu) {
+  std::string s = menu->title().toStdString() + ":";
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator())
+      s += " -";
+    else
+      s += " " + std::to_string(a->data().toInt());
+  }
+  return s;
+}
+
+TEST(MainFrame, MenusHoldTheirCommandsInOrder) {
+  StartedApp a;
+  const QList<QAction*> menus = a.Frame().menuBar()->actions();
+  ASSERT_EQ(menus.size(), 6);
+  std::vector<std::string> lines;
+  for (QAction* m : menus)
+    lines.push_back(MenuLine(m->menu()));
+  EXPECT_EQ(lines[0], "ﾌｧｲﾙ(&F): 32785 32786 - 57607 - 32800 32791 32799 - 57665");
+  EXPECT_EQ(lines[1], "操作(&A): 32771 32772");
+  EXPECT_EQ(lines[2], "編集(&E): 32773 32774 - 32778 32792 - 32806");
+  EXPECT_EQ(lines[3], "表示(&V): 32808 32807 32804 - 32776 32801 - 32802");
+  EXPECT_EQ(lines[4], "ｵﾌﾟｼｮﾝ(&O): 32777 32796 32797 - 32790");
+  EXPECT_EQ(lines[5], "ﾍﾙﾌﾟ(&H): 57664");
+}
+
+TEST(MainFrame, MenuCaptionsCarryTheirMnemonics) {
+  StartedApp a;
+  const std::pair<int, const char*> expected[] = {
+      {kCmdOpen, "ﾃﾞｰﾀﾌｧｲﾙを開く(&O)"},
+      {kCmdSave, "ﾃﾞｰﾀﾌｧｲﾙを保存(&S)"},
+      {kCmdPrint, "各種ﾃﾞｰﾀの印刷(&P)"},
+      {kCmdMerge, "ﾃﾞｰﾀﾌｧｲﾙを合成(&M)"},
+      {kCmdExportCsv, "CSV形式でﾃﾞｰﾀ出力(&E)"},
+      {kCmdExportBitmap, "ｸﾞﾗﾌﾋﾞｭｰを画像出力(&B)"},
+      {kCmdExit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"},
+      {kCmdStart, "放電と計測を開始(&S)"},
+      {kCmdStop, "放電と計測を停止(&E)"},
+      {kCmdRegister, "計測ﾃﾞｰﾀを登録ﾘｽﾄに追加(&A)"},
+      {kCmdDelete, "登録ﾘｽﾄからﾃﾞｰﾀを削除(&D)"},
+      {kCmdClearPanel, "計測ﾃﾞｰﾀ欄をｸﾘｱ(&C)"},
+      {kCmdChangeId, "登録IDの変更(&E)"},
+      {kCmdVirtualCurve, "ﾊﾞｰﾁｬﾙｶｰﾌﾞの生成(&V)"},
+      {kCmdSimulator, "ﾊﾞｰﾁｬﾙｶｰﾌﾞｼﾐｭﾚｰﾀｰ(&S)"},
+      {kCmdEmfCompare, "起電圧比較(&V)"},
+      {kCmdAvg3Range, "平均電圧3の範囲(&A)"},
+      {kCmdRemoveOverlays, "ｸﾞﾗﾌの重ね合わせを解除(&C)"},
+      {kCmdFileInfo, "編集中のﾌｧｲﾙ情報(&F)"},
+      {kCmdRestoreWidths, "ﾃﾞｰﾀﾋﾞｭｰの項目幅を戻す(&D)"},
+      {kCmdGraphSettings, "ｸﾞﾗﾌの表示設定(&G)"},
+      {kCmdInputDefaults, "入力初期値の定義(&D)"},
+      {kCmdStartOptions, "計測開始時の設定(&S)"},
+      {kCmdPortSettings, "通信ﾎﾟｰﾄの設定(&P)"},
+      {kCmdAbout, "製品情報(&A)..."},
+  };
+  for (const auto& [id, caption] : expected) {
+    ASSERT_NE(a.Frame().Action(id), nullptr) << id;
+    EXPECT_EQ(a.Frame().Action(id)->text().toStdString(), caption) << id;
+    EXPECT_FALSE(a.Frame().Action(id)->statusTip().isEmpty()) << id;
+  }
+  EXPECT_EQ(a.Frame().Action(kCmdStart)->statusTip().toStdString(), "放電と計測を開始");
+  EXPECT_EQ(a.Frame().Action(kCmdStart)->toolTip().toStdString(), "放電開始");
+}
+
+TEST(MainFrame, ToolbarButtonsInOrderWithImagesAndTips) {
+  StartedApp a;
+  QToolBar* bar = a.Frame().ToolBar();
+  std::vector<int> ids;
+  for (QAction* act : bar->actions()) {
+    if (act->isSeparator()) {
+      ids.push_back(0);
+      continue;
+    }
+    ids.push_back(act->data().toInt());
+    EXPECT_FALSE(act->icon().isNull()) << act->data().toInt();
+    EXPECT_FALSE(act->toolTip().isEmpty());
+  }
+  const std::vector<int> expected = {32785, 32786, 57607, 0,     32771, 32772, 0,    32773,
+                                     32774, 32778, 0,     32777, 32796, 0,     57664};
+  EXPECT_EQ(ids, expected);
+  EXPECT_EQ(bar->iconSize(), QSize(16, 15));
+}
+
+TEST(MainFrame, StatusBarPanes) {
+  StartedApp a;
+  EXPECT_EQ(a.Frame().RunStatusPane()->width(), 80);
+  EXPECT_EQ(a.Frame().RunStatusPane()->text(), "");
+  EXPECT_EQ(a.Frame().CaptionPane()->width(), 100);
+  EXPECT_EQ(a.Frame().CaptionPane()->text(), "ORVANTIS");
+  a.Frame().SetRunStatus(QString::fromUtf8("放電計測中"));
+  EXPECT_EQ(a.Frame().RunStatusPane()->text().toStdString(), "放電計測中");
+}
+
+TEST(MainFrame, UpperRowKeepsItsHeightAndTheInnerBarMoves) {
+  StartedApp a;
+  CMainFrame& f = a.Frame();
+  f.resize(900, 700);
+  QApplication::processEvents();
+  EXPECT_EQ(f.UpperRow()->height(), 339);
+  EXPECT_EQ(f.ResultView()->width(), 200);
+  f.resize(900, 900);
+  QApplication::processEvents();
+  EXPECT_EQ(f.UpperRow()->height(), 339);
+  EXPECT_GT(f.DataView()->height(), 400);
+  // The bar under the upper row does not move; the one beside the graph does.
+  EXPECT_FALSE(f.OuterSplitter()->handle(1)->isEnabled());
+  EXPECT_TRUE(f.InnerSplitter()->handle(1)->isEnabled());
+  f.InnerSplitter()->setSizes({300, 500});
+  EXPECT_EQ(f.ResultView()->width(), 300);
+}
+
+TEST(MainFrame, CannotBeMadeSmallerThanTheMinimum) {
+  StartedApp a;
+  a.Frame().resize(300, 200);
+  QApplication::processEvents();
+  EXPECT_EQ(a.Frame().width(), 500);
+  EXPECT_EQ(a.Frame().height(), 453);
+}
+
+// --- Enable rules ---------------------------------------------------------------
+
+struct FrameWithRecords : ::testing::Test {
+  void SetUp() override {
+    const std::string path = files.File("four.qd1");
+    WriteSampleFile(path, 4);
+    app = std::make_unique<StartedApp>(path);
+    CMainFrame& f = app->Frame();
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    Pump([&] { return QApplication::activeWindow() == &f; }, 1000);
+  }
+  CMainFrame& Frame() { return app->Frame(); }
+  QTableView* DataTable() { return Frame().DataView()->List()->Table(); }
+  void SelectRows(std::initializer_list<int> positions) {
+    CReportCtrl* list = Frame().DataView()->List();
+    bool add = false;
+    for (int pos : positions) {
+      list->SelectRow(list->RowKeyAt(pos), add);
+      add = true;
+    }
+  }
+  // Opens a menu as the user does: its enable rules are evaluated first.
+  void OpenMenu(int index) { emit Frame().menuBar()->actions()[index]->menu()->aboutToShow(); }
+
+  TempDir files;
+  std::unique_ptr<StartedApp> app;
+};
+
+TEST_F(FrameWithRecords, DeleteAndChangeIdFollowSelectionAndFocus) {
+  DataTable()->setFocus();
+  ASSERT_TRUE(Pump([&] { return Frame().DataView()->ListHasFocus(); }, 1000));
+  OpenMenu(2);
+  EXPECT_FALSE(app->Enabled(kCmdDelete));
+  EXPECT_FALSE(app->Enabled(kCmdChangeId));
+
+  SelectRows({1});
+  OpenMenu(2);
+  EXPECT_TRUE(app->Enabled(kCmdDelete));
+  EXPECT_TRUE(app->Enabled(kCmdChangeId));
+
+  SelectRows({0, 2});
+  OpenMenu(2);
+  EXPECT_TRUE(app->Enabled(kCmdDelete));
+  EXPECT_FALSE(app->Enabled(kCmdChangeId));
+
+  // Focus elsewhere: both greyed although rows stay selected.
+  SelectRows({3});
+  Frame().GraphView()->setFocus();
+  ASSERT_TRUE(Pump([&] { return !Frame().DataView()->ListHasFocus(); }, 1000));
+  OpenMenu(2);
+  EXPECT_FALSE(app->Enabled(kCmdDelete));
+  EXPECT_FALSE(app->Enabled(kCmdChangeId));
+
+  // The idle timer updates them without a menu being opened.
+  DataTable()->setFocus();
+  EXPECT_TRUE(Pump([&] { return app->Enabled(kCmdDelete) && app->Enabled(kCmdChangeId); }, 2000));
+}
+
+TEST_F(FrameWithRecords, KeyboardMenuNavigationKeepsTheListsFocusForTheRules) {
+  DataTable()->setFocus();
+  SelectRows({0});
+  ASSERT_TRUE(Pump([&] { return Frame().DataView()->ListHasFocus(); }, 1000));
+  // The menu bar takes the focus while the user walks the menus by keyboard.
+  Frame().menuBar()->setFocus(Qt::MenuBarFocusReason);
+  OpenMenu(2);
+  EXPECT_TRUE(app->Enabled(kCmdDelete));
+}
+
+TEST_F(FrameWithRecords, DeleteRunsOnTheSelectedRecord) {
+  DataTable()->setFocus();
+  SelectRows({1});
+  ASSERT_TRUE(Pump([&] { return Frame().DataView()->ListHasFocus(); }, 1000));
+  app->ui.Answer(MsgResult::kOk);
+  OpenMenu(2);
+  Frame().Action(kCmdDelete)->trigger();
+  ASSERT_EQ(app->ui.messages.size(), 1u);
+  EXPECT_EQ(app->ui.messages[0].caption, Sj("登録データの削除"));
+  ASSERT_EQ(app->Doc().Registered().size(), 3u);
+  EXPECT_EQ(app->Doc().Registered()[1]->GetIdText(), "001-001-003");
+  EXPECT_EQ(Frame().DataView()->List()->RowCount(), 3);
+  EXPECT_TRUE(app->State().modified);
+}
+
+TEST_F(FrameWithRecords, RegisterFollowsTheMeasurementsPoints) {
+  // The file's current measurement has points.
+  OpenMenu(2);
+  EXPECT_TRUE(app->Enabled(kCmdRegister));
+  app->ui.Answer(MsgResult::kOk);
+  Frame().Action(kCmdClearPanel)->trigger();
+  EXPECT_TRUE(app->Doc().Current().IsEmpty());
+  OpenMenu(2);
+  EXPECT_FALSE(app->Enabled(kCmdRegister));
+}
+
+TEST_F(FrameWithRecords, RemoveOverlaysNeedsAnOverlay) {
+  OpenMenu(3);
+  EXPECT_FALSE(app->Enabled(kCmdRemoveOverlays));
+  Frame().DataView()->ToggleOverlay(Frame().DataView()->List()->RowKeyAt(0));
+  OpenMenu(3);
+  EXPECT_TRUE(app->Enabled(kCmdRemoveOverlays));
+  Frame().Action(kCmdRemoveOverlays)->trigger();
+  EXPECT_EQ(app->Doc().DisplayList().size(), 1u);
+  EXPECT_EQ(Frame().ResultView()->List()->ColumnCount(), 2);
+}
+
+TEST_F(FrameWithRecords, DuringARunOnlyTheRunSafeCommandsStayEnabled) {
+  DataTable()->setFocus();
+  SelectRows({0});
+  app->State().runActive = true;
+  Frame().UpdateCommandStates();
+  std::set<int> enabled;
+  for (const CommandText& t : CommandTexts()) {
+    if (Frame().Action(t.id)->isEnabled()) enabled.insert(t.id);
+  }
+  const std::set<int> allowed = {kCmdStop,          kCmdGraphSettings, kCmdFileInfo,
+                                 kCmdRestoreWidths, kCmdAbout,         kCmdExit};
+  for (int id : enabled)
+    EXPECT_TRUE(allowed.count(id)) << id;
+  for (int id : {kCmdExit, kCmdRestoreWidths, kCmdAbout})
+    EXPECT_TRUE(enabled.count(id)) << id;
+  // Accelerators of commands that change the document are off too.
+  EXPECT_FALSE(Frame().Action(kCmdFileOpen)->isEnabled());
+  EXPECT_FALSE(Frame().Action(kCmdFileSave)->isEnabled());
+  app->State().runActive = false;
+}
+
+TEST_F(FrameWithRecords, CommandsNotYetAvailableAreShownGreyed) {
+  OpenMenu(0);
+  for (int id : {kCmdPrint, kCmdMerge, kCmdExportCsv, kCmdExportBitmap}) {
+    if (Frame().HasCommand(id)) continue;  // wired by its own part of the program
+    EXPECT_TRUE(Frame().Action(id)->isVisible()) << id;
+    EXPECT_FALSE(Frame().Action(id)->isEnabled()) << id;
+  }
+  EXPECT_TRUE(app->Enabled(kCmdOpen));
+  EXPECT_TRUE(app->Enabled(kCmdSave));
+  EXPECT_TRUE(app->Enabled(kCmdExit));
+}
+
+TEST_F(FrameWithRecords, RestoreWidthsWritesMinusOne) {
+  CReportCtrl* list = Frame().DataView()->List();
+  list->ColumnResizedByUser(2, 240);
+  CSettingsStore& s = app->State().settings;
+  EXPECT_EQ(s.Get("CLM_DATAVIEW_" + Sj("備考")), "240");
+  Frame().Action(kCmdRestoreWidths)->trigger();
+  EXPECT_EQ(s.Get("CLM_DATAVIEW_" + Sj("備考")), "-1");
+  EXPECT_EQ(list->ColumnWidth(2), 180);
+}
+
+TEST_F(FrameWithRecords, F6MovesThroughThePanes) {
+  Frame().ResultView()->List()->Table()->setFocus();
+  ASSERT_TRUE(Pump([&] { return Frame().ResultView()->List()->HasListFocus(); }, 1000));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+  EXPECT_TRUE(Frame().GraphView()->hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+  EXPECT_TRUE(Frame().DataView()->ListHasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+  EXPECT_TRUE(Frame().GraphView()->hasFocus());
+}
+
+TEST_F(FrameWithRecords, CtrlOOpensThroughTheOpenCommand) {
+  const std::string other = files.File("two.qd1");
+  WriteSampleFile(other, 2);
+  app->ui.ChooseFile(other);
+  QTest::keyClick(&Frame(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(app->ui.fileRequests.size(), 1u);
+  EXPECT_EQ(app->ui.fileRequests[0].defaultExtension, ".qd1");
+  EXPECT_EQ(app->Doc().Registered().size(), 2u);
+  EXPECT_EQ(Frame().DataView()->List()->RowCount(), 2);
+  EXPECT_EQ(app->State().fileName, "two.qd1");
+}
+
+TEST_F(FrameWithRecords, SaveThenOpenGivesTheSameRows) {
+  const std::string copy = files.File("copy.qd1");
+  app->ui.ChooseFile(copy);
+  Frame().Action(kCmdSave)->trigger();
+  ASSERT_TRUE(FileExists(copy));
+  EXPECT_TRUE(app->ui.fileRequests.back().confirmOverwrite);
+  app->ui.ChooseFile(copy);
+  Frame().Action(kCmdOpen)->trigger();
+  EXPECT_EQ(Frame().DataView()->List()->RowCount(), 4);
+  EXPECT_FALSE(app->State().modified);
+}
+
+// --- Closing ------------------------------------------------------------------------
+
+TEST(Closing, WithoutChangesClosesAtOnce) {
+  StartedApp a;
+  EXPECT_TRUE(a.Frame().close());
+  EXPECT_TRUE(a.ui.messages.empty());
+}
+
+TEST(Closing, WithChangesAsksAndCancelIsTheDefault) {
+  StartedApp a;
+  a.State().modified = true;
+  // Unscripted, the fake answers with the default button.
+  EXPECT_FALSE(a.Frame().close());
+  ASSERT_EQ(a.ui.messages.size(), 1u);
+  const Message& m = a.ui.messages[0];
+  EXPECT_EQ(m.text, Sj("変更のあるデータを保存せず終了しますか？"));
+  EXPECT_EQ(m.caption, Sj("ｱﾌﾟﾘｹｰｼｮﾝの終了"));
+  EXPECT_EQ(m.icon, MsgIcon::kQuestion);
+  EXPECT_EQ(m.buttons, MsgButtons::kOkCancel);
+  EXPECT_EQ(m.defaultButton, MsgResult::kCancel);
+  EXPECT_TRUE(a.Frame().isVisible());
+
+  a.ui.Answer(MsgResult::kOk);
+  a.Frame().Action(kCmdExit)->trigger();
+  EXPECT_FALSE(a.Frame().isVisible());
+}
+
+TEST(Closing, DuringARunIsRefusedSilently) {
+  StartedApp a;
+  a.State().modified = true;
+  a.State().runActive = true;
+  EXPECT_FALSE(a.Frame().close());
+  EXPECT_TRUE(a.ui.messages.empty());
+  a.State().runActive = false;
+}
+
+TEST(Closing, RealQuestionBoxHasCancelAsDefault) {
+  TempDir work;
+  ui::CBrenlowApp app({work.path(), false, nullptr});
+  app.Start(std::nullopt);
+  app.State().modified = true;
+  QString title, defaultText, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QWidget* parent = nullptr;
+  ModalAnswer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    parent = box->parentWidget();
+    defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
+    // Enter chooses the default button.
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  EXPECT_FALSE(app.Frame()->close());
+  EXPECT_TRUE(answer.Answered());
+  EXPECT_EQ(title.toStdString(), "ｱﾌﾟﾘｹｰｼｮﾝの終了");
+  EXPECT_EQ(text.toStdString(), "変更のあるデータを保存せず終了しますか？");
+  EXPECT_EQ(icon, QMessageBox::Question);
+  EXPECT_EQ(defaultText.toStdString(), "キャンセル");
+  EXPECT_EQ(parent, app.Frame());
+  EXPECT_TRUE(app.Frame()->isVisible());
+  app.State().modified = false;
+}
+
+TEST(AboutBox, ShowsNameVersionAndLink) {
+  StartedApp a;
+  QString name, version, link;
+  bool external = false;
+  ModalAnswer answer([&](QWidget* w) {
+    auto* dlg = qobject_cast<CAboutDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    name = dlg->NameLabel()->text();
+    version = dlg->VersionLabel()->text();
+    link = dlg->LinkLabel()->text();
+    external = dlg->LinkLabel()->openExternalLinks();
+    EXPECT_EQ(dlg->windowTitle().toStdString(), "製品情報");
+    EXPECT_EQ(dlg->LinkLabel()->cursor().shape(), Qt::PointingHandCursor);
+    dlg->accept();
+  });
+  a.Frame().Action(kCmdAbout)->trigger();
+  EXPECT_TRUE(answer.Answered());
+  EXPECT_EQ(name, "Quorvex");
+  EXPECT_EQ(version.toStdString(), std::string("Version ") + QV_VERSION_TEXT);
+  EXPECT_TRUE(link.contains(QStringLiteral("href=\"%1\"").arg(QLatin1String(kMakerUrl))));
+  EXPECT_TRUE(external);
+}
+
+}  // namespace
+}  // namespace qv::test::shell

@@ -1,0 +1,170 @@
+// Start-up: the data file named on the command line, the settings of a new
+// installation, the settings write probe and the splash window.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+#include "app/splash_window.h"
+#include "data/codec.h"
+#include "shell_test_support.h"
+#include "views/data_view.h"
+#include "views/graph_view.h"
+#include "views/report_ctrl.h"
+#include "views/result_view.h"
+
+namespace qv::test::shell {
+namespace {
+
+using ui::CommandLineFile;
+
+TEST(CommandLine, FirstArgumentIsTheDataFile) {
+  EXPECT_FALSE(CommandLineFile({"quorvex"}).has_value());
+  EXPECT_EQ(CommandLineFile({"quorvex", "/data/a b.qd1"}).value(), "/data/a b.qd1");
+  EXPECT_EQ(CommandLineFile({"quorvex", "x.qd1", "y.qd1"}).value(), "x.qd1");
+}
+
+TEST(StartUp, FileOnCommandLineFillsThePanes) {
+  TempDir files;
+  const std::string path = files.File("three.qd1");
+  WriteSampleFile(path, 3);
+
+  StartedApp a(path);
+  EXPECT_TRUE(a.ui.messages.empty()) << a.ui.TextsUtf8().front();
+  EXPECT_EQ(a.Doc().Registered().size(), 3u);
+  EXPECT_FALSE(a.State().modified);
+  EXPECT_EQ(a.State().fileVersion, "101");
+  EXPECT_EQ(a.State().fileName, "three.qd1");
+
+  // Data view: eleven columns, one row per record in list order.
+  ui::CReportCtrl* data = a.Frame().DataView()->List();
+  EXPECT_EQ(data->ColumnCount(), 11);
+  ASSERT_EQ(data->RowCount(), 3);
+  EXPECT_EQ(data->CellText(data->RowKeyAt(0), 0), "001-001-001");
+  EXPECT_EQ(data->CellText(data->RowKeyAt(2), 0), "001-001-003");
+  EXPECT_EQ(data->CellText(data->RowKeyAt(1), 3), "250");
+
+  // Result panel: labels and the current measurement's column, 19 rows.
+  ui::CReportCtrl* result = a.Frame().ResultView()->List();
+  EXPECT_EQ(result->ColumnCount(), 2);
+  EXPECT_EQ(result->RowCount(), 19);
+  EXPECT_EQ(result->CellText(result->RowKeyAt(3), 1), "300");
+
+  // The graph is as wide as the current measurement's curve.
+  EXPECT_EQ(a.Frame().windowTitle(), "Quorvex");
+  EXPECT_TRUE(a.Frame().isVisible());
+}
+
+TEST(StartUp, UnreadableFileIsReportedAndTheDocumentStaysEmpty) {
+  TempDir files;
+  StartedApp a(files.File("missing.qd1"));
+  ASSERT_EQ(a.ui.messages.size(), 1u);
+  EXPECT_EQ(a.ui.messages[0].text, Sj("データファイルが開けません。"));
+  EXPECT_EQ(a.ui.messages[0].caption, Sj("データファイルを開く"));
+  EXPECT_EQ(a.ui.messages[0].icon, MsgIcon::kError);
+  EXPECT_TRUE(a.Doc().Registered().empty());
+  EXPECT_TRUE(a.Doc().Current().IsEmpty());
+  EXPECT_EQ(a.Frame().DataView()->List()->RowCount(), 0);
+  EXPECT_TRUE(a.app->StartupDone());
+}
+
+TEST(StartUp, DamagedFileIsReportedAndTheProgramRuns) {
+  TempDir files;
+  const std::string path = files.File("cut.qd1");
+  WriteSampleFile(path, 2);
+  std::string bytes = ReadFile(path);
+  WriteFile(path, bytes.substr(0, bytes.size() / 2));
+
+  StartedApp a(path);
+  ASSERT_EQ(a.ui.messages.size(), 1u);
+  EXPECT_EQ(a.ui.messages[0].caption, Sj("データファイル読み込み"));
+  EXPECT_TRUE(a.Frame().isVisible());
+}
+
+TEST(StartUp, WriteProbeCountsStarts) {
+  TempDir work;
+  { StartedApp a(std::nullopt, work.path()); }
+  { StartedApp a(std::nullopt, work.path()); }
+  CSettingsStore s(work.path(), "Dis.ini");
+  EXPECT_EQ(s.Get("RUNCNT"), "2");
+}
+
+TEST(StartUp, UnwritableSettingsShowTheStartError) {
+  TempDir work;
+  // A settings folder that does not exist cannot be written, even by root.
+  StartedApp a(std::nullopt, work.File("no/such/folder"));
+  ASSERT_EQ(a.ui.messages.size(), 1u);
+  EXPECT_EQ(a.ui.messages[0].text,
+            Sj("設定値の書き込みができません。\n\nマニュアルを参照し、管理者権限で起動し直して"
+               "ください。"));
+  EXPECT_EQ(a.ui.messages[0].caption, Sj("起動エラー"));
+  EXPECT_EQ(a.ui.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_EQ(a.ui.messages[0].buttons, MsgButtons::kOk);
+  EXPECT_TRUE(a.Frame().isVisible());
+}
+
+TEST(StartUp, NewInstallationGetsUsableFirstSettings) {
+  StartedApp a;
+  CSettingsStore& s = a.State().settings;
+  EXPECT_EQ(s.Get("GRAPH_MAXV"), "12.0");
+  EXPECT_EQ(s.Get("GRAPH_GAPX"), "3");
+  EXPECT_EQ(s.Get("DATA_DEF_APO1"), "100");
+  EXPECT_DOUBLE_EQ(a.State().graph.maxV, 12.0);
+  EXPECT_EQ(a.Frame().GraphView()->GetScale().timeScale, 3);
+  // The measurement panel starts from the loaded input defaults.
+  EXPECT_DOUBLE_EQ(a.Doc().Current().currentA, 1.0);
+  EXPECT_EQ(a.Doc().Current().v1Point, 100);
+  EXPECT_EQ(a.Doc().Current().displaySlot, 1);
+}
+
+TEST(StartUp, ExistingSettingsAreLoadedNotSeeded) {
+  TempDir work;
+  CSettingsStore s(work.path(), "Dis.ini");
+  s.Set("GRAPH_MAXV", "9.5");
+  s.Set("GRAPH_GAPX", "5");
+  s.Set("DATA_DEF_DISA", "2.5");
+  s.Set("DATA_DEF_APO1", "250");
+  StartedApp a(std::nullopt, work.path());
+  EXPECT_EQ(s.Get("GRAPH_MINV"), "");  // not written into an existing file
+  EXPECT_EQ(a.Frame().GraphView()->GetScale().timeScale, 5);
+  EXPECT_DOUBLE_EQ(a.Frame().GraphView()->GetScale().maxV, 9.5);
+  EXPECT_DOUBLE_EQ(a.Doc().Current().currentA, 2.5);
+  EXPECT_EQ(a.Doc().Current().v1Point, 200);
+  EXPECT_FALSE(a.State().modified);
+}
+
+TEST(Splash, KeyPressClosesItAndStartUpGoesOn) {
+  TempDir work, files;
+  const std::string path = files.File("two.qd1");
+  WriteSampleFile(path, 2);
+  FakeUi fake;
+  ui::CBrenlowApp app({work.path(), true, &fake});
+  app.Start(path);
+  auto* splash = app.Frame()->findChild<ui::CSplashWindow*>();
+  ASSERT_NE(splash, nullptr);
+  EXPECT_TRUE(splash->isVisible());
+  EXPECT_FALSE(splash->Image().isNull());
+  EXPECT_EQ(splash->size(), splash->Image().size());
+  // The file waits for the splash to go.
+  EXPECT_FALSE(app.StartupDone());
+  EXPECT_TRUE(app.Doc().Registered().empty());
+
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QApplication::sendEvent(app.Frame(), &press);
+  EXPECT_TRUE(app.StartupDone());
+  EXPECT_EQ(app.Doc().Registered().size(), 2u);
+  EXPECT_TRUE(Pump([&] { return app.Frame()->findChild<ui::CSplashWindow*>() == nullptr; }));
+}
+
+TEST(Splash, MouseButtonClosesIt) {
+  TempDir work;
+  FakeUi fake;
+  ui::CBrenlowApp app({work.path(), true, &fake});
+  app.Start(std::nullopt);
+  ASSERT_FALSE(app.StartupDone());
+  QTest::mouseClick(app.Frame()->GraphView()->viewport(), Qt::LeftButton);
+  EXPECT_TRUE(app.StartupDone());
+  EXPECT_EQ(ui::CSplashWindow::kShowMs, 1500);
+}
+
+}  // namespace
+}  // namespace qv::test::shell
