@@ -1,0 +1,256 @@
+// End to end: quorvex-cli measure and scan against the orvantis-sim program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace qv::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A child process with its working folder and its output in files.
+class Child {
+ public:
+  Child(const std::string& cwd, std::vector<std::string> args, const std::string& out,
+        const std::string& err) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+      if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) ::_exit(126);
+      std::vector<char*> argv;
+      for (auto& a : args)
+        argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0 && !done_) {
+      ::kill(pid_, SIGKILL);
+      Wait(5000);
+    }
+  }
+  void Signal(int sig) { ::kill(pid_, sig); }
+  // Exit code, or -1 when it did not end in time.
+  int Wait(int ms) {
+    auto until = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < until) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        done_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool done_ = false;
+};
+
+std::string Bin(const std::string& name) {
+  return std::string(QV_BIN_DIR) + "/" + name;
+}
+
+class SimEndToEnd : public ::testing::Test {
+ protected:
+  SimEndToEnd() {
+    ::mkdir(dir.File("nodev").c_str(), 0755);
+    WriteFile(dir.File("Dis.ini"),
+              "[QUORVEX]\r\nCOM_TIMEOUT_MS=500\r\nDATA_DEF_DISA=10.0\r\nDATA_DEF_DISB=5.0\r\n"
+              "DATA_DEF_DISC=1.0\r\nDATA_DEF_CELL=4\r\nDATA_DEF_CUTV=4.0\r\nDATA_DEF_APO1=100\r\n");
+  }
+
+  // Starts the simulator and waits until it has published its port.
+  std::unique_ptr<Child> StartSim(int com, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {Bin("orvantis-sim"), "--dir", dir.path(), "--com",
+                                     std::to_string(com)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    auto sim = std::make_unique<Child>(dir.path(), args, dir.File("sim.out"), dir.File("sim.err"));
+    auto until = Clock::now() + std::chrono::seconds(10);
+    while (ReadFile(dir.File("sim.out")).find("COM") == std::string::npos && Clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(ReadFile(dir.File("sim.out")).find("COM" + std::to_string(com)), std::string::npos);
+    return sim;
+  }
+
+  std::unique_ptr<Child> Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), Bin("quorvex-cli"));
+    return std::make_unique<Child>(dir.path(), args, dir.File("cli.out"), dir.File("cli.err"));
+  }
+
+  nlohmann::json Dump(const std::string& file) {
+    Child dump(dir.path(), {Bin("quorvex-cli"), "dump", file}, dir.File("dump.out"),
+               dir.File("dump.err"));
+    EXPECT_EQ(dump.Wait(20000), 0);
+    return nlohmann::json::parse(ReadFile(dir.File("dump.out")));
+  }
+
+  TempDir dir;
+};
+
+TEST_F(SimEndToEnd, MeasureTakesEveryFrameAndSavesTheRun) {
+  auto sim = StartSim(5, {"--speed", "0", "--capacity", "500"});
+  auto cli = Cli({"measure", "--port", "5", "--currents", "10,5,1", "--cells", "4", "--v1", "100",
+                  "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  ASSERT_EQ(cli->Wait(60000), 0) << ReadFile(dir.File("cli.err"));
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+
+  const nlohmann::json j = Dump("run.qd1");
+  const auto& cur = j["current"];
+  ASSERT_TRUE(cur.is_object());
+  EXPECT_EQ(cur["cells"], 4);
+  EXPECT_DOUBLE_EQ(cur["end_voltage"].get<double>(), 4.0);
+  const auto& pts = cur["points"];
+  ASSERT_GT(pts.size(), 130u);
+  for (size_t i = 0; i < pts.size(); ++i) {
+    EXPECT_EQ(pts[i][0].get<int>(), static_cast<int>(i)) << "frame lost before " << i;
+    // Four cells: the extra voltage digit was dropped.
+    const double v100 = pts[i][2].get<double>() * 100.0;
+    EXPECT_NEAR(v100, std::round(v100), 1e-6);
+  }
+  // The last point reached the end voltage; the window currents were used.
+  EXPECT_LE(pts.back()[2].get<double>(), 4.0);
+  EXPECT_DOUBLE_EQ(pts[121][1].get<double>(), 5.0);
+  EXPECT_DOUBLE_EQ(pts[124][1].get<double>(), 1.0);
+  // Four cells of 5 mOhm.
+  EXPECT_NEAR(cur["internal_resistance"].get<double>(), 20.0, 3.0);
+  EXPECT_GT(cur["pir"].get<double>(), 0.0);
+  EXPECT_GT(cur["avg_voltage1"].get<double>(), 4.0);
+  EXPECT_NE(cur["datetime"].get<std::string>().substr(0, 4), "0100");
+  // One printed line per point.
+  const std::string out = ReadFile(dir.File("cli.out"));
+  EXPECT_EQ(static_cast<size_t>(std::count(out.begin(), out.end(), '\n')), pts.size());
+}
+
+TEST_F(SimEndToEnd, InvalidInputIsRefused) {
+  auto cli = Cli({"measure", "--port", "5", "--currents", "36,1,1", "--out", "run.qd1"});
+  EXPECT_EQ(cli->Wait(20000), 1);
+  EXPECT_NE(ReadFile(dir.File("cli.err")).find("放電電流Ａは、0.0 ～ 35.0"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.File("run.qd1")));
+}
+
+TEST_F(SimEndToEnd, NoInstrumentIsACommunicationFailure) {
+  auto cli = Cli({"measure", "--port", "9", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(20000), 2);
+  EXPECT_NE(ReadFile(dir.File("cli.err")).find("入力値が送信できません。"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.File("run.qd1")));
+}
+
+TEST_F(SimEndToEnd, InterruptSendsTheEndCommand) {
+  auto sim = StartSim(2, {"--speed", "20", "--capacity", "3000"});
+  auto cli = Cli({"measure", "--port", "2", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  auto until = Clock::now() + std::chrono::seconds(20);
+  while (ReadFile(dir.File("cli.out")).size() < 40 && Clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  cli->Signal(SIGINT);
+  EXPECT_EQ(cli->Wait(20000), 0) << ReadFile(dir.File("cli.err"));
+  sim->Signal(SIGTERM);
+  sim->Wait(5000);
+  EXPECT_NE(ReadFile(dir.File("cli.err")).find("放電と計測の処理を停止しました。"),
+            std::string::npos);
+  const nlohmann::json j = Dump("run.qd1");
+  EXPECT_GT(j["current"]["points"].size(), 2u);
+  EXPECT_LT(j["current"]["discharge_time"].get<int>(), 200);
+}
+
+TEST_F(SimEndToEnd, InstantStopReportsTheBatteryConnection) {
+  auto sim = StartSim(3, {"--fault", "instant-stop"});
+  auto cli = Cli({"measure", "--port", "3", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(30000), 0);
+  EXPECT_NE(ReadFile(dir.File("cli.err")).find("ORVANTIS本体と電池の接続を確認してください。"),
+            std::string::npos);
+  sim->Signal(SIGTERM);
+  sim->Wait(5000);
+}
+
+TEST_F(SimEndToEnd, WrongAcknowledgementFailsTheSending) {
+  WriteFile(dir.File("Dis.ini"), ReadFile(dir.File("Dis.ini")) + "COM_RETRY_C1=2\r\n");
+  auto sim = StartSim(3, {"--fault", "wrong-ack"});
+  auto cli = Cli({"measure", "--port", "3", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(30000), 2);
+  sim->Signal(SIGTERM);
+  sim->Wait(5000);
+}
+
+TEST_F(SimEndToEnd, ScanFindsTheSimulator) {
+  WriteFile(dir.File("Dis.ini"), "[QUORVEX]\r\nCOM_TIMEOUT_MS=200\r\n");
+  auto sim = StartSim(4);
+  auto cli = Cli({"scan", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(60000), 0) << ReadFile(dir.File("cli.err"));
+  EXPECT_EQ(ReadFile(dir.File("cli.out")), "COM4\n");
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+  // The simulator removed its port again.
+  struct stat st;
+  EXPECT_NE(::lstat(dir.File("ports/COM4").c_str(), &st), 0);
+}
+
+TEST_F(SimEndToEnd, ScanWithoutInstrumentExitsOne) {
+  auto cli = Cli({"scan", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(60000), 1);
+  EXPECT_EQ(ReadFile(dir.File("cli.out")), "");
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+struct FaultCase {
+  const char* fault;
+  int exitCode;
+  const char* stderrText;  // UTF-8, empty: anything
+};
+
+class SimFaults : public SimEndToEnd, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SimFaults, RunEndsAsExpected) {
+  const FaultCase& c = GetParam();
+  WriteFile(dir.File("Dis.ini"), ReadFile(dir.File("Dis.ini")) +
+                                     "COM_TIMEOUT_MS=300\r\nCOM_RETRY_C1=2\r\nCOM_RETRY_C2=2\r\n");
+  auto sim =
+      StartSim(6, {"--speed", "0", "--capacity", "100", "--fault", c.fault, "--unplug-at", "20"});
+  auto cli = Cli({"measure", "--port", "6", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(cli->Wait(60000), c.exitCode) << ReadFile(dir.File("cli.err"));
+  if (*c.stderrText) {
+    EXPECT_NE(ReadFile(dir.File("cli.err")).find(c.stderrText), std::string::npos)
+        << ReadFile(dir.File("cli.err"));
+  }
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SimFaults,
+    ::testing::Values(FaultCase{"garbage", 0, ""}, FaultCase{"split", 0, ""},
+                      FaultCase{"together", 0, ""},
+                      FaultCase{"over-range", 0, "レンジオーバーの可能性があります。"},
+                      FaultCase{"unplug", 2, "通信障害のため、計測を中断します。"},
+                      FaultCase{"no-f", 2, "入力値が送信できません。"},
+                      FaultCase{"silent", 2, "入力値が送信できません。"}),
+    [](const ::testing::TestParamInfo<FaultCase>& p) {
+      std::string n = p.param.fault;
+      n.erase(std::remove(n.begin(), n.end(), '-'), n.end());
+      return n;
+    });
+
+}  // namespace
+}  // namespace qv::test
