@@ -10,8 +10,11 @@
 
 namespace qv {
 
-// Progress of a scan: the COM number being tried (1..256) and the text
-// "COM%d を検査中..." (CP932). An empty text with number 256 marks the end.
+// Progress of a scan as the detection dialog shows it: the progress bar
+// position and the progress text (CP932). ScanPorts reports 1..256 with
+// "COM%d を検査中..." for each port tried, then 256 with an empty text when
+// it ends; RunPortDetection adds 0 with an empty text before every scan and
+// when it gives up.
 using ScanProgress = std::function<void(int port, const std::string& text)>;
 
 // Tries COM1..COM256 in order with the analyzer's probe and returns the first
