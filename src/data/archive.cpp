@@ -15,7 +15,8 @@ static_assert(std::endian::native == std::endian::little,
 namespace qv {
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;
-}
+constexpr size_t kDirectRead = 16 * 1024;
+}  // namespace
 
 ArchiveReader::ArchiveReader(const void* data, size_t size)
     : cur_(static_cast<const unsigned char*>(data)), end_(cur_ + size) {}
@@ -69,12 +70,42 @@ bool ArchiveReader::Refill() {
   return got > 0;
 }
 
+bool ArchiveReader::Ensure(size_t n) {
+  if (!ok_) return false;
+  while (static_cast<size_t>(end_ - cur_) < n) {
+    if (n == 0 || n > kMaxItemBytes || !Refill()) {
+      ok_ = false;
+      eof_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool ArchiveReader::ReadBytes(void* dst, size_t n) {
   if (!ok_) return false;
   auto* out = static_cast<unsigned char*>(dst);
   while (n > 0) {
     size_t avail = static_cast<size_t>(end_ - cur_);
     if (avail == 0) {
+      // Large blocks (the point series) go from the file straight to their
+      // place, without passing through the buffer.
+      if (fd_ >= 0 && n >= kDirectRead && n <= streamLeft_) {
+        while (n > 0) {
+          ssize_t got = ::read(fd_, out, n);
+          if (got < 0 && errno == EINTR) continue;
+          if (got <= 0) {
+            streamLeft_ = 0;  // the file shrank or failed: treat as its end
+            ok_ = false;
+            eof_ = true;
+            return false;
+          }
+          out += got;
+          n -= static_cast<size_t>(got);
+          streamLeft_ -= static_cast<uint64_t>(got);
+        }
+        return true;
+      }
       if (!Refill()) {
         ok_ = false;
         eof_ = true;

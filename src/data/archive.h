@@ -3,6 +3,7 @@
 // sets a sticky error that callers check with ok().
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ class ArchiveReader {
   ArchiveReader(const ArchiveReader&) = delete;
   ArchiveReader& operator=(const ArchiveReader&) = delete;
 
+  // Reads n raw bytes; false (and the archive failed) when the input ends first.
+  bool ReadBytes(void* dst, size_t n);
+
   int32_t ReadI32();
   uint16_t ReadU16();
   uint8_t ReadU8();
@@ -38,9 +42,27 @@ class ArchiveReader {
   // otherwise fails the archive. Guards every count before it is trusted.
   bool CanHold(uint64_t count, uint64_t itemBytes);
 
+  // Hands `count` fixed-size items (at most kMaxItemBytes each) to
+  // `decode(const unsigned char* block, size_t items)` in contiguous blocks
+  // straight from the buffer, without copying them first. False (and the
+  // archive failed) when the input ends before all of them.
+  static constexpr size_t kMaxItemBytes = 4096;
+  template <typename Decode>
+  bool ReadItems(size_t count, size_t itemBytes, Decode&& decode) {
+    while (count > 0) {
+      if (!Ensure(itemBytes)) return false;
+      const size_t k = std::min(count, static_cast<size_t>(end_ - cur_) / itemBytes);
+      decode(cur_, k);
+      cur_ += k * itemBytes;
+      count -= k;
+    }
+    return true;
+  }
+
  private:
-  bool ReadBytes(void* dst, size_t n);
   bool Refill();
+  // At least n (1 to kMaxItemBytes) bytes in the buffer, or the archive fails.
+  bool Ensure(size_t n);
 
   int fd_ = -1;
   const unsigned char* cur_ = nullptr;

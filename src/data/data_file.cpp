@@ -41,6 +41,7 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
       result.error = DataFileCorruptText();
       return result;
     }
+    result.currentRecords = 1;
   } else {
     int32_t count = ar.ReadI32();
     if (count < 0 || !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
@@ -50,6 +51,7 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
     for (int32_t i = 0; i < count; ++i) {
       if (i == 0) {
         if (!current.Read(ar, range)) break;
+        result.currentRecords = 1;
         continue;
       }
       // Further current records replace the first one whole; the receiving
@@ -62,6 +64,7 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
       current.listRowKey = key;
       current.displaySlot = slot;
       current.saved = saved;
+      result.currentRecords = i + 1;
     }
     if (!ar.ok()) {
       result.error = DataFileCorruptText();

@@ -1,6 +1,7 @@
 // The data file (".qd1") and backup file ("tmpdata.bak") format.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,20 +26,37 @@ enum class DataFileForm {
 struct DataFileReadResult {
   std::string error;    // CP932 text; empty on success
   std::string version;  // the version text read (also when it was refused)
+  // Current-measurement records the file held and that were read whole: 1 for
+  // "100"/"100b" files, the stored count for "101"/"101b" files (0 when the
+  // file held none and the receiving record was left as it was).
+  int32_t currentRecords = 0;
   bool ok() const { return error.empty(); }
 };
 
-// Text shown when a file ends early or holds impossible lengths or counts.
+// Text shown when a file ends early or holds impossible lengths or counts
+// (a truncated file, a text or point count running past the end, a negative
+// count): "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、
+// 壊れています。）" (the data file cannot be read; it ends early or is damaged).
 std::string DataFileCorruptText();
 // The refusal of an unsupported version, naming the version read.
 std::string DataFileVersionText(const std::string& version);
 
 // Reads a whole data file: the current measurement into `current` (which the
 // caller has reset), registered records appended to `list` with their saved
-// flag set to `savedFlag`. A file holding several current records (never
-// written by this program) keeps the last of them. On an error the records
-// read so far stay where they were put; callers that must not change anything
-// read into fresh objects.
+// flag set to `savedFlag`. Every record read gets its V1 point truncated to a
+// multiple of 100 and average voltage 3 recomputed with `range`.
+//
+// A file holding several current records (a count above 1, never written by
+// this program) keeps the last of them whole: its fields and its points, not
+// the points of all of them run together. The receiving record keeps its own
+// list row key, display slot and saved flag.
+//
+// Malformed input never crashes or over-allocates: every length and count is
+// checked against what the input still holds before anything is allocated,
+// and a negative count, a count or length running past the end, or a
+// truncation at any byte ends the read with DataFileCorruptText(). On an error
+// the records read so far stay where they were put; callers that must not
+// change anything read into fresh objects.
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
                                 bool savedFlag, const Avg3Range& range);
 

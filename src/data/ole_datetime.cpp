@@ -55,6 +55,11 @@ DateParts COleDateTime::Parts() const {
     secs -= 86400;
     ++days;
   }
+  if (days > static_cast<int64_t>(kMaxDate)) {
+    // The last fraction of 9999-12-31 must not round into year 10000.
+    days = static_cast<int64_t>(kMaxDate);
+    secs = 86399;
+  }
   CivilFromDays(days + kOleEpoch, p.year, p.month, p.day);
   p.hour = static_cast<int>(secs / 3600);
   p.minute = static_cast<int>(secs / 60 % 60);

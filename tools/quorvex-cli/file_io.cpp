@@ -29,13 +29,10 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
   }
   ArchiveReader ar(fd);
   out.current.Reset(app.inputs);
-  // A sentinel date tells whether the file held a current record at all.
-  out.current.dateTime.status = -12345;
   DataFileReadResult r = ReadDataFile(ar, out.current, out.records, true, app.avg3);
   ::close(fd);
   out.version = r.version;
-  out.hasCurrent = out.current.dateTime.status != -12345;
-  if (!out.hasCurrent) out.current.dateTime = COleDateTime{};
+  out.hasCurrent = r.currentRecords > 0;
   if (!r.ok()) {
     std::cerr << Cp932ToUtf8(r.error) << "\n";
     return kExitUnreadable;

@@ -1,9 +1,11 @@
 #include "app/core/settings_store.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "app/core/numtext.h"
@@ -110,9 +112,28 @@ std::string CSettingsStore::Get(std::string_view key) const {
 }
 
 bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
-  std::string file;
-  ReadWholeFile(Path(), file);
   key = Trim(key);
+  // A key that could not be read back as the same key is refused.
+  if (key.empty() || key.front() == '[' || key.front() == ';' ||
+      key.find_first_of("=\r\n") != std::string_view::npos) {
+    return false;
+  }
+  // Write through a symbolic link to the file it names, not over the link.
+  std::string path = Path();
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    path = real;
+    std::free(real);
+  }
+  std::string file;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    // A write-protected settings file stays as it is (the start-up probe
+    // reports it), and one that cannot be read is never replaced by a file
+    // holding only this key.
+    if (access(path.c_str(), W_OK) != 0 || !ReadWholeFile(path, file)) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
   std::string entry = std::string(key) + "=" + std::string(value);
   for (char& c : entry) {
     if (c == '\r' || c == '\n') c = ' ';  // a value cannot span lines
@@ -161,7 +182,7 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
   out.reserve(file.size() + entry.size() + 16);
   for (const OutLine& l : lines)
     out += l.text + l.end;
-  return WriteFileAtomically(Path(), out).ok;
+  return WriteFileAtomically(path, out).ok;
 }
 
 int CSettingsStore::GetInt(std::string_view key) const {

@@ -1,0 +1,214 @@
+// Data file reading and writing at a realistic worst size: 200 registered
+// records of 3,600 points each (one hour at one point per second), about 26 MB.
+//
+// Goals: loading the file takes at most twice the time of reading the same
+// bytes into memory (both measured here, in the same run, from the page
+// cache), and the loaded records cost at most 48 bytes of resident memory per
+// point. BM_LoadVsRead reports both times and their ratio as counters;
+// BM_ResidentPerPoint reports the resident bytes per point.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/core/safe_file.h"
+#include "data/archive.h"
+#include "data/codec.h"
+#include "data/data_file.h"
+
+namespace {
+
+constexpr int kRecords = 200;
+constexpr int kPoints = 3600;
+constexpr qv::Avg3Range kRange{100, 3000};
+
+std::unique_ptr<qv::CMeasureData> MakeRecord(int index) {
+  auto r = std::make_unique<qv::CMeasureData>();
+  r->id1 = 1 + index / 100;
+  r->id2 = 1 + index % 100;
+  r->id3 = 1;
+  r->dateTime = qv::COleDateTime::FromParts({2015, 3, 4, 10, index % 60, 12});
+  r->remark = qv::Sj("ベンチマーク用の記録");
+  r->cells = 6;
+  r->endVoltage = 6.0;
+  r->currentA = r->currentB = r->currentC = 20.0;
+  r->v1Point = 300;
+  r->avgVoltage1 = 7.1;
+  r->pir = 12.3;
+  r->internalResistance = 25.5;
+  auto& pts = r->MutablePoints();
+  pts.reserve(kPoints);
+  for (int t = 0; t < kPoints; ++t) {
+    pts.push_back({t, 20.0, 8.4 - t * 0.0005, t * 5.5555, 7.9 - t * 0.0002});
+  }
+  return r;
+}
+
+struct Fixture {
+  std::string dir;
+  std::string path;
+  qv::CMeasureData current;
+  qv::RecordList records;
+
+  Fixture() {
+    char tmpl[] = "/tmp/quorvex-bench-XXXXXX";
+    dir = mkdtemp(tmpl) ? tmpl : "/tmp";
+    path = dir + "/bench.qd1";
+    for (int i = 0; i < kRecords; ++i)
+      records.push_back(MakeRecord(i));
+    std::string bytes = qv::DataFileBytes(current, records, qv::DataFileForm::kFull);
+    if (!qv::WriteFileAtomically(path, bytes).ok) std::abort();
+  }
+  ~Fixture() {
+    std::remove(path.c_str());
+    ::rmdir(dir.c_str());
+  }
+};
+
+Fixture& Data() {
+  static Fixture f;
+  return f;
+}
+
+// The file's bytes into one buffer of the file's size: the least any reader
+// must do.
+size_t ReadIntoMemory(const std::string& path, std::string& buf) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || fstat(fd, &st) != 0) std::abort();
+  buf.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < buf.size()) {
+    ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+    if (n <= 0) std::abort();
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return got;
+}
+
+// The file loaded the way opening does: through the buffered archive.
+size_t Load(const std::string& path, qv::CMeasureData& current, qv::RecordList& list) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) std::abort();
+  qv::ArchiveReader ar(fd);
+  qv::DataFileReadResult r = qv::ReadDataFile(ar, current, list, true, kRange);
+  ::close(fd);
+  if (!r.ok() || list.size() != kRecords) std::abort();
+  return list.size();
+}
+
+// Resident pages of this process, in bytes.
+long ResidentBytes() {
+  long size = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+void BM_ResidentPerPoint(benchmark::State& state) {
+  const std::string& path = Data().path;
+  double perPoint = 0.0, heapPerPoint = 0.0;
+  for (auto _ : state) {
+    auto current = std::make_unique<qv::CMeasureData>();
+    auto list = std::make_unique<qv::RecordList>();
+    // Give free heap pages back first, so that growth is the loaded records'
+    // own memory and not reuse of pages an earlier run left resident.
+    malloc_trim(0);
+    const long before = ResidentBytes();
+    const struct mallinfo2 heapBefore = mallinfo2();
+    Load(path, *current, *list);
+    const struct mallinfo2 heapAfter = mallinfo2();
+    const long after = ResidentBytes();
+    constexpr double kAllPoints = static_cast<double>(kRecords) * kPoints;
+    perPoint = static_cast<double>(after - before) / kAllPoints;
+    heapPerPoint = (static_cast<double>(heapAfter.uordblks + heapAfter.hblkhd) -
+                    static_cast<double>(heapBefore.uordblks + heapBefore.hblkhd)) /
+                   kAllPoints;
+    benchmark::DoNotOptimize(list->data());
+  }
+  state.counters["resident_bytes_per_point"] = perPoint;
+  state.counters["heap_bytes_per_point"] = heapPerPoint;
+  state.counters["sizeof_point"] = sizeof(qv::CMeasurePoint);
+}
+// Registered first and run once, before the other benchmarks churn the heap.
+BENCHMARK(BM_ResidentPerPoint)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ReadIntoMemory(benchmark::State& state) {
+  const std::string& path = Data().path;
+  std::string buf;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ReadIntoMemory(path, buf));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(buf.size()));
+}
+BENCHMARK(BM_ReadIntoMemory)->Unit(benchmark::kMillisecond);
+
+void BM_Load(benchmark::State& state) {
+  const std::string& path = Data().path;
+  for (auto _ : state) {
+    qv::CMeasureData current;
+    qv::RecordList list;
+    benchmark::DoNotOptimize(Load(path, current, list));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kRecords * kPoints);
+}
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond);
+
+// Both in the same iterations, so that the ratio compares like with like.
+void BM_LoadVsRead(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const std::string& path = Data().path;
+  std::string buf;
+  double readSec = 0.0, loadSec = 0.0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    benchmark::DoNotOptimize(ReadIntoMemory(path, buf));
+    auto t1 = Clock::now();
+    {
+      qv::CMeasureData current;
+      qv::RecordList list;
+      benchmark::DoNotOptimize(Load(path, current, list));
+    }
+    auto t2 = Clock::now();
+    readSec += std::chrono::duration<double>(t1 - t0).count();
+    loadSec += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["read_ms"] = readSec / n * 1e3;
+  state.counters["load_ms"] = loadSec / n * 1e3;
+  state.counters["load_over_read"] = readSec > 0 ? loadSec / readSec : 0.0;
+}
+BENCHMARK(BM_LoadVsRead)->Unit(benchmark::kMillisecond);
+
+void BM_Write(benchmark::State& state) {
+  Fixture& f = Data();
+  const std::string out = f.dir + "/written.qd1";
+  for (auto _ : state) {
+    int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) std::abort();
+    {
+      qv::ArchiveWriter ar(fd);
+      qv::WriteDataFile(ar, f.current, f.records, qv::DataFileForm::kFull);
+      if (!ar.Flush()) std::abort();
+    }
+    ::close(fd);
+  }
+  std::remove(out.c_str());
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kRecords * kPoints);
+}
+BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,251 @@
+// Loading the application's settings with their defaults and clamps, the
+// start-up write probe and the single-instance lock.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/core/app_state.h"
+#include "app/core/instance_lock.h"
+#include "support/test_support.h"
+
+namespace qv {
+namespace {
+
+class AppStateTest : public ::testing::Test {
+ protected:
+  AppStateTest() { app.settings.SetDirectory(dir.path()); }
+  void Ini(const std::string& body) const {
+    test::WriteFile(dir.File("Dis.ini"), "[QUORVEX]\n" + body);
+  }
+  CAppState& Load(const std::string& body) {
+    Ini(body);
+    app.LoadSettings();
+    return app;
+  }
+
+  test::TempDir dir;
+  CAppState app;
+};
+
+TEST_F(AppStateTest, InitialValuesBeforeLoading) {
+  EXPECT_EQ(app.comm.timeoutMs, 1500);
+  EXPECT_EQ(app.comm.retryC1, 5);
+  EXPECT_EQ(app.comm.retryC2, 5);
+  EXPECT_EQ(app.comm.retryC3, 5);
+  EXPECT_EQ(app.backupMode, 0);
+  EXPECT_EQ(app.inputs, (InputConditions{1, 1.0, 1.0, 0.5, 0.1, 100}));
+  EXPECT_EQ(app.avg3, (Avg3Range{0, 0}));
+  EXPECT_EQ(app.optionFlags, 0);
+  EXPECT_FALSE(app.modified);
+  EXPECT_EQ(app.settings.FileName(), "Dis.ini");
+  EXPECT_EQ(app.settings.Section(), "QUORVEX");
+}
+
+TEST_F(AppStateTest, MissingFileGivesTheMissingValues) {
+  app.LoadSettings();
+  EXPECT_EQ(app.graph, (GraphSettings{0.0, 0.0, true, 0, 0.0}));
+  // The input defaults and the range are replaced even when the keys are absent.
+  EXPECT_EQ(app.inputs, (InputConditions{0, 0.0, 0.0, 0.0, 0.0, 0}));
+  EXPECT_EQ(app.avg3, (Avg3Range{0, 0}));
+  EXPECT_EQ(app.optionFlags, kOptionContextMenu);
+  EXPECT_EQ(app.backupMode, 0);
+  EXPECT_EQ(app.comm.timeoutMs, 1500);
+  EXPECT_EQ(app.comm.retryC1, 5);
+  EXPECT_EQ(app.comm.retryC2, 5);
+  EXPECT_EQ(app.comm.retryC3, 5);
+  EXPECT_FALSE(app.viewMoveColumn);
+}
+
+TEST_F(AppStateTest, RetryCountsAreClampedOrDefaulted) {
+  EXPECT_EQ(Load("COM_RETRY_C2=45\n").comm.retryC2, 30);
+  EXPECT_EQ(Load("COM_RETRY_C2=30\n").comm.retryC2, 30);
+  EXPECT_EQ(Load("COM_RETRY_C2=1\n").comm.retryC2, 1);
+  EXPECT_EQ(Load("COM_RETRY_C2=0\n").comm.retryC2, 5);
+  EXPECT_EQ(Load("COM_RETRY_C2=abc\n").comm.retryC2, 5);
+  EXPECT_EQ(Load("COM_RETRY_C2=-3\n").comm.retryC2, 5);
+  EXPECT_EQ(Load("COM_RETRY_C2=\n").comm.retryC2, 5);
+  EXPECT_EQ(Load("COM_RETRY_C2=12abc\n").comm.retryC2, 12);
+  EXPECT_EQ(Load("COM_RETRY_C2=99999999999999\n").comm.retryC2, 30);
+  Load("COM_RETRY_C1=2\nCOM_RETRY_C3=31\n");
+  EXPECT_EQ(app.comm.retryC1, 2);
+  EXPECT_EQ(app.comm.retryC3, 30);
+}
+
+TEST_F(AppStateTest, TimeoutIsClampedOrDefaulted) {
+  EXPECT_EQ(Load("COM_TIMEOUT_MS=20000\n").comm.timeoutMs, 10000);
+  EXPECT_EQ(Load("COM_TIMEOUT_MS=10000\n").comm.timeoutMs, 10000);
+  EXPECT_EQ(Load("COM_TIMEOUT_MS=1\n").comm.timeoutMs, 1);
+  EXPECT_EQ(Load("COM_TIMEOUT_MS=0\n").comm.timeoutMs, 1500);
+  EXPECT_EQ(Load("COM_TIMEOUT_MS=x\n").comm.timeoutMs, 1500);
+  // The link reads the same values at each operation.
+  Ini("COM_TIMEOUT_MS=20000\nCOM_RETRY_C1=45\n");
+  CommSettings c = app.ReadCommSettings();
+  EXPECT_EQ(c.timeoutMs, 10000);
+  EXPECT_EQ(c.retryC1, 30);
+}
+
+TEST_F(AppStateTest, GraphGridIsOffOnlyForExactlyZero) {
+  EXPECT_FALSE(Load("GRAPH_GRID=0\n").graph.grid);
+  EXPECT_TRUE(Load("GRAPH_GRID=00\n").graph.grid);
+  EXPECT_TRUE(Load("GRAPH_GRID=\n").graph.grid);
+  EXPECT_TRUE(Load("GRAPH_GRID=1\n").graph.grid);
+  EXPECT_TRUE(Load("GRAPH_GRID=off\n").graph.grid);
+  EXPECT_TRUE(Load("").graph.grid);
+}
+
+TEST_F(AppStateTest, GraphAndInputDefaults) {
+  Load(
+      "GRAPH_MAXV=12.0\nGRAPH_MINV=0.5\nGRAPH_GAPX=3\nGRAPH_GAPY=1.5\n"
+      "DATA_DEF_DISA=20\nDATA_DEF_DISB=5.5\nDATA_DEF_DISC=10\nDATA_DEF_CELL=6\n"
+      "DATA_DEF_CUTV=6.0\nDATA_DEF_APO1=300\nDATA_DEF_APO3ST=100\nDATA_DEF_APO3ED=3000\n");
+  EXPECT_EQ(app.graph, (GraphSettings{12.0, 0.5, true, 3, 1.5}));
+  EXPECT_EQ(app.inputs, (InputConditions{6, 6.0, 20.0, 5.5, 10.0, 300}));
+  EXPECT_EQ(app.avg3, (Avg3Range{100, 3000}));
+}
+
+TEST_F(AppStateTest, V1DefaultIsTruncatedToHundreds) {
+  EXPECT_EQ(Load("DATA_DEF_APO1=3650\n").inputs.v1Point, 3600);
+  EXPECT_EQ(Load("DATA_DEF_APO1=250\n").inputs.v1Point, 200);
+  EXPECT_EQ(Load("DATA_DEF_APO1=99\n").inputs.v1Point, 0);
+  EXPECT_EQ(Load("DATA_DEF_APO1=100\n").inputs.v1Point, 100);
+}
+
+TEST_F(AppStateTest, OptionFlagsBackupAndColumns) {
+  Load("FLAG_NUMBTN=1\nFLAG_BACKUP=2\nVIEW_MOVE_COLUMN=1\n");
+  EXPECT_EQ(app.optionFlags, kOptionContextMenu | kOptionNumberButtons);
+  EXPECT_EQ(app.backupMode, 2);
+  EXPECT_TRUE(app.viewMoveColumn);
+  Load("FLAG_NUMBTN=0\nVIEW_MOVE_COLUMN=-1\n");
+  EXPECT_EQ(app.optionFlags, kOptionContextMenu);
+  EXPECT_EQ(app.backupMode, 0);
+  EXPECT_FALSE(app.viewMoveColumn);
+}
+
+TEST_F(AppStateTest, KeysAreFoundWhateverTheirCaseAndSpacing) {
+  test::WriteFile(dir.File("Dis.ini"),
+                  "[Quorvex]\r\n  com_retry_c2 = 45 \r\n\tGraph_Grid\t=\t0\r\n"
+                  "data_def_apo1 =3650\r\n");
+  app.LoadSettings();
+  EXPECT_EQ(app.comm.retryC2, 30);
+  EXPECT_FALSE(app.graph.grid);
+  EXPECT_EQ(app.inputs.v1Point, 3600);
+}
+
+TEST(ClampSetting, Rule) {
+  EXPECT_EQ(ClampSetting(45, 5, 30), 30);
+  EXPECT_EQ(ClampSetting(0, 5, 30), 5);
+  EXPECT_EQ(ClampSetting(-1, 5, 30), 5);
+  EXPECT_EQ(ClampSetting(7, 5, 30), 7);
+  EXPECT_EQ(ClampSetting(INT_MAX, 1500, 10000), 10000);
+}
+
+// --- Write probe --------------------------------------------------------------
+
+TEST_F(AppStateTest, ProbeCountsStartsAndReportsSuccess) {
+  EXPECT_TRUE(app.ProbeSettingsWritable());
+  EXPECT_EQ(app.settings.Get("RUNCNT"), "1");
+  EXPECT_TRUE(app.ProbeSettingsWritable());
+  EXPECT_EQ(app.settings.Get("RUNCNT"), "2");
+  Ini("RUNCNT=41\nOTHER=x\n");
+  EXPECT_TRUE(app.ProbeSettingsWritable());
+  EXPECT_EQ(test::ReadFile(dir.File("Dis.ini")), "[QUORVEX]\nRUNCNT=42\nOTHER=x\n");
+}
+
+TEST_F(AppStateTest, ProbeFailsWhereTheFileCannotBeWritten) {
+  // A folder under a regular file cannot exist, whatever rights the test has.
+  test::WriteFile(dir.File("plain"), "x");
+  app.settings.SetDirectory(dir.File("plain") + "/sub");
+  EXPECT_FALSE(app.ProbeSettingsWritable());
+}
+
+TEST_F(AppStateTest, ProbeFailsOnAReadOnlyFile) {
+  Ini("RUNCNT=3\n");
+  ASSERT_EQ(chmod(dir.File("Dis.ini").c_str(), 0444), 0);
+  if (access(dir.File("Dis.ini").c_str(), W_OK) == 0) GTEST_SKIP() << "rights ignore modes";
+  EXPECT_FALSE(app.ProbeSettingsWritable());
+  EXPECT_EQ(app.settings.Get("RUNCNT"), "3");
+}
+
+// --- Single instance ----------------------------------------------------------
+
+class InstanceLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    saved_ = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved_)
+      setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
+  }
+  test::TempDir dir;
+  std::optional<std::string> saved_;
+};
+
+TEST_F(InstanceLockTest, LockPathIsNamedAfterTheExecutable) {
+  EXPECT_EQ(InstanceLock::LockPath("quorvex"), dir.path() + "/quorvex.lock");
+  EXPECT_EQ(InstanceLock::LockPath("/usr/bin/quorvex"), dir.path() + "/quorvex.lock");
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(InstanceLock::LockPath("quorvex"),
+            "/tmp/quorvex-" + std::to_string(getuid()) + ".lock");
+}
+
+TEST_F(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
+  InstanceLock first, second;
+  ASSERT_TRUE(first.Acquire("qv-lock-test"));
+  EXPECT_FALSE(second.Acquire("qv-lock-test"));  // a second open file description
+  InstanceLock other;
+  EXPECT_TRUE(other.Acquire("qv-other-name"));
+  first.Release();
+  EXPECT_TRUE(second.Acquire("qv-lock-test"));
+}
+
+TEST_F(InstanceLockTest, AnotherProcessLearnsItMustExit) {
+  InstanceLock lock;
+  ASSERT_TRUE(lock.Acquire("qv-lock-test"));
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InstanceLock again;
+    _exit(again.Acquire("qv-lock-test") ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  lock.Release();
+  pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InstanceLock again;
+    _exit(again.Acquire("qv-lock-test") ? 0 : 1);
+  }
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(InstanceLockTest, TheLockEndsWithTheProcess) {
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InstanceLock lock;
+    _exit(lock.Acquire("qv-lock-test") ? 0 : 1);  // exits without releasing
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  InstanceLock mine;
+  EXPECT_TRUE(mine.Acquire("qv-lock-test"));
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,342 @@
+// quorvex-cli run as a program: dump, save-as and sample on files in a
+// temporary folder, with their output, exit codes and error texts.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "data/codec.h"
+#include "data/data_file.h"
+#include "support/test_support.h"
+
+namespace qv {
+namespace {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Runs build/bin/quorvex-cli with `args` in the folder `cwd`.
+RunResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
+  const std::string outPath = cwd + "/.stdout", errPath = cwd + "/.stderr";
+  RunResult r;
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(127);
+    int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (o < 0 || e < 0) _exit(127);
+    dup2(o, 1);
+    dup2(e, 2);
+    std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/quorvex-cli"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    r.exitCode = WEXITSTATUS(status);
+  }
+  r.out = test::ReadFile(outPath);
+  r.err = test::ReadFile(errPath);
+  unlink(outPath.c_str());
+  unlink(errPath.c_str());
+  return r;
+}
+
+std::string I32(int32_t v) {
+  std::string s(4, '\0');
+  std::memcpy(s.data(), &v, 4);
+  return s;
+}
+
+bool SameDouble(const nlohmann::json& j, double expected) {
+  if (!j.is_number()) return false;
+  const double got = j.get<double>();
+  return std::memcmp(&got, &expected, sizeof got) == 0;
+}
+
+// A record with reals that only print back exactly with care.
+std::unique_ptr<CMeasureData> OddRecord() {
+  auto r = std::make_unique<CMeasureData>(InputConditions{6, 6.0, 0.1, 1.0 / 3.0, 2e-308, 250});
+  r->id1 = 1;
+  r->id2 = 2;
+  r->id3 = 3;
+  r->dateTime = COleDateTime::FromParts({2015, 3, 4, 10, 11, 12});
+  r->remark = Sj("内部抵抗 25mΩ ～ ①ｱ");
+  r->avgVoltage1 = 7.1;
+  r->pir = 12.3;
+  r->internalResistance = 25.5;
+  for (int t = 0; t <= 130; ++t) {
+    r->AppendPoint({t, t >= 120 && t <= 125 ? 5.0 : 20.0, 8.0 - t * 0.0123456789,
+                    t * 5.555555555555555, 7.9 - t * 1e-17});
+  }
+  return r;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) const { return dir.File(name); }
+  RunResult Run(const std::vector<std::string>& args) const { return RunCli(args, dir.path()); }
+  test::TempDir dir;
+};
+
+TEST_F(CliTest, DumpPrintsTheDocumentedJson) {
+  test::WriteFile(Path("Dis.ini"), "[QUORVEX]\nDATA_DEF_APO3ST=100\nDATA_DEF_APO3ED=200\n");
+  CMeasureData current;
+  current.AppendPoint({0, 1.5, 2.5, 3.5, 4.5});
+  RecordList list;
+  list.push_back(OddRecord());
+  test::WriteFile(Path("a.qd1"), DataFileBytes(current, list, DataFileForm::kFull));
+
+  RunResult r = Run({"dump", "a.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ(r.out.back(), '\n');
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["version"], "101");
+  ASSERT_TRUE(j["current"].is_object());
+  EXPECT_EQ(j["current"]["id"], nlohmann::json({-1, -1, -1}));
+  EXPECT_EQ(j["current"]["id_text"], "");
+  EXPECT_EQ(j["current"]["datetime"], "0100/01/01 00:00:00");
+  ASSERT_EQ(j["records"].size(), 1u);
+
+  const nlohmann::json& rec = j["records"][0];
+  const CMeasureData& src = *list[0];
+  EXPECT_EQ(rec["id"], nlohmann::json({1, 2, 3}));
+  EXPECT_EQ(rec["id_text"], "001-002-003");
+  EXPECT_EQ(rec["datetime"], "2015/03/04 10:11:12");
+  EXPECT_EQ(rec["datetime_status"], 0);
+  EXPECT_TRUE(SameDouble(rec["ole_date"], src.dateTime.date));
+  EXPECT_EQ(rec["remark"], "内部抵抗 25mΩ ～ ①ｱ");
+  EXPECT_EQ(rec["cells"], 6);
+  EXPECT_TRUE(SameDouble(rec["end_voltage"], 6.0));
+  ASSERT_EQ(rec["currents"].size(), 3u);
+  EXPECT_TRUE(SameDouble(rec["currents"][0], 0.1));
+  EXPECT_TRUE(SameDouble(rec["currents"][1], 1.0 / 3.0));
+  EXPECT_TRUE(SameDouble(rec["currents"][2], 2e-308));
+  EXPECT_EQ(rec["v1_point"], 200);  // truncated on reading
+  EXPECT_TRUE(SameDouble(rec["avg_voltage1"], 7.1));
+  EXPECT_TRUE(SameDouble(rec["avg_voltage2"], src.Points().back().avgVoltage));
+  CMeasureData copy;
+  copy.CopyFrom(src);
+  copy.UpdateAvgVolt3({100, 200});
+  EXPECT_TRUE(SameDouble(rec["avg_voltage3"], copy.avgVoltage3));
+  EXPECT_NE(copy.avgVoltage3, 0.0);
+  EXPECT_TRUE(SameDouble(rec["pir"], 12.3));
+  EXPECT_TRUE(SameDouble(rec["internal_resistance"], 25.5));
+  EXPECT_EQ(rec["discharge_time"], 130);
+  EXPECT_TRUE(SameDouble(rec["capacity"], src.GetCapacity(-1)));
+  EXPECT_EQ(rec["energy"], src.GetEnergy(-1));
+  EXPECT_TRUE(SameDouble(rec["emf"], src.GetEmfVoltage()));
+  EXPECT_NE(src.GetEmfVoltage(), 0.0);
+  ASSERT_EQ(rec["points"].size(), src.Points().size());
+  for (size_t i = 0; i < src.Points().size(); ++i) {
+    const CMeasurePoint& p = src.Points()[i];
+    const nlohmann::json& jp = rec["points"][i];
+    ASSERT_EQ(jp.size(), 5u);
+    EXPECT_EQ(jp[0], p.time);
+    EXPECT_TRUE(SameDouble(jp[1], p.current)) << i;
+    EXPECT_TRUE(SameDouble(jp[2], p.voltage)) << i;
+    EXPECT_TRUE(SameDouble(jp[3], p.capacity)) << i;
+    EXPECT_TRUE(SameDouble(jp[4], p.avgVoltage)) << i;
+  }
+  // The keys come in the documented order.
+  std::vector<std::string> keys;
+  for (auto it = rec.begin(); it != rec.end(); ++it)
+    keys.push_back(it.key());
+  const size_t id = r.out.find("\"id\""), idText = r.out.find("\"id_text\"");
+  const size_t points = r.out.find("\"points\""), emf = r.out.find("\"emf\"");
+  EXPECT_LT(id, idText);
+  EXPECT_LT(emf, points);
+  EXPECT_EQ(keys.size(), 20u);
+}
+
+TEST_F(CliTest, DumpShowsNullWithoutACurrentRecord) {
+  std::string bytes = std::string(
+                          "\x03"
+                          "101") +
+                      I32(0) + I32(0);
+  test::WriteFile(Path("none.qd1"), bytes);
+  RunResult r = Run({"dump", "none.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["current"].is_null());
+  EXPECT_TRUE(j["records"].is_array());
+  EXPECT_TRUE(j["records"].empty());
+}
+
+TEST_F(CliTest, DumpOfAnOldFileNamesItsVersion) {
+  CMeasureData current;
+  RecordList list;
+  list.push_back(OddRecord());
+  std::string v101 = DataFileBytes(current, list, DataFileForm::kFull);
+  test::WriteFile(Path("old.qd1"), std::string("\x04"
+                                               "100b") +
+                                       v101.substr(8));
+  RunResult r = Run({"dump", "old.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["version"], "100b");
+  EXPECT_TRUE(j["current"].is_object());
+  EXPECT_EQ(j["records"].size(), 1u);
+}
+
+TEST_F(CliTest, MissingFileExits2) {
+  RunResult r = Run({"dump", "nothing-here.qd1"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("nothing-here.qd1"), std::string::npos);
+  EXPECT_EQ(Run({"save-as", "nothing-here.qd1", "out.qd1"}).exitCode, 2);
+  EXPECT_FALSE(test::FileExists(Path("out.qd1")));
+}
+
+TEST_F(CliTest, RefusedVersionExits1WithItsMessage) {
+  test::WriteFile(Path("v102.qd1"), std::string("\x03"
+                                                "102") +
+                                        I32(1));
+  RunResult r = Run({"dump", "v102.qd1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(
+      r.err,
+      "データファイルを読み込めません。\n\n（※　データファイルのバージョンが対応していません。\n"
+      "読み込もうとしたファイルのバージョンは [ 102 ] でしたが、\n"
+      "このアプリケーションで扱えるバージョンは、[ 101 ] または [ 101b ] です。）\n");
+  EXPECT_EQ(Run({"save-as", "v102.qd1", "out.qd1"}).exitCode, 1);
+  EXPECT_FALSE(test::FileExists(Path("out.qd1")));
+}
+
+TEST_F(CliTest, TruncatedFileExits1WithTheDamageMessage) {
+  CMeasureData current;
+  RecordList list;
+  list.push_back(OddRecord());
+  std::string bytes = DataFileBytes(current, list, DataFileForm::kFull);
+  test::WriteFile(Path("cut.qd1"), bytes.substr(0, bytes.size() - 10));
+  RunResult r = Run({"dump", "cut.qd1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, Cp932ToUtf8(DataFileCorruptText()) + "\n");
+  // A folder is not a data file either.
+  EXPECT_EQ(Run({"dump", dir.path()}).exitCode, 1);
+}
+
+TEST_F(CliTest, SaveAsBringsA100FileToThe101Form) {
+  CMeasureData current;
+  current.remark = Sj("古い形式");
+  RecordList list;
+  list.push_back(OddRecord());
+  list[0]->v1Point = 200;  // as reading leaves it, so the bytes compare whole
+  const std::string v101 = DataFileBytes(current, list, DataFileForm::kFull);
+  test::WriteFile(Path("old.qd1"), std::string("\x03"
+                                               "100") +
+                                       v101.substr(8));
+  RunResult r = Run({"save-as", "old.qd1", "new.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(test::ReadFile(Path("new.qd1")), v101);
+  // A file this program wrote comes back byte for byte.
+  ASSERT_EQ(Run({"save-as", "new.qd1", "again.qd1"}).exitCode, 0);
+  EXPECT_EQ(test::ReadFile(Path("again.qd1")), v101);
+  // The backup form comes back in the full form, with the same records.
+  test::WriteFile(Path("b.qd1"), std::string("\x04"
+                                             "101b") +
+                                     v101.substr(4));
+  ASSERT_EQ(Run({"save-as", "b.qd1", "b2.qd1"}).exitCode, 0);
+  EXPECT_EQ(test::ReadFile(Path("b2.qd1")), v101);
+}
+
+TEST_F(CliTest, SaveAsIntoAMissingFolderExits1) {
+  CMeasureData current;
+  RecordList list;
+  test::WriteFile(Path("a.qd1"), DataFileBytes(current, list, DataFileForm::kFull));
+  RunResult r = Run({"save-as", "a.qd1", Path("no/such/dir/x.qd1")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(r.err.empty());
+}
+
+TEST_F(CliTest, HelpListsEveryCommand) {
+  RunResult r = Run({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* cmd : {"dump", "save-as", "sample"})
+    EXPECT_NE(r.out.find(cmd), std::string::npos) << cmd;
+  // No command at all is a usage error.
+  EXPECT_NE(Run({}).exitCode, 0);
+  EXPECT_NE(Run({"dump"}).exitCode, 0);
+}
+
+TEST_F(CliTest, SampleWritesABelievableFile) {
+  RunResult w = Run({"sample", "s.qd1"});
+  ASSERT_EQ(w.exitCode, 0) << w.err;
+  RunResult r = Run({"dump", "s.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["version"], "101");
+  ASSERT_TRUE(j["current"].is_object());
+  EXPECT_GT(j["current"]["points"].size(), 300u);
+  ASSERT_GE(j["records"].size(), 3u);
+  std::vector<std::string> keys;
+  bool japanese = false;
+  for (const auto& rec : j["records"]) {
+    keys.push_back(rec["id_text"].get<std::string>() + " " + rec["datetime"].get<std::string>());
+    EXPECT_NE(rec["id_text"], "");
+    EXPECT_EQ(rec["cells"], 6);
+    const std::string remark = rec["remark"];
+    japanese |= remark.find("\xE3") != std::string::npos;  // kana or CJK in UTF-8
+    // One point a second from 0, through the window at 120 to 125 s.
+    const auto& pts = rec["points"];
+    ASSERT_GT(pts.size(), 130u);
+    for (size_t i = 0; i < pts.size(); ++i)
+      ASSERT_EQ(pts[i][0], static_cast<int>(i));
+    EXPECT_NE(rec["emf"], 0.0);
+    EXPECT_GT(rec["capacity"].get<double>(), 1000.0);
+    EXPECT_GT(rec["energy"].get<int>(), 0);
+    // The voltage falls to the end voltage.
+    EXPECT_LT(pts.back()[2].get<double>(), 6.0 + 0.2);
+  }
+  EXPECT_TRUE(japanese);
+  // Sorted and distinct, as a registration list is.
+  for (size_t i = 1; i < keys.size(); ++i)
+    EXPECT_LT(keys[i - 1], keys[i]);
+  // The same command writes the same bytes.
+  ASSERT_EQ(Run({"sample", "s2.qd1"}).exitCode, 0);
+  EXPECT_EQ(test::ReadFile(Path("s.qd1")), test::ReadFile(Path("s2.qd1")));
+}
+
+TEST_F(CliTest, SampleWritesEveryVersion) {
+  for (const char* v : {"100", "100b", "101", "101b"}) {
+    ASSERT_EQ(
+        Run({"sample", "v.qd1", "--version", v, "--records", "2", "--max-seconds", "5"}).exitCode,
+        0);
+    RunResult r = Run({"dump", "v.qd1"});
+    ASSERT_EQ(r.exitCode, 0) << v << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["version"], v);
+    EXPECT_EQ(j["records"].size(), 2u);
+    EXPECT_EQ(j["records"][0]["points"].size(), 6u);
+  }
+  EXPECT_NE(Run({"sample", "v.qd1", "--version", "102"}).exitCode, 0);
+}
+
+TEST(CliBuild, TheBuildWroteTheSampleFile) {
+  const std::string sample = std::string(QV_BIN_DIR) + "/../sample.qd1";
+  ASSERT_TRUE(test::FileExists(sample));
+  test::TempDir dir;
+  RunResult r = RunCli({"dump", sample}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+}  // namespace
+}  // namespace qv
