@@ -3,7 +3,8 @@
 # Warnings for project code; errors unless QV_WERROR is switched off.
 option(QV_WERROR "Treat warnings as errors in project code" ON)
 function(qv_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
+                                            $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
   if(QV_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
