@@ -194,7 +194,10 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   const QPen solid = OnePixelPen(axis);
   const QPen dotted = OnePixelPen(axis, Qt::DotLine);
   p.setPen(solid);
-  p.setFont(GothicFont(kFontPixels));
+  // Crisp glyphs, as the bitmap face of the original font draws them.
+  QFont font = GothicFont(kFontPixels);
+  font.setStyleStrategy(QFont::NoAntialias);
+  p.setFont(font);
   p.setBackgroundMode(Qt::TransparentMode);
 
   // 4. Cursor.

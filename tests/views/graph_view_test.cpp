@@ -1,0 +1,486 @@
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "views/fonts.h"
+#include "views/graph_view.h"
+#include "views_test_util.h"
+
+namespace qv::ui {
+namespace {
+
+using test::DocFixture;
+using test::MakeRecord;
+
+CGraphView::Scale Defaults(int timeScale = 1) {
+  CGraphView::Scale s;
+  s.maxV = 12.0;
+  s.minV = 0.0;
+  s.stepV = 1.0;
+  s.grid = false;
+  s.timeScale = timeScale;
+  return s;
+}
+
+GraphSettings Settings(int gapX = 1, bool grid = false) {
+  GraphSettings g;
+  g.maxV = 12.0;
+  g.minV = 0.0;
+  g.gapY = 1.0;
+  g.grid = grid;
+  g.gapX = gapX;
+  return g;
+}
+
+void AddPoint(CMeasureData& r, int t, double v) {
+  CMeasurePoint p;
+  p.time = t;
+  p.voltage = v;
+  r.AppendPoint(p);
+}
+
+QImage Render(CGraphView& view, bool white, int w = 400, int h = 330) {
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(Qt::gray);
+  QPainter p(&img);
+  view.Draw(p, QRect(0, 0, w, h), true, white);
+  p.end();
+  return img;
+}
+
+bool AnyPixel(const QImage& img, const QRect& r, QRgb c) {
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (img.pixel(x, y) == c) return true;
+  return false;
+}
+
+const QRgb kCyan = qRgb(0, 255, 255);
+const QRgb kAxis = qRgb(200, 255, 200);
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBlack = qRgb(0, 0, 0);
+
+// --- Scale math without a widget -----------------------------------------
+
+TEST(GraphScale, SixVoltsAtHundredSecondsWithDefaults) {
+  const auto s = Defaults(1);
+  EXPECT_EQ(CGraphView::XOf(100, s), 140);
+  EXPECT_EQ(CGraphView::YOf(6.0, s), 152);
+  EXPECT_EQ(CGraphView::YOf(12.0, s), 5);
+  EXPECT_EQ(CGraphView::YOf(0.0, s), 300);
+}
+
+TEST(GraphScale, VoltageMapTruncatesTowardZero) {
+  auto s = Defaults();
+  s.maxV = 8.0;
+  s.minV = 2.0;
+  // k = 295 / 6; y(3.3) = trunc(295 - (3.3k - 2k)) + 5 = trunc(231.083...) + 5
+  EXPECT_EQ(CGraphView::YOf(3.3, s), 236);
+  // Below the range lies below the axis, not clamped.
+  EXPECT_EQ(CGraphView::YOf(1.0, s), 295 + 49 + 5);
+}
+
+TEST(GraphScale, TimeTicksEveryTenSecondsLabelsEveryFifty) {
+  const auto s = Defaults(3);
+  const auto ticks = CGraphView::TimeTicks(120 * 3, s);
+  ASSERT_EQ(ticks.size(), 13u);  // 0, 10, ... 120
+  EXPECT_EQ(ticks[0].t, 0);
+  EXPECT_EQ(ticks[0].x, 40);
+  EXPECT_TRUE(ticks[0].label);
+  EXPECT_EQ(ticks[0].length, 5);
+  EXPECT_EQ(ticks[1].x, 70);
+  EXPECT_FALSE(ticks[1].label);
+  EXPECT_EQ(ticks[1].length, 4);
+  EXPECT_TRUE(ticks[5].label);
+  EXPECT_EQ(ticks[5].t, 50);
+  EXPECT_TRUE(ticks[10].label);
+  // Width 0: one tick at 0.
+  ASSERT_EQ(CGraphView::TimeTicks(0, s).size(), 1u);
+  // A partial step: 119 s still ends at 110.
+  EXPECT_EQ(CGraphView::TimeTicks(119 * 3, s).back().t, 110);
+}
+
+TEST(GraphScale, VoltTicksAccumulateTheStep) {
+  auto s = Defaults();
+  auto ticks = CGraphView::VoltTicks(s);
+  ASSERT_EQ(ticks.size(), 13u);
+  EXPECT_DOUBLE_EQ(ticks[0].v, 0.0);
+  EXPECT_EQ(ticks[0].y, 300);
+  EXPECT_EQ(ticks[12].y, 5);
+  // 0.1 accumulated ten times lands a rounding error below 1.0: the top
+  // tick is drawn at 0.9999..., one pixel row as 1.0 would be.
+  s.maxV = 1.0;
+  s.stepV = 0.1;
+  ticks = CGraphView::VoltTicks(s);
+  ASSERT_EQ(ticks.size(), 11u);
+  EXPECT_LT(ticks.back().v, 1.0);
+  EXPECT_EQ(ticks.back().y, 5);
+}
+
+TEST(GraphScale, ZeroStepGivesNoTicksInsteadOfHanging) {
+  auto s = Defaults();
+  s.stepV = 0.0;
+  EXPECT_TRUE(CGraphView::VoltTicks(s).empty());
+  s.stepV = -1.0;
+  EXPECT_TRUE(CGraphView::VoltTicks(s).empty());
+}
+
+TEST(GraphScale, CursorSecondRoundsToTheNearestSecond) {
+  const auto s = Defaults(3);
+  EXPECT_EQ(CGraphView::CursorSecond(340, 0, s), 100);
+  EXPECT_EQ(CGraphView::CursorSecond(341, 0, s), 100);
+  EXPECT_EQ(CGraphView::CursorSecond(338, 0, s), 99);
+  EXPECT_EQ(CGraphView::CursorSecond(40, 300, s), 100);
+  // Left of the axis: truncation toward zero still gives 0 for a few pixels.
+  EXPECT_EQ(CGraphView::CursorSecond(38, 0, s), 0);
+  EXPECT_EQ(CGraphView::CursorSecond(36, 0, s), -1);
+}
+
+TEST(GraphScale, CursorLabelTexts) {
+  EXPECT_EQ(CGraphView::CursorLabelText(3.7124, 1), "3.712V");
+  EXPECT_EQ(CGraphView::CursorLabelText(7.214, 6), "7.21V");
+  EXPECT_EQ(CGraphView::CursorLabelText(12.349, 6), "12.35V");
+  EXPECT_EQ(CGraphView::CursorLabelText(12.349, 1), "12.34V");
+}
+
+TEST(GraphScale, CurveStartSkipsZeroAndFullScaleVoltages) {
+  CMeasureData r;
+  AddPoint(r, 0, 0.0);
+  AddPoint(r, 1, 12.0);
+  AddPoint(r, 2, 13.5);
+  AddPoint(r, 3, 11.9);
+  AddPoint(r, 4, 0.0);
+  EXPECT_EQ(CGraphView::CurveStart(r.Points()), 3);
+  CMeasureData none;
+  AddPoint(none, 0, 0.0);
+  AddPoint(none, 1, -1.0);
+  EXPECT_EQ(CGraphView::CurveStart(none.Points()), -1);
+}
+
+// --- Pixels of Draw ---------------------------------------------------------
+
+TEST(GraphDraw, SixVoltPointAtHundredSecondsLandsAt140_152) {
+  DocFixture f;
+  AddPoint(f.doc.Current(), 100, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  EXPECT_EQ(img.pixel(140, 152), kCyan);
+  EXPECT_NE(img.pixel(141, 152), kCyan);
+  EXPECT_NE(img.pixel(140, 151), kCyan);
+  EXPECT_NE(img.pixel(140, 153), kCyan);
+}
+
+TEST(GraphDraw, BlackScreenHasGreenAxesAndWhiteLabels) {
+  DocFixture f;
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  EXPECT_EQ(img.pixel(200, 100), kBlack);
+  EXPECT_EQ(img.pixel(40, 100), kAxis);  // voltage axis
+  EXPECT_EQ(img.pixel(40, 300), kAxis);  // corner
+  EXPECT_EQ(img.pixel(35, 152), kAxis);  // tick at 6 V, 5 pixels long
+  EXPECT_NE(img.pixel(34, 152), kAxis);
+  // Voltage labels left of the axis in white.
+  EXPECT_TRUE(AnyPixel(img, QRect(5, 147, 30, 10), kWhite));
+}
+
+TEST(GraphDraw, EmptyCurrentMeasurementDrawsOneTickLabelledZero) {
+  DocFixture f;
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  // The tick at 0 hangs 5 pixels below the axis (the end pixel left out).
+  EXPECT_EQ(img.pixel(40, 304), kAxis);
+  EXPECT_NE(img.pixel(40, 305), kAxis);
+  // The label "0", centred under the tick.
+  const QRect label(22, 305, 38, 14);
+  EXPECT_TRUE(AnyPixel(img, label, kWhite));
+  EXPECT_FALSE(AnyPixel(img, QRect(22, 305, 12, 14), kWhite));   // narrow: only "0"
+  EXPECT_FALSE(AnyPixel(img, QRect(70, 305, 100, 14), kWhite));  // no other label
+  // No time axis beyond the corner.
+  EXPECT_NE(img.pixel(41, 300), kAxis);
+  // The content width is kept.
+  EXPECT_EQ(view.ContentWidth(), 200);
+}
+
+TEST(GraphDraw, FirstTickLabelMatchesTextZero) {
+  // Draw "0" the way the graph centres it and compare the pixels.
+  DocFixture f;
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  QImage ref(400, 330, QImage::Format_RGB32);
+  ref.fill(Qt::black);
+  QPainter p(&ref);
+  QFont font = GothicFont(12);
+  font.setStyleStrategy(QFont::NoAntialias);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRect(22, 305, 38, 10), Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, "0");
+  p.end();
+  EXPECT_EQ(img.copy(22, 305, 38, 14), ref.copy(22, 305, 38, 14));
+}
+
+TEST(GraphDraw, CurveStartsAtFirstVoltageAboveZero) {
+  DocFixture f;
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t < 10; ++t)
+    AddPoint(r, t, 0.0);
+  for (int t = 10; t <= 60; ++t)
+    AddPoint(r, t, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  EXPECT_EQ(img.pixel(50, 152), kCyan);
+  EXPECT_EQ(img.pixel(100, 152), kCyan);
+  EXPECT_NE(img.pixel(49, 152), kCyan);
+  // Nothing was drawn along 0 V or up to the start point.
+  for (int x = 41; x < 50; ++x)
+    EXPECT_NE(img.pixel(x, 300), kCyan) << x;
+  for (int y = 153; y < 300; ++y)
+    EXPECT_NE(img.pixel(50, y), kCyan) << y;
+}
+
+TEST(GraphDraw, CurveStartsBelowTwelveVoltsAndLaterPointsAreNotFiltered) {
+  DocFixture f;
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t < 10; ++t)
+    AddPoint(r, t, 12.0);
+  AddPoint(r, 10, 6.0);
+  AddPoint(r, 11, 0.0);  // after the start every point is drawn
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, false);
+  EXPECT_EQ(img.pixel(50, 152), kCyan);
+  for (int y = 6; y < 150; ++y) {
+    EXPECT_NE(img.pixel(49, y), kCyan) << y;
+    EXPECT_NE(img.pixel(50, y), kCyan) << y;
+  }
+  // The line down to 0 V at 11 s.
+  EXPECT_TRUE(AnyPixel(img, QRect(50, 250, 2, 51), kCyan));
+}
+
+TEST(GraphDraw, WhiteExportHasBlackAxesAndSlotColouredCurves) {
+  DocFixture f;
+  auto* reg = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 100, 3.0, 500.0));
+  ASSERT_TRUE(f.doc.ToggleOverlay(reg));
+  for (int t = 0; t <= 100; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  const QImage img = Render(view, true);
+  EXPECT_EQ(img.pixel(300, 100), kWhite);
+  EXPECT_EQ(img.pixel(40, 100), kBlack);
+  EXPECT_EQ(img.pixel(100, 300), kBlack);  // time axis
+  EXPECT_EQ(img.pixel(90, 303), kBlack);   // tick at 50 s
+  EXPECT_TRUE(AnyPixel(img, QRect(5, 147, 30, 10), kBlack));
+  EXPECT_FALSE(AnyPixel(img, QRect(0, 0, 400, 330), kAxis));
+  EXPECT_EQ(img.pixel(100, 152), kCyan);
+  EXPECT_EQ(img.pixel(100, CGraphView::YOf(3.0, Defaults())), qRgb(255, 0, 255));
+}
+
+TEST(GraphDraw, DrawsIntoTheGivenRectangleOfAnotherSurface) {
+  DocFixture f;
+  AddPoint(f.doc.Current(), 100, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  QImage img(500, 400, QImage::Format_RGB32);
+  img.fill(Qt::gray);
+  QPainter p(&img);
+  view.Draw(p, QRect(20, 30, 400, 330), true, true);
+  p.end();
+  EXPECT_EQ(img.pixel(160, 182), kCyan);
+  EXPECT_EQ(img.pixel(10, 10), QColor(Qt::gray).rgb());  // outside untouched
+  EXPECT_EQ(img.pixel(21, 31), kWhite);
+}
+
+TEST(GraphDraw, GridDrawsDottedLinesAcrossThePlot) {
+  DocFixture f;
+  for (int t = 0; t <= 200; ++t)
+    AddPoint(f.doc.Current(), t, 11.5);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1, true));
+  const QImage img = Render(view, false);
+  int on = 0;
+  for (int x = 41; x < 240; ++x)
+    on += img.pixel(x, 152) == kAxis;
+  EXPECT_GT(on, 50);
+  EXPECT_LT(on, 190);  // dotted, not solid
+}
+
+TEST(GraphDraw, CurrentMeasurementLiesOnTop) {
+  DocFixture f;
+  auto* reg = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 100, 6.0, 500.0));
+  ASSERT_TRUE(f.doc.ToggleOverlay(reg));
+  for (int t = 0; t <= 100; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  EXPECT_EQ(Render(view, false).pixel(100, 152), kCyan);
+}
+
+// --- Cursor, follow, detail -------------------------------------------------
+
+struct ShownGraph {
+  explicit ShownGraph(DocFixture& f, int gapX = 3) : view(f.doc) {
+    view.ApplySettings(Settings(gapX));
+    view.resize(400, 339);
+    view.show();
+    QApplication::processEvents();
+  }
+  CGraphView view;
+};
+
+TEST(GraphCursor, LabelsInDescendingVoltageWithSlotAndCells) {
+  DocFixture f;
+  auto* a = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 200, 7.2, 500.0, 6));
+  auto* b = f.doc.InsertRegistered(MakeRecord(1, 1, 2, 50, 9.0, 500.0, 8));
+  f.doc.ToggleOverlay(a);
+  f.doc.ToggleOverlay(b);
+  for (int t = 0; t <= 200; ++t)
+    AddPoint(f.doc.Current(), t, 3.7);
+  f.doc.Current().cells = 1;
+  ShownGraph g(f);
+  EXPECT_EQ(g.view.CursorUpdate(340), 100);
+  ASSERT_EQ(g.view.CursorLabels().size(), 2u);  // b has no point at 100 s
+  EXPECT_DOUBLE_EQ(g.view.CursorLabels()[0].v, 7.2);
+  EXPECT_EQ(g.view.CursorLabels()[0].slot, 2);
+  EXPECT_EQ(g.view.CursorLabels()[1].slot, 1);
+  EXPECT_EQ(g.view.CursorLabels()[1].cells, 1);
+  EXPECT_EQ(g.view.CursorX(), 340);
+  EXPECT_EQ(g.view.CursorTimeText(), "100s");
+  EXPECT_EQ(g.view.CursorUpdate(100), 20);
+  EXPECT_EQ(g.view.CursorLabels().size(), 3u);
+  // Beyond every curve: no cursor.
+  EXPECT_EQ(g.view.CursorUpdate(399), 120);
+  EXPECT_EQ(g.view.CursorUpdate(2400), 787);
+  EXPECT_EQ(g.view.CursorX(), CGraphView::kNoCursor);
+  EXPECT_TRUE(g.view.CursorTimeText().empty());
+}
+
+TEST(GraphCursor, CursorIsPaintedWithItsLabels) {
+  DocFixture f;
+  for (int t = 0; t <= 100; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  ShownGraph g(f, 1);
+  g.view.CursorUpdate(90);  // 50 s
+  const QImage img = Render(g.view, false);
+  EXPECT_EQ(img.pixel(90, 100), kAxis);                     // cursor line
+  EXPECT_TRUE(AnyPixel(img, QRect(92, 5, 36, 10), kCyan));  // "6.00V" in slot colour
+}
+
+TEST(GraphCursor, RefreshKeepsTheCursorAtTheSameSecondWhenScrolled) {
+  DocFixture f;
+  for (int t = 0; t <= 400; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  ShownGraph g(f);
+  g.view.Refresh();
+  QApplication::processEvents();
+  EXPECT_EQ(g.view.ContentWidth(), 400 * 3 + 80);
+  g.view.CursorUpdate(340);
+  ASSERT_EQ(g.view.CursorX(), 340);
+  g.view.horizontalScrollBar()->setValue(150);
+  g.view.Refresh();
+  EXPECT_EQ(g.view.CursorX(), 340);
+  EXPECT_EQ(g.view.CursorTimeText(), "100s");
+  // The next mouse position is read with the scroll position.
+  EXPECT_EQ(g.view.CursorUpdate(190), 100);
+}
+
+TEST(GraphFollow, FollowsUnlessScrolledBackFortyPixels) {
+  DocFixture f;
+  ShownGraph g(f);
+  const int visible = g.view.viewport()->width();
+  ASSERT_EQ(visible, 400);
+  g.view.Follow(100);  // 380 pixels: fits
+  EXPECT_EQ(g.view.ScrollX(), 0);
+  g.view.Follow(107);  // 401: one pixel beyond
+  EXPECT_EQ(g.view.ContentWidth(), 401);
+  EXPECT_EQ(g.view.ScrollX(), 1);
+  g.view.Follow(120);  // target 40, 39 away
+  EXPECT_EQ(g.view.ScrollX(), 40);
+  g.view.horizontalScrollBar()->setValue(0);
+  g.view.Follow(121);  // target 43, 43 away: the user looks elsewhere
+  EXPECT_EQ(g.view.ScrollX(), 0);
+}
+
+TEST(GraphDetail, RightClickPicksTheFirstRecordWithThePoint) {
+  DocFixture f;
+  f.app.optionFlags = kOptionContextMenu;
+  auto* a = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 200, 7.2, 500.0));
+  f.doc.ToggleOverlay(a);
+  for (int t = 0; t <= 50; ++t)
+    AddPoint(f.doc.Current(), t, 3.7);
+  ShownGraph g(f);
+  EXPECT_TRUE(g.view.PrepareDetail(340));
+  EXPECT_EQ(g.view.DetailRecord(), a);
+  EXPECT_EQ(g.view.DetailTime(), 100);
+  EXPECT_TRUE(g.view.PrepareDetail(100));
+  EXPECT_EQ(g.view.DetailRecord(), &f.doc.Current());
+  // No point at that second: no menu.
+  EXPECT_FALSE(g.view.PrepareDetail(40 + 3 * 300));
+  EXPECT_EQ(g.view.DetailRecord(), nullptr);
+  // While a measurement runs: no menu.
+  f.app.runActive = true;
+  EXPECT_FALSE(g.view.PrepareDetail(340));
+  EXPECT_EQ(g.view.DetailRecord(), nullptr);
+}
+
+TEST(GraphStatus, DrawReportsTheMeasurementStatus) {
+  DocFixture f;
+  CGraphView view(f.doc);
+  QString last = "unset";
+  view.SetStatusHandler([&](const QString& s) { last = s; });
+  Render(view, false);
+  EXPECT_TRUE(last.isEmpty());
+  f.app.runActive = true;
+  Render(view, false);
+  EXPECT_EQ(last, QString::fromUtf8("放電計測中"));
+}
+
+TEST(GraphSettingsTest, TimeScaleBelowOneIsTakenAsOne) {
+  DocFixture f;
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(0));
+  EXPECT_EQ(view.GetScale().timeScale, 1);
+}
+
+// --- Fonts -----------------------------------------------------------------
+
+TEST(Fonts, MsGothicMapsToAnInstalledJapaneseGothic) {
+  const QString family = GothicFamily();
+  EXPECT_EQ(family, "IPAGothic");
+  EXPECT_EQ(MapFaceName(QString::fromUtf8("ＭＳ ゴシック")), family);
+  EXPECT_EQ(MapFaceName(QString::fromUtf8("ＭＳ　ゴシック")), family);
+  EXPECT_EQ(MapFaceName("Arial"), "Arial");
+  const QFontInfo info(GothicFont(12));
+  EXPECT_EQ(info.family(), family);
+  EXPECT_EQ(info.pixelSize(), 12);
+}
+
+TEST(Fonts, TheGraphPaintsWithTheGothicFace) {
+  // Japanese text painted with the mapped face has glyphs (no empty boxes
+  // from a Latin-only fallback): the rendering differs from a Latin face's.
+  QImage a(60, 20, QImage::Format_RGB32), b(60, 20, QImage::Format_RGB32);
+  a.fill(Qt::black);
+  b.fill(Qt::black);
+  QPainter pa(&a);
+  pa.setFont(GothicFont(12));
+  pa.setPen(Qt::white);
+  pa.drawText(2, 14, QString::fromUtf8("放電"));
+  EXPECT_EQ(QFontInfo(pa.font()).family(), GothicFamily());
+  pa.end();
+  QPainter pb(&b);
+  pb.setFont(GothicFont(12));
+  pb.setPen(Qt::white);
+  pb.drawText(2, 14, QString::fromUtf8("計測"));
+  pb.end();
+  EXPECT_NE(a, b);
+}
+
+}  // namespace
+}  // namespace qv::ui
