@@ -105,7 +105,7 @@ class SimEndToEnd : public ::testing::Test {
 };
 
 TEST_F(SimEndToEnd, MeasureTakesEveryFrameAndSavesTheRun) {
-  auto sim = StartSim(5, {"--speed", "0", "--capacity", "500"});
+  auto sim = StartSim(5, {"--speed", "0", "--capacity", "500", "--gap-ms", "25"});
   auto cli = Cli({"measure", "--port", "5", "--currents", "10,5,1", "--cells", "4", "--v1", "100",
                   "--out", "run.qd1", "--dev-root", dir.File("nodev")});
   ASSERT_EQ(cli->Wait(60000), 0) << ReadFile(dir.File("cli.err"));
