@@ -2,8 +2,10 @@
 // pseudo-terminal; port detection and the port setting model.
 #include <fcntl.h>
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 
 #include "data/codec.h"
 #include "link/port_scan.h"
+#include "link/run_control.h"
 #include "link/serial_port.h"
 #include "link_fixture.h"
 
@@ -114,12 +117,52 @@ TEST_F(SerialPortTest, MissingDeviceIsNotOpened) {
   EXPECT_FALSE(port.IsOpen(6));
 }
 
+// Runs `body` in a child process as an unprivileged user; its exit code.
+int AsNobody(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(99);
+    }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
 TEST_F(SerialPortTest, NoPermissionIsToldApart) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root opens any device";
+  ::chmod(dir.path().c_str(), 0755);
+  ::chmod(dir.File("Dis.ini").c_str(), 0644);
   ::chmod(inst->DevicePath().c_str(), 0);
-  EXPECT_EQ(port.Open(4, 8192, 8192), kPortNoDevice);
-  EXPECT_EQ(port.LastOpenError(), EACCES);
-  ::chmod(inst->DevicePath().c_str(), 0620);
+  const int rc = AsNobody([&] {
+    if (port.Open(4, 8192, 8192) != kPortNoDevice) return 1;
+    return port.LastOpenError() == EACCES ? 0 : 2;
+  });
+  EXPECT_EQ(rc, 0);
+}
+
+TEST_F(SerialPortTest, StartCommandNamesThePortSettingForNoPermission) {
+  ::chmod(dir.path().c_str(), 0755);
+  ::chmod(dir.File("Dis.ini").c_str(), 0644);
+  ::chmod(inst->DevicePath().c_str(), 0);
+  Set("COMPORT", "4");
+  const int rc = AsNobody([&] {
+    FakeUi ui;
+    ui.Answer(MsgResult::kOk);
+    ui.Answer(MsgResult::kNo);
+    CRunControl run(*doc, ui);
+    run.sleeper = [](int) {};
+    if (run.StartCommand() != StartOutcome::kSendFailed) return 1;
+    if (ui.messages.size() != 2) return 2;
+    return ui.TextsUtf8()[0] ==
+                   "通信ができません。\n\nパソコンの「COMポート」設定値が正しくないようです。\n"
+                   "ヘルプを参照して、設定を確認してください。"
+               ? 0
+               : 3;
+  });
+  EXPECT_EQ(rc, 0);
 }
 
 TEST_F(SerialPortTest, OneByteReadTimesOutWithNothing) {
