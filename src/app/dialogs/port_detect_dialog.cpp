@@ -81,8 +81,8 @@ CPortDetectDlg::CPortDetectDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* pa
 void CPortDetectDlg::OnProgress(int port, const std::string& text) {
   if (text.empty()) return;  // the end of a pass is handled by Scan
   tried_.push_back(port);
-  progress_->setValue(port);
   progressText_->setText(ToQt(text));
+  progress_->setValue(port);
   // The scan holds this thread: let the window paint between ports so that
   // the bar moves. User input waits until the scan is over.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

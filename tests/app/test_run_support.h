@@ -1,0 +1,199 @@
+// Shared by the discharge-run widget tests: the Qt application, the
+// simulated analyzer as a child process, and a window with its own working
+// folder.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/application.h"
+#include "app/command_ids.h"
+#include "app/dialogs/start_confirm_dialog.h"
+#include "app/main_frame.h"
+#include "app/run_controller.h"
+#include "link/serial_port.h"
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace qv::test {
+
+// One QApplication for the whole program, offscreen unless told otherwise.
+class QtAppEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (QCoreApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_gui_app";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+  }
+  void TearDown() override {
+    delete app_;
+    app_ = nullptr;
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+// Runs the event loop until `done` holds or `ms` have passed.
+inline bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// orvantis-sim publishing its terminal as <dir>/ports/COM<com>.
+class SimProcess {
+ public:
+  SimProcess(const std::string& dir, int com, std::vector<std::string> extra = {})
+      : link_(dir + "/ports/COM" + std::to_string(com)) {
+    std::vector<std::string> args = {std::string(QV_BIN_DIR) + "/orvantis-sim", "--dir", dir,
+                                     "--com", std::to_string(com)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::unlink(link_.c_str());
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~SimProcess() { Kill(); }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  // True once the port link exists.
+  bool WaitReady(int ms = 5000) const {
+    for (int waited = 0; waited < ms; waited += 10) {
+      struct stat st {};
+      if (pid_ > 0 && ::lstat(link_.c_str(), &st) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
+ private:
+  std::string link_;
+  pid_t pid_ = -1;
+};
+
+// Short waits: the prescribed pauses shrink to at most 10 ms.
+inline void ShortSleep(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 10)));
+}
+
+// The application window on a fresh working folder whose Dis.ini sets the
+// port, short time-outs and the input defaults; no tty device of the
+// machine is visible, only the folder's ports/ links.
+class RunWindowTest : public ::testing::Test {
+ protected:
+  static constexpr int kCom = 5;
+
+  void SetUp() override {
+    devRoot_ = dir_.File("dev");
+    ::mkdir(devRoot_.c_str(), 0755);
+    ::mkdir(dir_.File("ports").c_str(), 0755);
+    CPortNames::SetDefaultDeviceRoot(devRoot_);
+    CSettingsStore store(dir_.path(), "Dis.ini");
+    qv::ui::SeedNewSettings(store);
+    store.SetInt("COMPORT", kCom);
+    store.SetInt("COM_TIMEOUT_MS", 150);
+    store.SetInt("COM_RETRY_C1", 2);
+    store.SetInt("COM_RETRY_C2", 3);
+    store.SetInt("COM_RETRY_C3", 3);
+    store.SetInt("GRAPH_GAPX", 1);
+    store.Set("DATA_DEF_DISA", "1.0");
+    store.Set("DATA_DEF_DISB", "0.5");
+    store.Set("DATA_DEF_DISC", "0.1");
+    store.SetInt("DATA_DEF_CELL", 1);
+    store.Set("DATA_DEF_CUTV", "1.0");
+    store.SetInt("DATA_DEF_APO1", 100);
+    AdjustSettings(store);
+
+    app_ = std::make_unique<qv::ui::CBrenlowApp>(qv::ui::StartOptions{dir_.path(), false, &ui_});
+    app_->Start(std::nullopt);
+    frame_ = app_->Frame();
+    ASSERT_NE(frame_, nullptr);
+    runs_ = qv::ui::CRunController::Of(*frame_);
+    ASSERT_NE(runs_, nullptr);
+    runs_->Control().sleeper = ShortSleep;
+    runs_->runConfirm = [this](qv::ui::CStartConfirmDlg& dlg) {
+      ++confirmations_;
+      (confirmAnswer_ ? dlg.StartButton() : dlg.CancelButton())->click();
+      return dlg.result();
+    };
+    QObject::connect(runs_, &qv::ui::CRunController::RunFinished,
+                     [this](int result) { finished_.push_back(result); });
+  }
+
+  void TearDown() override {
+    // A run still going is stopped by the controller.
+    app_.reset();
+    CPortNames::SetDefaultDeviceRoot("/dev");
+  }
+
+  virtual void AdjustSettings(const CSettingsStore&) {}
+
+  // Starts a run through the menu command and waits for its end.
+  bool RunToEnd(int ms = 30000) {
+    const size_t before = finished_.size();
+    frame_->OnCommand(qv::ui::kCmdStart);
+    return PumpUntil([&] { return finished_.size() > before; }, ms);
+  }
+
+  std::vector<std::string> Texts() const { return ui_.TextsUtf8(); }
+  bool Shown(const std::string& cp932) const {
+    for (const auto& m : ui_.messages)
+      if (m.text == cp932) return true;
+    return false;
+  }
+
+  TempDir dir_;
+  std::string devRoot_;
+  FakeUi ui_;
+  std::unique_ptr<qv::ui::CBrenlowApp> app_;
+  qv::ui::CMainFrame* frame_ = nullptr;
+  qv::ui::CRunController* runs_ = nullptr;
+  int confirmations_ = 0;
+  bool confirmAnswer_ = true;
+  std::vector<int> finished_;
+};
+
+}  // namespace qv::test
