@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Renders the main window with a sample data file of several records and
-# saves a screenshot: scripts/screenshot.sh [BUILD_DIR] [OUT.png]
-# Runs the real program under a virtual X server (Xvfb) in a fresh working
-# folder, waits for the splash to go, overlays two records on the graph by
-# double-clicking them when xdotool is installed, and grabs the screen.
+# Pictures of the program for a person to look at:
+#   scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+# 1. The real program under a virtual X server (Xvfb) with a sample data file
+#    of several records, started in a fresh working folder: splash.png while
+#    the splash is up, main.png once it has gone.
+# 2. Off-screen grabs made by the widget tests (main window with two overlays
+#    and a cursor, the registration, ID change and about dialogs, two menus),
+#    when the test program builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD=${1:-build}
-OUT=${2:-$BUILD/screenshot.png}
+OUT=$(realpath -m "${2:-$BUILD/screenshots}")
 SIZE=${QV_SCREEN_SIZE:-1024x768}
+mkdir -p "$OUT"
+
+command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (scripts/deps.sh installs it)" >&2; exit 1; }
+command -v import >/dev/null || { echo "ImageMagick's import is missing" >&2; exit 1; }
 
 cmake --build "$BUILD" --target quorvex quorvex-cli >/dev/null
 BIN=$(cd "$BUILD/bin" && pwd)
@@ -18,21 +25,30 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 "$BIN/quorvex-cli" sample "$WORK/sample.qd1" >/dev/null
 
-command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (scripts/deps.sh installs it)" >&2; exit 1; }
-command -v import >/dev/null || { echo "ImageMagick's import is missing" >&2; exit 1; }
-
-OUT_ABS=$(realpath -m "$OUT")
 cat >"$WORK/grab.sh" <<GRAB
 #!/usr/bin/env bash
 set -euo pipefail
 cd "$WORK"
 XDG_RUNTIME_DIR="$WORK" "$BIN/quorvex" sample.qd1 &
 pid=\$!
-sleep 3
-import -window root "$OUT_ABS"
+sleep 0.8
+import -window root "$OUT/splash.png"
+sleep 2.5
+import -window root "$OUT/main.png"
 kill \$pid 2>/dev/null || true
 wait \$pid 2>/dev/null || true
 GRAB
 chmod +x "$WORK/grab.sh"
 xvfb-run -a -s "-screen 0 ${SIZE}x24" "$WORK/grab.sh"
-echo "$OUT_ABS"
+echo "$OUT/splash.png"
+echo "$OUT/main.png"
+
+if cmake --build "$BUILD" --target test_gui_app >/dev/null 2>&1; then
+  QV_SCREENSHOT_DIR="$OUT" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
+    "$BIN/test_gui_app" --gtest_filter='Screens.*' >/dev/null
+  for f in main_overlays register idchange about menu_edit menu_file; do
+    [ -f "$OUT/$f.png" ] && echo "$OUT/$f.png"
+  done
+else
+  echo "test_gui_app does not build: no off-screen grabs" >&2
+fi

@@ -1,14 +1,23 @@
 #include "app/application.h"
 
 #include <sys/stat.h>
+#include <QApplication>
 #include <QFile>
+#include <clocale>
 
 #include "app/main_frame.h"
 #include "app/splash_window.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
+#include "views/fonts.h"
 
 namespace qv::ui {
+
+void SetUpApplication() {
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setApplicationName(QStringLiteral("Quorvex"));
+  QApplication::setFont(GothicFont(12));
+}
 
 std::optional<std::string> CommandLineFile(const QStringList& arguments) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -24,6 +24,12 @@ struct StartOptions {
   IUserInterface* ui = nullptr;
 };
 
+// Process-wide settings made once the QApplication exists: numbers in the C
+// library's format (Qt switches it to the user's locale; the core formats and
+// reads numbers with it), the application's name and the Japanese gothic face
+// as the window font.
+void SetUpApplication();
+
 // The data file named on the command line: the first argument after the
 // program's name, or nothing.
 std::optional<std::string> CommandLineFile(const QStringList& arguments);

@@ -1,11 +1,9 @@
 // quorvex [FILE.qd1]: the composition root of the desktop program.
 #include <QApplication>
 #include <QFileInfo>
-#include <clocale>
 
 #include "app/application.h"
 #include "app/core/instance_lock.h"
-#include "views/fonts.h"
 
 int main(int argc, char** argv) {
   // One instance at a time; a second start ends silently.
@@ -16,11 +14,7 @@ int main(int argc, char** argv) {
   if (!lock.Acquire(exe.empty() ? std::string("quorvex") : exe)) return 0;
 
   QApplication qapp(argc, argv);
-  // Qt switches the C library to the user's locale; the core formats and
-  // reads numbers with it and expects the decimal point.
-  std::setlocale(LC_NUMERIC, "C");
-  QApplication::setApplicationName(QStringLiteral("Quorvex"));
-  QApplication::setFont(qv::ui::GothicFont(12));
+  qv::ui::SetUpApplication();
 
   qv::ui::CBrenlowApp app(qv::ui::StartOptions{});
   app.Start(qv::ui::CommandLineFile(QApplication::arguments()));

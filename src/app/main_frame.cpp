@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitterHandle>
 #include <QStatusBar>
 #include <QTableView>
@@ -74,7 +75,11 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   setWindowTitle(QStringLiteral("Quorvex"));
   setWindowIcon(QIcon(QStringLiteral(":/quorvex/images/logo.png")));
   setMinimumSize(kMinWidth, kMinHeight);
-  resize(1000, 720);
+  // Wide enough for every data view column where the screen allows it.
+  QSize size(1080, 720);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableSize());
+  resize(size.expandedTo(minimumSize()));
 
   BuildPanes();
   LoadSettings();

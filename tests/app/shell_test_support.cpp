@@ -58,6 +58,7 @@ ModalAnswer::~ModalAnswer() {
 }
 
 StartedApp::StartedApp(const std::optional<std::string>& file, std::string workDir) {
+  ui::SetUpApplication();
   ui::StartOptions options;
   options.workDir = workDir.empty() ? dir.path() : workDir;
   options.splash = false;

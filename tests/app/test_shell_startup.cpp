@@ -1,7 +1,10 @@
 // Start-up: the data file named on the command line, the settings of a new
 // installation, the settings write probe and the splash window.
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 
 #include "app/splash_window.h"
@@ -164,6 +167,32 @@ TEST(Splash, MouseButtonClosesIt) {
   QTest::mouseClick(app.Frame()->GraphView()->viewport(), Qt::LeftButton);
   EXPECT_TRUE(app.StartupDone());
   EXPECT_EQ(ui::CSplashWindow::kShowMs, 1500);
+}
+
+TEST(SingleInstance, SecondStartEndsSilently) {
+  const QString exe = QStringLiteral(QV_BIN_DIR "/quorvex");
+  if (!QFileInfo::exists(exe)) GTEST_SKIP() << "the program is not built";
+  TempDir work;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(work.path()));
+  QProcess first, second;
+  for (QProcess* p : {&first, &second}) {
+    p->setProcessEnvironment(env);
+    p->setWorkingDirectory(QString::fromStdString(work.path()));
+  }
+  first.start(exe, {});
+  ASSERT_TRUE(first.waitForStarted());
+  // The first holds the lock once it has written its settings.
+  ASSERT_TRUE(Pump([&] { return FileExists(work.File("Dis.ini")); }, 10000));
+  second.start(exe, {});
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(second.readAllStandardError().isEmpty());
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.kill();
+  first.waitForFinished();
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+// Pictures of the windows for a person to look at (scripts/screenshot.sh).
+// Skipped unless QV_SCREENSHOT_DIR names the folder to write them into.
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include "app/about_dialog.h"
+#include "app/dialogs/registration_dialog.h"
+#include "shell_test_support.h"
+#include "views/data_view.h"
+#include "views/graph_view.h"
+#include "views/report_ctrl.h"
+
+namespace qv::test::shell {
+namespace {
+
+QString ShotDir() {
+  return qEnvironmentVariable("QV_SCREENSHOT_DIR");
+}
+
+bool Save(QWidget& w, const char* name) {
+  QApplication::processEvents();
+  return w.grab().save(ShotDir() + "/" + name);
+}
+
+TEST(Screens, MainWindowWithOverlays) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QV_SCREENSHOT_DIR not set";
+  const std::string file = qEnvironmentVariable("QV_SCREENSHOT_FILE").toStdString();
+  ASSERT_FALSE(file.empty());
+  StartedApp a(file);
+  ui::CMainFrame& f = a.Frame();
+  f.resize(1000, 720);
+  // Two overlays, as double-clicks would make them, and a selected row.
+  ui::CReportCtrl* list = f.DataView()->List();
+  for (int pos : {1, 3}) {
+    if (pos < list->RowCount()) f.DataView()->ToggleOverlay(list->RowKeyAt(pos));
+  }
+  if (list->RowCount() > 0) list->SelectRow(list->RowKeyAt(0));
+  f.GraphView()->CursorUpdate(300);
+  EXPECT_TRUE(Save(f, "main_overlays.png"));
+
+  ui::CRegistrationDialog reg(a.Doc(), a.ui, &f);
+  EXPECT_TRUE(Save(reg, "register.png"));
+  ui::CIdChangeDialog idc(a.Doc(), *a.Doc().Registered().at(0), a.ui, &f);
+  EXPECT_TRUE(Save(idc, "idchange.png"));
+  ui::CAboutDialog about(&f);
+  EXPECT_TRUE(Save(about, "about.png"));
+  QMenu* edit = f.menuBar()->actions()[2]->menu();
+  emit edit->aboutToShow();
+  edit->adjustSize();
+  EXPECT_TRUE(Save(*edit, "menu_edit.png"));
+  QMenu* fileMenu = f.menuBar()->actions()[0]->menu();
+  emit fileMenu->aboutToShow();
+  fileMenu->adjustSize();
+  EXPECT_TRUE(Save(*fileMenu, "menu_file.png"));
+}
+
+}  // namespace
+}  // namespace qv::test::shell
