@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <clocale>
 
 #include "app/main_frame.h"
@@ -17,6 +19,15 @@ void SetUpApplication() {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Quorvex"));
   QApplication::setFont(GothicFont(12));
+  // Qt's own texts (file choosers, the replace question) in Japanese, like
+  // every other text of the program, where the translations are installed.
+  static QTranslator* qtTexts = nullptr;
+  if (!qtTexts) {
+    qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(QStringLiteral("qtbase_ja"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      QApplication::installTranslator(qtTexts);
+  }
 }
 
 std::optional<std::string> CommandLineFile(const QStringList& arguments) {

@@ -2,15 +2,19 @@
 // installation, the settings write probe and the splash window.
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <cstdio>
 
 #include "app/splash_window.h"
 #include "data/codec.h"
 #include "shell_test_support.h"
 #include "views/data_view.h"
+#include "views/fonts.h"
 #include "views/graph_view.h"
 #include "views/report_ctrl.h"
 #include "views/result_view.h"
@@ -167,6 +171,22 @@ TEST(Splash, MouseButtonClosesIt) {
   QTest::mouseClick(app.Frame()->GraphView()->viewport(), Qt::LeftButton);
   EXPECT_TRUE(app.StartupDone());
   EXPECT_EQ(ui::CSplashWindow::kShowMs, 1500);
+}
+
+TEST(Look, WindowsUseTheJapaneseGothicFaceAndJapaneseQtTexts) {
+  ui::SetUpApplication();
+  ui::SetUpApplication();  // a second call changes nothing
+  const QFont f = QApplication::font();
+  EXPECT_EQ(QFontInfo(f).family(), ui::GothicFamily());
+  EXPECT_EQ(f.pixelSize(), 12);
+  // Numbers keep the decimal point whatever the user's locale.
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+  EXPECT_STREQ(buf, "1.5");
+  if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+    GTEST_SKIP() << "Qt's Japanese translations are not installed";
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:").toStdString(),
+            "ファイル名(&N):");
 }
 
 TEST(SingleInstance, SecondStartEndsSilently) {
