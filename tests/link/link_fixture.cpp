@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -132,7 +133,9 @@ std::string ScriptedInstrument::Received() {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const long long now = NowUs();
-    if (now - start > 30000 && now - lastByteUs_ > 30000) break;
+    int unread = 0;
+    ::ioctl(master_, FIONREAD, &unread);
+    if (unread == 0 && now - start > 30000 && now - lastByteUs_ > 30000) break;
   }
   std::lock_guard<std::mutex> g(mu_);
   return log_;
