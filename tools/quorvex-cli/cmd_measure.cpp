@@ -91,7 +91,8 @@ int Measure(const MeasureArgs& args) {
   CRunControl run(doc, ui);
   run.portOverride = args.port;
   run.hooks.inputTexts = [texts] { return texts; };
-  run.hooks.confirmStart = [] { return true; };
+  // Ctrl-C while the input values are sent: no run is started.
+  run.hooks.confirmStart = [] { return g_interrupted == 0; };
   run.hooks.pointRefresh = [&doc](int) {
     CMeasurePoint p;
     {
@@ -116,6 +117,7 @@ int Measure(const MeasureArgs& args) {
   const StartOutcome outcome = run.StartCommand();
   if (outcome == StartOutcome::kInvalidInput) return 1;
   if (outcome != StartOutcome::kStarted) return 2;
+  if (g_interrupted) app.measuring.store(false);  // interrupted just before the start
   run.Join();
   g_measuring = nullptr;
   if (g_interrupted) std::cerr << Cp932ToUtf8(CRunControl::StoppedText()) << "\n";
