@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QPushButton>
+#include <QTreeView>
 
 #include "views/qt_text.h"
 
@@ -174,6 +176,16 @@ std::unique_ptr<QFileDialog> QtUserInterface::BuildFileDialog(const FileDialogRe
                                                               bool save, QWidget* owner) {
   auto dlg = std::make_unique<QFileDialog>(owner);
   dlg->setOption(QFileDialog::DontUseNativeDialog, true);
+  dlg->resize(760, 460);
+  // Size, type and date columns as wide as their texts once a folder is read.
+  if (auto* tree = dlg->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    if (auto* model = dlg->findChild<QFileSystemModel*>()) {
+      QObject::connect(model, &QFileSystemModel::directoryLoaded, tree, [tree] {
+        for (int c = 1; c < 4; ++c)
+          tree->resizeColumnToContents(c);
+      });
+    }
+  }
   dlg->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!request.title.empty()) dlg->setWindowTitle(ToQt(request.title));

@@ -7,6 +7,8 @@
 
 #include "app/about_dialog.h"
 #include "app/dialogs/registration_dialog.h"
+#include "app/qt_user_interface.h"
+#include "data/codec.h"
 #include "shell_test_support.h"
 #include "views/data_view.h"
 #include "views/graph_view.h"
@@ -46,6 +48,22 @@ TEST(Screens, MainWindowWithOverlays) {
   EXPECT_TRUE(Save(idc, "idchange.png"));
   ui::CAboutDialog about(&f);
   EXPECT_TRUE(Save(about, "about.png"));
+  auto box = ui::QtUserInterface::BuildMessageBox(
+      {Sj("選択中の登録データ\n　ID 001-001-001 (2015/03/04 10:11:12)\nを削除します。よろしいですか"
+          "？\n（削除したデータは元に戻せません）"),
+       Sj("登録データの削除"), MsgIcon::kWarning, MsgButtons::kOkCancel, std::nullopt},
+      &f);
+  EXPECT_TRUE(Save(*box, "message.png"));
+  FileDialogRequest req;
+  req.filter = Sj("ﾃﾞｰﾀﾌｧｲﾙ (*.qd1)|*.qd1|");
+  req.defaultExtension = ".qd1";
+  req.proposedName = "sample.qd1";
+  req.startDirectory = file;
+  req.confirmOverwrite = true;
+  auto chooser = ui::QtUserInterface::BuildFileDialog(req, true, &f);
+  chooser->show();
+  Pump([] { return false; }, 300);  // the folder is read in the background
+  EXPECT_TRUE(Save(*chooser, "save_chooser.png"));
   QMenu* edit = f.menuBar()->actions()[2]->menu();
   emit edit->aboutToShow();
   edit->adjustSize();
