@@ -13,6 +13,7 @@
 #   QV_SIM_ARGS   more orvantis-sim options (e.g. "--capacity 1000 --fault unplug")
 #   QV_SIM_SPEED  simulated seconds per real second in the window (default 30)
 #   QV_NO_SIM=1   no simulator: talk to the instrument COMPORT names
+#   QV_BUILD_DIR  build folder (default build)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -24,10 +25,13 @@ headless=0
 
 targets=(orvantis-sim quorvex-cli)
 [ "$headless" = 0 ] && targets+=(quorvex)
-[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target "${targets[@]}" >/dev/null
+build=${QV_BUILD_DIR:-build}
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target "${targets[@]}" >/dev/null
+bin=$root/$build/bin
+case $build in /*) bin=$build/bin ;; esac
 
-work=${QUORVEX_DIR:-$root/build/work}
+work=${QUORVEX_DIR:-$root/$build/work}
 mkdir -p "$work/ports"
 work=$(cd "$work" && pwd)
 ini=$work/Dis.ini
@@ -98,9 +102,15 @@ if [ "${QV_NO_SIM:-0}" != 1 ]; then
     fi
   fi
   speed=${QV_SIM_SPEED:-30}
-  [ "$headless" = 1 ] && speed=0
+  extra=()
+  if [ "$headless" = 1 ]; then
+    # Full speed and a smaller pack, so the run takes seconds rather than minutes.
+    speed=0
+    extra=(--gap-ms 1)
+    case " ${QV_SIM_ARGS:-} " in *" --capacity"*) ;; *) extra+=(--capacity 1000) ;; esac
+  fi
   # shellcheck disable=SC2086
-  build/bin/orvantis-sim --dir "$work" --com "$com" --speed "$speed" ${QV_SIM_ARGS:-} >/dev/null &
+  "$bin/orvantis-sim" --dir "$work" --com "$com" --speed "$speed" "${extra[@]}" ${QV_SIM_ARGS:-} >/dev/null &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -L "$work/ports/COM$com" ] && break
@@ -118,7 +128,7 @@ fi
 
 if [ "$headless" = 0 ]; then
   # The application's working folder holds its settings and the ports/ links.
-  (cd "$work" && "$root/build/bin/quorvex" "$@") || status=$?
+  (cd "$work" && "$bin/quorvex" "$@") || status=$?
   exit "${status:-0}"
 fi
 
@@ -127,14 +137,14 @@ fi
 out=$work/headless-run.qd1
 echo "run.sh: no display; discharge on COM$port with quorvex-cli measure" >&2
 status=0
-(cd "$work" && "$root/build/bin/quorvex-cli" measure --port "$port" --out "$out") |
+(cd "$work" && "$bin/quorvex-cli" measure --port "$port" --out "$out") |
   awk 'BEGIN { print "  time[s]  current[A]  voltage[V]  capacity[mAh]  avg[V]" }
        { last = $0; if (($1 % 600) == 0 || NR == 1) printf "  %7d  %10s  %10s  %13s  %6s\n", $1, $2, $3, $4, $5 }
        END { if (last != "") { split(last, f, " "); printf "  %7d  %10s  %10s  %13s  %6s  (last)\n", f[1], f[2], f[3], f[4], f[5] } }' ||
   status=$?
 [ -f "$out" ] || exit "${status:-2}"
 
-json=$("$root/build/bin/quorvex-cli" dump "$out")
+json=$("$bin/quorvex-cli" dump "$out")
 field() { printf '%s' "$json" | grep -o "\"$1\":[^,}]*" | head -1 | cut -d: -f2-; }
 echo
 echo "Results ($(field datetime | tr -d '"'))"

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
