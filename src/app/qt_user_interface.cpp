@@ -1,5 +1,6 @@
 #include "app/qt_user_interface.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -133,8 +134,15 @@ MsgResult QtUserInterface::ResultOf(int standardButton) {
   }
 }
 
+QWidget* QtUserInterface::Parent() const {
+  // Above an open dialog (a refusal inside the registration dialog), else
+  // above the main window.
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return owner_;
+}
+
 MsgResult QtUserInterface::ShowMessage(const Message& message) {
-  auto box = BuildMessageBox(message, owner_);
+  auto box = BuildMessageBox(message, Parent());
   if (beforeExec) beforeExec(*box);
   box->exec();
   QAbstractButton* clicked = box->clickedButton();
@@ -205,7 +213,7 @@ std::unique_ptr<QFileDialog> QtUserInterface::BuildFileDialog(const FileDialogRe
 
 std::optional<std::string> QtUserInterface::RunFileDialog(const FileDialogRequest& request,
                                                           bool save) {
-  auto dlg = BuildFileDialog(request, save, owner_);
+  auto dlg = BuildFileDialog(request, save, Parent());
   if (beforeExec) beforeExec(*dlg);
   if (dlg->exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dlg->selectedFiles();
@@ -224,7 +232,7 @@ std::optional<std::string> QtUserInterface::ChooseSaveFile(const FileDialogReque
 }
 
 std::optional<std::string> QtUserInterface::ChooseFolder(const FolderDialogRequest& request) {
-  QFileDialog dlg(owner_);
+  QFileDialog dlg(Parent());
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);

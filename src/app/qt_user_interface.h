@@ -43,6 +43,8 @@ class QtUserInterface : public IUserInterface {
   std::function<void(QDialog&)> beforeExec;
 
  private:
+  // The window a box or chooser belongs to.
+  QWidget* Parent() const;
   std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
 
   QPointer<QWidget> owner_;

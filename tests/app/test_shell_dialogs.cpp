@@ -151,6 +151,42 @@ TEST_F(Registration, ProposalAndAutoAssignFromTheSettings) {
   EXPECT_EQ(assigned, QStringList({"1", "1", "3"}));
 }
 
+TEST(RegistrationWithRealBoxes, RefusalStandsAboveTheDialog) {
+  TempDir work;
+  SetUpApplication();
+  CBrenlowApp app({work.path(), false, nullptr});
+  app.Start(std::nullopt);
+  FillCurrent(app.Doc().Current(), 100);
+  app.Frame()->UpdateCommandStates();
+  CRegistrationDialog* dialog = nullptr;
+  QWidget* boxParent = nullptr;
+  QString boxText, boxTitle;
+  std::unique_ptr<ModalAnswer> inner;
+  ModalAnswer outer([&](QWidget* w) {
+    dialog = qobject_cast<CRegistrationDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    inner = std::make_unique<ModalAnswer>([&](QWidget* m) {
+      auto* box = qobject_cast<QMessageBox*>(m);
+      ASSERT_NE(box, nullptr);
+      boxParent = box->parentWidget();
+      boxText = box->text();
+      boxTitle = box->windowTitle();
+      box->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(dialog->RegisterButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->reject();
+  });
+  app.Frame()->Action(kCmdRegister)->trigger();
+  ASSERT_TRUE(outer.Answered());
+  ASSERT_TRUE(inner && inner->Answered());
+  EXPECT_EQ(boxParent, dialog);
+  EXPECT_EQ(boxTitle.toStdString(), "登録処理");
+  EXPECT_EQ(boxText.toStdString(),
+            "未記入欄があります。\n登録の際は３つのＩＤ入力欄すべてに値を入れてください。");
+  EXPECT_TRUE(app.Doc().Registered().empty());
+}
+
 TEST(IdChange, NewIdMovesTheRecord) {
   TempDir files;
   const std::string path = files.File("three.qd1");
