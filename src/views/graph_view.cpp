@@ -1,12 +1,14 @@
 #include "views/graph_view.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <QScrollBar>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -53,6 +55,14 @@ void Line(QPainter& p, int x1, int y1, int x2, int y2) {
 void TextOut(QPainter& p, int x, int y, const QString& text) {
   p.drawText(QRect(x, y, 200, kFontPixels + 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
              text);
+}
+
+// Whether (x, y) continues the segment a-b in the same direction along the
+// same row or column.
+bool Extends(const QPoint& a, const QPoint& b, int x, int y) {
+  if (a.y() == b.y() && b.y() == y) return (b.x() - a.x() > 0) == (x - b.x() > 0) && x != b.x();
+  if (a.x() == b.x() && b.x() == x) return (b.y() - a.y() > 0) == (y - b.y() > 0) && y != b.y();
+  return false;
 }
 
 // Pixel arithmetic on large times must not overflow.
@@ -158,9 +168,12 @@ void CGraphView::scrollContentsBy(int dx, int dy) {
 }
 
 void CGraphView::paintEvent(QPaintEvent* event) {
-  (void)event;
   QPainter p(viewport());
+  // Only the invalidated part needs its ticks and curve segments (the
+  // cursor strips are 40 pixels wide).
+  paintClip_ = event->rect();
   Draw(p, viewport()->rect(), false);
+  paintClip_ = QRect();
 }
 
 void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteBackground) {
@@ -180,13 +193,23 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
 
   // 2. Background; content coordinates from here on.
   p.setRenderHint(QPainter::Antialiasing, false);
+  // The part of the content that can show, in content coordinates: what is
+  // outside is skipped, not drawn and clipped.
+  QRect visible;
   if (external) {
     p.fillRect(area, white ? Qt::white : Qt::black);
+    visible = area;
+    if (p.hasClipping()) visible &= p.clipBoundingRect().toAlignedRect();
+    visible.translate(-area.topLeft());
     p.translate(area.topLeft());
   } else {
-    p.fillRect(area, Qt::black);
+    visible = paintClip_.isValid() ? area & paintClip_ : area;
+    p.fillRect(visible, Qt::black);
+    visible.translate(ScrollX(), 0);
     p.translate(-ScrollX(), 0);
   }
+  const int visLeft = visible.left() - 1;
+  const int visRight = visible.right() + 1;
 
   // 3. Pens, font and colours.
   const QColor axis = white ? QColor(Qt::black) : QColor(200, 255, 200);
@@ -218,29 +241,60 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   Line(p, kLeft, kTop, kLeft, kTop + kHeight);
   Line(p, kLeft, kTop + kHeight, Pixel(int64_t{kLeft} + W), kTop + kHeight);
 
-  // 6. Time ticks and labels.
-  for (const TimeTick& t : TimeTicks(W, s)) {
-    p.setPen(solid);
-    Line(p, t.x, kTop + kHeight, t.x, kTop + kHeight + t.length);
-    if (t.label) {
-      p.setPen(textColor);
-      p.drawText(QRect(t.x - 18, kTop + kHeight + 5, 38, 10),
-                 Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, QString::number(t.t));
+  // 6. Time ticks and labels (lines first, in one call, then the texts:
+  // switching pens per tick costs more than the drawing).
+  std::vector<QLine>& lines = lineBuffer_;
+  lines.clear();
+  std::vector<const TimeTick*> labelled;
+  const std::vector<TimeTick> timeTicks = TimeTicks(W, s);
+  for (const TimeTick& t : timeTicks) {
+    if (t.x + 20 < visLeft || t.x - 18 > visRight) continue;
+    // The end pixel is left out, as Line() does.
+    lines.emplace_back(t.x, kTop + kHeight, t.x, kTop + kHeight + t.length - 1);
+    if (t.label) labelled.push_back(&t);
+  }
+  p.setPen(solid);
+  p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  p.setPen(textColor);
+  // Each label centred over its tick; laid-out texts are kept between
+  // repaints (hundreds of labels on a long export).
+  if (labelFont_ != font) {
+    labelCache_.clear();
+    labelFont_ = font;
+  }
+  const QFontMetrics fm(font);
+  for (const TimeTick* t : labelled) {
+    auto it = labelCache_.find(t->t);
+    if (it == labelCache_.end()) {
+      QStaticText text(QString::number(t->t));
+      text.setTextFormat(Qt::PlainText);
+      text.prepare(QTransform(), font);
+      it = labelCache_.emplace(t->t, std::move(text)).first;
     }
+    const int width = fm.horizontalAdvance(it->second.text());
+    p.drawStaticText(QPoint(t->x - 18 + (38 - width) / 2, kTop + kHeight + 5), it->second);
   }
 
   // 7. Voltage ticks, labels and the grid.
-  const QPen& tickPen = s.grid ? dotted : solid;
-  for (const VoltTick& v : VoltTicks(s)) {
-    p.setPen(tickPen);
+  const std::vector<VoltTick> voltTicks = VoltTicks(s);
+  p.setPen(s.grid ? dotted : solid);
+  for (const VoltTick& v : voltTicks)
     Line(p, kLeft - 5, v.y, s.grid ? Pixel(int64_t{kLeft} + W) : kLeft, v.y);
-    p.setPen(textColor);
+  p.setPen(textColor);
+  for (const VoltTick& v : voltTicks)
     p.drawText(QRect(5, v.y - 5, 30, 10), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
                ToQt(FixedText(v.v, 2)));
-  }
 
-  // 9. Curves, the current measurement last so that it lies on top.
-  QPolygon poly;
+  // 9. Curves, the current measurement last so that it lies on top. A
+  // segment with both ends left (or both right) of the visible part cannot
+  // show; the rest go out as polylines of consecutive visible segments.
+  const double k = kHeight / (s.maxV - s.minV);
+  auto yOf = [&](double v) {
+    const double y = kHeight - (v * k - k * s.minV);
+    return std::isfinite(y) ? TruncInt(y) + kTop : kTop + kHeight;
+  };
+  auto side = [&](int x) { return x < visLeft ? -1 : (x > visRight ? 1 : 0); };
+  QPolygon& poly = polyBuffer_;
   for (auto it = display.rbegin(); it != display.rend(); ++it) {
     const CMeasureData& r = **it;
     const auto& points = r.Points();
@@ -249,14 +303,40 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
     p.setPen(OnePixelPen(SlotQColor(r.displaySlot)));
     poly.resize(static_cast<int>(points.size()) - start);
     int n = 0;
+    int prevX = 0;
+    int prevY = 0;
+    auto flush = [&] {
+      if (n == 1)
+        p.drawPoint(poly.point(0));
+      else if (n > 1)
+        p.drawPolyline(poly.constData(), n);
+      n = 0;
+    };
     for (size_t i = static_cast<size_t>(start); i < points.size(); ++i) {
-      poly.setPoint(n++, Pixel(int64_t{kLeft} + static_cast<int64_t>(points[i].time) * S),
-                    YOf(points[i].voltage, s));
+      const int x = Pixel(int64_t{kLeft} + static_cast<int64_t>(points[i].time) * S);
+      const int y = yOf(points[i].voltage);
+      if (i == static_cast<size_t>(start)) {
+        if (side(x) == 0) poly.setPoint(n++, x, y);
+      } else {
+        const int a = side(prevX);
+        const int b = side(x);
+        if (a != 0 && a == b) {
+          flush();  // this segment cannot show
+        } else if (n == 0) {
+          poly.setPoint(n++, prevX, prevY);
+          poly.setPoint(n++, x, y);
+        } else if (n >= 2 && Extends(poly.point(n - 2), poly.point(n - 1), x, y)) {
+          // A straight horizontal or vertical run goes on: one longer
+          // segment covers the same pixels as the short ones.
+          poly.setPoint(n - 1, x, y);
+        } else {
+          poly.setPoint(n++, x, y);
+        }
+      }
+      prevX = x;
+      prevY = y;
     }
-    if (n == 1)
-      p.drawPoint(poly.point(0));
-    else
-      p.drawPolyline(poly.constData(), n);
+    flush();
   }
   guard.unlock();
   p.restore();

@@ -4,8 +4,13 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QFont>
+#include <QLine>
+#include <QPolygon>
 #include <QRect>
+#include <QStaticText>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -131,6 +136,11 @@ class CGraphView : public QAbstractScrollArea {
   std::vector<CursorLabel> labels_;
   const qv::CMeasureData* detailRecord_ = nullptr;
   int detailTime_ = -1;
+  QRect paintClip_;
+  QPolygon polyBuffer_;
+  std::vector<QLine> lineBuffer_;
+  QFont labelFont_;
+  std::map<int, QStaticText> labelCache_;
 };
 
 }  // namespace qv::ui

@@ -323,6 +323,66 @@ TEST(GraphDraw, CurrentMeasurementLiesOnTop) {
   EXPECT_EQ(Render(view, false).pixel(100, 152), kCyan);
 }
 
+TEST(GraphDraw, CurvePixelsMatchAPlainPolylineOfEveryPoint) {
+  // The view joins straight runs and skips what cannot show; the pixels
+  // must be those of one polyline through every point from the start.
+  DocFixture f;
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t < 1500; ++t)
+    AddPoint(r, t, t < 5 ? 0.0 : 8.4 - t * 0.002 + ((t * 7919) % 13 == 0 ? 0.3 : 0.0));
+  AddPoint(r, 1200, 5.0);  // a step back in time
+  AddPoint(r, 1300, 5.0);
+  for (int gapX : {1, 3}) {
+    CGraphView view(f.doc);
+    view.ApplySettings(Settings(gapX));
+    const int w = 1500 * gapX + 100;
+    const QImage drawn = Render(view, false, w, 330);
+    QImage ref(w, 330, QImage::Format_RGB32);
+    ref.fill(Qt::black);
+    QPainter p(&ref);
+    QPen pen(QColor(0, 255, 255), 1);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    QPolygon poly;
+    const auto s = Defaults(gapX);
+    for (size_t i = 5; i < r.Points().size(); ++i)
+      poly << QPoint(CGraphView::XOf(r.Points()[i].time, s),
+                     CGraphView::YOf(r.Points()[i].voltage, s));
+    p.drawPolyline(poly);
+    p.end();
+    int differ = 0;
+    for (int y = 0; y < 330; ++y)
+      for (int x = 0; x < w; ++x)
+        differ += (drawn.pixel(x, y) == kCyan) != (ref.pixel(x, y) == kCyan);
+    EXPECT_EQ(differ, 0) << gapX;
+  }
+}
+
+TEST(GraphDraw, ClippedRepaintMatchesTheFullPicture) {
+  // Segments that cross a narrow strip from outside must still be drawn
+  // when only that strip is repainted.
+  DocFixture f;
+  auto* reg = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 0, 6.0, 1.0));
+  f.doc.ToggleOverlay(reg);
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t <= 120; t += 30)
+    AddPoint(r, t, (t / 30) % 2 ? 10.0 : 2.0);
+  for (int t = 1; t <= 100; t += 33)
+    AddPoint(*reg, t, 3.0 + t / 30.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(3));
+  const QImage full = Render(view, false);
+  for (int left : {41, 100, 150, 215, 300}) {
+    QImage part(400, 330, QImage::Format_RGB32);
+    part.fill(Qt::gray);
+    QPainter p(&part);
+    p.setClipRect(QRect(left, 0, 40, 330));
+    view.Draw(p, QRect(0, 0, 400, 330), true, false);
+    p.end();
+    EXPECT_EQ(part.copy(left, 0, 40, 330), full.copy(left, 0, 40, 330)) << left;
+  }
+}
+
 // --- Cursor, follow, detail -------------------------------------------------
 
 struct ShownGraph {

@@ -1,0 +1,137 @@
+// A full repaint of the graph with seven curves of 9,999 points, against the
+// bare cost of one drawPolyline per curve on the same surface.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPolygon>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "app/core/app_state.h"
+#include "data/document.h"
+#include "views/graph_view.h"
+
+namespace {
+
+constexpr int kPoints = 9999;
+constexpr int kWidth = 1000;
+constexpr int kHeight = 339;
+
+void Fill(qv::CMeasureData& r, double start, double slope) {
+  for (int t = 0; t < kPoints; ++t) {
+    qv::CMeasurePoint p;
+    p.time = t;
+    p.voltage = start - slope * t + 0.05 * std::sin(t * 0.01);
+    p.current = 1.0;
+    r.AppendPoint(p);
+  }
+}
+
+struct Scene {
+  explicit Scene(int timeScale) : doc(app) {
+    app.graph = {12.0, 0.0, false, timeScale, 1.0};
+    Fill(doc.Current(), 8.4, 0.0002);
+    for (int i = 0; i < 6; ++i) {
+      auto r = std::make_unique<qv::CMeasureData>();
+      r->id1 = r->id2 = 1;
+      r->id3 = i + 1;
+      Fill(*r, 8.0 - i * 0.4, 0.0002 + i * 0.00003);
+      doc.ToggleOverlay(doc.InsertRegistered(std::move(r)));
+    }
+    view = std::make_unique<qv::ui::CGraphView>(doc);
+    view->ApplySettings(app.graph);
+  }
+  qv::CAppState app;
+  qv::CBrenlowDoc doc;
+  std::unique_ptr<qv::ui::CGraphView> view;
+};
+
+// range(0): time scale; range(1): surface width (0: the whole curve, as the
+// bitmap export paints it).
+int SurfaceWidth(const benchmark::State& state) {
+  const int w = static_cast<int>(state.range(1));
+  return w > 0 ? w : kPoints * static_cast<int>(state.range(0)) + 80;
+}
+
+void BM_GraphFullRepaint(benchmark::State& state) {
+  Scene scene(static_cast<int>(state.range(0)));
+  QImage img(SurfaceWidth(state), kHeight, QImage::Format_RGB32);
+  for (auto _ : state) {
+    QPainter p(&img);
+    scene.view->Draw(p, img.rect(), false);
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+}
+BENCHMARK(BM_GraphFullRepaint)
+    ->Args({1, kWidth})
+    ->Args({3, kWidth})
+    ->Args({1, 0})
+    ->Args({3, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// The same points, mapped once beforehand, drawn with one drawPolyline per
+// curve in the slot colours.
+void BM_PolylinesOnly(benchmark::State& state) {
+  Scene scene(static_cast<int>(state.range(0)));
+  const auto& s = scene.view->GetScale();
+  std::vector<QPolygon> polys;
+  std::vector<QPen> pens;
+  for (const qv::CMeasureData* r : scene.doc.DisplayList()) {
+    QPolygon poly;
+    for (const auto& p : r->Points())
+      poly << QPoint(qv::ui::CGraphView::XOf(p.time, s), qv::ui::CGraphView::YOf(p.voltage, s));
+    polys.push_back(poly);
+    const uint32_t rgb = qv::SlotColor(r->displaySlot);
+    QPen pen(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), 1);
+    pen.setCosmetic(true);
+    pens.push_back(pen);
+  }
+  QImage img(SurfaceWidth(state), kHeight, QImage::Format_RGB32);
+  for (auto _ : state) {
+    QPainter p(&img);
+    for (size_t i = polys.size(); i-- > 0;) {
+      p.setPen(pens[i]);
+      p.drawPolyline(polys[i]);
+    }
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+}
+BENCHMARK(BM_PolylinesOnly)
+    ->Args({1, kWidth})
+    ->Args({3, kWidth})
+    ->Args({1, 0})
+    ->Args({3, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// For reference: the background fill alone, which the repaint needs and the
+// bare polylines do not.
+void BM_BackgroundOnly(benchmark::State& state) {
+  QImage img(SurfaceWidth(state), kHeight, QImage::Format_RGB32);
+  for (auto _ : state) {
+    QPainter p(&img);
+    p.fillRect(img.rect(), Qt::black);
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+}
+BENCHMARK(BM_BackgroundOnly)
+    ->Args({1, kWidth})
+    ->Args({1, 0})
+    ->Args({3, 0})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication qapp(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
