@@ -14,6 +14,34 @@ inline bool CountsForAvg3(int32_t t, const Avg3Range& range) {
   return t >= range.start && t <= range.end && !IsWindowTime(t);
 }
 
+struct Avg3Sum {
+  double sum = 0.0;
+  int64_t counted = 0;
+};
+
+// Stored points (36 bytes each) appended to the series, summing average
+// voltage 3 on the way instead of in a second pass over the points.
+void DecodePoints(const unsigned char* src, size_t items, const Avg3Range& range,
+                  std::vector<CMeasurePoint>& out, Avg3Sum& avg3) {
+  double sum = avg3.sum;
+  int64_t counted = 0;
+  for (size_t i = 0; i < items; ++i, src += kPointBytes) {
+    CMeasurePoint p;
+    std::memcpy(&p.time, src, 4);
+    std::memcpy(&p.current, src + 4, 8);
+    std::memcpy(&p.voltage, src + 12, 8);
+    std::memcpy(&p.capacity, src + 20, 8);
+    std::memcpy(&p.avgVoltage, src + 28, 8);
+    if (CountsForAvg3(p.time, range)) {
+      sum += p.voltage;
+      ++counted;
+    }
+    out.push_back(p);
+  }
+  avg3.sum = sum;
+  avg3.counted += counted;
+}
+
 }  // namespace
 
 void CMeasureData::Reset(const InputConditions& in) {
@@ -172,12 +200,21 @@ void CMeasureData::Write(ArchiveWriter& ar) const {
   ar.WriteF64(internalResistance);
   ar.WriteText(remark);
   ar.WriteI32(static_cast<int32_t>(points_.size()));
-  for (const CMeasurePoint& p : points_) {
-    ar.WriteI32(p.time);
-    ar.WriteF64(p.current);
-    ar.WriteF64(p.voltage);
-    ar.WriteF64(p.capacity);
-    ar.WriteF64(p.avgVoltage);
+  // Encoded a block at a time, so the archive sees a few large writes.
+  constexpr size_t kBlock = 256;
+  unsigned char block[kBlock * kPointBytes];
+  for (size_t start = 0; start < points_.size(); start += kBlock) {
+    const size_t k = std::min(kBlock, points_.size() - start);
+    unsigned char* dst = block;
+    for (size_t i = 0; i < k; ++i, dst += kPointBytes) {
+      const CMeasurePoint& p = points_[start + i];
+      std::memcpy(dst, &p.time, 4);
+      std::memcpy(dst + 4, &p.current, 8);
+      std::memcpy(dst + 12, &p.voltage, 8);
+      std::memcpy(dst + 20, &p.capacity, 8);
+      std::memcpy(dst + 28, &p.avgVoltage, 8);
+    }
+    ar.WriteBytes(block, k * kPointBytes);
   }
 }
 
@@ -206,33 +243,15 @@ bool CMeasureData::Read(ArchiveReader& ar, const Avg3Range& range) {
     // average voltage 3 is summed on the way instead of in a second pass.
     const size_t first = points_.size();
     points_.reserve(first + static_cast<size_t>(count));
-    double sum = 0.0;
-    int64_t counted = 0;
+    Avg3Sum avg3;
     const bool ok = ar.ReadItems(static_cast<size_t>(count), kPointBytes,
                                  [&](const unsigned char* src, size_t items) {
-                                   double blockSum = sum;
-                                   int64_t blockCounted = 0;
-                                   const Avg3Range r = range;
-                                   for (size_t i = 0; i < items; ++i, src += kPointBytes) {
-                                     CMeasurePoint p;
-                                     std::memcpy(&p.time, src, 4);
-                                     std::memcpy(&p.current, src + 4, 8);
-                                     std::memcpy(&p.voltage, src + 12, 8);
-                                     std::memcpy(&p.capacity, src + 20, 8);
-                                     std::memcpy(&p.avgVoltage, src + 28, 8);
-                                     if (CountsForAvg3(p.time, r)) {
-                                       blockSum += p.voltage;
-                                       ++blockCounted;
-                                     }
-                                     points_.push_back(p);
-                                   }
-                                   sum = blockSum;
-                                   counted += blockCounted;
+                                   DecodePoints(src, items, range, points_, avg3);
                                  });
     if (!ok) return false;
     if (first == 0) {
       v1Point = v1Point / 100 * 100;
-      avgVoltage3 = counted > 0 ? sum / static_cast<double>(counted) : 0.0;
+      avgVoltage3 = avg3.counted > 0 ? avg3.sum / static_cast<double>(avg3.counted) : 0.0;
       return true;
     }
   } else if (count < 0) {
