@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -27,7 +28,7 @@ namespace {
 
 constexpr int kPaletteSize = 64;
 constexpr int kNumberColumnWidth = 40;
-constexpr int kRowHeight = 16;
+constexpr int kRowHeight = 15;
 
 struct Cell {
   std::string text;
@@ -200,6 +201,29 @@ class ReportDelegate : public QStyledItemDelegate {
     owner_->Commit(key, col, FromQt(text));
   }
 
+  // Cells draw their text two pixels from the left edge and cut it at the
+  // right edge: the column widths were chosen for texts that fill them.
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem o = option;
+    initStyleOption(&o, index);
+    const QString text = o.text;
+    o.text.clear();
+    const QWidget* w = o.widget;
+    QStyle* style = w ? w->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
+    const bool selected = o.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group =
+        (o.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    painter->save();
+    painter->setClipRect(o.rect);
+    painter->setFont(o.font);
+    painter->setPen(o.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(o.rect.adjusted(2, 0, -1, 0),
+                      static_cast<int>(o.displayAlignment) | Qt::TextSingleLine, text);
+    painter->restore();
+  }
+
   void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const override {
     (void)index;
@@ -224,6 +248,7 @@ CReportCtrl::CReportCtrl(QWidget* parent) : QWidget(parent) {
   table_->horizontalHeader()->setFont(GothicFont(12));
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setMinimumSectionSize(kRowHeight);
   table_->verticalHeader()->setDefaultSectionSize(kRowHeight);
   table_->horizontalHeader()->setHighlightSections(false);
   table_->horizontalHeader()->setMinimumSectionSize(0);
