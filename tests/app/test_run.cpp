@@ -41,17 +41,23 @@ std::unique_ptr<CMeasureData> CopyCurrent(CBrenlowDoc& doc) {
 // that.
 class RunTest : public RunWindowTest {
  protected:
-  void AdjustSettings(const CSettingsStore& store) override {
-    store.SetInt("COM_TIMEOUT_MS", 500);
-  }
+  void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
 };
 
 TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
   SimProcess sim(dir_.path(), kCom, FastSmallRun());
   ASSERT_TRUE(sim.WaitReady());
   std::vector<int> shownIndexes;
-  QObject::connect(runs_, &CRunController::PointShown,
-                   [&](int index, int) { shownIndexes.push_back(index); });
+  int graphBehind = 0;
+  int statusMissing = 0;
+  const ui::CGraphView* graph = frame_->GraphView();
+  QObject::connect(runs_, &CRunController::PointShown, [&](int index, int time) {
+    shownIndexes.push_back(index);
+    // The graph has followed this very point when its refresh is over.
+    if (graph->ContentWidth() != time * graph->GetScale().timeScale + 2 * ui::CGraphView::kLeft)
+      ++graphBehind;
+    if (frame_->RunStatusPane()->text() != QString::fromUtf8("放電計測中")) ++statusMissing;
+  });
 
   ASSERT_TRUE(RunToEnd());
   EXPECT_EQ(confirmations_, 1);
@@ -84,8 +90,9 @@ TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
       EXPECT_EQ(list->CellText(row, column), ui::ResultCellText(row, measured, true, false)) << row;
     }
   }
+  EXPECT_EQ(graphBehind, 0);
+  EXPECT_EQ(statusMissing, 0);
   // The graph followed to the last point.
-  const ui::CGraphView* graph = frame_->GraphView();
   EXPECT_EQ(graph->ContentWidth(),
             measured.GetDischargeTime() * graph->GetScale().timeScale + 2 * ui::CGraphView::kLeft);
 

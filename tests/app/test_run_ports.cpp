@@ -153,6 +153,31 @@ TEST_F(PortTest, ProgressTextNamesThePortBeingChecked) {
   EXPECT_EQ(dlg.FoundPort(), -1);
 }
 
+TEST_F(PortTest, DetectionDialogTexts) {
+  CPortDetectDlg dlg(app_->Doc(), ui_, frame_);
+  EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("通信ポートの自動設定"));
+  EXPECT_EQ(
+      dlg.findChild<QLabel*>(QStringLiteral("introText"))->text(),
+      QString::fromUtf8("この画面では、ORVANTISが接続されている通信ポートを検出し、通信の設定を"
+                        "自動的に行うことができます。\n\n※自動設定を行わない場合は、この画面を"
+                        "閉じてください。"));
+  EXPECT_EQ(
+      dlg.findChild<QLabel*>(QStringLiteral("procedureText"))->text(),
+      QString::fromUtf8("はじめに、ORVANTISとパソコンを通信ケーブルで接続し、ORVANTISの画面が"
+                        "\"計測画面\"になっていることを確認してください。\n\n次に、「設定開始」"
+                        "ボタンを押すと検出を開始します。\n（処理が終了するまで数分かかる場合が"
+                        "あります）"));
+  EXPECT_EQ(
+      dlg.findChild<QLabel*>(QStringLiteral("cautionText"))->text(),
+      QString::fromUtf8("誤動作を避けるため、ORVANTIS以外の他の機器はシリアルポート（RS232C）から"
+                        "全て外してください。"));
+  EXPECT_EQ(dlg.StartButton()->text(), QString::fromUtf8("設定開始"));
+  EXPECT_EQ(dlg.CloseButton()->text(), QString::fromUtf8("閉じる"));
+  EXPECT_TRUE(dlg.ProgressText()->text().isEmpty());
+  EXPECT_EQ(dlg.Progress()->value(), 0);
+  EXPECT_EQ(dlg.FoundPort(), -1);
+}
+
 TEST_F(PortTest, SettingDialogTakesOnlyNumbersOneTo256) {
   int closes = 0;
   auto typeAndOk = [&](const char* text) {
