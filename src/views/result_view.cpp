@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <mutex>
 
@@ -127,7 +128,11 @@ bool CResultView::CommitEdit(int row, int column, const std::string& text) {
     ok = ValidateInputCell(row, text, doc_.Current(), message);
   }
   if (!ok) {
-    if (ui_) ui_->Tell(message, InputRangeCaption(), MsgIcon::kWarning);
+    // Shown once the editor has closed: a message box taking the focus from
+    // an open editor would make it commit (and complain) a second time.
+    QTimer::singleShot(0, this, [this, message] {
+      if (ui_) ui_->Tell(message, InputRangeCaption(), MsgIcon::kWarning);
+    });
     return false;
   }
   // The cell count also sets the end voltage: show the stored values.

@@ -186,6 +186,23 @@ TEST(ReportCtrl, TypingACharacterOpensTheEditorWithThatCharacter) {
   EXPECT_EQ(f.ctrl.CellText(0, 0), "xyz");
 }
 
+TEST(ReportCtrl, SpaceEscapeArrowsAndControlKeysOpenNoEditor) {
+  Fixture f(Rows{{"old", "1"}, {"two", "2"}});
+  f.ctrl.Refresh();
+  test::ShowActive(f.ctrl);
+  QTableView* t = f.ctrl.Table();
+  t->setFocus();
+  t->setCurrentIndex(t->model()->index(0, 1));
+  for (Qt::Key key : {Qt::Key_Space, Qt::Key_Escape, Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown,
+                      Qt::Key_Shift}) {
+    QTest::keyClick(t, key);
+    EXPECT_FALSE(f.ctrl.IsEditing()) << key;
+  }
+  QTest::keyClick(t, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_FALSE(f.ctrl.IsEditing());
+  EXPECT_TRUE(f.commits.empty());
+}
+
 TEST(ReportCtrl, RefusedColumnsOpenNoEditorAndRefusedTextsKeepTheCell) {
   Fixture f(Rows{{"old", "1"}});
   f.ctrl.Refresh();

@@ -33,6 +33,7 @@ struct ResultFixture : DocFixture {
       c->setCurrentIndex(c->findText(text));
     }
     List()->EndEdit();
+    QApplication::processEvents();  // a refusal is shown after the editor closed
     return true;
   }
   test::FakeUi ui;
@@ -210,6 +211,29 @@ TEST(ResultView, InputsAreEditableOnlyInTheUnmeasuredCurrentColumn) {
   EXPECT_TRUE(f.List()->BeginEdit(13, 2));
   EXPECT_TRUE(f.doc.IsModified());
   f.List()->EndEdit();
+}
+
+TEST(ResultView, ARefusedValueIsReportedOnceWhenTheEditorHasClosed) {
+  ResultFixture f;
+  f.view.Refresh();
+  f.Show();
+  ASSERT_TRUE(f.List()->BeginEdit(13, 1));
+  qobject_cast<QLineEdit*>(QApplication::focusWidget())->setText("99");
+  f.List()->EndEdit();
+  EXPECT_TRUE(f.ui.messages.empty());
+  EXPECT_FALSE(f.List()->IsEditing());
+  QApplication::processEvents();
+  ASSERT_EQ(f.ui.messages.size(), 1u);
+  EXPECT_EQ(f.List()->CellText(13, 1), "1.0");
+}
+
+TEST(ResultView, ResizedColumnsKeepTheirWidthAcrossRebuilds) {
+  ResultFixture f;
+  f.view.Refresh();
+  f.List()->ColumnResizedByUser(1, 140);
+  f.view.Refresh();
+  EXPECT_EQ(f.List()->ColumnWidth(1), 140);
+  EXPECT_FALSE(test::FileExists(f.app.settings.Path()));  // not persisted
 }
 
 TEST(ResultView, RefreshCurrentColumnFollowsARun) {
