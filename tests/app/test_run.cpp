@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 
+#include "app/dialogs/port_setting_dialog.h"
 #include "app/dialogs/start_options_dialog.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -368,6 +369,59 @@ TEST(StartConfirmDialog, TextsAndDefaultButton) {
   EXPECT_EQ(dlg.StartButton()->text(), QString::fromUtf8("開始"));
   EXPECT_TRUE(dlg.StartButton()->isDefault());
   EXPECT_EQ(dlg.CancelButton()->text(), QString::fromUtf8("キャンセル"));
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// Pictures for a person to look at; skipped unless QV_SCREENSHOT_DIR names
+// the folder to write them into.
+class RunScreens : public RunWindowTest {
+ protected:
+  void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
+  static QString Dir() { return qEnvironmentVariable("QV_SCREENSHOT_DIR"); }
+  static void Save(QWidget& w, const char* name) {
+    w.adjustSize();
+    w.grab().save(Dir() + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+  }
+};
+
+TEST_F(RunScreens, RunAndItsDialogs) {
+  if (Dir().isEmpty()) GTEST_SKIP() << "QV_SCREENSHOT_DIR not set";
+  SimProcess sim(dir_.path(), kCom, {"--speed", "200", "--capacity", "3000"});
+  ASSERT_TRUE(sim.WaitReady());
+  runs_->runConfirm = [](ui::CStartConfirmDlg& dlg) {
+    Save(dlg, "run_confirm");
+    dlg.StartButton()->click();
+    return dlg.result();
+  };
+  int shown = 0;
+  QObject::connect(runs_, &CRunController::PointShown, [&](int, int) { ++shown; });
+  frame_->OnCommand(ui::kCmdStart);
+  ASSERT_TRUE(PumpUntil([&] { return shown >= 400; }, 60000));
+  frame_->grab().save(Dir() + QStringLiteral("/run_main.png"));
+  frame_->OnCommand(ui::kCmdStop);
+  ASSERT_TRUE(PumpUntil([&] { return !finished_.empty(); }));
+  frame_->grab().save(Dir() + QStringLiteral("/run_ended.png"));
+
+  runs_->runStartOptions = [](ui::CStartOptionsDlg& dlg) {
+    Save(dlg, "run_start_options");
+    return 0;
+  };
+  frame_->OnCommand(ui::kCmdStartOptions);
+  runs_->runDetect = [](ui::CPortDetectDlg& dlg) {
+    Save(dlg, "run_port_detect");
+    return 0;
+  };
+  runs_->runPortSetting = [](ui::CPortSettingDlg& dlg) {
+    Save(dlg, "run_port_setting");
+    dlg.DetectButton()->click();
+    return 0;
+  };
+  frame_->OnCommand(ui::kCmdPortSettings);
 }
 
 }  // namespace
