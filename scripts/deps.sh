@@ -9,6 +9,7 @@ PACKAGES=(
   nlohmann-json3-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   fonts-ipafont-gothic
+  qt6-translations-l10n imagemagick
   xvfb xauth
 )
 
