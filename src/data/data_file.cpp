@@ -8,6 +8,8 @@
 
 namespace qv {
 
+// The generic report for any damage: the reader cannot tell a file cut short
+// from one whose lengths or counts are wrong, and the user's remedy is the same.
 std::string DataFileCorruptText() {
   return Sj(
       "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、壊れています。）");

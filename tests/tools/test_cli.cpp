@@ -164,6 +164,19 @@ TEST_F(CliTest, DumpPrintsTheDocumentedJson) {
   EXPECT_EQ(keys.size(), 20u);
 }
 
+TEST_F(CliTest, DumpPrintsNullForRealsJsonCannotHold) {
+  CMeasureData current;
+  current.pir = std::nan("");
+  current.internalResistance = INFINITY;
+  RecordList list;
+  test::WriteFile(Path("nan.qd1"), DataFileBytes(current, list, DataFileForm::kFull));
+  RunResult r = Run({"dump", "nan.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["current"]["pir"].is_null());
+  EXPECT_TRUE(j["current"]["internal_resistance"].is_null());
+}
+
 TEST_F(CliTest, DumpShowsNullWithoutACurrentRecord) {
   std::string bytes = std::string(
                           "\x03"

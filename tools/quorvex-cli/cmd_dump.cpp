@@ -1,5 +1,11 @@
 // quorvex-cli dump FILE: the data file as JSON. save-as IN OUT: the file in
 // the current full form.
+//
+// Reals are printed in their shortest form that reads back to the same double
+// ("6.0", "42067.42444444444"). JSON has no NaN or infinity: such values (only
+// damaged or foreign files hold them) print as null.
+// Exit codes: 0 done, 1 the file is unreadable, refused or cannot be written
+// (its error text on stderr, UTF-8), 2 the file does not exist.
 #include <iostream>
 #include <nlohmann/json.hpp>
 
