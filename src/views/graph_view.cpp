@@ -302,35 +302,36 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
     if (start < 0) continue;
     p.setPen(OnePixelPen(SlotQColor(r.displaySlot)));
     poly.resize(static_cast<int>(points.size()) - start);
+    QPoint* out = poly.data();
     int n = 0;
     int prevX = 0;
     int prevY = 0;
     auto flush = [&] {
       if (n == 1)
-        p.drawPoint(poly.point(0));
+        p.drawPoint(out[0]);
       else if (n > 1)
-        p.drawPolyline(poly.constData(), n);
+        p.drawPolyline(out, n);
       n = 0;
     };
     for (size_t i = static_cast<size_t>(start); i < points.size(); ++i) {
       const int x = Pixel(int64_t{kLeft} + static_cast<int64_t>(points[i].time) * S);
       const int y = yOf(points[i].voltage);
       if (i == static_cast<size_t>(start)) {
-        if (side(x) == 0) poly.setPoint(n++, x, y);
+        if (side(x) == 0) out[n++] = QPoint(x, y);
       } else {
         const int a = side(prevX);
         const int b = side(x);
         if (a != 0 && a == b) {
           flush();  // this segment cannot show
         } else if (n == 0) {
-          poly.setPoint(n++, prevX, prevY);
-          poly.setPoint(n++, x, y);
-        } else if (n >= 2 && Extends(poly.point(n - 2), poly.point(n - 1), x, y)) {
+          out[n++] = QPoint(prevX, prevY);
+          out[n++] = QPoint(x, y);
+        } else if (n >= 2 && Extends(out[n - 2], out[n - 1], x, y)) {
           // A straight horizontal or vertical run goes on: one longer
           // segment covers the same pixels as the short ones.
-          poly.setPoint(n - 1, x, y);
+          out[n - 1] = QPoint(x, y);
         } else {
-          poly.setPoint(n++, x, y);
+          out[n++] = QPoint(x, y);
         }
       }
       prevX = x;
