@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTest>
 
 #include "views/fonts.h"
 #include "views/graph_view.h"
@@ -449,6 +451,22 @@ TEST(GraphCursor, RefreshKeepsTheCursorAtTheSameSecondWhenScrolled) {
   EXPECT_EQ(g.view.CursorTimeText(), "100s");
   // The next mouse position is read with the scroll position.
   EXPECT_EQ(g.view.CursorUpdate(190), 100);
+}
+
+TEST(GraphCursor, ArrowKeysStepThePointerByTheTimeScale) {
+  DocFixture f;
+  for (int t = 0; t <= 200; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  ShownGraph g(f);
+  test::ShowActive(g.view);
+  QCursor::setPos(g.view.viewport()->mapToGlobal(QPoint(340, 100)));
+  g.view.CursorUpdate(340);
+  QTest::keyClick(&g.view, Qt::Key_Right);
+  EXPECT_EQ(g.view.CursorTimeText(), "101s");
+  QTest::keyClick(&g.view, Qt::Key_Left);
+  QTest::keyClick(&g.view, Qt::Key_Left);
+  EXPECT_EQ(g.view.CursorTimeText(), "99s");
+  EXPECT_EQ(g.view.CursorX(), 40 + 99 * 3);
 }
 
 TEST(GraphFollow, FollowsUnlessScrolledBackFortyPixels) {
