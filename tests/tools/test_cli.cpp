@@ -343,6 +343,25 @@ TEST_F(CliTest, SampleWritesEveryVersion) {
   EXPECT_NE(Run({"sample", "v.qd1", "--version", "102"}).exitCode, 0);
 }
 
+TEST_F(CliTest, SampleWithManyRecordsKeepsIdsValidAndSorted) {
+  ASSERT_EQ(Run({"sample", "m.qd1", "--records", "200", "--max-seconds", "1"}).exitCode, 0);
+  RunResult r = Run({"dump", "m.qd1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["records"].size(), 200u);
+  std::string last;
+  for (const auto& rec : j["records"]) {
+    for (const auto& part : rec["id"]) {
+      EXPECT_GE(part.get<int>(), 1);
+      EXPECT_LE(part.get<int>(), 999);
+    }
+    const std::string key = rec["id_text"].get<std::string>() + rec["datetime"].get<std::string>();
+    EXPECT_LT(last, key);
+    last = key;
+  }
+  EXPECT_NE(Run({"sample", "m.qd1", "--records", "201"}).exitCode, 0);
+}
+
 TEST(CliBuild, TheBuildWroteTheSampleFile) {
   const std::string sample = std::string(QV_BIN_DIR) + "/../sample.qd1";
   ASSERT_TRUE(test::FileExists(sample));

@@ -100,7 +100,8 @@ bool WriteSample(const std::string& path, const std::string& version, int record
   for (int i = 0; i < records; ++i) {
     const PackSpec& spec = kRegistered[static_cast<size_t>(i) % std::size(kRegistered)];
     auto rec = MakeRecord(spec, maxSeconds);
-    // Further copies of the table get later IDs so the list stays sorted.
+    // Further copies of the table get later IDs (at most 790-...) so the list
+    // stays sorted and every ID part stays within 1 to 999.
     rec->id1 += 20 * (i / static_cast<int>(std::size(kRegistered)));
     list.push_back(std::move(rec));
   }
@@ -135,7 +136,7 @@ Registrar sampleCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--version", args->version, "file version to write: 101, 101b, 100 or 100b")
       ->check(CLI::IsMember({"101", "101b", "100", "100b"}));
   sub->add_option("--records", args->records, "number of registered records")
-      ->check(CLI::Range(0, 100000));
+      ->check(CLI::Range(0, 200));
   sub->add_option("--max-seconds", args->maxSeconds,
                   "cut every discharge curve after this many seconds (0: whole curves)")
       ->check(CLI::Range(0, 7200));
