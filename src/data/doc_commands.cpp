@@ -1,14 +1,12 @@
 #include "data/doc_commands.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "app/core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
-#include "data/safe_save.h"
 #include "data/text_format.h"
 
 namespace qv {
@@ -32,27 +30,26 @@ std::string Absolute(const std::string& path) {
   return cwd + path;
 }
 
-FileDialogRequest DataFileRequest(const CAppState& app) {
-  FileDialogRequest req;
-  req.filter = DataFileFilter();
-  req.defaultExtension = kDataFileExtension;
-  req.proposedName = LastFileName(app);
-  req.startDirectory = PathFolder(LastFilePath(app));
-  return req;
-}
-
 void RememberFile(CBrenlowDoc& doc, const std::string& path) {
   CAppState& app = doc.App();
   app.fileName = PathFileName(path);
   app.filePath = path;
-  app.settings.Set("PATH", Utf8ToCp932(app.filePath));
-  app.settings.Set("FILE", Utf8ToCp932(app.fileName));
+  app.settings.SetMany({{"PATH", Utf8ToCp932(app.filePath)}, {"FILE", Utf8ToCp932(app.fileName)}});
 }
 
 }  // namespace
 
 std::string DataFileFilter() {
   return Sj("ﾃﾞｰﾀﾌｧｲﾙ (*.qd1)|*.qd1|");
+}
+
+FileDialogRequest DataFileRequest(std::string proposedName, std::string startDirectory) {
+  FileDialogRequest req;
+  req.filter = DataFileFilter();
+  req.defaultExtension = kDataFileExtension;
+  req.proposedName = std::move(proposedName);
+  req.startDirectory = std::move(startDirectory);
+  return req;
 }
 
 std::string LastFileName(const CAppState& app) {
@@ -191,7 +188,8 @@ bool CmdOpen(CBrenlowDoc& doc, IUserInterface& ui) {
               Sj("データファイルを開く"), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
     if (ui.ShowMessage(m) != MsgResult::kOk) return false;
   }
-  std::optional<std::string> path = ui.ChooseOpenFile(DataFileRequest(doc.App()));
+  std::optional<std::string> path = ui.ChooseOpenFile(
+      DataFileRequest(LastFileName(doc.App()), PathFolder(LastFilePath(doc.App()))));
   if (!path || path->empty()) return false;
   return OpenDataFile(doc, ui, *path);
 }
@@ -199,12 +197,7 @@ bool CmdOpen(CBrenlowDoc& doc, IUserInterface& ui) {
 bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& chosen) {
   const std::string path = Absolute(chosen);
   bool read = false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    ::close(fd);
-    fd = -1;
-  }
+  int fd = OpenRegularFile(path);
   if (fd < 0) {
     ui.Tell(Sj("データファイルが開けません。"), Sj("データファイルを開く"), MsgIcon::kError);
   } else {
@@ -224,7 +217,8 @@ bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& chose
 // --- Save ---------------------------------------------------------------------
 
 bool CmdSave(CBrenlowDoc& doc, IUserInterface& ui) {
-  FileDialogRequest req = DataFileRequest(doc.App());
+  FileDialogRequest req =
+      DataFileRequest(LastFileName(doc.App()), PathFolder(LastFilePath(doc.App())));
   req.confirmOverwrite = true;
   std::optional<std::string> path = ui.ChooseSaveFile(req);
   if (!path || path->empty()) return false;

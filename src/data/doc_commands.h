@@ -94,4 +94,8 @@ bool ConfirmClose(CBrenlowDoc& doc, IUserInterface& ui);
 std::string LastFileName(const CAppState& app);
 std::string LastFilePath(const CAppState& app);
 
+// A data file chooser request: the ".qd1" filter and default extension, with
+// the proposed name and starting folder.
+FileDialogRequest DataFileRequest(std::string proposedName, std::string startDirectory);
+
 }  // namespace qv

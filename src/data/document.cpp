@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "app/core/safe_file.h"
 #include "data/archive.h"
-#include "data/safe_save.h"
 
 namespace qv {
 
@@ -140,7 +140,7 @@ SafeWriteResult CBrenlowDoc::Save(const std::string& path) {
     std::lock_guard<std::mutex> guard(lock_);
     bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
   }
-  SafeWriteResult r = SaveBytesAtomically(path, bytes);
+  SafeWriteResult r = WriteFileAtomically(path, bytes);
   if (!r.ok) return r;
   for (auto& rec : registered_)
     rec->saved = true;
@@ -160,7 +160,7 @@ bool CBrenlowDoc::WriteAutoBackup() {
     if (mode == 1) bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
   }
   // Any other mode creates an empty file, as the backup always did.
-  SafeWriteResult r = SaveBytesAtomically(BackupPath(), bytes);
+  SafeWriteResult r = WriteFileAtomically(BackupPath(), bytes);
   // The full form counts as saving every registered record.
   if (r.ok && mode == 1) {
     for (auto& rec : registered_)

@@ -1,17 +1,15 @@
 #include "data/merge.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "app/core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
-#include "data/safe_save.h"
 #include "data/text_format.h"
 
 namespace qv {
@@ -29,17 +27,6 @@ std::string Identity(const CMeasureData& r) {
   return Format("%s (%s)", r.GetIdText(), r.GetDateTimeText());
 }
 
-// Opens a regular file for reading; -1 otherwise.
-int OpenRegular(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    ::close(fd);
-    fd = -1;
-  }
-  return fd;
-}
-
 }  // namespace
 
 CMergeModel::CMergeModel(CBrenlowDoc& doc) : doc_(doc) {}
@@ -51,12 +38,8 @@ void CMergeModel::Open() {
 }
 
 void CMergeModel::Browse(IUserInterface& ui) {
-  FileDialogRequest req;
-  req.filter = DataFileFilter();
-  req.defaultExtension = kDataFileExtension;
-  req.proposedName = PathFileName(filePath);
-  req.startDirectory = PathFolder(filePath);
-  std::optional<std::string> chosen = ui.ChooseOpenFile(req);
+  std::optional<std::string> chosen =
+      ui.ChooseOpenFile(DataFileRequest(PathFileName(filePath), PathFolder(filePath)));
   if (chosen && !chosen->empty()) filePath = *chosen;
 }
 
@@ -85,7 +68,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
               MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
     if (ui.ShowMessage(m) != MsgResult::kOk) return false;
   }
-  int fd = OpenRegular(path);
+  int fd = OpenRegularFile(path);
   if (fd < 0) {
     ui.Tell(Sj("データファイルが開けません。"), kCaption, MsgIcon::kError);
     return false;

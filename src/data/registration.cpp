@@ -25,7 +25,8 @@ std::string ValuesText(const std::array<int32_t, 3>& v) {
 bool Step(std::array<int32_t, 3>& v, const std::array<bool, 3>& freePos, int pos) {
   for (;;) {
     if (freePos[pos]) {
-      if (v[pos] + 1 < 1000) {
+      // (Compared so that a huge value read from a file cannot overflow.)
+      if (v[pos] < 999) {
         ++v[pos];
         return true;
       }
@@ -147,10 +148,10 @@ std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
       break;
     }
   }
-  settings_.Set("REGIST_NEXT", proposeNext ? "1" : "0");
-  settings_.Set("REGIST_ID1", fields[0]);
-  settings_.Set("REGIST_ID2", fields[1]);
-  settings_.Set("REGIST_ID3", fields[2]);
+  settings_.SetMany({{"REGIST_NEXT", proposeNext ? "1" : "0"},
+                     {"REGIST_ID1", fields[0]},
+                     {"REGIST_ID2", fields[1]},
+                     {"REGIST_ID3", fields[2]}});
   return IdParts{v[0], v[1], v[2]};
 }
 

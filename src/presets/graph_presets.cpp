@@ -114,18 +114,20 @@ void CGraphPresetList::Load() {
 
 bool CGraphPresetList::Save() const {
   const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
-  bool ok = store_.SetInt("COUNT", static_cast<long long>(count));
+  // One rewrite of the file for the whole list.
+  std::vector<std::pair<std::string, std::string>> kv;
+  kv.emplace_back("COUNT", IntText(static_cast<long long>(count)));
   for (size_t i = 0; i < count; ++i) {
     const GraphPreset& e = entries_[i];
     const size_t pos = i + 1;
-    ok &= store_.Set(Key("MAXV", pos), FixedText(e.values.maxV, 6));
-    ok &= store_.Set(Key("MINV", pos), FixedText(e.values.minV, 6));
-    ok &= store_.Set(Key("GRID", pos), e.values.grid ? "1" : "0");
-    ok &= store_.SetInt(Key("GAPX", pos), e.values.gapX);
-    ok &= store_.Set(Key("GAPY", pos), FixedText(e.values.gapY, 6));
-    ok &= store_.Set(Key("MEMO", pos), e.comment);
+    kv.emplace_back(Key("MAXV", pos), FixedText(e.values.maxV, 6));
+    kv.emplace_back(Key("MINV", pos), FixedText(e.values.minV, 6));
+    kv.emplace_back(Key("GRID", pos), e.values.grid ? "1" : "0");
+    kv.emplace_back(Key("GAPX", pos), IntText(e.values.gapX));
+    kv.emplace_back(Key("GAPY", pos), FixedText(e.values.gapY, 6));
+    kv.emplace_back(Key("MEMO", pos), e.comment);
   }
-  return ok;
+  return store_.SetMany(kv);
 }
 
 bool CGraphPresetList::Add(const GraphPreset& entry) {

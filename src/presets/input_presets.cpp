@@ -107,19 +107,21 @@ void CInputPresetList::Load() {
 
 bool CInputPresetList::Save() const {
   const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
-  bool ok = store_.SetInt("COUNT", static_cast<long long>(count));
+  // One rewrite of the file for the whole list.
+  std::vector<std::pair<std::string, std::string>> kv;
+  kv.emplace_back("COUNT", IntText(static_cast<long long>(count)));
   for (size_t i = 0; i < count; ++i) {
     const InputPreset& e = entries_[i];
     const size_t pos = i + 1;
-    ok &= store_.Set(Key("DISA", pos), FixedText(e.values.currentA, 6));
-    ok &= store_.Set(Key("DISB", pos), FixedText(e.values.currentB, 6));
-    ok &= store_.Set(Key("DISC", pos), FixedText(e.values.currentC, 6));
-    ok &= store_.SetInt(Key("CELL", pos), e.values.cells);
-    ok &= store_.Set(Key("CUTV", pos), FixedText(e.values.endVoltage, 6));
-    ok &= store_.SetInt(Key("APO1", pos), e.values.v1Point);
-    ok &= store_.Set(Key("MEMO", pos), e.comment);
+    kv.emplace_back(Key("DISA", pos), FixedText(e.values.currentA, 6));
+    kv.emplace_back(Key("DISB", pos), FixedText(e.values.currentB, 6));
+    kv.emplace_back(Key("DISC", pos), FixedText(e.values.currentC, 6));
+    kv.emplace_back(Key("CELL", pos), IntText(e.values.cells));
+    kv.emplace_back(Key("CUTV", pos), FixedText(e.values.endVoltage, 6));
+    kv.emplace_back(Key("APO1", pos), IntText(e.values.v1Point));
+    kv.emplace_back(Key("MEMO", pos), e.comment);
   }
-  return ok;
+  return store_.SetMany(kv);
 }
 
 bool CInputPresetList::Add(const InputPreset& entry) {

@@ -12,8 +12,8 @@
 
 #include <random>
 
+#include "app/core/safe_file.h"
 #include "data/merge.h"
-#include "data/safe_save.h"
 #include "test_document_fixture.h"
 
 namespace qv::test {

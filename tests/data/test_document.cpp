@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/core/safe_file.h"
 #include "data/archive.h"
-#include "data/safe_save.h"
 #include "test_document_fixture.h"
 
 namespace qv::test {

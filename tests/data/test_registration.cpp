@@ -2,6 +2,7 @@
 // delete and change-ID commands.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <cstdint>
 
 #include "data/registration.h"
 #include "test_document_fixture.h"
@@ -90,6 +91,19 @@ TEST(FreeIdSearch, FixedPositionsKeepTheirValues) {
   v = {4, 5, 2};
   EXPECT_TRUE(FindFreeId(list, v, {false, true, false}));
   EXPECT_THAT(v, ElementsAre(4, 6, 2));
+}
+
+TEST(FreeIdSearch, AHugeIdReadFromAFileEndsTheSearchWithoutOverflow) {
+  // A damaged or foreign file may hold any ID parts; stepping past them must
+  // not overflow (the sanitizer build checks this).
+  RecordList list;
+  auto r = std::make_unique<CMeasureData>();
+  r->id1 = r->id2 = r->id3 = INT32_MAX;
+  list.push_back(std::move(r));
+  std::array<int32_t, 3> v = {INT32_MAX, INT32_MAX, INT32_MAX};
+  EXPECT_FALSE(FindFreeId(list, v, {true, true, true}));
+  v = {INT32_MAX, INT32_MAX, INT32_MAX};
+  EXPECT_FALSE(FindFreeId(list, v, {false, false, true}));
 }
 
 // --- Auto-assign ---------------------------------------------------------------

@@ -106,16 +106,18 @@ bool WriteSample(const std::string& path, const std::string& version, int record
     list.push_back(std::move(rec));
   }
   const bool old = version == "100" || version == "100b";
-  SafeWriteResult w = WriteFileAtomically(path, [&](int fd) {
-    ArchiveWriter ar(fd);
+  std::string bytes;
+  {
+    ArchiveWriter ar(&bytes);
     ar.WriteText(version);
     if (!old) ar.WriteI32(1);
     current->Write(ar);
     ar.WriteI32(static_cast<int32_t>(list.size()));
     for (const auto& r : list)
       r->Write(ar);
-    return ar.Flush();
-  });
+    ar.Flush();
+  }
+  SafeWriteResult w = WriteFileAtomically(path, bytes);
   if (!w.ok) {
     std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << path << "\n";
   }

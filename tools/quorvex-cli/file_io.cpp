@@ -1,6 +1,5 @@
 #include "file_io.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,7 +19,7 @@ void LoadAppSettings(CAppState& app) {
 }
 
 int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path);
   if (fd < 0) {
     int err = errno;
     std::cerr << Cp932ToUtf8(Sj("データファイルが開けません。")) << " " << path << ": "
@@ -42,11 +41,8 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
 
 int WriteDataFileAt(const std::string& path, const CMeasureData& current,
                     const RecordList& records) {
-  SafeWriteResult w = WriteFileAtomically(path, [&](int fd) {
-    ArchiveWriter ar(fd);
-    WriteDataFile(ar, current, records, DataFileForm::kFull);
-    return ar.Flush();
-  });
+  SafeWriteResult w =
+      WriteFileAtomically(path, DataFileBytes(current, records, DataFileForm::kFull));
   if (!w.ok) {
     std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << path << ": "
               << std::strerror(w.error) << "\n";

@@ -1,31 +1,43 @@
 #include "app/core/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 namespace qv {
 namespace {
 
-std::string DirName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+std::atomic<long long> g_writeLimit{-1};
+std::atomic<bool> g_forceNamed{false};
+
+std::string DirOf(const std::string& path) {
+  std::string d = PathFolder(path);
+  return d.empty() ? std::string(".") : d;
 }
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
+// Writes everything, retrying short writes and EINTR. The test hook cuts the
+// file at its limit and fails like a full disk.
 bool WriteAll(int fd, const char* p, size_t n) {
+  const long long limit = g_writeLimit.load();
+  size_t written = 0;
   while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
+    size_t want = n;
+    if (limit >= 0) {
+      if (static_cast<long long>(written) >= limit) {
+        errno = ENOSPC;
+        return false;
+      }
+      want = std::min<size_t>(n, static_cast<size_t>(limit - static_cast<long long>(written)));
+    }
+    ssize_t w = ::write(fd, p, want);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       if (w == 0) errno = ENOSPC;
@@ -33,23 +45,36 @@ bool WriteAll(int fd, const char* p, size_t n) {
     }
     p += w;
     n -= static_cast<size_t>(w);
+    written += static_cast<size_t>(w);
   }
   return true;
 }
 
-}  // namespace
-
-SafeWriteResult WriteFileAtomically(const std::string& path,
-                                    const std::function<bool(int fd)>& write) {
-  SafeWriteResult r;
-  const std::string dir = DirName(path);
-  std::string tmpl = dir + "/." + BaseName(path) + ".tmp-XXXXXX";
-  int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) {
-    r.error = errno;
-    return r;
+// Removes temporary names an interrupted save of this target left behind.
+void SweepStaleTemps(const std::string& dir, const std::string& prefix) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)
+      stale.push_back(name);
   }
-  // Keep the permissions an existing target had; a new file gets 0666 & ~umask.
+  ::closedir(d);
+  for (const auto& name : stale)
+    ::unlink((dir + "/" + name).c_str());
+}
+
+std::string TempName(const std::string& dir, const std::string& prefix, unsigned attempt) {
+  static std::atomic<unsigned> counter{0};
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%ld-%u-%u", static_cast<long>(::getpid()), counter++, attempt);
+  return dir + "/" + prefix + buf;
+}
+
+// Keeps the permissions an existing target had; a new file gets 0666 & ~umask
+// (which an unnamed temporary file does not get by itself on every system).
+void CopyMode(int fd, const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     fchmod(fd, st.st_mode & 07777);
@@ -58,49 +83,166 @@ SafeWriteResult WriteFileAtomically(const std::string& path,
     umask(mask);
     fchmod(fd, 0666 & ~mask);
   }
+}
+
+bool WriteAndSync(int fd, std::string_view bytes, WriteSync sync, int& error) {
   errno = 0;
-  bool ok = write(fd);
-  if (!ok) r.error = errno ? errno : EIO;
-  if (ok && fsync(fd) != 0) {
-    ok = false;
-    r.error = errno;
+  if (!WriteAll(fd, bytes.data(), bytes.size())) {
+    error = errno ? errno : EIO;
+    return false;
   }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    r.error = errno;
+  if (sync == WriteSync::kDurable && fsync(fd) != 0) {
+    error = errno;
+    return false;
   }
-  if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) {
-    ok = false;
-    r.error = errno;
-  }
-  if (!ok) {
-    ::unlink(tmpl.c_str());
-    return r;
-  }
+  return true;
+}
+
+void SyncDir(const std::string& dir) {
   int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     fsync(dfd);
     ::close(dfd);
   }
+}
+
+// Gives the unnamed file a temporary name. False when the system cannot.
+bool LinkUnnamed(int fd, const std::string& dir, const std::string& prefix, std::string& tmp,
+                 int& error) {
+  const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    tmp = TempName(dir, prefix, attempt);
+    if (::linkat(fd, "", AT_FDCWD, tmp.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) continue;
+    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return true;
+    if (errno == EEXIST) continue;
+    error = errno;
+    return false;
+  }
+  error = EEXIST;
+  return false;
+}
+
+}  // namespace
+
+std::string PathFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string PathFileName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TempNamePrefix(const std::string& path) {
+  return "." + PathFileName(path) + ".qvtmp-";
+}
+
+void SetSaveWriteLimitForTesting(long long limit) {
+  g_writeLimit.store(limit);
+}
+
+void SetSaveNamedTempForTesting(bool named) {
+  g_forceNamed.store(named);
+}
+
+SafeWriteResult WriteFileAtomically(const std::string& target, std::string_view bytes,
+                                    WriteSync sync) {
+  SafeWriteResult r;
+  // A symbolic link keeps pointing at the file it named: the file behind it
+  // is replaced, not the link.
+  std::string path = target;
+  struct stat lst {};
+  if (::lstat(target.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+  }
+  const std::string dir = DirOf(path);
+  const std::string prefix = TempNamePrefix(path);
+  SweepStaleTemps(dir, prefix);
+
+  std::string tmp;
+  bool named = false;
+  int fd = g_forceNamed.load() ? -1 : ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (g_forceNamed.load()) {
+    // fall through to the named temporary file
+  } else if (fd >= 0) {
+    CopyMode(fd, path);
+    if (!WriteAndSync(fd, bytes, sync, r.error)) {
+      ::close(fd);  // the unnamed file disappears with its descriptor
+      return r;
+    }
+    int linkError = 0;
+    named = LinkUnnamed(fd, dir, prefix, tmp, linkError);
+    ::close(fd);
+    if (!named && linkError != EXDEV && linkError != EPERM && linkError != ENOENT &&
+        linkError != EOPNOTSUPP) {
+      r.error = linkError;
+      return r;
+    }
+  } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    r.error = errno;
+    return r;
+  }
+
+  if (!named) {
+    // No unnamed files here: a named temporary file, removed on failure.
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+      tmp = TempName(dir, prefix, attempt);
+      fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0 || errno != EEXIST) break;
+    }
+    if (fd < 0) {
+      r.error = errno;
+      return r;
+    }
+    CopyMode(fd, path);
+    bool ok = WriteAndSync(fd, bytes, sync, r.error);
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      r.error = errno;
+    }
+    if (!ok) {
+      ::unlink(tmp.c_str());
+      return r;
+    }
+  }
+
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    r.error = errno;
+    ::unlink(tmp.c_str());
+    return r;
+  }
+  if (sync == WriteSync::kDurable) SyncDir(dir);
   r.ok = true;
   return r;
 }
 
-SafeWriteResult WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  return WriteFileAtomically(path,
-                             [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+int OpenRegularFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path);
   if (fd < 0) return false;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   out.clear();
-  out.reserve(static_cast<size_t>(st.st_size));
+  if (fstat(fd, &st) == 0) out.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
   bool ok = true;
   for (;;) {

@@ -1,10 +1,15 @@
-// Crash-safe replacement of a file: the new content goes to a temporary file
-// in the same folder, is flushed to disk, renamed over the target and the
-// folder is flushed, so the target is always either the old or the new file.
+// Crash-safe replacement of a file. The new content is written into an
+// unnamed temporary file in the target's folder (O_TMPFILE), given a
+// temporary name, renamed over the target, so a crash, kill or full disk at
+// any moment leaves the target either whole and old or whole and new. Where
+// the file system has no unnamed files a named temporary file is used.
+// Temporary names left by an earlier interrupted write of the same target are
+// removed at the start of the next one. A symbolic link keeps pointing at the
+// file it named: the file behind it is replaced.
 #pragma once
 
-#include <functional>
 #include <string>
+#include <string_view>
 
 namespace qv {
 
@@ -13,15 +18,39 @@ struct SafeWriteResult {
   int error = 0;  // errno of the failing step
 };
 
-// `write` gets the temporary file's descriptor and returns false on failure.
-// On any failure the temporary file is removed and the target is untouched.
-SafeWriteResult WriteFileAtomically(const std::string& path,
-                                    const std::function<bool(int fd)>& write);
+enum class WriteSync {
+  // The file is flushed to disk before the rename and the folder after it,
+  // so a power cut cannot lose the new content or the rename (data files).
+  kDurable,
+  // No flushes: still atomic against a crash or kill of the process, and
+  // fast enough to rewrite a small file many times in a row (settings).
+  kAtomicOnly,
+};
 
-// Convenience: replaces the file with `bytes`.
-SafeWriteResult WriteFileAtomically(const std::string& path, const std::string& bytes);
+// Replaces the file at `path` with `bytes`. On failure the temporary file is
+// removed and the target is untouched.
+SafeWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    WriteSync sync = WriteSync::kDurable);
+
+// Opens a regular file for reading: its descriptor, or -1 with errno set
+// (EISDIR, or EINVAL for another kind of file) when it is no regular file.
+int OpenRegularFile(const std::string& path);
 
 // Reads a whole regular file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& out);
+
+// The prefix of the temporary names used for `path` (".<name>.qvtmp-").
+std::string TempNamePrefix(const std::string& path);
+
+// Test hook: every write fails like a full disk (ENOSPC) once `limit` bytes of
+// the file have been written; a negative limit switches the hook off.
+void SetSaveWriteLimitForTesting(long long limit);
+// Test hook: use the named temporary file even where unnamed files work.
+void SetSaveNamedTempForTesting(bool named);
+
+// The folder and the file name of a path (split at the last '/'). The folder
+// keeps no trailing '/' except for the root; a path without '/' has an empty folder.
+std::string PathFolder(const std::string& path);
+std::string PathFileName(const std::string& path);
 
 }  // namespace qv

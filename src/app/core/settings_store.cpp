@@ -112,11 +112,18 @@ std::string CSettingsStore::Get(std::string_view key) const {
 }
 
 bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
-  key = Trim(key);
+  return SetMany({{std::string(key), std::string(value)}});
+}
+
+bool CSettingsStore::SetMany(
+    const std::vector<std::pair<std::string, std::string>>& entries) const {
   // A key that could not be read back as the same key is refused.
-  if (key.empty() || key.front() == '[' || key.front() == ';' ||
-      key.find_first_of("=\r\n") != std::string_view::npos) {
-    return false;
+  for (const auto& e : entries) {
+    std::string_view key = Trim(e.first);
+    if (key.empty() || key.front() == '[' || key.front() == ';' ||
+        key.find_first_of("=\r\n") != std::string_view::npos) {
+      return false;
+    }
   }
   // Write through a symbolic link to the file it names, not over the link.
   std::string path = Path();
@@ -129,14 +136,10 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
   if (::stat(path.c_str(), &st) == 0) {
     // A write-protected settings file stays as it is (the start-up probe
     // reports it), and one that cannot be read is never replaced by a file
-    // holding only this key.
+    // holding only these keys.
     if (access(path.c_str(), W_OK) != 0 || !ReadWholeFile(path, file)) return false;
   } else if (errno != ENOENT) {
     return false;
-  }
-  std::string entry = std::string(key) + "=" + std::string(value);
-  for (char& c : entry) {
-    if (c == '\r' || c == '\n') c = ' ';  // a value cannot span lines
   }
   const std::string eol = file.find("\r\n") != std::string::npos ? "\r\n" : "\n";
 
@@ -148,22 +151,29 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
     lines.push_back({std::string(l.text), std::string(l.end)});
   if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
 
-  // Find the section, then the key inside it.
-  size_t section = lines.size(), sectionEnd = lines.size();
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string_view name;
-    if (!SectionName(lines[i].text, name)) continue;
-    if (section == lines.size()) {
-      if (EqualsNoCase(name, section_)) section = i;
-    } else {
-      sectionEnd = i;
-      break;
+  for (const auto& e : entries) {
+    std::string_view key = Trim(e.first);
+    std::string entry = std::string(key) + "=" + e.second;
+    for (char& c : entry) {
+      if (c == '\r' || c == '\n') c = ' ';  // a value cannot span lines
     }
-  }
-  if (section == lines.size()) {
-    lines.push_back({"[" + section_ + "]", eol});
-    lines.push_back({entry, eol});
-  } else {
+    // Find the section, then the key inside it.
+    size_t section = lines.size(), sectionEnd = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      std::string_view name;
+      if (!SectionName(lines[i].text, name)) continue;
+      if (section == lines.size()) {
+        if (EqualsNoCase(name, section_)) section = i;
+      } else {
+        sectionEnd = i;
+        break;
+      }
+    }
+    if (section == lines.size()) {
+      lines.push_back({"[" + section_ + "]", eol});
+      lines.push_back({entry, eol});
+      continue;
+    }
     size_t insertAt = section + 1;
     bool replaced = false;
     for (size_t i = section + 1; i < sectionEnd; ++i) {
@@ -179,10 +189,12 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
   }
 
   std::string out;
-  out.reserve(file.size() + entry.size() + 16);
+  out.reserve(file.size() + 64 * entries.size());
   for (const OutLine& l : lines)
     out += l.text + l.end;
-  return WriteFileAtomically(path, out).ok;
+  // Settings are rewritten often (a preset list is many keys): the rename
+  // keeps the file whole without the cost of flushing it to disk each time.
+  return WriteFileAtomically(path, out, WriteSync::kAtomicOnly).ok;
 }
 
 int CSettingsStore::GetInt(std::string_view key) const {

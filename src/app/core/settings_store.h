@@ -1,11 +1,14 @@
 // The private-profile settings file: KEY=value lines under [SECTION] headers,
 // Shift-JIS text. Every Get reads the file; every Set rewrites it at once
-// (through a temporary file, so a crash never leaves half a settings file).
+// (through a temporary file renamed over it, so a crash never leaves half a
+// settings file).
 // Other sections, keys, comments and line ends are kept as they were.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qv {
 
@@ -29,6 +32,10 @@ class CSettingsStore {
   // Writes KEY=value, creating the file or section as needed. Returns false
   // when the file could not be written (callers may ignore it).
   bool Set(std::string_view key, std::string_view value) const;
+  // Writes several keys in one rewrite of the file, in order (a later entry
+  // for the same key wins). False, writing nothing, when a key is invalid or
+  // the file could not be written.
+  bool SetMany(const std::vector<std::pair<std::string, std::string>>& entries) const;
 
   int GetInt(std::string_view key) const;
   double GetDouble(std::string_view key) const;

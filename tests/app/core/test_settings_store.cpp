@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "app/core/settings_store.h"
@@ -197,6 +198,40 @@ TEST_F(SettingsStoreTest, CurrentDirectoryEndsWithASeparator) {
   std::string cwd = CurrentDirectory();
   ASSERT_FALSE(cwd.empty());
   EXPECT_EQ(cwd.back(), '/');
+}
+
+// --- Writing several keys at once ---------------------------------------------------
+
+TEST_F(SettingsStoreTest, SetManyWritesEveryKeyInOneRewrite) {
+  WriteIni("; kept\r\n[OTHER]\r\nA=1\r\n[quorvex]\r\nfile=old.qd1\r\n\r\n[LAST]\r\nB=2\r\n");
+  EXPECT_TRUE(store.SetMany({{"FILE", "new.qd1"}, {"PATH", "/d/new.qd1"}, {"FILE", "last.qd1"}}));
+  EXPECT_EQ(ReadIni(),
+            "; kept\r\n[OTHER]\r\nA=1\r\n[quorvex]\r\nFILE=last.qd1\r\nPATH=/d/new.qd1\r\n\r\n"
+            "[LAST]\r\nB=2\r\n");
+  EXPECT_EQ(store.Get("path"), "/d/new.qd1");
+}
+
+TEST_F(SettingsStoreTest, SetManyCreatesTheFileAndSectionOnce) {
+  EXPECT_TRUE(store.SetMany({{"INP1_DISA", "1.5"}, {"INP1_MEMO", "a"}, {"COUNT", "1"}}));
+  EXPECT_EQ(ReadIni(), "[QUORVEX]\nINP1_DISA=1.5\nINP1_MEMO=a\nCOUNT=1\n");
+}
+
+TEST_F(SettingsStoreTest, SetManyWithAnInvalidKeyWritesNothing) {
+  WriteIni("[QUORVEX]\nA=1\n");
+  EXPECT_FALSE(store.SetMany({{"A", "2"}, {"B=C", "3"}}));
+  EXPECT_EQ(ReadIni(), "[QUORVEX]\nA=1\n");
+}
+
+TEST_F(SettingsStoreTest, ManyWritesLeaveNoTemporaryFiles) {
+  for (int i = 0; i < 200; ++i)
+    ASSERT_TRUE(store.Set("K" + std::to_string(i % 7), std::to_string(i)));
+  EXPECT_EQ(store.Get("K3"), "199");
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);  // Dis.ini only
 }
 
 }  // namespace
