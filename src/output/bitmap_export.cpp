@@ -6,6 +6,7 @@
 #include "app/core/numtext.h"
 #include "data/codec.h"
 #include "output/bmp_writer.h"
+#include "output/record_texts.h"
 
 namespace qv {
 namespace {
@@ -23,15 +24,10 @@ const TableColumn kColumns[] = {
 };
 
 std::vector<std::string> DataTexts(const CMeasureData& r) {
-  return {r.GetIdText(),
-          IntText(r.GetDischargeTime()),
-          IntText(TruncInt(r.GetCapacity(-1))),
-          IntText(r.GetEnergy(-1)),
-          FixedText(r.GetAvgVoltage(-1), 3),
-          FixedText(r.internalResistance, 1),
-          FixedText(r.pir, 1),
-          FixedText(r.endVoltage, 1),
-          FixedText(r.currentA, 1)};
+  RecordTexts t = MakeRecordTexts(r);
+  return {std::move(t.id),     std::move(t.seconds),     std::move(t.capacity),
+          std::move(t.energy), std::move(t.avgVoltage2), std::move(t.resistance),
+          std::move(t.pir),    std::move(t.endVoltage),  std::move(t.currentA)};
 }
 
 }  // namespace

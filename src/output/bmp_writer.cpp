@@ -1,12 +1,9 @@
 #include "output/bmp_writer.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "output/file_output.h"
 
 namespace qv {
 namespace {
@@ -23,20 +20,6 @@ void Put32(std::string& out, uint32_t v) {
 
 bool DepthWritable(int bits) {
   return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 32;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // File header and header block.
@@ -115,16 +98,10 @@ std::string BmpFileBytes(const BmpSource& image) {
 int WriteBmp(const BmpSource& image, const std::string& path) {
   if (image.bitsPerPixel == 24) return kBmpUnsupported;
   if (!DepthWritable(image.bitsPerPixel) || image.width < 0 || image.height < 0) return kBmpFailed;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return kBmpFailed;
-  // Exclusive access while writing; a file that cannot be locked is still
-  // written (the lock only keeps other cooperating writers out).
-  ::flock(fd, LOCK_EX | LOCK_NB);
   const std::string head = Headers(image);
   const std::string pixels = PixelBytes(image);
-  bool ok = WriteAll(fd, head.data(), head.size()) && WriteAll(fd, pixels.data(), pixels.size());
-  if (::close(fd) != 0) ok = false;
-  return ok ? kBmpWritten : kBmpFailed;
+  return WriteOutputFile(path, {head, pixels}) == OutputFileResult::kWritten ? kBmpWritten
+                                                                             : kBmpFailed;
 }
 
 }  // namespace qv

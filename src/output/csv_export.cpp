@@ -1,34 +1,13 @@
 #include "output/csv_export.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "app/core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
+#include "output/file_output.h"
 
 namespace qv {
-namespace {
-
-// Writes all bytes; false on any error.
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 std::string CsvFileBytes(const CMeasureData& r) {
   static const std::string kBanner = Sj("Quorvex計測データ");
@@ -97,11 +76,9 @@ CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder,
     const uint32_t key = rec->GetIdKey();
     if (key < fromKey || key > toKey) continue;
     const std::string path = CsvJoinPath(folder, CsvFileName(*rec, names));
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) continue;  // cannot be created: skipped, not counted
-    bool ok = WriteAll(fd, CsvFileBytes(*rec));
-    if (::close(fd) != 0) ok = false;
-    if (!ok) {
+    const OutputFileResult written = WriteOutputFile(path, {CsvFileBytes(*rec)});
+    if (written == OutputFileResult::kNotCreated) continue;  // skipped, not counted
+    if (written == OutputFileResult::kFailed) {
       result.failed = true;
       break;
     }

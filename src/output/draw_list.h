@@ -92,11 +92,4 @@ struct DrawList {
   }
 };
 
-// A real truncated toward zero into an int; values beyond the int range
-// (corrupt data) give 0 instead of undefined behaviour.
-inline int TruncInt(double v) {
-  if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-  return static_cast<int>(v);
-}
-
 }  // namespace qv

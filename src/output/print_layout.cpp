@@ -6,6 +6,7 @@
 #include "app/core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
+#include "output/record_texts.h"
 
 namespace qv {
 namespace {
@@ -29,21 +30,12 @@ const ColumnDef kTableColumns[15] = {
 };
 
 std::vector<std::string> TableRowTexts(const CMeasureData& r) {
-  return {r.GetIdText(),
-          r.GetDateTimeText(),
-          IntText(r.GetDischargeTime()),
-          IntText(TruncInt(r.GetCapacity(-1))),
-          IntText(r.GetEnergy(-1)),
-          FixedText(r.avgVoltage1, 3),
-          FixedText(r.GetAvgVoltage(-1), 3),
-          FixedText(r.internalResistance, 1),
-          FixedText(r.pir, 1),
-          FixedText(r.currentA, 1),
-          FixedText(r.currentB, 1),
-          FixedText(r.currentC, 1),
-          IntText(r.cells),
-          FixedText(r.endVoltage, 1),
-          IntText(r.v1Point)};
+  RecordTexts t = MakeRecordTexts(r);
+  return {std::move(t.id),          std::move(t.dateTime),   std::move(t.seconds),
+          std::move(t.capacity),    std::move(t.energy),     std::move(t.avgVoltage1),
+          std::move(t.avgVoltage2), std::move(t.resistance), std::move(t.pir),
+          std::move(t.currentA),    std::move(t.currentB),   std::move(t.currentC),
+          std::move(t.cells),       std::move(t.endVoltage), std::move(t.v1Point)};
 }
 
 // One framed table cell on the line from y: one pitch (plus one unit) high.
@@ -57,17 +49,18 @@ struct LabelTexts {
 };
 
 LabelTexts MakeLabelTexts(const CMeasureData& r, int labelType) {
+  const RecordTexts v = MakeRecordTexts(r);
   LabelTexts t;
-  t.sec = "SEC " + IntText(r.GetDischargeTime());
-  t.mah = "mAh " + IntText(TruncInt(r.GetCapacity(-1)));
-  t.mwh = "mWh " + IntText(r.GetEnergy(-1));
-  t.av = "AV  " + FixedText(r.GetAvgVoltage(-1), 3);
-  t.ir = "IR  " + FixedText(r.internalResistance, 1);
+  t.sec = "SEC " + v.seconds;
+  t.mah = "mAh " + v.capacity;
+  t.mwh = "mWh " + v.energy;
+  t.av = "AV  " + v.avgVoltage2;
+  t.ir = "IR  " + v.resistance;
   if (labelType == 0 || labelType == 1) t.ir += Sj("mΩ");
-  t.pir = "PIR " + FixedText(r.pir, 1);
-  t.cut = "CUT " + FixedText(r.endVoltage, 1);
-  t.da = "DA  " + FixedText(r.currentA, 1);
-  t.id = r.GetIdText();
+  t.pir = "PIR " + v.pir;
+  t.cut = "CUT " + v.endVoltage;
+  t.da = "DA  " + v.currentA;
+  t.id = v.id;
   return t;
 }
 

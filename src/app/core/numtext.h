@@ -2,6 +2,9 @@
 // the process locale (the GUI toolkit switches it to the user's locale).
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -23,5 +26,15 @@ std::string RealText(double v);
 // Rounds to n decimals by formatting with "%.0<n>f" and reading the text
 // back; for n <= 0 the largest integer not above v.
 double RoundDecimal(double v, int n);
+
+// Truncation toward zero to a 32-bit integer for texts and pixels; NaN gives
+// 0 and values beyond the range are clamped (corrupt records must not cause
+// undefined casts). The one definition every module uses.
+inline int32_t TruncInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
 
 }  // namespace qv
