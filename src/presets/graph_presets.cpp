@@ -8,10 +8,6 @@
 namespace qv {
 namespace {
 
-std::string Key(const char* name, size_t position) {
-  return "GRA" + IntText(static_cast<long long>(position)) + "_" + name;
-}
-
 // The main window's title, the caption of the settings checks.
 std::string MainTitle() {
   return "Quorvex";
@@ -90,63 +86,25 @@ std::string ScaleLevelText(int timeScale) {
   return IntText((timeScale - 1) / 2 + 1);
 }
 
-CGraphPresetList CGraphPresetList::Open(const CAppState& app) {
-  CGraphPresetList list(PresetStore(app, kGraphPresetFile));
-  list.Load();
-  return list;
+GraphPreset CGraphPresetList::ReadEntry(const CSettingsStore& store, const PresetEntryKeys& key) {
+  GraphPreset e;
+  e.values.maxV = store.GetDouble(key("MAXV"));
+  e.values.minV = store.GetDouble(key("MINV"));
+  e.values.grid = store.Get(key("GRID")) == "1";
+  e.values.gapX = store.GetInt(key("GAPX"));
+  e.values.gapY = store.GetDouble(key("GAPY"));
+  e.comment = store.Get(key("MEMO"));
+  return e;
 }
 
-void CGraphPresetList::Load() {
-  entries_.clear();
-  const int count = ReadPresetCount(store_);
-  for (int i = 1; i <= count; ++i) {
-    const size_t pos = static_cast<size_t>(i);
-    GraphPreset e;
-    e.values.maxV = store_.GetDouble(Key("MAXV", pos));
-    e.values.minV = store_.GetDouble(Key("MINV", pos));
-    e.values.grid = store_.Get(Key("GRID", pos)) == "1";
-    e.values.gapX = store_.GetInt(Key("GAPX", pos));
-    e.values.gapY = store_.GetDouble(Key("GAPY", pos));
-    e.comment = store_.Get(Key("MEMO", pos));
-    entries_.push_back(std::move(e));
-  }
-}
-
-bool CGraphPresetList::Save() const {
-  const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
-  // One rewrite of the file for the whole list.
-  std::vector<std::pair<std::string, std::string>> kv;
-  kv.emplace_back("COUNT", IntText(static_cast<long long>(count)));
-  for (size_t i = 0; i < count; ++i) {
-    const GraphPreset& e = entries_[i];
-    const size_t pos = i + 1;
-    kv.emplace_back(Key("MAXV", pos), FixedText(e.values.maxV, 6));
-    kv.emplace_back(Key("MINV", pos), FixedText(e.values.minV, 6));
-    kv.emplace_back(Key("GRID", pos), e.values.grid ? "1" : "0");
-    kv.emplace_back(Key("GAPX", pos), IntText(e.values.gapX));
-    kv.emplace_back(Key("GAPY", pos), FixedText(e.values.gapY, 6));
-    kv.emplace_back(Key("MEMO", pos), e.comment);
-  }
-  return store_.SetMany(kv);
-}
-
-bool CGraphPresetList::Add(const GraphPreset& entry) {
-  if (IsFull()) return false;
-  entries_.push_back(entry);
-  return true;
-}
-
-bool CGraphPresetList::Remove(size_t index) {
-  if (index >= entries_.size()) return false;
-  entries_.erase(entries_.begin() + static_cast<long>(index));
-  return true;
-}
-
-bool CGraphPresetList::SetComment(size_t index, const std::string& comment) {
-  if (index >= entries_.size() || entries_[index].comment == comment) return false;
-  entries_[index].comment = comment;
-  store_.Set(Key("MEMO", index + 1), comment);
-  return true;
+void CGraphPresetList::WriteEntry(PresetKeyValues& kv, const PresetEntryKeys& key,
+                                  const GraphPreset& e) {
+  kv.emplace_back(key("MAXV"), FixedText(e.values.maxV, 6));
+  kv.emplace_back(key("MINV"), FixedText(e.values.minV, 6));
+  kv.emplace_back(key("GRID"), e.values.grid ? "1" : "0");
+  kv.emplace_back(key("GAPX"), IntText(e.values.gapX));
+  kv.emplace_back(key("GAPY"), FixedText(e.values.gapY, 6));
+  kv.emplace_back(key("MEMO"), e.comment);
 }
 
 std::vector<PresetColumn> CGraphPresetList::Columns() {
@@ -155,50 +113,28 @@ std::vector<PresetColumn> CGraphPresetList::Columns() {
 }
 
 std::array<std::string, 6> CGraphPresetList::RowCells(size_t index) const {
-  const GraphPreset& e = entries_.at(index);
+  const GraphPreset& e = Entries().at(index);
   return {FixedText(e.values.maxV, 2), FixedText(e.values.minV, 2),   FixedText(e.values.gapY, 2),
           GridText(e.values.grid),     ScaleLevelText(e.values.gapX), e.comment};
 }
 
 bool AddGraphFieldsToList(CAppState& app, IUserInterface& ui, const GraphSettingsFields& fields) {
-  CGraphPresetList list = CGraphPresetList::Open(app);
-  if (list.IsFull()) {
-    TellPresetListFull(ui, Sj("グラフ表示設定一覧"));
-    return false;
-  }
-  const std::optional<GraphSettings> g = CheckGraphFields(ui, fields);
-  if (!g) return false;
-  list.Add({*g, {}});
-  if (!list.Save()) {
-    TellPresetSaveFailed(ui, list.Store(), Sj("一覧に登録"));
-    return false;
-  }
-  ui.Tell(Sj("各入力項目の値を、グラフ表示設定一覧に登録しました。"), Sj("一覧に登録"),
-          MsgIcon::kInformation);
-  return true;
+  return AddCheckedToPresetList(
+      ui, CGraphPresetList::Open(app), Sj("グラフ表示設定一覧"),
+      [&] { return CheckGraphFields(ui, fields); },
+      Sj("各入力項目の値を、グラフ表示設定一覧に登録しました。"));
 }
 
 std::optional<GraphPreset> ChooseGraphPreset(IUserInterface& ui, const CGraphPresetList& list,
                                              std::optional<size_t> selected) {
-  if (!selected || *selected >= list.Entries().size()) {
-    ui.Tell(Sj("表示設定にするデータを選択してください。"), PresetSelectCaption(),
-            MsgIcon::kInformation);
-    return std::nullopt;
-  }
-  return list.Entries()[*selected];
+  const GraphPreset* entry =
+      list.Selected(ui, selected, Sj("表示設定にするデータを選択してください。"));
+  if (!entry) return std::nullopt;
+  return *entry;
 }
 
 bool DeleteGraphPreset(IUserInterface& ui, CGraphPresetList& list, std::optional<size_t> selected) {
-  if (selected && *selected >= list.Entries().size()) selected.reset();
-  if (!ConfirmPresetDelete(ui, selected)) return false;
-  list.Remove(*selected);
-  if (!list.Save()) {
-    // Show what the file still holds rather than a deletion that did not happen.
-    TellPresetSaveFailed(ui, list.Store(), Sj("データ削除"));
-    list.Load();
-    return false;
-  }
-  return true;
+  return list.DeleteAsked(ui, selected);
 }
 
 }  // namespace qv

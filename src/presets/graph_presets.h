@@ -59,32 +59,20 @@ struct GraphPreset {
 std::string GridText(bool grid);
 std::string ScaleLevelText(int timeScale);
 
-class CGraphPresetList {
+// The list of "Graset.ini". Loading turns the grid on only for "1".
+class CGraphPresetList : public CPresetList<CGraphPresetList, GraphPreset> {
  public:
-  explicit CGraphPresetList(CSettingsStore store) : store_(std::move(store)) {}
-  static CGraphPresetList Open(const CAppState& app);
+  using CPresetList::CPresetList;
 
-  // COUNT limited to 20; entries 1 .. COUNT; the grid is on only for "1".
-  void Load();
-  bool Save() const;
-
-  const std::vector<GraphPreset>& Entries() const { return entries_; }
-  bool IsFull() const { return entries_.size() >= static_cast<size_t>(kMaxPresets); }
-  bool Add(const GraphPreset& entry);
-  bool Remove(size_t index);
-  // Stores a changed comment and writes GRA<position>_MEMO at once.
-  bool SetComment(size_t index, const std::string& comment);
+  static constexpr const char* kFileName = kGraphPresetFile;
+  static constexpr const char* kKeyPrefix = "GRA";
+  static GraphPreset ReadEntry(const CSettingsStore& store, const PresetEntryKeys& key);
+  static void WriteEntry(PresetKeyValues& kv, const PresetEntryKeys& key, const GraphPreset& e);
 
   static std::vector<PresetColumn> Columns();
   static constexpr int kCommentColumn = 5;
   static bool CanEditColumn(int column) { return column == kCommentColumn; }
   std::array<std::string, 6> RowCells(size_t index) const;
-
-  const CSettingsStore& Store() const { return store_; }
-
- private:
-  CSettingsStore store_;
-  std::vector<GraphPreset> entries_;
 };
 
 // "一覧に登録": refuses a full list, checks the fields as OK does, appends them

@@ -9,10 +9,6 @@
 namespace qv {
 namespace {
 
-std::string Key(const char* name, size_t position) {
-  return "INP" + IntText(static_cast<long long>(position)) + "_" + name;
-}
-
 int FloorHundred(int v) {
   return v / 100 * 100;
 }
@@ -82,65 +78,27 @@ InputDefaultsOutcome AcceptInputDefaults(CAppState& app, IUserInterface& ui,
   return *in == atOpening ? InputDefaultsOutcome::kUnchanged : InputDefaultsOutcome::kChanged;
 }
 
-CInputPresetList CInputPresetList::Open(const CAppState& app) {
-  CInputPresetList list(PresetStore(app, kInputPresetFile));
-  list.Load();
-  return list;
+InputPreset CInputPresetList::ReadEntry(const CSettingsStore& store, const PresetEntryKeys& key) {
+  InputPreset e;
+  e.values.currentA = store.GetDouble(key("DISA"));
+  e.values.currentB = store.GetDouble(key("DISB"));
+  e.values.currentC = store.GetDouble(key("DISC"));
+  e.values.cells = store.GetInt(key("CELL"));
+  e.values.endVoltage = store.GetDouble(key("CUTV"));
+  e.values.v1Point = FloorHundred(store.GetInt(key("APO1")));
+  e.comment = store.Get(key("MEMO"));
+  return e;
 }
 
-void CInputPresetList::Load() {
-  entries_.clear();
-  const int count = ReadPresetCount(store_);
-  for (int i = 1; i <= count; ++i) {
-    const size_t pos = static_cast<size_t>(i);
-    InputPreset e;
-    e.values.currentA = store_.GetDouble(Key("DISA", pos));
-    e.values.currentB = store_.GetDouble(Key("DISB", pos));
-    e.values.currentC = store_.GetDouble(Key("DISC", pos));
-    e.values.cells = store_.GetInt(Key("CELL", pos));
-    e.values.endVoltage = store_.GetDouble(Key("CUTV", pos));
-    e.values.v1Point = FloorHundred(store_.GetInt(Key("APO1", pos)));
-    e.comment = store_.Get(Key("MEMO", pos));
-    entries_.push_back(std::move(e));
-  }
-}
-
-bool CInputPresetList::Save() const {
-  const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
-  // One rewrite of the file for the whole list.
-  std::vector<std::pair<std::string, std::string>> kv;
-  kv.emplace_back("COUNT", IntText(static_cast<long long>(count)));
-  for (size_t i = 0; i < count; ++i) {
-    const InputPreset& e = entries_[i];
-    const size_t pos = i + 1;
-    kv.emplace_back(Key("DISA", pos), FixedText(e.values.currentA, 6));
-    kv.emplace_back(Key("DISB", pos), FixedText(e.values.currentB, 6));
-    kv.emplace_back(Key("DISC", pos), FixedText(e.values.currentC, 6));
-    kv.emplace_back(Key("CELL", pos), IntText(e.values.cells));
-    kv.emplace_back(Key("CUTV", pos), FixedText(e.values.endVoltage, 6));
-    kv.emplace_back(Key("APO1", pos), IntText(e.values.v1Point));
-    kv.emplace_back(Key("MEMO", pos), e.comment);
-  }
-  return store_.SetMany(kv);
-}
-
-bool CInputPresetList::Add(const InputPreset& entry) {
-  if (IsFull()) return false;
-  entries_.push_back(entry);
-  return true;
-}
-
-bool CInputPresetList::Remove(size_t index) {
-  if (index >= entries_.size()) return false;
-  entries_.erase(entries_.begin() + static_cast<long>(index));
-  return true;
-}
-
-bool CInputPresetList::SetComment(size_t index, const std::string& comment) {
-  if (index >= entries_.size() || entries_[index].comment == comment) return false;
-  entries_[index].comment = comment;
-  store_.Set(Key("MEMO", index + 1), comment);
-  return true;
+void CInputPresetList::WriteEntry(PresetKeyValues& kv, const PresetEntryKeys& key,
+                                  const InputPreset& e) {
+  kv.emplace_back(key("DISA"), FixedText(e.values.currentA, 6));
+  kv.emplace_back(key("DISB"), FixedText(e.values.currentB, 6));
+  kv.emplace_back(key("DISC"), FixedText(e.values.currentC, 6));
+  kv.emplace_back(key("CELL"), IntText(e.values.cells));
+  kv.emplace_back(key("CUTV"), FixedText(e.values.endVoltage, 6));
+  kv.emplace_back(key("APO1"), IntText(e.values.v1Point));
+  kv.emplace_back(key("MEMO"), e.comment);
 }
 
 std::vector<PresetColumn> CInputPresetList::Columns() {
@@ -149,7 +107,7 @@ std::vector<PresetColumn> CInputPresetList::Columns() {
 }
 
 std::array<std::string, 7> CInputPresetList::RowCells(size_t index) const {
-  const InputPreset& e = entries_.at(index);
+  const InputPreset& e = Entries().at(index);
   return {FixedText(e.values.currentA, 1),
           FixedText(e.values.currentB, 1),
           FixedText(e.values.currentC, 1),
@@ -160,45 +118,23 @@ std::array<std::string, 7> CInputPresetList::RowCells(size_t index) const {
 }
 
 bool AddInputFieldsToList(CAppState& app, IUserInterface& ui, const InputDefaultsFields& fields) {
-  CInputPresetList list = CInputPresetList::Open(app);
-  if (list.IsFull()) {
-    TellPresetListFull(ui, Sj("入力初期値一覧"));
-    return false;
-  }
-  const std::optional<InputConditions> in = CheckInputFields(ui, fields);
-  if (!in) return false;
-  list.Add({*in, {}});
-  if (!list.Save()) {
-    TellPresetSaveFailed(ui, list.Store(), Sj("一覧に登録"));
-    return false;
-  }
-  ui.Tell(Sj("現在の各入力項目の値を、入力初期値一覧に登録しました。"), Sj("一覧に登録"),
-          MsgIcon::kInformation);
-  return true;
+  return AddCheckedToPresetList(
+      ui, CInputPresetList::Open(app), Sj("入力初期値一覧"),
+      [&] { return CheckInputFields(ui, fields); },
+      Sj("現在の各入力項目の値を、入力初期値一覧に登録しました。"));
 }
 
 bool SetInputPresetAsDefaults(CAppState& app, IUserInterface& ui, const CInputPresetList& list,
                               std::optional<size_t> selected) {
-  if (!selected || *selected >= list.Entries().size()) {
-    ui.Tell(Sj("入力初期値に設定するデータを選択してください。"), PresetSelectCaption(),
-            MsgIcon::kInformation);
-    return false;
-  }
-  app.inputs = list.Entries()[*selected].values;
+  const InputPreset* entry =
+      list.Selected(ui, selected, Sj("入力初期値に設定するデータを選択してください。"));
+  if (!entry) return false;
+  app.inputs = entry->values;
   return true;
 }
 
 bool DeleteInputPreset(IUserInterface& ui, CInputPresetList& list, std::optional<size_t> selected) {
-  if (selected && *selected >= list.Entries().size()) selected.reset();
-  if (!ConfirmPresetDelete(ui, selected)) return false;
-  list.Remove(*selected);
-  if (!list.Save()) {
-    // Show what the file still holds rather than a deletion that did not happen.
-    TellPresetSaveFailed(ui, list.Store(), Sj("データ削除"));
-    list.Load();
-    return false;
-  }
-  return true;
+  return list.DeleteAsked(ui, selected);
 }
 
 }  // namespace qv

@@ -64,38 +64,21 @@ struct InputPreset {
   bool operator==(const InputPreset&) const = default;
 };
 
-class CInputPresetList {
+// The list of "Inpset.ini". Loading rounds the V1 points down to 100s.
+class CInputPresetList : public CPresetList<CInputPresetList, InputPreset> {
  public:
-  explicit CInputPresetList(CSettingsStore store) : store_(std::move(store)) {}
-  // The list of "Inpset.ini" beside the application's settings file, loaded.
-  static CInputPresetList Open(const CAppState& app);
+  using CPresetList::CPresetList;
 
-  // COUNT limited to 20; entries 1 .. COUNT; V1 points rounded down to 100s.
-  void Load();
-  // COUNT and the entries' keys in order; keys of higher positions that an
-  // earlier, longer list left stay untouched.
-  bool Save() const;
-
-  const std::vector<InputPreset>& Entries() const { return entries_; }
-  bool IsFull() const { return entries_.size() >= static_cast<size_t>(kMaxPresets); }
-  // False when the list is full.
-  bool Add(const InputPreset& entry);
-  bool Remove(size_t index);
-  // Stores a changed comment and writes INP<position>_MEMO at once. False when
-  // nothing changed.
-  bool SetComment(size_t index, const std::string& comment);
+  static constexpr const char* kFileName = kInputPresetFile;
+  static constexpr const char* kKeyPrefix = "INP";
+  static InputPreset ReadEntry(const CSettingsStore& store, const PresetEntryKeys& key);
+  static void WriteEntry(PresetKeyValues& kv, const PresetEntryKeys& key, const InputPreset& e);
 
   // Table: columns after "No." and the cell texts of one row.
   static std::vector<PresetColumn> Columns();
   static constexpr int kCommentColumn = 6;
   static bool CanEditColumn(int column) { return column == kCommentColumn; }
   std::array<std::string, 7> RowCells(size_t index) const;
-
-  const CSettingsStore& Store() const { return store_; }
-
- private:
-  CSettingsStore store_;
-  std::vector<InputPreset> entries_;
 };
 
 // "一覧に登録": refuses a full list, checks the fields as OK does, appends them

@@ -1,7 +1,5 @@
 #include "presets/preset_common.h"
 
-#include <algorithm>
-
 #include "app/core/app_state.h"
 #include "data/codec.h"
 
@@ -13,6 +11,10 @@ CSettingsStore PresetStore(const CAppState& app, const std::string& fileName) {
 
 int ReadPresetCount(const CSettingsStore& store) {
   return std::clamp(store.GetInt("COUNT"), 0, kMaxPresets);
+}
+
+std::string PresetEntryKeys::operator()(const char* name) const {
+  return prefix_ + std::to_string(position_) + "_" + name;
 }
 
 void TellPresetListFull(IUserInterface& ui, const std::string& caption) {
@@ -29,6 +31,14 @@ std::string PresetSelectCaption() {
   return Sj("データ選択");
 }
 
+std::string PresetAddCaption() {
+  return Sj("一覧に登録");
+}
+
+std::string PresetDeleteCaption() {
+  return Sj("データ削除");
+}
+
 bool ConfirmPresetDelete(IUserInterface& ui, std::optional<size_t> selected) {
   if (!selected) {
     ui.Tell(Sj("削除するデータを選択してください。"), PresetSelectCaption(), MsgIcon::kInformation);
@@ -36,7 +46,7 @@ bool ConfirmPresetDelete(IUserInterface& ui, std::optional<size_t> selected) {
   }
   Message ask{
       Sj("選択したデータを削除してよろしいですか？\n\n（削除したデータは元に戻せません。）"),
-      Sj("データ削除"), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
+      PresetDeleteCaption(), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
   return ui.ShowMessage(ask) == MsgResult::kOk;
 }
 
