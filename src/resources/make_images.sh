@@ -66,7 +66,9 @@ convert -size 48x48 xc:none \
   -stroke '#00ffff' -strokewidth 3 -fill none -draw 'polyline 9,16 16,19 24,21 30,24 34,30 36,36' \
   PNG32:logo.png
 
-# Splash: 420 x 240, dark plot background, curves in the slot colours.
+# Splash: 420 x 240, dark plot background, curves in the slot colours; its
+# texts in a Japanese gothic face, like every text of the program.
+JA_FONT=$(fc-match -f '%{file}' 'IPAPGothic:lang=ja')
 convert -size 420x240 gradient:'#0d1830'-'#000000' \
   -stroke '#335533' -draw 'line 30,40 30,200' -draw 'line 30,200 400,200' \
   -fill none -strokewidth 2 \
@@ -76,8 +78,8 @@ convert -size 420x240 gradient:'#0d1830'-'#000000' \
   -strokewidth 1 -stroke '#c8ffc8' -fill 'rgba(0,0,0,0.72)' -draw 'roundrectangle 44,86 362,176 8,8' \
   -stroke none -fill white -font DejaVu-Sans-Bold -pointsize 44 \
   -annotate +58+135 'Quorvex' \
-  -fill '#c8ffc8' -font DejaVu-Sans -pointsize 14 \
-  -annotate +62+162 'ORVANTIS battery discharge analyzer' \
-  -fill '#8890a8' -pointsize 11 -annotate +62+226 'Loading...' \
+  -fill '#c8ffc8' -font "$JA_FONT" -pointsize 14 \
+  -annotate +62+162 'ORVANTIS 電池放電アナライザ' \
+  -fill '#8890a8' -pointsize 11 -annotate +62+226 '起動中...' \
   -stroke '#c8ffc8' -fill none -draw 'rectangle 0,0 419,239' \
   PNG24:splash.png

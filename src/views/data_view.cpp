@@ -1,7 +1,5 @@
 #include "views/data_view.h"
 
-#include <QVBoxLayout>
-
 #include "data/codec.h"
 #include "data/document.h"
 #include "views/report_ctrl.h"
@@ -19,12 +17,7 @@ const QColor kSlotBackground[7] = {QColor(230, 230, 230), QColor(255, 0, 255), Q
 
 }  // namespace
 
-CDataView::CDataView(CBrenlowDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
-  list_ = new CReportCtrl(this);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(list_);
-
+CDataView::CDataView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, parent) {
   list_->SetProfile("DATAVIEW", &doc_.App().settings);
   list_->SetRowNumbers(false);
   list_->SetSortingEnabled(true);
@@ -43,10 +36,6 @@ CDataView::CDataView(CBrenlowDoc& doc, QWidget* parent) : QWidget(parent), doc_(
     return CommitEdit(rowKey, column, text);
   };
   list_->SetHooks(std::move(hooks));
-}
-
-CReportCtrl* CDataView::List() {
-  return list_;
 }
 
 void CDataView::Refresh() {

@@ -4,26 +4,22 @@
 // ID-change, virtual-curve and print commands act on.
 #pragma once
 
-#include <QWidget>
+#include <string>
 #include <vector>
 
+#include "views/report_view.h"
+
 namespace qv {
-class CBrenlowDoc;
 class CMeasureData;
-class IUserInterface;
-}  // namespace qv
+}
 
 namespace qv::ui {
 
-class CReportCtrl;
-
-class CDataView : public QWidget {
+class CDataView : public CReportView {
   Q_OBJECT
 
  public:
   explicit CDataView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
-
-  void SetUserInterface(qv::IUserInterface* ui) { ui_ = ui; }
 
   // Rebuilds columns and rows from the registration list.
   void Refresh();
@@ -36,7 +32,6 @@ class CDataView : public QWidget {
   void RestoreColumnWidths();
   // Shows the record of this row on the graph or takes it off.
   void ToggleOverlay(int rowKey);
-  CReportCtrl* List();
 
  private:
   void BuildColumns();
@@ -45,10 +40,6 @@ class CDataView : public QWidget {
   void OnRowDoubleClick(int rowKey);
   int CanBeginEdit(int rowKey, int column);
   bool CommitEdit(int rowKey, int column, const std::string& text);
-
-  qv::CBrenlowDoc& doc_;
-  qv::IUserInterface* ui_ = nullptr;
-  CReportCtrl* list_ = nullptr;
 };
 
 }  // namespace qv::ui

@@ -281,8 +281,10 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   for (const VoltTick& v : voltTicks)
     Line(p, kLeft - 5, v.y, s.grid ? Pixel(int64_t{kLeft} + W) : kLeft, v.y);
   p.setPen(textColor);
+  // Each label hangs from the top of its rectangle, so the digits sit level
+  // with the tick and the top label "12.00" still starts inside the view.
   for (const VoltTick& v : voltTicks)
-    p.drawText(QRect(5, v.y - 5, 30, 10), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+    p.drawText(QRect(5, v.y - 5, 30, 10), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
                ToQt(FixedText(v.v, 2)));
 
   // 9. Curves, the current measurement last so that it lies on top. A

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTableView>
 
 #include "analysis/point_detail.h"
 #include "data/document.h"
@@ -34,6 +35,9 @@ CPointDetailDialog::CPointDetailDialog(CBrenlowDoc& doc, int elapsedTime, QWidge
   list_->setGeometry(QRect(QPoint(10, 40), QPoint(511, 161)));
   list_->SetRowNumbers(false);
   list_->SetSortingEnabled(true);
+  // The six columns fill the rectangle exactly: a frame would push the last
+  // one under a scroll bar.
+  list_->Table()->setFrameShape(QFrame::NoFrame);
   for (int i = 10; i <= 16; ++i) {
     const uint32_t rgb = PointDetailPaletteColor(i);
     list_->SetPaletteColor(i, QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPalette>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <mutex>
 
 #include "app/core/user_interface.h"
@@ -26,12 +25,7 @@ QColor ToColor(uint32_t rgb) {
 
 }  // namespace
 
-CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
-  list_ = new CReportCtrl(this);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(list_);
-
+CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, parent) {
   list_->SetRowNumbers(false);
   list_->SetSortingEnabled(false);
   list_->SetKeepFocus(false);

@@ -4,27 +4,21 @@
 // unmeasured.
 #pragma once
 
-#include <QWidget>
 #include <string>
 
+#include "views/report_view.h"
+
 namespace qv {
-class CBrenlowDoc;
 class CMeasureData;
-class IUserInterface;
-}  // namespace qv
+}
 
 namespace qv::ui {
 
-class CReportCtrl;
-
-class CResultView : public QWidget {
+class CResultView : public CReportView {
   Q_OBJECT
 
  public:
   explicit CResultView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
-
-  // Messages (invalid input values) go through this interface.
-  void SetUserInterface(qv::IUserInterface* ui) { ui_ = ui; }
 
   // Rebuilds the whole table from the document.
   void Refresh(bool lockUpdates = true);
@@ -39,18 +33,12 @@ class CResultView : public QWidget {
   // followed by "\n" (CP932; empty when all are valid).
   std::string ValidateInputs();
 
-  CReportCtrl* List() { return list_; }
-
  private:
   void BuildColumns();
   void FillRows();
   int CanBeginEdit(int row, int column);
   bool CommitEdit(int row, int column, const std::string& text);
   int CurrentColumn() const;
-
-  qv::CBrenlowDoc& doc_;
-  qv::IUserInterface* ui_ = nullptr;
-  CReportCtrl* list_ = nullptr;
 };
 
 }  // namespace qv::ui

@@ -6,7 +6,7 @@ namespace qv::test::shell {
 
 namespace {
 [[maybe_unused]] ::testing::Environment* const kEnv =
-    ::testing::AddGlobalTestEnvironment(new ShellQtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
 }  // namespace
 
 std::unique_ptr<CMeasureData> MakeRecord(int id1, int id2, int id3, int seconds, int day) {

@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
-#include <clocale>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,41 +16,14 @@
 #include "app/main_frame.h"
 #include "data/data_file.h"
 #include "data/document.h"
+#include "qt_app_env.h"
 #include "support/test_support.h"
 
 namespace qv::test::shell {
 
-// One QApplication for the whole program (whichever test file's environment
-// runs first makes it), off screen unless told otherwise.
-class ShellQtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui_app";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-  }
-
- private:
-  QApplication* app_ = nullptr;
-};
-
 // Runs the event loop until `done` holds or `ms` have passed.
 inline bool Pump(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
+  return PumpUntil(done, ms);
 }
 
 // A measured record: `seconds` points from 8.0 V falling, ID and date set.

@@ -23,9 +23,6 @@ namespace {
 using ui::CRunController;
 using ui::CStartConfirmDlg;
 
-const ::testing::Environment* const kQtEnv =
-    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
-
 // A small pack (about 200 frames at 1 A) served as fast as it is read.
 std::vector<std::string> FastSmallRun() {
   return {"--speed", "0", "--gap-ms", "1", "--capacity", "60"};
@@ -54,8 +51,9 @@ TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
   const ui::CGraphView* graph = frame_->GraphView();
   QObject::connect(runs_, &CRunController::PointShown, [&](int index, int time) {
     shownIndexes.push_back(index);
-    // The graph has followed this very point when its refresh is over.
-    if (graph->ContentWidth() != time * graph->GetScale().timeScale + 2 * ui::CGraphView::kLeft)
+    // The graph has followed at least this very point when its refresh is
+    // over (its repaint reads the record, which may already hold more).
+    if (graph->ContentWidth() < time * graph->GetScale().timeScale + 2 * ui::CGraphView::kLeft)
       ++graphBehind;
     if (frame_->RunStatusPane()->text() != QString::fromUtf8("放電計測中")) ++statusMissing;
   });

@@ -11,12 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -30,44 +26,12 @@
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
+#include "qt_app_env.h"
 #include "support/test_support.h"
 
 extern char** environ;
 
 namespace qv::test {
-
-// One QApplication for the whole program, offscreen unless told otherwise.
-class QtAppEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui_app";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-  }
-
- private:
-  QApplication* app_ = nullptr;
-};
-
-// Runs the event loop until `done` holds or `ms` have passed.
-inline bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // orvantis-sim publishing its terminal as <dir>/ports/COM<com>.
 class SimProcess {

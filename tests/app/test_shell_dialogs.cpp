@@ -40,6 +40,26 @@ struct Registration : ::testing::Test {
   std::unique_ptr<StartedApp> app;
 };
 
+// The widgets the Tab key visits, from the first ID field on.
+std::vector<QWidget*> TabOrder(QWidget* first, int count) {
+  std::vector<QWidget*> order{first};
+  for (QWidget* w = first->nextInFocusChain(); w != first && static_cast<int>(order.size()) < count;
+       w = w->nextInFocusChain()) {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(first->window())) order.push_back(w);
+  }
+  return order;
+}
+
+TEST_F(Registration, TabFollowsTheControlsInTheirOrder) {
+  app->State().settings.Set("FLAG_NUMBTN", "1");
+  CRegistrationDialog dlg(app->Doc(), app->ui, &app->Frame());
+  ASSERT_TRUE(dlg.AutoAssignButton()->isVisibleTo(&dlg));
+  const std::vector<QWidget*> expected = {
+      dlg.Field(0),           dlg.Field(1),         dlg.Field(2),      dlg.ProposeNextBox(),
+      dlg.AutoAssignButton(), dlg.RegisterButton(), dlg.CancelButton()};
+  EXPECT_EQ(TabOrder(dlg.Field(0), 7), expected);
+}
+
 TEST_F(Registration, TypedIdRegistersTheMeasurement) {
   ASSERT_TRUE(app->Enabled(kCmdRegister));
   QString title, prompt;

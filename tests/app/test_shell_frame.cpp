@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitterHandle>
 #include <QStatusBar>
 #include <QTableView>
@@ -174,6 +175,22 @@ struct FrameWithRecords : ::testing::Test {
   TempDir files;
   std::unique_ptr<StartedApp> app;
 };
+
+TEST_F(FrameWithRecords, ResultPanelShowsAllNineteenRowsInTheUpperRow) {
+  // Two overlays make the panel wider than its column: a horizontal scroll
+  // bar appears, and still every row is in sight without scrolling.
+  CReportCtrl* data = Frame().DataView()->List();
+  Frame().DataView()->ToggleOverlay(data->RowKeyAt(0));
+  Frame().DataView()->ToggleOverlay(data->RowKeyAt(1));
+  QApplication::processEvents();
+  QTableView* table = Frame().ResultView()->List()->Table();
+  ASSERT_EQ(table->model()->rowCount(), 19);
+  EXPECT_EQ(Frame().UpperRow()->height(), 339);
+  EXPECT_TRUE(table->horizontalScrollBar()->isVisible());
+  EXPECT_EQ(table->verticalScrollBar()->maximum(), 0);
+  const QRect last = table->visualRect(table->model()->index(18, 0));
+  EXPECT_LE(last.bottom(), table->viewport()->height() - 1);
+}
 
 TEST_F(FrameWithRecords, DeleteAndChangeIdFollowSelectionAndFocus) {
   DataTable()->setFocus();

@@ -227,6 +227,31 @@ TEST(GraphDraw, FirstTickLabelMatchesTextZero) {
   EXPECT_EQ(img.copy(22, 305, 38, 14), ref.copy(22, 305, 38, 14));
 }
 
+// The ink of the label "12.00" relative to its tick, in a box around it.
+QImage TopLabelInk(double maxV, int tickY) {
+  DocFixture f;
+  CGraphView view(f.doc);
+  GraphSettings g = Settings(1);
+  g.maxV = maxV;
+  view.ApplySettings(g);
+  const QImage img = Render(view, false);
+  return img.copy(5, tickY - 5, 30, 13);
+}
+
+TEST(GraphDraw, TopVoltageLabelIsDrawnWhole) {
+  // 12.00 at the top of the plot (y 5) must look exactly like 12.00 drawn
+  // further down (y 27 with a 13 V range): nothing cut off at the top edge.
+  EXPECT_EQ(CGraphView::YOf(12.0, Defaults()), 5);
+  auto lower = Defaults();
+  lower.maxV = 13.0;
+  ASSERT_EQ(CGraphView::YOf(12.0, lower), 27);
+  const QImage top = TopLabelInk(12.0, 5);
+  EXPECT_TRUE(AnyPixel(top, top.rect(), kWhite));
+  EXPECT_EQ(top, TopLabelInk(13.0, 27));
+  // The digits do not touch the top edge of the view.
+  EXPECT_FALSE(AnyPixel(top, QRect(0, 0, 30, 1), kWhite));
+}
+
 TEST(GraphDraw, CurveStartsAtFirstVoltageAboveZero) {
   DocFixture f;
   CMeasureData& r = f.doc.Current();

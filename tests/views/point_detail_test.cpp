@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTableView>
 
 #include "data/codec.h"
 #include "views/point_detail_dialog.h"
@@ -65,6 +67,20 @@ TEST(PointDetail, SpinRangeAndReadOnlyField) {
   for (auto* b : dlg.findChildren<QPushButton*>())
     hasClose |= b->text() == QString::fromUtf8("閉じる");
   EXPECT_TRUE(hasClose);
+}
+
+TEST(PointDetail, AllSixColumnsFitWithoutAScrollBar) {
+  DocFixture f;
+  CPointDetailDialog dlg(f.doc, 0);
+  test::ShowActive(dlg);
+  QTableView* table = dlg.List()->Table();
+  EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+  EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+  int sum = 0;
+  for (int c = 0; c < 6; ++c)
+    sum += dlg.List()->ColumnWidth(c);
+  EXPECT_EQ(sum, 502);
+  EXPECT_LE(sum, table->viewport()->width());
 }
 
 }  // namespace

@@ -43,9 +43,11 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   auto* prompt = new QLabel(U8("計測データを登録します。登録ＩＤを入力してください。"), this);
   auto* idLabel = new QLabel(U8("登録ＩＤ"), this);
   QHBoxLayout* ids = IdRow(fields_, this);
+  // Created in the order of the controls: the box before the auto-assign
+  // button, which is the order the Tab key follows.
+  proposeNext_ = new QCheckBox(U8("常に前回登録の次のＩＤを自動割付"), this);
   autoAssign_ = new QPushButton(U8("自動割付"), this);
   autoAssign_->setAutoDefault(false);
-  proposeNext_ = new QCheckBox(U8("常に前回登録の次のＩＤを自動割付"), this);
   register_ = new QPushButton(U8("登録"), this);
   register_->setDefault(true);
   cancel_ = new QPushButton(U8("ｷｬﾝｾﾙ"), this);
@@ -55,9 +57,13 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   idRow->addWidget(idLabel);
   idRow->addSpacing(8);
   idRow->addLayout(ids);
-  idRow->addSpacing(8);
-  idRow->addWidget(autoAssign_);
   idRow->addStretch(1);
+
+  auto* boxRow = new QHBoxLayout;
+  boxRow->addWidget(proposeNext_);
+  boxRow->addSpacing(8);
+  boxRow->addWidget(autoAssign_);
+  boxRow->addStretch(1);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -68,7 +74,7 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   layout->addWidget(prompt);
   layout->addSpacing(6);
   layout->addLayout(idRow);
-  layout->addWidget(proposeNext_);
+  layout->addLayout(boxRow);
   layout->addSpacing(6);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
