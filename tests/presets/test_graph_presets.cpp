@@ -2,6 +2,7 @@
 
 #include "app/core/app_state.h"
 #include "data/codec.h"
+#include "preset_test_util.h"
 #include "presets/graph_presets.h"
 #include "support/test_support.h"
 
@@ -101,14 +102,12 @@ class GraphPresetTest : public GraphSettingsTest {
   std::string PresetPath() { return dir.File("Graset.ini"); }
 
   void WritePresets(int count, int entries) {
-    std::string s = "[QUORVEX]\nCOUNT=" + std::to_string(count) + "\n";
-    for (int i = 1; i <= entries; ++i) {
-      const std::string n = std::to_string(i);
-      s += "GRA" + n + "_MAXV=" + n + ".000000\nGRA" + n + "_MINV=0.500000\nGRA" + n +
-           "_GRID=" + (i % 2 ? "1" : "yes") + "\nGRA" + n + "_GAPX=" + std::to_string(i % 10) +
-           "\nGRA" + n + "_GAPY=0.250000\nGRA" + n + "_MEMO=memo" + n + "\n";
-    }
-    WriteFile(PresetPath(), s);
+    WritePresetFile(PresetPath(), count, entries, [](const std::string& n) {
+      const int i = std::stoi(n);
+      return "GRA" + n + "_MAXV=" + n + ".000000\nGRA" + n + "_MINV=0.500000\nGRA" + n +
+             "_GRID=" + (i % 2 ? "1" : "yes") + "\nGRA" + n + "_GAPX=" + std::to_string(i % 10) +
+             "\nGRA" + n + "_GAPY=0.250000\nGRA" + n + "_MEMO=memo" + n + "\n";
+    });
   }
 };
 
@@ -154,10 +153,7 @@ TEST_F(GraphPresetTest, AddsTheCheckedFieldsInKeyOrder) {
 TEST_F(GraphPresetTest, TheTwentyFirstEntryIsRefused) {
   WritePresets(20, 20);
   EXPECT_FALSE(AddGraphFieldsToList(app, ui, Fields()));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, Sj("これ以上登録できません。\n\n(最大登録数は20個までです。）"));
-  EXPECT_EQ(ui.messages[0].caption, Sj("グラフ表示設定一覧"));
-  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  ExpectListFullRefusal(ui, "グラフ表示設定一覧");
   EXPECT_EQ(CGraphPresetList::Open(app).Entries().size(), 20u);
 }
 
@@ -165,13 +161,12 @@ TEST_F(GraphPresetTest, DeletingEntryTwoOfThreeLeavesTheOldKeys) {
   WritePresets(3, 3);
   CGraphPresetList list = CGraphPresetList::Open(app);
   EXPECT_TRUE(DeleteGraphPreset(ui, list, 1));
-  const CSettingsStore& file = list.Store();
-  EXPECT_EQ(file.Get("COUNT"), "2");
-  EXPECT_EQ(file.Get("GRA2_MAXV"), "3.000000");
-  EXPECT_EQ(file.Get("GRA2_GRID"), "1");
-  EXPECT_EQ(file.Get("GRA2_GAPX"), "3");
-  EXPECT_EQ(file.Get("GRA2_MEMO"), "memo3");
-  EXPECT_EQ(file.Get("GRA3_MAXV"), "3.000000");  // left over, ignored
+  ASSERT_EQ(ui.messages.size(), 1u);
+  ExpectDeleteQuestion(ui.messages[0]);
+  ExpectSecondOfThreeDeleted(
+      list.Store(),
+      {{"GRA2_MAXV", "3.000000"}, {"GRA2_GRID", "1"}, {"GRA2_GAPX", "3"}, {"GRA2_MEMO", "memo3"}},
+      {{"GRA3_MAXV", "3.000000"}});
   EXPECT_EQ(CGraphPresetList::Open(app).Entries().size(), 2u);
 }
 
@@ -179,8 +174,8 @@ TEST_F(GraphPresetTest, ChoosingAnEntryFillsTheFields) {
   WritePresets(2, 2);
   CGraphPresetList list = CGraphPresetList::Open(app);
   EXPECT_FALSE(ChooseGraphPreset(ui, list, std::nullopt));
-  EXPECT_EQ(ui.messages[0].caption, Sj("データ選択"));
-  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  ExpectMessage(ui.messages[0], "表示設定にするデータを選択してください。", "データ選択",
+                MsgIcon::kInformation);
   std::optional<GraphPreset> chosen = ChooseGraphPreset(ui, list, 0);
   ASSERT_TRUE(chosen);
   GraphSettingsFields f = GraphFieldsFrom(chosen->values);

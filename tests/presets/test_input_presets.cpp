@@ -4,6 +4,7 @@
 #include "data/codec.h"
 #include "data/doc_commands.h"
 #include "data/document.h"
+#include "preset_test_util.h"
 #include "presets/input_presets.h"
 #include "presets/preset_texts.h"
 #include "support/test_support.h"
@@ -99,14 +100,11 @@ class InputPresetTest : public InputDefaultsTest {
   std::string PresetPath() { return dir.File("Inpset.ini"); }
 
   void WritePresets(int count, int entries) {
-    std::string s = "[QUORVEX]\nCOUNT=" + std::to_string(count) + "\n";
-    for (int i = 1; i <= entries; ++i) {
-      const std::string n = std::to_string(i);
-      s += "INP" + n + "_DISA=" + n + ".000000\nINP" + n + "_DISB=2.000000\nINP" + n +
-           "_DISC=3.000000\nINP" + n + "_CELL=4\nINP" + n + "_CUTV=4.000000\nINP" + n +
-           "_APO1=250\nINP" + n + "_MEMO=memo" + n + "\n";
-    }
-    WriteFile(PresetPath(), s);
+    WritePresetFile(PresetPath(), count, entries, [](const std::string& n) {
+      return "INP" + n + "_DISA=" + n + ".000000\nINP" + n + "_DISB=2.000000\nINP" + n +
+             "_DISC=3.000000\nINP" + n + "_CELL=4\nINP" + n + "_CUTV=4.000000\nINP" + n +
+             "_APO1=250\nINP" + n + "_MEMO=memo" + n + "\n";
+    });
   }
 };
 
@@ -136,10 +134,7 @@ TEST_F(InputPresetTest, AddingTheTwentyFirstEntryIsRefused) {
   WritePresets(20, 20);
   const std::string before = ReadFile(PresetPath());
   EXPECT_FALSE(AddInputFieldsToList(app, ui, Fields()));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, Sj("これ以上登録できません。\n\n(最大登録数は20個までです。）"));
-  EXPECT_EQ(ui.messages[0].caption, Sj("入力初期値一覧"));
-  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  ExpectListFullRefusal(ui, "入力初期値一覧");
   EXPECT_EQ(ReadFile(PresetPath()), before);
 }
 
@@ -167,16 +162,9 @@ TEST_F(InputPresetTest, DeletingEntryTwoOfThreeLeavesTheOldKeys) {
   ui.Answer(MsgResult::kOk);
   EXPECT_TRUE(DeleteInputPreset(ui, list, 1));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text,
-            Sj("選択したデータを削除してよろしいですか？\n\n（削除したデータは元に戻せません。）"));
-  EXPECT_EQ(ui.messages[0].caption, Sj("データ削除"));
-  EXPECT_EQ(ui.messages[0].buttons, MsgButtons::kOkCancel);
-  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kQuestion);
-  CSettingsStore file = list.Store();
-  EXPECT_EQ(file.Get("COUNT"), "2");
-  EXPECT_EQ(file.Get("INP2_DISA"), "3.000000");
-  EXPECT_EQ(file.Get("INP2_MEMO"), "memo3");
-  EXPECT_EQ(file.Get("INP3_MEMO"), "memo3");  // left over, ignored
+  ExpectDeleteQuestion(ui.messages[0]);
+  ExpectSecondOfThreeDeleted(list.Store(), {{"INP2_DISA", "3.000000"}, {"INP2_MEMO", "memo3"}},
+                             {{"INP3_MEMO", "memo3"}});
   EXPECT_EQ(CInputPresetList::Open(app).Entries().size(), 2u);
 }
 
@@ -184,9 +172,8 @@ TEST_F(InputPresetTest, DeleteNeedsARowAndCancelKeepsTheEntry) {
   WritePresets(2, 2);
   CInputPresetList list = CInputPresetList::Open(app);
   EXPECT_FALSE(DeleteInputPreset(ui, list, std::nullopt));
-  EXPECT_EQ(ui.messages[0].text, Sj("削除するデータを選択してください。"));
-  EXPECT_EQ(ui.messages[0].caption, Sj("データ選択"));
-  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  ExpectMessage(ui.messages[0], "削除するデータを選択してください。", "データ選択",
+                MsgIcon::kInformation);
   ui.Answer(MsgResult::kCancel);
   EXPECT_FALSE(DeleteInputPreset(ui, list, 0));
   EXPECT_EQ(list.Entries().size(), 2u);
