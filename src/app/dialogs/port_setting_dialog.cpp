@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_buttons.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -44,23 +45,18 @@ CPortSettingDlg::CPortSettingDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* 
   manualLayout->addWidget(manualText);
   manualLayout->addLayout(field);
 
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setDefault(true);
-  cancel_ = new QPushButton(U8("キャンセル"), this);
-  cancel_->setAutoDefault(false);
+  const DialogButtons buttons = MakeDialogButtons(this, QStringLiteral("OK"), U8("キャンセル"));
+  ok_ = buttons.accept;
+  cancel_ = buttons.cancel;
   connect(ok_, &QPushButton::clicked, this, &CPortSettingDlg::OnOk);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(detect_, &QPushButton::clicked, this, &CPortSettingDlg::OnDetect);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(intro);
   layout->addWidget(automatic);
   layout->addWidget(manual);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
   setMinimumWidth(400);
 }
 

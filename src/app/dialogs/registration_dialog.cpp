@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_buttons.h"
 #include "data/document.h"
 #include "views/qt_text.h"
 
@@ -48,10 +49,9 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   proposeNext_ = new QCheckBox(U8("常に前回登録の次のＩＤを自動割付"), this);
   autoAssign_ = new QPushButton(U8("自動割付"), this);
   autoAssign_->setAutoDefault(false);
-  register_ = new QPushButton(U8("登録"), this);
-  register_->setDefault(true);
-  cancel_ = new QPushButton(U8("ｷｬﾝｾﾙ"), this);
-  cancel_->setAutoDefault(false);
+  const DialogButtons buttons = MakeDialogButtons(this, U8("登録"), U8("ｷｬﾝｾﾙ"));
+  register_ = buttons.accept;
+  cancel_ = buttons.cancel;
 
   auto* idRow = new QHBoxLayout;
   idRow->addWidget(idLabel);
@@ -65,18 +65,13 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   boxRow->addWidget(autoAssign_);
   boxRow->addStretch(1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(register_);
-  buttons->addWidget(cancel_);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(prompt);
   layout->addSpacing(6);
   layout->addLayout(idRow);
   layout->addLayout(boxRow);
   layout->addSpacing(6);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(autoAssign_, &QPushButton::clicked, this, &CRegistrationDialog::OnAutoAssign);
@@ -141,19 +136,14 @@ CIdChangeDialog::CIdChangeDialog(CBrenlowDoc& doc, CMeasureData& record, IUserIn
   ids->addStretch(1);
   grid->addLayout(ids, 2, 1);
 
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setDefault(true);
-  cancel_ = new QPushButton(U8("ｷｬﾝｾﾙ"), this);
-  cancel_->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
+  const DialogButtons buttons = MakeDialogButtons(this, QStringLiteral("OK"), U8("ｷｬﾝｾﾙ"));
+  ok_ = buttons.accept;
+  cancel_ = buttons.cancel;
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addSpacing(6);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(ok_, &QPushButton::clicked, this, &CIdChangeDialog::OnOk);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_buttons.h"
 namespace qv::ui {
 
 CStartConfirmDlg::CStartConfirmDlg(QWidget* parent) : QDialog(parent) {
@@ -31,22 +32,17 @@ CStartConfirmDlg::CStartConfirmDlg(QWidget* parent) : QDialog(parent) {
   notes->addWidget(note1);
   notes->addWidget(note2);
 
-  start_ = new QPushButton(QString::fromUtf8("開始"), this);
-  start_->setDefault(true);
-  start_->setAutoDefault(true);
-  cancel_ = new QPushButton(QString::fromUtf8("キャンセル"), this);
-  cancel_->setAutoDefault(false);
+  const DialogButtons buttons =
+      MakeDialogButtons(this, QString::fromUtf8("開始"), QString::fromUtf8("キャンセル"));
+  start_ = buttons.accept;
+  cancel_ = buttons.cancel;
   connect(start_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(start_);
-  buttons->addWidget(cancel_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lead);
   layout->addWidget(caution);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
   setMinimumWidth(420);
 }
 

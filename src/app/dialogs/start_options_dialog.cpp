@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_buttons.h"
 namespace qv::ui {
 
 CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent)
@@ -15,21 +16,18 @@ CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* pare
   clearOverlays_->setChecked(settings_.GetInt("START_DUPCLR") > 0);
   defaultGraph_->setChecked(settings_.GetInt("START_DEFGRA") > 0);
 
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setDefault(true);
-  cancel_ = new QPushButton(QString::fromUtf8("キャンセル"), this);
+  const DialogButtons buttons =
+      MakeDialogButtons(this, QStringLiteral("OK"), QString::fromUtf8("キャンセル"));
+  ok_ = buttons.accept;
+  cancel_ = buttons.cancel;
   connect(ok_, &QPushButton::clicked, this, &CStartOptionsDlg::OnOk);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(clearOverlays_);
   layout->addWidget(defaultGraph_);
   layout->addSpacing(8);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
