@@ -31,14 +31,7 @@ inline std::unique_ptr<CMeasureData> Source(double a = 20.0, double r = 10.0) {
   rec->cells = 6;
   rec->endVoltage = 6.0;
   rec->v1Point = 100;
-  DateParts d;
-  d.year = 2015;
-  d.month = 5;
-  d.day = 1;
-  d.hour = 12;
-  d.minute = 34;
-  d.second = 56;
-  rec->dateTime = COleDateTime::FromParts(d);
+  rec->dateTime = COleDateTime::FromParts({2015, 5, 1, 12, 34, 56});
   return rec;
 }
 

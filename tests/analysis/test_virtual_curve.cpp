@@ -9,14 +9,15 @@ namespace {
 const Avg3Range kRange{0, 9999};
 
 COleDateTime When() {
-  DateParts d;
-  d.year = 2020;
-  d.month = 2;
-  d.day = 3;
-  d.hour = 4;
-  d.minute = 5;
-  d.second = 6;
-  return COleDateTime::FromParts(d);
+  return COleDateTime::FromParts({2020, 2, 3, 4, 5, 6});
+}
+
+// The virtual curve at `ia` of a Source() holding `points`.
+void Generate(CMeasureData& out, double ia, std::initializer_list<CMeasurePoint> points) {
+  auto src = Source(20.0, 10.0);
+  for (const CMeasurePoint& p : points)
+    src->AppendPoint(p);
+  MakeVirtualCurve(out, *src, ia, kRange, When());
 }
 
 std::vector<int> Times(const CMeasureData& r) {
@@ -77,12 +78,8 @@ TEST(MakeVirtualCurve, CutsAtTheEarliestPointAtOrBelowTheEndVoltage) {
 }
 
 TEST(MakeVirtualCurve, FirstPointAtTheEndVoltageLeavesNothing) {
-  auto src = Source(20.0, 10.0);
-  src->AppendPoint(Pt(0, 6.05, 20.0, 0.0));
-  src->AppendPoint(Pt(10, 7.5, 20.0, 50.0));
-  src->AppendPoint(Pt(20, 7.4, 20.0, 100.0));
   CMeasureData out;
-  MakeVirtualCurve(out, *src, 30.0, kRange, When());
+  Generate(out, 30.0, {Pt(0, 6.05, 20.0, 0.0), Pt(10, 7.5, 20.0, 50.0), Pt(20, 7.4, 20.0, 100.0)});
   EXPECT_TRUE(out.IsEmpty());
   EXPECT_DOUBLE_EQ(out.avgVoltage1, 0.0);
   EXPECT_DOUBLE_EQ(out.avgVoltage3, 0.0);
@@ -91,12 +88,8 @@ TEST(MakeVirtualCurve, FirstPointAtTheEndVoltageLeavesNothing) {
 TEST(MakeVirtualCurve, LastRemainingPointAtZeroSecondsKeepsOnlyThatPoint) {
   // The point after the start already falls to the end voltage: only the
   // point at 0 s remains, and its time span cannot be scaled.
-  auto src = Source(20.0, 10.0);
-  src->AppendPoint(Pt(0, 7.5, 20.0, 0.0));
-  src->AppendPoint(Pt(1, 6.0, 20.0, 5.0));
-  src->AppendPoint(Pt(2, 7.5, 20.0, 10.0));
   CMeasureData out;
-  MakeVirtualCurve(out, *src, 30.0, kRange, When());
+  Generate(out, 30.0, {Pt(0, 7.5, 20.0, 0.0), Pt(1, 6.0, 20.0, 5.0), Pt(2, 7.5, 20.0, 10.0)});
   ASSERT_EQ(out.Points().size(), 1u);
   EXPECT_EQ(out.Points()[0].time, 0);
   EXPECT_DOUBLE_EQ(out.Points()[0].capacity, 0.0);
@@ -104,24 +97,18 @@ TEST(MakeVirtualCurve, LastRemainingPointAtZeroSecondsKeepsOnlyThatPoint) {
 }
 
 TEST(MakeVirtualCurve, SeveralPointsAtZeroSecondsKeepTheLatest) {
-  auto src = Source(20.0, 10.0);
-  src->AppendPoint(Pt(0, 7.5, 20.0, 0.0));
-  src->AppendPoint(Pt(0, 7.3, 20.0, 0.0));
   CMeasureData out;
-  MakeVirtualCurve(out, *src, 30.0, kRange, When());
+  Generate(out, 30.0, {Pt(0, 7.5, 20.0, 0.0), Pt(0, 7.3, 20.0, 0.0)});
   ASSERT_EQ(out.Points().size(), 1u);
   EXPECT_NEAR(out.Points()[0].voltage, 7.2, 1e-12);
 }
 
 TEST(MakeVirtualCurve, TimeAxisDeliversTheSourceCapacityAtTheVirtualCurrent) {
   // C = 1800 mAh, Ia = 36 A: q = 10 mAh/s, T = 180 s, factor 0.5.
-  auto src = Source(20.0, 10.0);
-  src->AppendPoint(Pt(100, 8.0, 20.0, 500.0));
-  src->AppendPoint(Pt(200, 7.9, 20.0, 1000.0));
-  src->AppendPoint(Pt(300, 7.8, 20.0, 1500.0));
-  src->AppendPoint(Pt(360, 7.7, 20.0, 1800.0));
   CMeasureData out;
-  MakeVirtualCurve(out, *src, 36.0, kRange, When());
+  Generate(out, 36.0,
+           {Pt(100, 8.0, 20.0, 500.0), Pt(200, 7.9, 20.0, 1000.0), Pt(300, 7.8, 20.0, 1500.0),
+            Pt(360, 7.7, 20.0, 1800.0)});
   ASSERT_EQ(Times(out), (std::vector<int>{50, 100, 150, 180}));
   EXPECT_DOUBLE_EQ(out.Points()[1].capacity, 1000.0);
   EXPECT_DOUBLE_EQ(out.Points()[3].capacity, 1800.0);
@@ -131,12 +118,9 @@ TEST(MakeVirtualCurve, TimeAxisDeliversTheSourceCapacityAtTheVirtualCurrent) {
 TEST(MakeVirtualCurve, PointsOnTheSameSecondKeepTheLaterOne) {
   // C = 700 mAh at 36 A over a last point at 100 s: factor 0.7, so 10 s and
   // 11 s both land on second 7.
-  auto src = Source(20.0, 10.0);
-  src->AppendPoint(Pt(10, 8.0, 20.0, 70.0));
-  src->AppendPoint(Pt(11, 7.9, 20.0, 77.0));
-  src->AppendPoint(Pt(100, 7.8, 20.0, 700.0));
   CMeasureData out;
-  MakeVirtualCurve(out, *src, 36.0, kRange, When());
+  Generate(out, 36.0,
+           {Pt(10, 8.0, 20.0, 70.0), Pt(11, 7.9, 20.0, 77.0), Pt(100, 7.8, 20.0, 700.0)});
   ASSERT_EQ(Times(out), (std::vector<int>{7, 70}));
   EXPECT_NEAR(out.Points()[0].voltage, 7.9 + 0.2 - 0.36, 1e-12);
 }
