@@ -1,4 +1,4 @@
-// The Qt application that the widget tests of this program share, and a
+// The Qt application that the widget tests share, and a
 // helper that runs its event loop until a condition holds.
 #pragma once
 
@@ -13,15 +13,16 @@
 
 namespace qv::test {
 
-// One QApplication for the whole program, off screen unless told otherwise.
-// Registered once, in shell_test_support.cpp.
+// One QApplication for the whole test program, off screen unless told
+// otherwise. Each widget test program registers it once (test_gui_app in
+// shell_test_support.cpp, test_gui_views in qt_environment.cpp).
 class QtAppEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     if (QCoreApplication::instance()) return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
-    static char name[] = "test_gui_app";
+    static char name[] = "quorvex-widget-tests";
     static char* argv[] = {name, nullptr};
     app_ = new QApplication(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
