@@ -5,8 +5,10 @@
 #    of several records, started in a fresh working folder: splash.png while
 #    the splash is up, main.png once it has gone.
 # 2. Off-screen grabs made by the widget tests (main window with two overlays
-#    and a cursor, the registration, ID change and about dialogs, two menus),
-#    when the test program builds.
+#    and a cursor, the registration, ID change and about dialogs, two menus;
+#    a discharge run against the simulated analyzer with the run dialogs;
+#    the panes alone with the input-cell editors open and the point-detail
+#    dialog), when the test programs build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,6 +51,22 @@ if cmake --build "$BUILD" --target test_gui_app >/dev/null 2>&1; then
   for f in main_overlays register idchange about message save_chooser menu_edit menu_file; do
     [ -f "$OUT/$f.png" ] && echo "$OUT/$f.png"
   done
+  if cmake --build "$BUILD" --target orvantis-sim >/dev/null 2>&1; then
+    QV_SCREENSHOT_DIR="$OUT" QT_QPA_PLATFORM=offscreen \
+      "$BIN/test_gui_app" --gtest_filter='RunScreens.*' >/dev/null
+    for f in run_confirm run_main run_ended run_start_options run_port_setting run_port_detect; do
+      [ -f "$OUT/$f.png" ] && echo "$OUT/$f.png"
+    done
+  fi
 else
   echo "test_gui_app does not build: no off-screen grabs" >&2
+fi
+
+if cmake --build "$BUILD" --target test_gui_views >/dev/null 2>&1; then
+  QV_VIEWS_SHOTS="$OUT" QT_QPA_PLATFORM=offscreen \
+    "$BIN/test_gui_views" --gtest_filter='ViewsScreenshot.*' >/dev/null
+  for f in result_view result_edit_cells result_edit_current graph_view graph_export_white \
+    data_view point_detail; do
+    [ -f "$OUT/$f.png" ] && echo "$OUT/$f.png"
+  done
 fi

@@ -10,6 +10,7 @@
 #include "views/data_view.h"
 #include "views/graph_view.h"
 #include "views/point_detail_dialog.h"
+#include "views/report_ctrl.h"
 #include "views/result_view.h"
 #include "views_test_util.h"
 
@@ -65,6 +66,18 @@ TEST(ViewsScreenshot, SavesPanesWhenAsked) {
   graph.Draw(p, exported.rect(), true, true);
   p.end();
   EXPECT_TRUE(exported.save(folder + "/graph_export_white.png"));
+
+  // The in-place editors of the input cells: the cell-count list and an
+  // edit box, as the user sees them open.
+  const int current = static_cast<int>(f.doc.DisplayList().size());
+  result.List()->BeginEdit(16, current);
+  QApplication::processEvents();
+  EXPECT_TRUE(result.grab().save(folder + "/result_edit_cells.png"));
+  result.List()->EndEdit();
+  result.List()->BeginEdit(13, current);
+  QApplication::processEvents();
+  EXPECT_TRUE(result.grab().save(folder + "/result_edit_current.png"));
+  result.List()->EndEdit();
 }
 
 }  // namespace
