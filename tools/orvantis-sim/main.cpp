@@ -114,6 +114,10 @@ int Pending(const Pty& p) {
   return n;
 }
 
+bool IsStopFrame(const std::string& frame) {
+  return frame.compare(0, 4, "STOP") == 0;
+}
+
 void SleepInterruptible(int ms) {
   auto until = Clock::now() + Ms(ms);
   while (!g_stop && Clock::now() < until)
@@ -192,11 +196,12 @@ int main(int argc, char** argv) {
   bool awaiting = false;  // the last frame has not been taken yet
   int checkMs = 1;
   int frameNo = 0;
+  std::string held;  // a frame kept back for the next send
 
   while (!g_stop) {
     auto now = Clock::now();
     int timeout = 500;
-    if (inst.GetState() == orvsim::Instrument::State::kRunning) {
+    if (inst.GetState() == orvsim::Instrument::State::kRunning || !held.empty()) {
       if (inst.JustStarted()) {
         // The application waits 100 ms after "S" and then discards what
         // came in: the first frame comes after that.
@@ -205,6 +210,7 @@ int main(int argc, char** argv) {
         consumedAt = now + Ms(250) - gap;
         awaiting = false;
         frameNo = 0;
+        held.clear();
       }
       if (faults.unplug && inst.NextTime() >= faults.unplugAt) {
         if (verbose) std::fprintf(stderr, "unplugged\n");
@@ -214,6 +220,7 @@ int main(int argc, char** argv) {
         if (g_stop) break;
         if (!OpenPty(pty) || !Publish(dir, com, pty)) return 1;
         inst = orvsim::Instrument(capacity, resistance, faults);
+        held.clear();
         continue;
       }
       if (awaiting) {
@@ -229,18 +236,26 @@ int main(int argc, char** argv) {
       const Clock::time_point due = awaiting ? lastSent + std::max<Ms>(interval, Ms(1000))
                                              : std::max(lastSent + interval, consumedAt + gap);
       if (now >= due) {
-        std::string frame = inst.NextFrame();
+        std::string frame = held.empty() ? inst.NextFrame() : std::move(held);
+        held.clear();
         ++frameNo;
         if (faults.together && frameNo % 5 == 0 &&
             inst.GetState() == orvsim::Instrument::State::kRunning) {
-          frame += inst.NextFrame();
+          // The second frame is lost to the application; a "STOP" is kept
+          // for the next send so that the run can still end normally.
+          std::string second = inst.NextFrame();
+          if (IsStopFrame(second)) {
+            held = std::move(second);
+          } else {
+            frame += second;
+          }
         }
         if (faults.garbage) {
           // Every seventh frame is preceded by a run too long for a token,
           // which costs the application that frame; the final "STOP" is
           // spared so that the run can still end normally.
-          const bool stopFrame = frame.compare(0, 4, "STOP") == 0;
-          frame = (frameNo % 7 == 0 && !stopFrame ? std::string(40, 'Z') : std::string("#~?")) +
+          frame = (frameNo % 7 == 0 && !IsStopFrame(frame) ? std::string(40, 'Z')
+                                                           : std::string("#~?")) +
                   " " + frame;
         }
         if (verbose) std::fprintf(stderr, "> %s", frame.c_str());
