@@ -161,28 +161,28 @@ void CAnalyzerLink::Flush() {
   SendCommand("\r\r");
 }
 
-bool CAnalyzerLink::SendCurrents() {
+bool CAnalyzerLink::SendAcked(const std::function<std::string(const CMeasureData&)>& command,
+                              char ack) {
   PurgeReceive(port_);
   std::string cmd;
   {
     std::lock_guard<std::mutex> g(doc_.Lock());
-    const CMeasureData& r = doc_.Current();
-    cmd = CurrentsCommand(r.currentA, r.currentB, r.currentC);
+    cmd = command(doc_.Current());
   }
   SendCommand(cmd);
-  return ReadAck('d');
+  return ReadAck(ack);
+}
+
+bool CAnalyzerLink::SendCurrents() {
+  return SendAcked(
+      [](const CMeasureData& r) { return CurrentsCommand(r.currentA, r.currentB, r.currentC); },
+      'd');
 }
 
 bool CAnalyzerLink::SendConditions() {
-  PurgeReceive(port_);
-  std::string cmd;
-  {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    const CMeasureData& r = doc_.Current();
-    cmd = ConditionsCommand(r.cells, r.endVoltage, r.v1Point);
-  }
-  SendCommand(cmd);
-  return ReadAck('f');
+  return SendAcked(
+      [](const CMeasureData& r) { return ConditionsCommand(r.cells, r.endVoltage, r.v1Point); },
+      'f');
 }
 
 bool CAnalyzerLink::Probe() {
@@ -259,10 +259,10 @@ int CAnalyzerLink::RunMeasurement() {
     record.MutablePoints().clear();
   }
   auto append = [&](const CMeasurePoint& p) {
-    {
-      std::lock_guard<std::mutex> g(doc_.Lock());
-      record.AppendPoint(p);
-    }
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    record.AppendPoint(p);
+  };
+  auto refresh = [&](const CMeasurePoint& p) {
     if (onPoint_) onPoint_(p.time);
   };
 
@@ -283,6 +283,7 @@ int CAnalyzerLink::RunMeasurement() {
       continue;
     }
     append(p);
+    refresh(p);
     started = true;
     // An instrument that stops at once (no battery) waits for its stop to
     // be acknowledged like any other.
@@ -305,13 +306,10 @@ int CAnalyzerLink::RunMeasurement() {
         if (errors >= comm.retryC3) break;
       } else {
         errors = 0;
-        {
-          std::lock_guard<std::mutex> g(doc_.Lock());
-          record.AppendPoint(p);
-        }
+        append(p);
         if (p.time >= kRunMaxSeconds) limit = true;
         if (limit && r != kFrameStop) SendCommand("E\r");
-        if (onPoint_) onPoint_(p.time);
+        refresh(p);
         if (r == kFrameStop) {
           stopped = true;
           break;

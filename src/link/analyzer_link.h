@@ -94,6 +94,9 @@ class CAnalyzerLink : public CSerialPort {
 
  private:
   bool SendCommand(const std::string& bytes);
+  // PurgeReceive, the command built from the current measurement, and its
+  // one-byte answer compared with `ack`.
+  bool SendAcked(const std::function<std::string(const CMeasureData&)>& command, char ack);
   bool ReadAck(char expected);
   void Flush();
   void Wait(int ms);

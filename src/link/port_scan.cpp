@@ -48,20 +48,21 @@ int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper&
 
 int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& progress,
                      const LinkSleeper& sleeper) {
+  int found = -1;
   for (;;) {
     if (progress) progress(0, std::string());
-    const int found = ScanPorts(doc, progress, sleeper);
+    found = ScanPorts(doc, progress, sleeper);
     if (found >= 1) {
       ui.Tell(ScanDoneText(found), ScanDoneCaption(), MsgIcon::kInformation);
-      return found;
+      break;
     }
     const MsgResult r = ui.ShowMessage(
         {ScanRetryText(), ScanRetryCaption(), MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
-    if (r != MsgResult::kYes) {
-      if (progress) progress(0, std::string());
-      return -1;
-    }
+    if (r != MsgResult::kYes) break;
   }
+  // The bar goes back to 0 however the scan ended.
+  if (progress) progress(0, std::string());
+  return found;
 }
 
 std::string CPortSettingModel::InitialText() const {

@@ -14,7 +14,7 @@ namespace qv {
 // position and the progress text (CP932). ScanPorts reports 1..256 with
 // "COM%d を検査中..." for each port tried, then 256 with an empty text when
 // it ends; RunPortDetection adds 0 with an empty text before every scan and
-// when it gives up.
+// once more when the detection ends, found or not.
 using ScanProgress = std::function<void(int port, const std::string& text)>;
 
 // Tries COM1..COM256 in order with the analyzer's probe and returns the first

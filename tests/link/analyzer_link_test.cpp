@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "link/analyzer_link.h"
 #include "link_fixture.h"
 
@@ -23,6 +25,24 @@ TEST(Encoding, TenthsAreDigitOffsets) {
   // Rounded by the formatting first: 9.96 is 10.0.
   EXPECT_EQ(EncodeTenths(9.96), ":0");
   EXPECT_EQ(EncodeTenths(0.0), "00");
+}
+
+TEST(Encoding, TenthsFollowThePrintfText) {
+  // Every value of the input range, also between tenths and at ties: the
+  // bytes come from the "%04.1f" text (two digits read as a number, then the
+  // tenths digit).
+  for (int i = 0; i <= 3600; ++i) {
+    const double v = i / 100.0;
+    char text[16];
+    std::snprintf(text, sizeof text, "%04.1f", v);
+    const int whole = (text[0] - '0') * 10 + (text[1] - '0');
+    std::string want;
+    want += static_cast<char>(0x30 + whole);
+    want += text[3];
+    ASSERT_EQ(EncodeTenths(v), want) << text;
+  }
+  EXPECT_EQ(EncodeTenths(0.25), "02");  // a tie rounds as printf does
+  EXPECT_EQ(EncodeTenths(0.45), "05");
 }
 
 TEST(Encoding, CurrentsCommandBytes) {
@@ -221,7 +241,7 @@ TEST_F(LinkProtocol, ConditionsNeverAcknowledged) {
 
 TEST_F(LinkProtocol, RetryLimitReadAtEachOperation) {
   Set("COM_RETRY_C1", "45");  // taken as 30
-  Set("COM_TIMEOUT_MS", "20");
+  Set("COM_TIMEOUT_MS", "5");
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Default('D', "");
   auto link = MakeLink();

@@ -130,6 +130,23 @@ TEST_F(RunControlTest, KeepingThePanelDataCancels) {
   EXPECT_EQ(inst.Received(), "");
 }
 
+TEST_F(RunControlTest, ClearingThePanelResetsTheMeasurementFirst) {
+  // No instrument: the sending fails after the panel was cleared.
+  doc->Current().AppendPoint({5, 1, 1, 1, 1});
+  doc->Current().currentA = 7.0;  // the reset takes the input defaults again
+  ui.Answer(MsgResult::kOk);
+  ui.Answer(MsgResult::kOk);
+  ui.Answer(MsgResult::kNo);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kSendFailed);
+  EXPECT_TRUE(doc->Current().IsEmpty());
+  EXPECT_DOUBLE_EQ(doc->Current().currentA, 1.0);
+  EXPECT_EQ(doc->Current().displaySlot, 1);
+  EXPECT_TRUE(app.modified);
+  EXPECT_THAT(refreshes, ElementsAre(kRefreshResult | kRefreshGraph));
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[1].caption), "放電と計測を開始");
+}
+
 TEST_F(RunControlTest, InvalidCurrentShowsMessageAndOpensNoPort) {
   ScriptedInstrument inst(PortsDir(), 1);
   doc->Current().currentA = 36.0;

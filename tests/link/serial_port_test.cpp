@@ -227,6 +227,52 @@ TEST_F(SerialPortTest, AnalyzerLineIs9600EightNoneOneRaw) {
   link.CloseLink();
 }
 
+// The line as another opener of the device sees it (root passes the
+// exclusive mode).
+struct termios LineOf(const std::string& device) {
+  struct termios t {};
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  EXPECT_GE(fd, 0);
+  EXPECT_EQ(::tcgetattr(fd, &t), 0);
+  ::close(fd);
+  return t;
+}
+
+TEST_F(SerialPortTest, SettingsWordFieldsReachTheLine) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs to look past the exclusive mode";
+  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
+  const std::string dev = inst->DevicePath();
+  // Stop bits index 3: two; index 1: one.
+  ASSERT_EQ(port.Configure(4, 0x30), kPortOk);
+  EXPECT_NE(LineOf(dev).c_cflag & CSTOPB, 0u);
+  ASSERT_EQ(port.Configure(4, 0x10), kPortOk);
+  EXPECT_EQ(LineOf(dev).c_cflag & CSTOPB, 0u);
+  // The baud index alone keeps the stop bits. (A pseudo-terminal holds
+  // eight data bits and no parity whatever it is asked.)
+  ASSERT_EQ(port.Configure(4, 0x30), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x4), kPortOk);
+  const struct termios slow = LineOf(dev);
+  EXPECT_EQ(::cfgetospeed(&slow), static_cast<speed_t>(B1200));
+  EXPECT_NE(slow.c_cflag & CSTOPB, 0u);
+  // XON/XOFF index 1 on in both directions, index 2 off.
+  ASSERT_EQ(port.Configure(4, 0x10000000), kPortOk);
+  EXPECT_EQ(LineOf(dev).c_iflag & (IXON | IXOFF | IXANY), static_cast<tcflag_t>(IXON | IXOFF));
+  ASSERT_EQ(port.Configure(4, 0x20000000), kPortOk);
+  EXPECT_EQ(LineOf(dev).c_iflag & (IXON | IXOFF), 0u);
+  // Bit 24 CTS output flow on, bit 25 off.
+  ASSERT_EQ(port.Configure(4, 0x01000000), kPortOk);
+  EXPECT_NE(LineOf(dev).c_cflag & CRTSCTS, 0u);
+  ASSERT_EQ(port.Configure(4, 0x02000000), kPortOk);
+  EXPECT_EQ(LineOf(dev).c_cflag & CRTSCTS, 0u);
+  // Open's own word once more: 9600 8N1.
+  ASSERT_EQ(port.Configure(4, kLineOpenDefault), kPortOk);
+  const struct termios t = LineOf(dev);
+  EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  port.Close(4);
+}
+
 TEST_F(SerialPortTest, RefusedSettingsReportTwoAndKeepTheLine) {
   ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
   EXPECT_EQ(port.Configure(4, 0x8), kPortRefused);     // 14400 baud: no such rate here
@@ -282,6 +328,7 @@ TEST_F(ScanTest, NothingFoundRetryRestartsFromComOne) {
             "ORVANTISとの通信ができませんでした。）\n\n再試行しますか？");
   EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "接続機器の反応がありません");
   EXPECT_EQ(ui.messages[0].buttons, MsgButtons::kYesNo);
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
   EXPECT_EQ(std::count(steps.begin(), steps.end(), "1:COM1 を検査中..."), 2);
   EXPECT_EQ(std::count(steps.begin(), steps.end(), "256:COM256 を検査中..."), 2);
   EXPECT_EQ(steps.back(), "0:");
@@ -290,9 +337,15 @@ TEST_F(ScanTest, NothingFoundRetryRestartsFromComOne) {
 TEST_F(ScanTest, FoundPortIsTold) {
   ScriptedInstrument inst(PortsDir(), 1);
   FakeUi ui;
-  EXPECT_EQ(RunPortDetection(*doc, ui, {}, Recorder()), 1);
+  EXPECT_EQ(RunPortDetection(*doc, ui, Progress(), Recorder()), 1);
   ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.TextsUtf8()[0],
+            "通信設定を完了しました。ORVANTISとの通信が可能になります。\n\n（通信ポートが「COM "
+            "1」に設定されました。）");
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "自動設定完了");
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  // The bar is reset before the scan, ends at 256, and returns to 0 at the end.
+  EXPECT_THAT(steps, ElementsAre("0:", "1:COM1 を検査中...", "256:", "0:"));
   // The caller writes COMPORT, not the detection.
   EXPECT_EQ(app.settings.Get("COMPORT"), "");
 }
