@@ -131,7 +131,10 @@ void CRunController::InstallHooks() {
     const int result = control_.LastRunResult();
     Post([this, text, ending, result] {
       SetStatus(text);
-      if (ending) emit RunFinished(result);
+      if (!ending) return;
+      // The toolbar and menus show the idle state as soon as the run is over.
+      frame_.UpdateCommandStates();
+      emit RunFinished(result);
     });
   };
   h.waitCursor = [this](bool on) { WaitCursor(on); };

@@ -42,6 +42,24 @@ class RunTest : public RunWindowTest {
   void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
 };
 
+TEST_F(RunTest, StartAndStopButtonsFollowTheRunAtOnce) {
+  SimProcess sim(dir_.path(), kCom, FastSmallRun());
+  ASSERT_TRUE(sim.WaitReady());
+  QAction* start = frame_->Action(ui::kCmdStart);
+  QAction* stop = frame_->Action(ui::kCmdStop);
+  QAction* reg = frame_->Action(ui::kCmdRegister);
+  std::vector<bool> atEnd;
+  QObject::connect(runs_, &CRunController::RunFinished, [&](int) {
+    atEnd = {start->isEnabled(), stop->isEnabled(), reg->isEnabled()};
+  });
+  frame_->OnCommand(ui::kCmdStart);
+  EXPECT_FALSE(start->isEnabled());
+  EXPECT_TRUE(stop->isEnabled());
+  ASSERT_TRUE(PumpUntil([&] { return !finished_.empty(); }));
+  // When the run has ended, without waiting for the idle update.
+  EXPECT_EQ(atEnd, (std::vector<bool>{true, false, true}));
+}
+
 TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
   SimProcess sim(dir_.path(), kCom, FastSmallRun());
   ASSERT_TRUE(sim.WaitReady());
