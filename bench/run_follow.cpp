@@ -5,12 +5,8 @@
 // a queued refresh waited, and the longest gap between ticks of a 10 ms
 // timer on the user-interface thread.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -25,13 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/app/sim_process.h"
 #include "app/application.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
-
-extern char** environ;
 
 namespace {
 
@@ -64,37 +59,6 @@ QApplication& Qt() {
   return app;
 }
 
-pid_t StartSim(const std::string& dir, int com, const std::string& capacity) {
-  std::vector<std::string> args = {std::string(QV_BIN_DIR) + "/orvantis-sim",
-                                   "--dir",
-                                   dir,
-                                   "--com",
-                                   std::to_string(com),
-                                   "--speed",
-                                   "0",
-                                   "--gap-ms",
-                                   "1",
-                                   "--capacity",
-                                   capacity};
-  std::vector<char*> argv;
-  for (auto& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  const std::string link = dir + "/ports/COM" + std::to_string(com);
-  for (int i = 0; i < 500 && pid > 0; ++i) {
-    struct stat st {};
-    if (::lstat(link.c_str(), &st) == 0) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return pid;
-}
-
 void BM_RunFollow(benchmark::State& state) {
   Qt();
   constexpr int kCom = 9;
@@ -112,7 +76,8 @@ void BM_RunFollow(benchmark::State& state) {
     store.SetInt("COM_TIMEOUT_MS", 500);
     store.SetInt("GRAPH_GAPX", 1);
 
-    const pid_t sim = StartSim(dir, kCom, capacity);
+    qv::test::SimProcess sim(dir, kCom, {"--speed", "0", "--gap-ms", "1", "--capacity", capacity});
+    sim.WaitReady();
     QuietUi ui;
     int64_t points = 0, shown = 0, outOfOrder = 0;
     double maxWaitMs = 0, meanWaitMs = 0, maxGapMs = 0, seconds = 0;
@@ -158,11 +123,7 @@ void BM_RunFollow(benchmark::State& state) {
       if (!finished) state.SkipWithError("the run did not end");
       if (shown != points || outOfOrder != 0) state.SkipWithError("points dropped or out of order");
     }
-    if (sim > 0) {
-      ::kill(sim, SIGTERM);
-      int status = 0;
-      ::waitpid(sim, &status, 0);
-    }
+    sim.Kill();
     std::filesystem::remove_all(dir);
     state.counters["points"] = static_cast<double>(points);
     state.counters["shown"] = static_cast<double>(shown);
