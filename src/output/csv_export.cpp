@@ -6,6 +6,7 @@
 #include "data/codec.h"
 #include "data/text_format.h"
 #include "output/file_output.h"
+#include "output/record_texts.h"
 
 namespace qv {
 
@@ -22,7 +23,7 @@ std::string CsvFileBytes(const CMeasureData& r) {
 
   std::string out;
   out.reserve(256 + r.Points().size() * 12);
-  out += kBanner + "," + kCsvMakerNotice + nl;
+  out += kBanner + "," + kMakerNotice + nl;
   out += nl;
   out += kTitles + nl;
   out += kUnits + nl;

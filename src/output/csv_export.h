@@ -16,9 +16,6 @@
 
 namespace qv {
 
-// Second field of the banner line: the maker's notice (no comma, no line break).
-inline constexpr char kCsvMakerNotice[] = "Quorvex";
-
 // The whole content of one export file.
 std::string CsvFileBytes(const CMeasureData& record);
 

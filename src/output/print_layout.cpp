@@ -163,7 +163,7 @@ void DrawLogoAndNotice(DrawList& out, const PrintLayout& layout, int y) {
   const int top = y + 10;
   const int w = TruncInt(2 * p * 3.96);
   out.Image(LogoImage::kHorizontal, left, top, left + w, top + 2 * p);
-  out.Cell(left + w + 10, top + p, layout.Right(), top + 2 * p, kPrintMakerNotice, HAlign::kLeft, 0,
+  out.Cell(left + w + 10, top + p, layout.Right(), top + 2 * p, kMakerNotice, HAlign::kLeft, 0,
            false);
 }
 

@@ -17,10 +17,6 @@
 
 namespace qv {
 
-// Notice printed beside the logo under every table (one line).
-inline constexpr char kPrintMakerNotice[] =
-    "Quorvex  -  ORVANTIS battery discharge analyzer (Halvorn)";
-
 // What the printer reports, in its own device units.
 struct PrinterDevice {
   int offsetX = 0, offsetY = 0;         // printable area's physical offsets

@@ -8,6 +8,10 @@
 
 namespace qv {
 
+// The maker's notice: the second field of the CSV banner line and the line
+// beside the logo under printed tables (one line, no comma).
+inline constexpr char kMakerNotice[] = "Quorvex  -  ORVANTIS battery discharge analyzer (Halvorn)";
+
 struct RecordTexts {
   std::string id;           // "%03d-%03d-%03d", empty when unset
   std::string dateTime;     // "%04d/%02d/%02d %02d:%02d:%02d"

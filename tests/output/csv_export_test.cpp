@@ -1,13 +1,16 @@
 #include "output/csv_export.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/core/settings_store.h"
 #include "data/codec.h"
+#include "output/record_texts.h"
 #include "output_test_util.h"
 #include "support/test_support.h"
 
@@ -18,11 +21,20 @@ using test::MakeRecord;
 
 std::string Header() {
   return Sj(
-      "Quorvex計測データ,Quorvex\r\n"
+      "Quorvex計測データ,Quorvex  -  ORVANTIS battery discharge analyzer (Halvorn)\r\n"
       "\r\n"
       ",,放電時間,放電容量,放電電力,平均電圧1,平均電圧2,内部抵抗,ＰＩＲ,放電電流A,放電電流B,"
       "放電電流C,セル数,終了電圧,V1測定点,備考\r\n"
       "登録ID,計測日時,秒,mAh,mWh,V,V,mΩ,,A,A,A,,V,秒,\r\n");
+}
+
+TEST(CsvFile, BannerKeepsTwoFieldsAndNamesTheMaker) {
+  const std::string notice = kMakerNotice;
+  EXPECT_EQ(notice.find_first_of(",\r\n"), std::string::npos);
+  EXPECT_NE(notice.find("Halvorn"), std::string::npos);
+  const std::string bytes = CsvFileBytes(*MakeRecord(1, 2, 3));
+  const std::string banner = bytes.substr(0, bytes.find("\r\n"));
+  EXPECT_EQ(std::count(banner.begin(), banner.end(), ','), 1);
 }
 
 TEST(CsvFile, OneCellRecordWritesThreeDecimals) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "data/codec.h"
+#include "output/record_texts.h"
 #include "output_test_util.h"
 
 namespace qv {
@@ -194,7 +195,7 @@ TEST(TableLayout, PageWithTitleHeaderRowsAndLogo) {
   EXPECT_EQ(images[0]->y1, 436);
   EXPECT_EQ(images[0]->x2, 90 + 213);
   EXPECT_EQ(images[0]->y2, 490);
-  const DrawItem* notice = FindText(d, kPrintMakerNotice);
+  const DrawItem* notice = FindText(d, kMakerNotice);
   ASSERT_TRUE(notice);
   EXPECT_EQ(notice->x1, 313);
   EXPECT_EQ(notice->x2, 2010);
