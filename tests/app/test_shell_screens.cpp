@@ -42,6 +42,8 @@ TEST(Screens, MainWindowWithOverlays) {
   f.GraphView()->CursorUpdate(300);
   EXPECT_TRUE(Save(f, "main_overlays.png"));
 
+  // Every control of the registration dialog, the auto-assign button too.
+  a.State().settings.Set("FLAG_NUMBTN", "1");
   ui::CRegistrationDialog reg(a.Doc(), a.ui, &f);
   EXPECT_TRUE(Save(reg, "register.png"));
   ui::CIdChangeDialog idc(a.Doc(), *a.Doc().Registered().at(0), a.ui, &f);
