@@ -67,18 +67,18 @@ std::string Instrument::Command(const std::string& line) {
   if (kind == 'D' && line.size() >= 8) {
     if (faults_.wrongAck) return "x";
     if (line.substr(1, 7) != "0000000") {
-      a_ = DecodeTenths(line[1], line[2]);
-      b_ = DecodeTenths(line[3], line[4]);
-      c_ = DecodeTenths(line[5], line[6]);
+      cond_.currentA = DecodeTenths(line[1], line[2]);
+      cond_.currentB = DecodeTenths(line[3], line[4]);
+      cond_.currentC = DecodeTenths(line[5], line[6]);
     }
     return "d";
   }
   if (kind == 'F' && line.size() >= 8) {
     if (faults_.wrongAck) return "x";
     if (faults_.noF) return {};
-    cells_ = line[1] - '0';
-    endV_ = DecodeTenths(line[4], line[5]);
-    v1_ = (line[6] - '0') * 1000 + (line[7] - '0') * 100;
+    cond_.cells = line[1] - '0';
+    cond_.endVoltage = DecodeTenths(line[4], line[5]);
+    cond_.v1Point = (line[6] - '0') * 1000 + (line[7] - '0') * 100;
     return "f";
   }
   if (kind == 'S') {
@@ -100,7 +100,7 @@ void Instrument::StartRun() {
   state_ = State::kRunning;
   justStarted_ = true;
   ++runs;
-  pack_ = NimhPack(cells_, capacityMah_, rCell_);
+  pack_ = NimhPack(cond_.cells, capacityMah_, rCell_);
   t_ = 0;
   endRequested_ = false;
   sumV_ = sumV1_ = 0.0;
@@ -110,9 +110,9 @@ void Instrument::StartRun() {
 
 double Instrument::CurrentAt(int t) const {
   // The internal-resistance window: current B, then current C.
-  if (t >= 120 && t <= 122) return b_;
-  if (t >= 123 && t <= 125) return c_;
-  return a_;
+  if (t >= 120 && t <= 122) return cond_.currentB;
+  if (t >= 123 && t <= 125) return cond_.currentC;
+  return cond_.currentA;
 }
 
 std::string Instrument::NextFrame() {
@@ -127,16 +127,18 @@ std::string Instrument::NextFrame() {
   double v = pack_.Voltage(amps);
   if (t == 122) vB_ = v;
   if (t == 120) v120_ = v;
-  if (t == 123 && std::fabs(b_ - c_) > 1e-9) ir_ = std::fabs((v - vB_) / (b_ - c_)) * 1000.0;
+  if (t == 123 && std::fabs(cond_.currentB - cond_.currentC) > 1e-9) {
+    ir_ = std::fabs((v - vB_) / (cond_.currentB - cond_.currentC)) * 1000.0;
+  }
   if (t == 125 && ir_ > 0.0) pir_ = (v120_ / pack_.Cells()) * 100.0 / (ir_ / pack_.Cells());
   sumV_ += v;
   ++samples_;
-  if (t <= v1_) {
+  if (t <= cond_.v1Point) {
     sumV1_ += v;
     ++samplesV1_;
   }
   if (faults_.overRange) v += 12.0;
-  bool stop = endRequested_ || pack_.Voltage(amps) <= endV_;
+  bool stop = endRequested_ || pack_.Voltage(amps) <= cond_.endVoltage;
   if (faults_.overRange && t >= 3) stop = true;
   if (stop) state_ = State::kStopped;
   std::string frame = stop ? "STOP " : "LOAD ";

@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "data/conditions.h"
+
 namespace orvsim {
 
 // A NiMH pack: open-circuit voltage per cell along the plateau and the knee
@@ -75,11 +77,8 @@ class Instrument {
   State state_ = State::kIdle;
   bool justStarted_ = false;
 
-  // Conditions as last received.
-  double a_ = 1.0, b_ = 0.5, c_ = 0.1;
-  int cells_ = 1;
-  double endV_ = 1.0;
-  int v1_ = 100;
+  // Conditions as last received (the program's own defaults until then).
+  qv::InputConditions cond_;
 
   // The run.
   NimhPack pack_{1, 1000.0, 5.0};
