@@ -120,7 +120,11 @@ void CMainFrame::BuildPanes() {
   data_ = new CDataView(doc_, outer_);
   result_->setMinimumWidth(20);
   graph_->setMinimumWidth(20);
-  data_->setMinimumHeight(0);
+  // The data view gives way to the upper row when the window is low: its
+  // list may shrink to nothing rather than push under the upper row.
+  for (QWidget* w : {static_cast<QWidget*>(data_), static_cast<QWidget*>(data_->List()),
+                     static_cast<QWidget*>(data_->List()->Table())})
+    w->setMinimumHeight(1);
 
   inner_->addWidget(result_);
   inner_->addWidget(graph_);

@@ -1,6 +1,7 @@
 // The main window: panes and their geometry, menus, toolbar, status bar,
 // enable rules, accelerators, closing and the about box.
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -145,6 +146,16 @@ TEST(MainFrame, CannotBeMadeSmallerThanTheMinimum) {
   QApplication::processEvents();
   EXPECT_EQ(a.Frame().width(), 500);
   EXPECT_EQ(a.Frame().height(), 453);
+  // Even then the upper row keeps its height and the data view, below it,
+  // still shows its header.
+  CMainFrame& f = a.Frame();
+  EXPECT_EQ(f.UpperRow()->height(), 339);
+  const QRect upper(f.UpperRow()->mapTo(&f, QPoint(0, 0)), f.UpperRow()->size());
+  const QRect data(f.DataView()->mapTo(&f, QPoint(0, 0)), f.DataView()->size());
+  EXPECT_GE(data.top(), upper.bottom()) << data.top() << " " << upper.bottom();
+  QHeaderView* header = f.DataView()->List()->Table()->horizontalHeader();
+  EXPECT_TRUE(header->isVisible());
+  EXPECT_GE(f.DataView()->height(), header->height());
 }
 
 // --- Enable rules ---------------------------------------------------------------

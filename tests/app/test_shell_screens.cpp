@@ -41,6 +41,10 @@ TEST(Screens, MainWindowWithOverlays) {
   if (list->RowCount() > 0) list->SelectRow(list->RowKeyAt(0));
   f.GraphView()->CursorUpdate(300);
   EXPECT_TRUE(Save(f, "main_overlays.png"));
+  // The smallest window the user can make.
+  f.resize(300, 200);
+  EXPECT_TRUE(Save(f, "main_smallest.png"));
+  f.resize(1000, 720);
 
   // Every control of the registration dialog, the auto-assign button too.
   a.State().settings.Set("FLAG_NUMBTN", "1");
