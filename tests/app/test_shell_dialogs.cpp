@@ -10,9 +10,13 @@
 #include <QTableView>
 #include <QTest>
 
+#include "app/dialogs/port_detect_dialog.h"
+#include "app/dialogs/port_setting_dialog.h"
 #include "app/dialogs/registration_dialog.h"
+#include "app/dialogs/start_confirm_dialog.h"
 #include "app/qt_user_interface.h"
 #include "data/codec.h"
+#include "link/serial_port.h"
 #include "shell_test_support.h"
 #include "views/data_view.h"
 #include "views/report_ctrl.h"
@@ -364,6 +368,57 @@ TEST(QtFileChooser, ChosenFileComesBackAsAPath) {
   auto chosen = ui.ChooseSaveFile(r);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, dir.File("new.qd1"));
+}
+
+// Enter presses the focused button (as the key does in any dialog of the
+// desktop), not the default one behind it.
+TEST(DialogKeys, EnterOnAFocusedButtonPressesThatButton) {
+  StartedApp a;
+  {
+    CStartConfirmDlg dlg(&a.Frame());
+    dlg.show();
+    ASSERT_TRUE(dlg.StartButton()->isDefault());
+    QTest::keyClick(dlg.CancelButton(), Qt::Key_Return);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  }
+  {
+    CRegistrationDialog dlg(a.Doc(), a.ui, &a.Frame());
+    dlg.show();
+    QTest::keyClick(dlg.CancelButton(), Qt::Key_Return);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_TRUE(a.ui.messages.empty());  // no registration attempted
+  }
+  {
+    a.State().settings.Set("FLAG_NUMBTN", "1");
+    CRegistrationDialog dlg(a.Doc(), a.ui, &a.Frame());
+    dlg.show();
+    int registered = 0;
+    QObject::connect(dlg.RegisterButton(), &QPushButton::clicked, [&] { ++registered; });
+    QTest::keyClick(dlg.AutoAssignButton(), Qt::Key_Return);
+    EXPECT_EQ(registered, 0);
+    // All fields empty: auto-assign proposes 1-1-1 rather than registering.
+    EXPECT_EQ(dlg.Field(0)->text(), QStringLiteral("1"));
+  }
+  {
+    // No serial device is visible, should a scan start after all.
+    TempDir devices;
+    CPortNames::SetDefaultDeviceRoot(devices.path());
+    CPortSettingDlg dlg(a.Doc(), a.ui, &a.Frame());
+    dlg.show();
+    dlg.sleeper = [](int) {};
+    bool detectOpened = false;
+    dlg.runDetect = [&](CPortDetectDlg& d) {
+      detectOpened = true;
+      d.show();
+      // Enter on 閉じる closes the detection, it does not start the scan.
+      QTest::keyClick(d.CloseButton(), Qt::Key_Return);
+      return d.result();
+    };
+    QTest::keyClick(dlg.DetectButton(), Qt::Key_Return);
+    EXPECT_TRUE(detectOpened);
+    EXPECT_TRUE(a.ui.messages.empty());  // no scan, so no scan result
+    CPortNames::SetDefaultDeviceRoot("/dev");
+  }
 }
 
 }  // namespace

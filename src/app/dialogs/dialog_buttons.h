@@ -1,5 +1,6 @@
 // The closing buttons of a dialog: the accepting one (the default button)
-// and the cancelling one, side by side at the right of one row.
+// and the cancelling one, side by side at the right of one row. Enter
+// presses the button that has the keyboard focus, else the default one.
 #pragma once
 
 #include <QHBoxLayout>
@@ -20,7 +21,6 @@ inline DialogButtons MakeDialogButtons(QWidget* dialog, const QString& acceptTex
   b.accept = new QPushButton(acceptText, dialog);
   b.accept->setDefault(true);
   b.cancel = new QPushButton(cancelText, dialog);
-  b.cancel->setAutoDefault(false);
   b.row = new QHBoxLayout;
   b.row->addStretch(1);
   b.row->addWidget(b.accept);

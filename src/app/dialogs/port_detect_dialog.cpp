@@ -24,7 +24,6 @@ CPortDetectDlg::CPortDetectDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* pa
   intro->setObjectName(QStringLiteral("introText"));
   intro->setWordWrap(true);
   close_ = new QPushButton(U8("閉じる"), this);
-  close_->setAutoDefault(false);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* steps = new QGroupBox(U8("自動設定の手順"), this);

@@ -22,7 +22,6 @@ CPortSettingDlg::CPortSettingDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* 
       new QLabel(U8("設定を自動的に行う場合は、次のボタンを押してください。"), automatic);
   autoText->setWordWrap(true);
   detect_ = new QPushButton(U8("自動設定画面"), automatic);
-  detect_->setAutoDefault(false);
   auto* autoLayout = new QVBoxLayout(automatic);
   autoLayout->addWidget(autoText);
   autoLayout->addWidget(detect_, 0, Qt::AlignLeft);

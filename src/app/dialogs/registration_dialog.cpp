@@ -48,7 +48,6 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   // button, which is the order the Tab key follows.
   proposeNext_ = new QCheckBox(U8("常に前回登録の次のＩＤを自動割付"), this);
   autoAssign_ = new QPushButton(U8("自動割付"), this);
-  autoAssign_->setAutoDefault(false);
   const DialogButtons buttons = MakeDialogButtons(this, U8("登録"), U8("ｷｬﾝｾﾙ"));
   register_ = buttons.accept;
   cancel_ = buttons.cancel;
