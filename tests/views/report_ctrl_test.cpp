@@ -193,8 +193,8 @@ TEST(ReportCtrl, SpaceEscapeArrowsAndControlKeysOpenNoEditor) {
   QTableView* t = f.ctrl.Table();
   t->setFocus();
   t->setCurrentIndex(t->model()->index(0, 1));
-  for (Qt::Key key : {Qt::Key_Space, Qt::Key_Escape, Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown,
-                      Qt::Key_Shift}) {
+  for (Qt::Key key :
+       {Qt::Key_Space, Qt::Key_Escape, Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Shift}) {
     QTest::keyClick(t, key);
     EXPECT_FALSE(f.ctrl.IsEditing()) << key;
   }

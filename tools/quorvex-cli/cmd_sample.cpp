@@ -17,7 +17,7 @@
 namespace qv::cli {
 namespace {
 
-struct PackSpec {
+struct SamplePack {
   int id1, id2, id3;  // -1 for the current measurement
   DateParts date;
   const char* remarkUtf8;
@@ -39,7 +39,7 @@ double CellVoltage(double x, double freshness) {
 }
 
 // Builds one record; `maxSeconds` > 0 cuts the series short (small seeds).
-std::unique_ptr<CMeasureData> MakeRecord(const PackSpec& s, int maxSeconds) {
+std::unique_ptr<CMeasureData> MakeRecord(const SamplePack& s, int maxSeconds) {
   InputConditions in;
   in.cells = 6;
   in.endVoltage = 6.0;
@@ -82,9 +82,9 @@ std::unique_ptr<CMeasureData> MakeRecord(const PackSpec& s, int maxSeconds) {
   return r;
 }
 
-const PackSpec kCurrent = {-1, -1, -1, {2015, 3, 6, 14, 2, 45}, "", 3250.0, 27.5, 0.6, 11.8};
+const SamplePack kCurrent = {-1, -1, -1, {2015, 3, 6, 14, 2, 45}, "", 3250.0, 27.5, 0.6, 11.8};
 
-const PackSpec kRegistered[] = {
+const SamplePack kRegistered[] = {
     {1, 1, 1, {2015, 3, 4, 10, 11, 12}, "メーカーＡ　6セル 3300mAh 新品", 3310.0, 24.8, 1.0, 12.3},
     {1, 1, 2, {2015, 3, 4, 13, 40, 5}, "同上　2回目（充電直後）", 3285.5, 25.1, 0.9, 12.1},
     {1, 2, 1, {2015, 3, 5, 9, 3, 58}, "ﾒｰｶｰB ﾊﾟｯｸ No.7", 2980.0, 31.2, 0.4, 10.7},
@@ -98,8 +98,8 @@ bool WriteSample(const std::string& path, const std::string& version, int record
   auto current = MakeRecord(kCurrent, maxSeconds);
   RecordList list;
   for (int i = 0; i < records; ++i) {
-    const PackSpec& spec = kRegistered[static_cast<size_t>(i) % std::size(kRegistered)];
-    auto rec = MakeRecord(spec, maxSeconds);
+    const SamplePack& pack = kRegistered[static_cast<size_t>(i) % std::size(kRegistered)];
+    auto rec = MakeRecord(pack, maxSeconds);
     // Further copies of the table get later IDs (at most 790-...) so the list
     // stays sorted and every ID part stays within 1 to 999.
     rec->id1 += 20 * (i / static_cast<int>(std::size(kRegistered)));
