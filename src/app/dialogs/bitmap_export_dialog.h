@@ -1,0 +1,80 @@
+// The bitmap export dialog ("グラフビューを画像出力") and the making of the
+// image: the graph view's own drawing over the whole curve width, the footer
+// and the results table of the core's overlay, written by the core's BMP
+// writer from the image's pixels.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <optional>
+#include <string>
+
+#include "app/core/user_interface.h"
+#include "data/document.h"
+#include "output/bitmap_export.h"
+#include "output/bmp_writer.h"
+
+class QPainter;
+
+namespace qv::ui {
+
+class CGraphView;
+
+// The pixel format of off-screen images: the display's when it is one the
+// painter can draw into at 16 bits, else 32 bits per pixel.
+QImage::Format DisplayImageFormat();
+
+// The image of an accepted export: the graph drawn by `graph` (external, on
+// white when asked) with the overlay of the core on top.
+QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExportRequest& request,
+                    QImage::Format format = DisplayImageFormat());
+
+// The core writer's view of an image (no copy: valid while `image` lives).
+BmpSource BmpSourceOf(const QImage& image);
+
+// Writes `image` as a BMP file; the writer's result code.
+int WriteBitmapImage(const QImage& image, const std::string& path);
+
+// Paints a drawing list in pixels (cells, texts and lines).
+void PaintDrawList(QPainter& p, const DrawList& list);
+
+class CBitmapExportDialog : public QDialog {
+  Q_OBJECT
+ public:
+  CBitmapExportDialog(CBrenlowDoc& doc, CGraphView& graph, IUserInterface& ui, QWidget* parent);
+
+  // Runs the dialog modally; the writer's result code when it ended through
+  // "ファイル出力", nothing when cancelled.
+  std::optional<int> Run();
+
+  QLineEdit* PathField() const { return path_; }
+  QCheckBox* DataTableBox() const { return dataTable_; }
+  QCheckBox* WhiteBackgroundBox() const { return white_; }
+  QPushButton* BrowseButton() const { return browse_; }
+  QPushButton* ExportButton() const { return export_; }
+  QPushButton* CancelButton() const { return cancel_; }
+  const std::optional<int>& Accepted() const { return accepted_; }
+
+ private:
+  void OnBrowse();
+  void OnExport();
+  void ReadFields();
+  void ShowFields();
+
+  CBrenlowDoc& doc_;
+  CGraphView& graph_;
+  IUserInterface& ui_;
+  CBitmapExportDlg model_;
+  QLineEdit* path_ = nullptr;
+  QCheckBox* dataTable_ = nullptr;
+  QCheckBox* white_ = nullptr;
+  QPushButton* browse_ = nullptr;
+  QPushButton* export_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  std::optional<int> accepted_;
+};
+
+}  // namespace qv::ui
