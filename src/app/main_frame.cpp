@@ -13,6 +13,7 @@
 #include "app/about_dialog.h"
 #include "app/command_ids.h"
 #include "app/dialogs/registration_dialog.h"
+#include "app/file_commands.h"
 #include "app/run_controller.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -86,6 +87,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildActions();
   RegisterDocumentCommands();
   WireRunCommands(*this, doc_, ui_);
+  WireFileCommands(*this, doc_, ui_);
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
