@@ -107,6 +107,22 @@ TEST_F(MergeWindow, OpensOnTheLastMergedFileWithItsControls) {
   EXPECT_FALSE(app->State().modified);
 }
 
+TEST_F(MergeWindow, TabFollowsTheControlsInTheirOrder) {
+  ASSERT_TRUE(WithMergeWindow([](CMergeDialog* dlg) {
+    const std::vector<QWidget*> expected = {dlg->FileChoice(),   dlg->PathEdit(),
+                                            dlg->BrowseButton(), dlg->BackupChoice(),
+                                            dlg->MergeButton(),  dlg->CancelButton()};
+    std::vector<QWidget*> order{expected.front()};
+    for (QWidget* w = order.front()->nextInFocusChain();
+         w != order.front() && order.size() < expected.size(); w = w->nextInFocusChain()) {
+      // Labels take no focus; of the two choices Tab stops at the checked one
+      // (the arrow keys move between them), so both are looked for here.
+      if ((w->focusPolicy() & Qt::TabFocus) || qobject_cast<QRadioButton*>(w)) order.push_back(w);
+    }
+    EXPECT_EQ(order, expected);
+  }));
+}
+
 TEST_F(MergeWindow, MergesTheTypedFileAndRemembersTheTrimmedPath) {
   const std::string source = SourceFile(3);
   ASSERT_TRUE(WithMergeWindow([&](CMergeDialog* dlg) {
