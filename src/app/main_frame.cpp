@@ -14,6 +14,7 @@
 #include "app/command_ids.h"
 #include "app/dialogs/registration_dialog.h"
 #include "app/file_commands.h"
+#include "app/preset_commands.h"
 #include "app/run_controller.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -87,6 +88,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildActions();
   RegisterDocumentCommands();
   WireRunCommands(*this, doc_, ui_);
+  WirePresetCommands(*this, doc_, ui_);
   WireFileCommands(*this, doc_, ui_);
   BuildMenus();
   BuildToolBar();

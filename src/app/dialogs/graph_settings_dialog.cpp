@@ -1,0 +1,211 @@
+#include "app/dialogs/graph_settings_dialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "presets/preset_texts.h"
+#include "views/qt_text.h"
+#include "views/report_ctrl.h"
+
+namespace qv::ui {
+
+// --- Preset list ----------------------------------------------------------------
+
+CGraTblListDlg::CGraTblListDlg(CAppState& app, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), ui_(ui), list_(CGraphPresetList::Open(app)) {
+  const GraphPresetDialogTexts t = GetGraphPresetDialogTexts();
+  setWindowTitle(ToQt(t.caption));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  // The table fills (14, 10)-(492, 245) of the client area.
+  table_ = new CReportCtrl(this);
+  table_->setGeometry(14, 10, 492 - 14, 245 - 10);
+  table_->SetSortingEnabled(false);
+  ReportHooks hooks;
+  hooks.buildColumns = [this] { BuildColumns(); };
+  hooks.fillRows = [this] { FillRows(); };
+  hooks.rowDoubleClick = [this](int rowKey) {
+    if (rowKey >= 0) OnUse();
+  };
+  hooks.canBeginEdit = [](int, int column) {
+    return CGraphPresetList::CanEditColumn(column) ? kEditBox : kEditRefuse;
+  };
+  hooks.commitEdit = [this](int rowKey, int column, const std::string& text) {
+    if (rowKey < 0 || !CGraphPresetList::CanEditColumn(column)) return false;
+    list_.SetComment(static_cast<size_t>(rowKey), text);
+    return true;
+  };
+  table_->SetHooks(std::move(hooks));
+
+  use_ = new QPushButton(ToQt(t.useAsSettings), this);
+  use_->setDefault(true);
+  delete_ = new QPushButton(ToQt(t.remove), this);
+  close_ = new QPushButton(ToQt(t.close), this);
+  const int bw = 120, bh = 26, y = 256;
+  use_->setGeometry(14, y, bw, bh);
+  delete_->setGeometry(14 + bw + 8, y, bw, bh);
+  close_->setGeometry(492 - bw, y, bw, bh);
+  setFixedSize(506, y + bh + 12);
+
+  connect(use_, &QPushButton::clicked, this, &CGraTblListDlg::OnUse);
+  connect(delete_, &QPushButton::clicked, this, &CGraTblListDlg::OnDelete);
+  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+  table_->Refresh(false);
+}
+
+void CGraTblListDlg::BuildColumns() {
+  const std::vector<PresetColumn> columns = CGraphPresetList::Columns();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const int c = static_cast<int>(i);
+    Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter;
+    if (c == CGraphPresetList::kCommentColumn) align = Qt::AlignLeft | Qt::AlignVCenter;
+    if (c == 3) align = Qt::AlignCenter;  // grid "あり" / "なし"
+    table_->AddColumn(columns[i].title, columns[i].width, align);
+  }
+}
+
+void CGraTblListDlg::FillRows() {
+  for (size_t i = 0; i < list_.Entries().size(); ++i) {
+    const int key = table_->InsertRow();
+    const auto cells = list_.RowCells(i);
+    for (size_t c = 0; c < cells.size(); ++c)
+      table_->SetCellText(key, static_cast<int>(c), cells[c]);
+  }
+}
+
+std::optional<size_t> CGraTblListDlg::SelectedEntry() const {
+  const int key = table_->GetFirstSelectedRow();
+  if (key < 0) return std::nullopt;
+  return static_cast<size_t>(key);
+}
+
+void CGraTblListDlg::OnUse() {
+  table_->EndEdit();
+  chosen_ = ChooseGraphPreset(ui_, list_, SelectedEntry());
+  if (chosen_) accept();
+}
+
+void CGraTblListDlg::OnDelete() {
+  table_->EndEdit();
+  if (DeleteGraphPreset(ui_, list_, SelectedEntry())) table_->Refresh();
+}
+
+// --- Settings -------------------------------------------------------------------
+
+CGraphSettingsDlg::CGraphSettingsDlg(CAppState& app, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), app_(app), ui_(ui) {
+  const GraphSettingsDialogTexts t = GetGraphSettingsDialogTexts();
+  setWindowTitle(ToQt(t.caption));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto makeField = [](QWidget* box) {
+    auto* f = new QLineEdit(box);
+    f->setMaxLength(kGraphFieldMaxChars);
+    f->setAlignment(Qt::AlignRight);
+    f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    return f;
+  };
+
+  auto* voltage = new QGroupBox(ToQt(t.voltageGroup), this);
+  maxV_ = makeField(voltage);
+  minV_ = makeField(voltage);
+  step_ = makeField(voltage);
+  grid_ = new QCheckBox(ToQt(t.showGrid), voltage);
+  auto* vgrid = new QGridLayout(voltage);
+  vgrid->addWidget(new QLabel(ToQt(t.maximum), voltage), 0, 0);
+  vgrid->addWidget(maxV_, 0, 1, Qt::AlignLeft);
+  vgrid->addWidget(new QLabel(ToQt(t.minimum), voltage), 1, 0);
+  vgrid->addWidget(minV_, 1, 1, Qt::AlignLeft);
+  vgrid->addWidget(new QLabel(ToQt(t.step), voltage), 2, 0);
+  vgrid->addWidget(step_, 2, 1, Qt::AlignLeft);
+  vgrid->addWidget(grid_, 3, 0, 1, 2);
+  vgrid->setColumnStretch(2, 1);
+
+  auto* time = new QGroupBox(ToQt(t.timeGroup), this);
+  track_ = new QSlider(Qt::Horizontal, time);
+  track_->setRange(0, kTrackPositionMax);
+  track_->setPageStep(1);
+  track_->setTickPosition(QSlider::TicksBelow);
+  track_->setTickInterval(1);
+  track_->setMinimumWidth(120);
+  auto* trow = new QHBoxLayout;
+  trow->addWidget(new QLabel(ToQt(t.trackMinimum), time));
+  trow->addWidget(track_, 1);
+  trow->addWidget(new QLabel(ToQt(t.trackMaximum), time));
+  auto* tlayout = new QVBoxLayout(time);
+  tlayout->addWidget(new QLabel(ToQt(t.timeStep), time));
+  tlayout->addLayout(trow);
+
+  ok_ = new QPushButton(ToQt(t.ok), this);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(ToQt(t.cancel), this);
+  add_ = new QPushButton(ToQt(t.addToList), this);
+  choose_ = new QPushButton(ToQt(t.chooseFromList), this);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  buttons->addSpacing(12);
+  buttons->addWidget(add_);
+  buttons->addWidget(choose_);
+  buttons->addStretch(1);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(voltage);
+  left->addWidget(time);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(ok_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnOk);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(add_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnAdd);
+  connect(choose_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnChoose);
+
+  ShowFields(GraphSettingsOpen(app_.settings));
+  maxV_->setFocus();
+}
+
+bool CGraphSettingsDlg::Run() {
+  return exec() == QDialog::Accepted;
+}
+
+GraphSettingsFields CGraphSettingsDlg::ReadFields() const {
+  GraphSettingsFields f;
+  f.maxV = FromQt(maxV_->text());
+  f.minV = FromQt(minV_->text());
+  f.step = FromQt(step_->text());
+  f.grid = grid_->isChecked();
+  f.trackPosition = track_->value();
+  return f;
+}
+
+void CGraphSettingsDlg::ShowFields(const GraphSettingsFields& f) {
+  maxV_->setText(ToQt(f.maxV));
+  minV_->setText(ToQt(f.minV));
+  step_->setText(ToQt(f.step));
+  grid_->setChecked(f.grid);
+  track_->setValue(f.trackPosition);
+}
+
+void CGraphSettingsDlg::OnOk() {
+  if (!AcceptGraphSettings(app_, ui_, ReadFields())) return;  // a message was shown
+  accept();
+}
+
+void CGraphSettingsDlg::OnAdd() {
+  AddGraphFieldsToList(app_, ui_, ReadFields());
+}
+
+void CGraphSettingsDlg::OnChoose() {
+  CGraTblListDlg list(app_, ui_, this);
+  if (list.exec() != QDialog::Accepted || !list.Chosen()) return;
+  ShowFields(GraphFieldsFrom(list.Chosen()->values));
+  OnOk();
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,225 @@
+#include "app/dialogs/input_defaults_dialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "presets/preset_texts.h"
+#include "views/qt_text.h"
+#include "views/report_ctrl.h"
+
+namespace qv::ui {
+
+namespace {
+
+QLineEdit* MakeValueField(QWidget* parent, int maxChars) {
+  auto* f = new QLineEdit(parent);
+  f->setMaxLength(maxChars);
+  f->setAlignment(Qt::AlignRight);
+  f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+  return f;
+}
+
+}  // namespace
+
+// --- Preset list ----------------------------------------------------------------
+
+CDefInpListDlg::CDefInpListDlg(CAppState& app, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), app_(app), ui_(ui), list_(CInputPresetList::Open(app)) {
+  const InputPresetDialogTexts t = GetInputPresetDialogTexts();
+  setWindowTitle(ToQt(t.caption));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  // The table fills (14, 10)-(570, 245) of the client area.
+  table_ = new CReportCtrl(this);
+  table_->setGeometry(14, 10, 570 - 14, 245 - 10);
+  table_->SetSortingEnabled(false);
+  ReportHooks hooks;
+  hooks.buildColumns = [this] { BuildColumns(); };
+  hooks.fillRows = [this] { FillRows(); };
+  hooks.rowDoubleClick = [this](int rowKey) {
+    if (rowKey >= 0) OnSet();
+  };
+  hooks.canBeginEdit = [](int, int column) {
+    return CInputPresetList::CanEditColumn(column) ? kEditBox : kEditRefuse;
+  };
+  hooks.commitEdit = [this](int rowKey, int column, const std::string& text) {
+    if (rowKey < 0 || !CInputPresetList::CanEditColumn(column)) return false;
+    list_.SetComment(static_cast<size_t>(rowKey), text);
+    return true;
+  };
+  table_->SetHooks(std::move(hooks));
+
+  set_ = new QPushButton(ToQt(t.setAsDefaults), this);
+  set_->setDefault(true);
+  delete_ = new QPushButton(ToQt(t.remove), this);
+  close_ = new QPushButton(ToQt(t.close), this);
+  const int bw = 120, bh = 26, y = 256;
+  set_->setGeometry(14, y, bw, bh);
+  delete_->setGeometry(14 + bw + 8, y, bw, bh);
+  close_->setGeometry(570 - bw, y, bw, bh);
+  setFixedSize(584, y + bh + 12);
+
+  connect(set_, &QPushButton::clicked, this, &CDefInpListDlg::OnSet);
+  connect(delete_, &QPushButton::clicked, this, &CDefInpListDlg::OnDelete);
+  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+  table_->Refresh(false);
+}
+
+void CDefInpListDlg::BuildColumns() {
+  const std::vector<PresetColumn> columns = CInputPresetList::Columns();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const bool comment = static_cast<int>(i) == CInputPresetList::kCommentColumn;
+    table_->AddColumn(
+        columns[i].title, columns[i].width,
+        comment ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+  }
+}
+
+void CDefInpListDlg::FillRows() {
+  for (size_t i = 0; i < list_.Entries().size(); ++i) {
+    const int key = table_->InsertRow();
+    const auto cells = list_.RowCells(i);
+    for (size_t c = 0; c < cells.size(); ++c)
+      table_->SetCellText(key, static_cast<int>(c), cells[c]);
+  }
+}
+
+std::optional<size_t> CDefInpListDlg::SelectedEntry() const {
+  const int key = table_->GetFirstSelectedRow();
+  if (key < 0) return std::nullopt;
+  return static_cast<size_t>(key);
+}
+
+void CDefInpListDlg::OnSet() {
+  table_->EndEdit();
+  if (SetInputPresetAsDefaults(app_, ui_, list_, SelectedEntry())) accept();
+}
+
+void CDefInpListDlg::OnDelete() {
+  table_->EndEdit();
+  if (DeleteInputPreset(ui_, list_, SelectedEntry())) table_->Refresh();
+}
+
+// --- Defaults -------------------------------------------------------------------
+
+CInputDefaultsDlg::CInputDefaultsDlg(CAppState& app, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), app_(app), ui_(ui), atOpening_(app.inputs) {
+  const InputDefaultsDialogTexts t = GetInputDefaultsDialogTexts();
+  setWindowTitle(ToQt(t.caption));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto* description = new QLabel(ToQt(t.description), this);
+  auto* group = new QGroupBox(ToQt(t.group), this);
+  currentA_ = MakeValueField(group, kInputFieldMaxChars);
+  currentB_ = MakeValueField(group, kInputFieldMaxChars);
+  currentC_ = MakeValueField(group, kInputFieldMaxChars);
+  cells_ = new QComboBox(group);
+  for (const std::string& item : t.cellItems)
+    cells_->addItem(ToQt(item));
+  endVoltage_ = MakeValueField(group, kInputFieldMaxChars);
+  v1Point_ = MakeValueField(group, kInputFieldMaxChars);
+
+  auto* grid = new QGridLayout(group);
+  const std::pair<const std::string*, QWidget*> rows[] = {
+      {&t.currentA, currentA_}, {&t.currentB, currentB_},     {&t.currentC, currentC_},
+      {&t.cells, cells_},       {&t.endVoltage, endVoltage_}, {&t.v1Point, v1Point_}};
+  int r = 0;
+  for (const auto& [label, field] : rows) {
+    grid->addWidget(new QLabel(ToQt(*label), group), r, 0);
+    grid->addWidget(field, r, 1, Qt::AlignLeft);
+    ++r;
+  }
+  grid->setColumnStretch(2, 1);
+
+  ok_ = new QPushButton(ToQt(t.ok), this);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(ToQt(t.cancel), this);
+  add_ = new QPushButton(ToQt(t.addToList), this);
+  choose_ = new QPushButton(ToQt(t.chooseFromList), this);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  buttons->addSpacing(12);
+  buttons->addWidget(add_);
+  buttons->addWidget(choose_);
+  buttons->addStretch(1);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(description);
+  left->addWidget(group);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(cells_, &QComboBox::activated, this, &CInputDefaultsDlg::OnCellChosen);
+  connect(ok_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnOk);
+  connect(cancel_, &QPushButton::clicked, this, &CInputDefaultsDlg::reject);
+  connect(add_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnAdd);
+  connect(choose_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnChoose);
+
+  ShowFields(InputDefaultsOpen(atOpening_));
+  currentA_->setFocus();
+}
+
+InputDefaultsOutcome CInputDefaultsDlg::Run() {
+  outcome_ = InputDefaultsOutcome::kStayOpen;
+  if (exec() != QDialog::Accepted) return InputDefaultsOutcome::kStayOpen;
+  return outcome_;
+}
+
+InputDefaultsFields CInputDefaultsDlg::ReadFields() const {
+  InputDefaultsFields f;
+  f.currentA = FromQt(currentA_->text());
+  f.currentB = FromQt(currentB_->text());
+  f.currentC = FromQt(currentC_->text());
+  f.cells = cells_->currentIndex() >= 0 ? FromQt(cells_->currentText()) : std::string();
+  f.endVoltage = FromQt(endVoltage_->text());
+  f.v1Point = FromQt(v1Point_->text());
+  return f;
+}
+
+void CInputDefaultsDlg::ShowFields(const InputDefaultsFields& f) {
+  currentA_->setText(ToQt(f.currentA));
+  currentB_->setText(ToQt(f.currentB));
+  currentC_->setText(ToQt(f.currentC));
+  cells_->setCurrentIndex(f.cells.empty() ? -1 : cells_->findText(ToQt(f.cells)));
+  endVoltage_->setText(ToQt(f.endVoltage));
+  v1Point_->setText(ToQt(f.v1Point));
+}
+
+void CInputDefaultsDlg::OnCellChosen(int index) {
+  if (index < 0) return;
+  endVoltage_->setText(ToQt(EndVoltageForCells(FromQt(cells_->itemText(index)))));
+}
+
+void CInputDefaultsDlg::OnOk() {
+  const InputDefaultsOutcome outcome = AcceptInputDefaults(app_, ui_, ReadFields(), atOpening_);
+  if (outcome == InputDefaultsOutcome::kStayOpen) return;  // a message was shown
+  outcome_ = outcome;
+  accept();
+}
+
+void CInputDefaultsDlg::reject() {
+  // A preset taken from the list replaces the defaults in memory before OK
+  // checks it; cancelling keeps the defaults the dialog opened with.
+  app_.inputs = atOpening_;
+  QDialog::reject();
+}
+
+void CInputDefaultsDlg::OnAdd() {
+  AddInputFieldsToList(app_, ui_, ReadFields());
+}
+
+void CInputDefaultsDlg::OnChoose() {
+  CDefInpListDlg list(app_, ui_, this);
+  if (list.exec() != QDialog::Accepted) return;
+  ShowFields(InputDefaultsOpen(app_.inputs));
+  OnOk();
+}
+
+}  // namespace qv::ui
