@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "app/about_dialog.h"
+#include "app/analysis_commands.h"
 #include "app/command_ids.h"
 #include "app/dialogs/registration_dialog.h"
 #include "app/file_commands.h"
@@ -88,6 +89,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildActions();
   RegisterDocumentCommands();
   WireRunCommands(*this, doc_, ui_);
+  WireAnalysisCommands(*this, doc_, ui_);
   WirePresetCommands(*this, doc_, ui_);
   WireFileCommands(*this, doc_, ui_);
   BuildMenus();
