@@ -251,6 +251,7 @@ TEST_F(Analysis, SimulatorAndEmfNeedADrawnSuitableRecord) {
 }
 
 TEST_F(Analysis, SimulatorStepsTheCurrentFromTheStartCurrent) {
+  app->State().graph.grid = true;
   DrawAll();
   QString title;
   int minimum = 0, maximum = 0, shown = 0, afterUp = 0, afterDown = 0;
