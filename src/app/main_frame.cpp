@@ -14,6 +14,7 @@
 #include "app/analysis_commands.h"
 #include "app/command_ids.h"
 #include "app/dialogs/registration_dialog.h"
+#include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/preset_commands.h"
 #include "app/run_controller.h"
@@ -89,6 +90,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildActions();
   RegisterDocumentCommands();
   WireRunCommands(*this, doc_, ui_);
+  WireExportCommands(*this, doc_, ui_);
   WireAnalysisCommands(*this, doc_, ui_);
   WirePresetCommands(*this, doc_, ui_);
   WireFileCommands(*this, doc_, ui_);
