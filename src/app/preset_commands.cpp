@@ -26,10 +26,10 @@ void WirePresetCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui)
       [f, d, u] {
         CGraphSettingsDlg dlg(d->App(), *u, f);
         if (!dlg.Run()) return;
-        if (CGraphView* graph = f->GraphView()) {
-          graph->ApplySettings(d->App().graph);
-          graph->Refresh();
-        }
+        // The view takes the accepted values, then repaints through the
+        // document's view refresh as every settings change does.
+        if (CGraphView* graph = f->GraphView()) graph->ApplySettings(d->App().graph);
+        d->RefreshViews(kRefreshGraph);
       },
       {}, R::kAlways);
 }
