@@ -17,6 +17,7 @@
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/preset_commands.h"
+#include "app/print_commands.h"
 #include "app/run_controller.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -90,6 +91,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   BuildActions();
   RegisterDocumentCommands();
   WireRunCommands(*this, doc_, ui_);
+  WirePrintCommands(*this, doc_, ui_);
   WireExportCommands(*this, doc_, ui_);
   WireAnalysisCommands(*this, doc_, ui_);
   WirePresetCommands(*this, doc_, ui_);
