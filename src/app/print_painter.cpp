@@ -87,8 +87,16 @@ void PaintDrawList(QPainter& painter, const DrawList& list, const PageMetrics& m
   painter.setBackgroundMode(Qt::TransparentMode);
   QFont font(MapFaceName(ToQt(list.fontFace)));
   if (list.fontFace.empty()) font = QFont(GothicFamily());
-  font.setPixelSize(std::max(1, static_cast<int>(std::lround(map.Height(list.charHeight)))));
+  // The character height is the whole cell of a line (ascent and descent),
+  // as the layouts were measured; the em size is a little smaller.
+  const double cell = std::max(1.0, map.Height(list.charHeight));
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(cell))));
   painter.setFont(font);
+  const double measured = painter.fontMetrics().height();
+  if (measured > cell) {
+    font.setPixelSize(std::max(1, static_cast<int>(cell * cell / measured)));
+    painter.setFont(font);
+  }
   // Lines of 0.1 mm, at least one device pixel.
   const double penWidth = std::max(1.0, std::floor(map.Width(1)));
 

@@ -195,6 +195,8 @@ TEST_F(PrintFlow, GraphsPrintTheCoresPagesToPdf) {
   EXPECT_EQ(print->Engine().GetPageCount(), 2);
   EXPECT_EQ(PdfPageCount(pdf), 2);
   EXPECT_EQ(print->Engine().Layout().metrics.pitch, 27);
+  if (const QByteArray look = qgetenv("QV_PRINT_LOOK"); !look.isEmpty())
+    WriteFile(look.toStdString() + "/print_graphs.pdf", ReadFile(pdf));
 }
 
 TEST_F(PrintFlow, LandscapeGraphsAndALabelRangeFollowThePagination) {
@@ -218,6 +220,8 @@ TEST_F(PrintFlow, LandscapeGraphsAndALabelRangeFollowThePagination) {
   ASSERT_EQ(print->Engine().GetPageCount(), 2);
   EXPECT_EQ(PdfPageCount(pdf), 2);
   EXPECT_EQ(print->Engine().Pages()[1].rows[0][0]->id3, 5);
+  if (const QByteArray look = qgetenv("QV_PRINT_LOOK"); !look.isEmpty())
+    WriteFile(look.toStdString() + "/print_labels.pdf", ReadFile(pdf));
 }
 
 TEST_F(PrintFlow, SelectionWithNothingSelectedPrintsOneBlankPage) {
