@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/preset_list_window.h"
 #include "presets/preset_texts.h"
 #include "views/qt_text.h"
 #include "views/report_ctrl.h"
@@ -16,43 +17,22 @@ namespace qv::ui {
 
 CGraTblListDlg::CGraTblListDlg(CAppState& app, IUserInterface& ui, QWidget* parent)
     : QDialog(parent), ui_(ui), list_(CGraphPresetList::Open(app)) {
-  const GraphPresetDialogTexts t = GetGraphPresetDialogTexts();
-  setWindowTitle(ToQt(t.caption));
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
-  // The table fills (14, 10)-(492, 245) of the client area.
-  table_ = new CReportCtrl(this);
-  table_->setGeometry(14, 10, 492 - 14, 245 - 10);
-  table_->SetSortingEnabled(false);
-  ReportHooks hooks;
-  hooks.buildColumns = [this] { BuildColumns(); };
-  hooks.fillRows = [this] { FillRows(); };
-  hooks.rowDoubleClick = [this](int rowKey) {
-    if (rowKey >= 0) OnUse();
+  const auto t = GetGraphPresetDialogTexts();
+  PresetListActions actions;
+  actions.buildColumns = [this] { BuildColumns(); };
+  actions.fillRows = [this] { FillRows(); };
+  actions.canEdit = [](int column) { return CGraphPresetList::CanEditColumn(column); };
+  actions.setComment = [this](size_t entry, const std::string& text) {
+    list_.SetComment(entry, text);
   };
-  hooks.canBeginEdit = [](int, int column) {
-    return CGraphPresetList::CanEditColumn(column) ? kEditBox : kEditRefuse;
-  };
-  hooks.commitEdit = [this](int rowKey, int column, const std::string& text) {
-    if (rowKey < 0 || !CGraphPresetList::CanEditColumn(column)) return false;
-    list_.SetComment(static_cast<size_t>(rowKey), text);
-    return true;
-  };
-  table_->SetHooks(std::move(hooks));
-
-  use_ = new QPushButton(ToQt(t.useAsSettings), this);
-  use_->setDefault(true);
-  delete_ = new QPushButton(ToQt(t.remove), this);
-  close_ = new QPushButton(ToQt(t.close), this);
-  const int bw = 120, bh = 26, y = 256;
-  use_->setGeometry(14, y, bw, bh);
-  delete_->setGeometry(14 + bw + 8, y, bw, bh);
-  close_->setGeometry(492 - bw, y, bw, bh);
-  setFixedSize(506, y + bh + 12);
-
-  connect(use_, &QPushButton::clicked, this, &CGraTblListDlg::OnUse);
-  connect(delete_, &QPushButton::clicked, this, &CGraTblListDlg::OnDelete);
-  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+  actions.onAction = [this] { OnUse(); };
+  actions.onDelete = [this] { OnDelete(); };
+  const PresetListWindow w = BuildPresetListWindow(*this, t.caption, t.useAsSettings, t.remove,
+                                                   t.close, 492, std::move(actions));
+  table_ = w.table;
+  use_ = w.action;
+  delete_ = w.remove;
+  close_ = w.close;
   table_->Refresh(false);
 }
 
@@ -68,18 +48,14 @@ void CGraTblListDlg::BuildColumns() {
 }
 
 void CGraTblListDlg::FillRows() {
-  for (size_t i = 0; i < list_.Entries().size(); ++i) {
-    const int key = table_->InsertRow();
+  FillPresetRows(*table_, list_.Entries().size(), [this](size_t i) {
     const auto cells = list_.RowCells(i);
-    for (size_t c = 0; c < cells.size(); ++c)
-      table_->SetCellText(key, static_cast<int>(c), cells[c]);
-  }
+    return std::vector<std::string>(cells.begin(), cells.end());
+  });
 }
 
 std::optional<size_t> CGraTblListDlg::SelectedEntry() const {
-  const int key = table_->GetFirstSelectedRow();
-  if (key < 0) return std::nullopt;
-  return static_cast<size_t>(key);
+  return SelectedPresetEntry(*table_);
 }
 
 void CGraTblListDlg::OnUse() {
