@@ -26,7 +26,7 @@ headless=0
 targets=(orvantis-sim quorvex-cli)
 [ "$headless" = 0 ] && targets+=(quorvex)
 build=${QV_BUILD_DIR:-build}
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target "${targets[@]}" >/dev/null
 bin=$root/$build/bin
 case $build in /*) bin=$build/bin ;; esac
@@ -34,46 +34,12 @@ case $build in /*) bin=$build/bin ;; esac
 work=${QUORVEX_DIR:-$root/$build/work}
 mkdir -p "$work/ports"
 work=$(cd "$work" && pwd)
-ini=$work/Dis.ini
-
-# One key of Dis.ini, section QUORVEX ("" when missing).
-ini_get() {
-  [ -f "$ini" ] || return 0
-  awk -v key="$1" '
-    /^\[/ { insec = (toupper($0) ~ /^\[QUORVEX\]/) ; next }
-    insec { line = $0; sub(/\r$/, "", line); n = index(line, "=")
-            if (n && toupper(substr(line, 1, n - 1)) == toupper(key)) { print substr(line, n + 1); exit } }
-  ' "$ini"
-}
-
-# Writes one key into section QUORVEX, keeping the file's other lines.
-ini_set() {
-  local tmp="$ini.tmp.$$"
-  if [ ! -f "$ini" ]; then
-    printf '[QUORVEX]\n%s=%s\n' "$1" "$2" >"$ini"
-    return
-  fi
-  awk -v key="$1" -v value="$2" '
-    { eol = ($0 ~ /\r$/) ? "\r" : ""; line = $0; sub(/\r$/, "", line) }
-    /^\[/ { if (insec && !done) { print key "=" value eol; done = 1 }
-            insec = (toupper(line) == "[QUORVEX]"); seen = seen || insec; print; next }
-    insec && !done { n = index(line, "=")
-                     if (n && toupper(substr(line, 1, n - 1)) == toupper(key)) {
-                       print key "=" value eol; done = 1; next } }
-    { print }
-    END { if (!done) { if (!seen) print "[QUORVEX]"; print key "=" value } }
-  ' "$ini" >"$tmp" && mv "$tmp" "$ini"
-}
+# Settings go through the program's own store (quorvex-cli settings).
+settings() { (cd "$work" && "$bin/quorvex-cli" settings "$@"); }
 
 # A new working folder starts from the program's first values, as the
 # application writes them at its first start.
-if [ ! -f "$ini" ]; then
-  for kv in GRAPH_MAXV=12.0 GRAPH_MINV=0.0 GRAPH_GRID=0 GRAPH_GAPX=3 GRAPH_GAPY=1.0 \
-            DATA_DEF_DISA=1.0 DATA_DEF_DISB=0.5 DATA_DEF_DISC=0.1 DATA_DEF_CELL=1 \
-            DATA_DEF_CUTV=1.0 DATA_DEF_APO1=100 DATA_DEF_APO3ST=0 DATA_DEF_APO3ED=0; do
-    ini_set "${kv%%=*}" "${kv#*=}"
-  done
-fi
+settings init
 
 sim_pid=
 cleanup() {
@@ -85,7 +51,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-user_port=$(ini_get COMPORT | tr -dc '0-9')
+user_port=$(settings get COMPORT | tr -dc '0-9' || true)
 port=${user_port:-}
 
 if [ "${QV_NO_SIM:-0}" != 1 ]; then
@@ -118,7 +84,7 @@ if [ "${QV_NO_SIM:-0}" != 1 ]; then
     sleep 0.05
   done
   if [ -z "$user_port" ]; then
-    ini_set COMPORT "$com"
+    settings set COMPORT "$com"
     port=$com
   elif [ "$user_port" != "$com" ]; then
     echo "run.sh: the simulator is on COM$com; COMPORT stays COM$user_port (通信ポートの設定 switches it)" >&2

@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/data_file.h"

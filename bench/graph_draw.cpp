@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/document.h"
 #include "views/graph_view.h"
 

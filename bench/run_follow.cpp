@@ -70,7 +70,7 @@ void BM_RunFollow(benchmark::State& state) {
     ::mkdir((dir + "/dev").c_str(), 0755);
     qv::CPortNames::SetDefaultDeviceRoot(dir + "/dev");
     qv::CSettingsStore store(dir, "Dis.ini");
-    qv::ui::SeedNewSettings(store);
+    qv::SeedNewSettings(store);
     store.SetInt("COMPORT", kCom);
     store.SetInt("START_DIRECT", 1);
     store.SetInt("COM_TIMEOUT_MS", 500);

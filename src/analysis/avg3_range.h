@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/user_interface.h"
-#include "data/conditions.h"
+#include "core/conditions.h"
+#include "core/user_interface.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/core/numtext.h"  // TruncInt
+#include "core/numtext.h"  // TruncInt
 
 namespace qv {
 

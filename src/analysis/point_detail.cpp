@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "analysis/numeric.h"
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/document.h"
 

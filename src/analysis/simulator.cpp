@@ -5,7 +5,7 @@
 
 #include "analysis/numeric.h"
 #include "analysis/virtual_curve.h"
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/document.h"
 
 namespace qv {

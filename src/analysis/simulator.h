@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/measure_data.h"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "analysis/numeric.h"
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/document.h"
 #include "data/text_format.h"

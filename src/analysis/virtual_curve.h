@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/user_interface.h"
-#include "data/conditions.h"
+#include "core/conditions.h"
+#include "core/user_interface.h"
 #include "data/measure_data.h"
 #include "data/ole_datetime.h"
 

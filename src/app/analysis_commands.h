@@ -3,7 +3,7 @@
 // (View menu).
 #pragma once
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv::ui {

@@ -1,6 +1,5 @@
 #include "app/application.h"
 
-#include <sys/stat.h>
 #include <QApplication>
 #include <QFile>
 #include <QLibraryInfo>
@@ -35,23 +34,6 @@ std::optional<std::string> CommandLineFile(const QStringList& arguments) {
     if (!arguments[i].isEmpty()) return QFile::encodeName(arguments[i]).toStdString();
   }
   return std::nullopt;
-}
-
-bool SeedNewSettings(const CSettingsStore& settings) {
-  struct stat st {};
-  if (::stat(settings.Path().c_str(), &st) == 0) return false;
-  // The graph view's first values and the application's input defaults.
-  static const std::pair<const char*, const char*> kFirst[] = {
-      {"GRAPH_MAXV", "12.0"},   {"GRAPH_MINV", "0.0"},    {"GRAPH_GRID", "0"},
-      {"GRAPH_GAPX", "3"},      {"GRAPH_GAPY", "1.0"},    {"DATA_DEF_DISA", "1.0"},
-      {"DATA_DEF_DISB", "0.5"}, {"DATA_DEF_DISC", "0.1"}, {"DATA_DEF_CELL", "1"},
-      {"DATA_DEF_CUTV", "1.0"}, {"DATA_DEF_APO1", "100"}, {"DATA_DEF_APO3ST", "0"},
-      {"DATA_DEF_APO3ED", "0"},
-  };
-  bool ok = true;
-  for (const auto& [key, value] : kFirst)
-    ok = settings.Set(key, value) && ok;
-  return ok;
 }
 
 CBrenlowApp::CBrenlowApp(StartOptions options) : options_(std::move(options)) {

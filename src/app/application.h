@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/app_state.h"
 #include "app/qt_user_interface.h"
+#include "core/app_state.h"
 #include "data/document.h"
 
 namespace qv::ui {
@@ -33,11 +33,6 @@ void SetUpApplication();
 // The data file named on the command line: the first argument after the
 // program's name, or nothing.
 std::optional<std::string> CommandLineFile(const QStringList& arguments);
-
-// Writes the program's first values into a settings file that does not exist
-// yet (a new installation), so the graph and the inputs start from usable
-// ranges. An existing file is left as it is. True when the file was seeded.
-bool SeedNewSettings(const CSettingsStore& settings);
 
 class CBrenlowApp {
  public:

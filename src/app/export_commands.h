@@ -1,7 +1,7 @@
 // The CSV export and bitmap export commands of the File menu.
 #pragma once
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv::ui {

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv::ui {

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "app/application.h"
-#include "app/core/instance_lock.h"
+#include "core/instance_lock.h"
 
 int main(int argc, char** argv) {
   // One instance at a time; a second start ends silently.

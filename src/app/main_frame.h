@@ -14,8 +14,8 @@
 #include <functional>
 #include <map>
 
-#include "app/core/app_state.h"
-#include "app/core/user_interface.h"
+#include "core/app_state.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv::ui {

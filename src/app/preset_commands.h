@@ -1,7 +1,7 @@
 // The input defaults and graph settings commands of the Options menu.
 #pragma once
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv::ui {

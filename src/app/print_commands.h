@@ -8,7 +8,7 @@
 #include <QPrinter>
 #include <functional>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "output/print_layout.h"
 

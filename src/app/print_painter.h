@@ -1,15 +1,14 @@
-// Turns the drawing lists of printed pages into pixels on any paint device:
-// a printer, the print preview, a PDF file or an off-screen image. The core
-// has placed every line, cell, text and logo in 0.1 mm from the paper's
-// top-left corner; this only maps those points to the device and draws.
+// Prints the drawing lists of printed pages on any paint device: a printer,
+// the print preview, a PDF file or an off-screen image (views/draw_list_painter.h
+// paints them through a PaperMapper).
 #pragma once
 
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrinter>
 
-#include "output/draw_list.h"
 #include "output/print_layout.h"
+#include "views/draw_list_painter.h"
 
 namespace qv::ui {
 
@@ -17,11 +16,6 @@ namespace qv::ui {
 // painter's origin and the paper size in device pixels, at the printer's
 // resolution, and the screen's vertical resolution (0 without a screen).
 PrinterDevice DeviceOf(const QPrinter& printer);
-
-// Draws `list` with `painter`, whose origin is the printable area's corner
-// described by `metrics` and whose resolution is dpiX x dpiY.
-void PaintDrawList(QPainter& painter, const DrawList& list, const PageMetrics& metrics, double dpiX,
-                   double dpiY);
 
 // Prints pages `from` to `to` (from 1) of a begun print run on `printer`,
 // one sheet each. False when the printer could not be opened.

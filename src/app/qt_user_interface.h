@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 
 namespace qv::ui {
 

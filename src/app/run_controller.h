@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "link/run_control.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/text_format.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "data/registration.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 
 namespace qv {

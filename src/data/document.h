@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_state.h"
-#include "app/core/safe_file.h"
+#include "core/app_state.h"
+#include "core/safe_file.h"
 #include "data/data_file.h"
 #include "data/measure_data.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/conditions.h"
+#include "core/conditions.h"
 #include "data/ole_datetime.h"
 
 namespace qv {

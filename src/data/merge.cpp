@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv {

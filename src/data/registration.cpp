@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 

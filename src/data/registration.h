@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 
 namespace qv {

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/text_format.h"
 
 namespace qv {

@@ -1,6 +1,6 @@
 #include "link/input_check.h"
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 
 namespace qv {

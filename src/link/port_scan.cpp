@@ -1,6 +1,6 @@
 #include "link/port_scan.h"
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "link/analyzer_link.h"
 

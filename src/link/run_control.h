@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "link/analyzer_link.h"
 #include "link/input_check.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "output/bmp_writer.h"
 #include "output/record_texts.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "data/measure_data.h"
 #include "output/draw_list.h"
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 #include "output/file_output.h"

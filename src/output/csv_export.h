@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "data/data_file.h"
 #include "data/measure_data.h"
 

@@ -19,7 +19,8 @@ enum class DrawKind {
   kLine,      // from (x1, y1) to (x2, y2)
   kCell,      // rectangle x1..x2, y1..y2: optional fill, optional frame, one
               // line of text vertically centred, `inset` from both sides
-  kText,      // text with its top-left corner at (x1, y1)
+  kText,      // text with its top-left corner at (x1, y1), clipped to the box
+              // up to (x2, y2) when x2 > x1
   kImage,     // `image` stretched into the rectangle x1..x2, y1..y2
   kPolyline,  // lines joining `points` in order
 };

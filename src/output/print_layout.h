@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "output/draw_list.h"
 #include "output/print_settings.h"
 

@@ -1,6 +1,6 @@
 #include "output/record_texts.h"
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 
 namespace qv {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 
 namespace qv {

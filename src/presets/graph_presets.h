@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_state.h"
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/app_state.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "presets/preset_common.h"
 
 namespace qv {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/core/app_state.h"
-#include "app/core/numtext.h"
+#include "core/app_state.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 
 namespace qv {

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
-#include "data/conditions.h"
+#include "core/conditions.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "presets/preset_common.h"
 
 namespace qv {

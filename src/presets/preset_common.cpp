@@ -1,6 +1,6 @@
 #include "presets/preset_common.h"
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/codec.h"
 
 namespace qv {

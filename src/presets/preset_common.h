@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 
 namespace qv {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 
 class QPainter;
 

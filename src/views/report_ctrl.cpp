@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/core/numtext.h"
-#include "app/core/settings_store.h"
+#include "core/numtext.h"
+#include "core/settings_store.h"
 #include "data/text_format.h"
 #include "views/fonts.h"
 #include "views/qt_text.h"

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <mutex>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "data/text_format.h"
 #include "link/input_check.h"

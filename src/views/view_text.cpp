@@ -1,7 +1,7 @@
 #include "views/view_text.h"
 
 #include "analysis/numeric.h"
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/measure_data.h"
 #include "link/input_check.h"

@@ -40,7 +40,8 @@ TEST_F(Avg3RangeTest, ChangedRangeIsWrittenAndEveryRegisteredRecordRecomputed) {
   EXPECT_EQ(Avg3RangeOpen(app.avg3).start, "0");
   EXPECT_EQ(AcceptAvg3Range(app, ui, {"100", "300"}), Avg3RangeOutcome::kChanged);
   EXPECT_EQ(app.avg3, (Avg3Range{100, 300}));
-  EXPECT_EQ(ReadFile(dir.File("Dis.ini")), "[QUORVEX]\nDATA_DEF_APO3ST=100\nDATA_DEF_APO3ED=300\n");
+  EXPECT_EQ(ReadFile(dir.File("Dis.ini")),
+            "[QUORVEX]\r\nDATA_DEF_APO3ST=100\r\nDATA_DEF_APO3ED=300\r\n");
   Avg3RangeChanged(*doc);
   // 100 .. 119 and 126 .. 300: 195 points.
   int counted = 0;

@@ -276,7 +276,7 @@ TEST(PrintPainter, PlacesPrimitivesWhereTheListSaysFromThePaperCorner) {
   list.Cell(200, 1000, 400, 1100, "", HAlign::kLeft, 0, true);
   QImage img = Sheet(2100, 2970);
   QPainter painter(&img);
-  PaintDrawList(painter, list, m, 254, 254);
+  PaintDrawList(painter, list, PaperMapper(m, 254, 254));
   painter.end();
   EXPECT_TRUE(Dark(img, 450, 670));
   EXPECT_TRUE(Dark(img, 1440, 670));
@@ -298,7 +298,7 @@ TEST(PrintPainter, DrawsATablePageOfTheEngine) {
   engine.BeginPrinting(settings, device, list, {}, GraphSettings{9.0, 5.0, true, 60, 0.5});
   QImage img = Sheet(2100, 2970);
   QPainter painter(&img);
-  PaintDrawList(painter, engine.PrintPage(1), engine.Layout().metrics, 254, 254);
+  PaintDrawList(painter, engine.PrintPage(1), PaperMapper(engine.Layout().metrics, 254, 254));
   painter.end();
   // Header frame: from the left margin (9 mm) at top margin + 2 pitches.
   const int p = engine.Layout().Pitch();

@@ -46,7 +46,7 @@ class RunWindowTest : public ::testing::Test {
     ::mkdir(dir_.File("ports").c_str(), 0755);
     CPortNames::SetDefaultDeviceRoot(devRoot_);
     CSettingsStore store(dir_.path(), "Dis.ini");
-    qv::ui::SeedNewSettings(store);
+    qv::SeedNewSettings(store);
     store.SetInt("COMPORT", kCom);
     store.SetInt("COM_TIMEOUT_MS", 150);
     store.SetInt("COM_RETRY_C1", 2);

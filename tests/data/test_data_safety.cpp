@@ -12,7 +12,7 @@
 
 #include <random>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/merge.h"
 #include "test_document_fixture.h"
 

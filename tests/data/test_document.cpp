@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "test_document_fixture.h"
 

@@ -9,7 +9,7 @@
 
 #include <chrono>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 
 namespace qv::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 #include "data/codec.h"
 #include "output/bitmap_export.h"
 #include "output/bmp_writer.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 #include "data/codec.h"
 #include "output/record_texts.h"
 #include "output_test_util.h"

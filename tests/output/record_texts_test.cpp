@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 #include "output/bitmap_export.h"
 #include "output/record_texts.h"
 #include "output_test_util.h"

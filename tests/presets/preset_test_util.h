@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "data/codec.h"
 #include "support/test_support.h"
 

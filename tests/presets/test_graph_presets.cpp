@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/codec.h"
 #include "preset_test_util.h"
 #include "presets/graph_presets.h"
@@ -60,8 +60,8 @@ TEST_F(GraphSettingsTest, WritesTheFiveKeysInOrder) {
   EXPECT_TRUE(app.graph.grid);
   EXPECT_EQ(app.graph.gapX, 9);
   EXPECT_EQ(ReadFile(dir.File("Dis.ini")),
-            "[QUORVEX]\nGRAPH_MAXV=12.00\nGRAPH_MINV=0.00\nGRAPH_GRID=1\nGRAPH_GAPX=9\n"
-            "GRAPH_GAPY=0.50\n");
+            "[QUORVEX]\r\nGRAPH_MAXV=12.00\r\nGRAPH_MINV=0.00\r\nGRAPH_GRID=1\r\nGRAPH_GAPX=9\r\n"
+            "GRAPH_GAPY=0.50\r\n");
 }
 
 TEST_F(GraphSettingsTest, ChecksInOrderWithTheMainTitleAsCaption) {
@@ -146,8 +146,8 @@ TEST_F(GraphPresetTest, AddsTheCheckedFieldsInKeyOrder) {
   EXPECT_EQ(ui.messages[0].caption, Sj("一覧に登録"));
   EXPECT_EQ(app.graph, before);
   EXPECT_EQ(ReadFile(PresetPath()),
-            "[QUORVEX]\nCOUNT=1\nGRA1_MAXV=9.000000\nGRA1_MINV=5.000000\nGRA1_GRID=1\n"
-            "GRA1_GAPX=3\nGRA1_GAPY=0.500000\nGRA1_MEMO=\n");
+            "[QUORVEX]\r\nCOUNT=1\r\nGRA1_MAXV=9.000000\r\nGRA1_MINV=5.000000\r\nGRA1_GRID=1\r\n"
+            "GRA1_GAPX=3\r\nGRA1_GAPY=0.500000\r\nGRA1_MEMO=\r\n");
 }
 
 TEST_F(GraphPresetTest, TheTwentyFirstEntryIsRefused) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
 #include "data/document.h"
@@ -43,8 +43,8 @@ TEST_F(InputDefaultsTest, AcceptsRoundedValuesAndWritesTheSixKeysInOrder) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(app.inputs, (InputConditions{6, 8.0, 35.0, 10.0, 5.0, 3600}));
   EXPECT_EQ(ReadFile(dir.File("Dis.ini")),
-            "[QUORVEX]\nDATA_DEF_DISA=35.0\nDATA_DEF_DISB=10.0\nDATA_DEF_DISC=5.0\n"
-            "DATA_DEF_CELL=6\nDATA_DEF_CUTV=8.0\nDATA_DEF_APO1=3600\n");
+            "[QUORVEX]\r\nDATA_DEF_DISA=35.0\r\nDATA_DEF_DISB=10.0\r\nDATA_DEF_DISC=5.0\r\n"
+            "DATA_DEF_CELL=6\r\nDATA_DEF_CUTV=8.0\r\nDATA_DEF_APO1=3600\r\n");
 }
 
 TEST_F(InputDefaultsTest, UnchangedValuesStillWriteButReportNoChange) {
@@ -146,9 +146,10 @@ TEST_F(InputPresetTest, AddingAppendsTheRoundedFieldsAndSavesInKeyOrder) {
   EXPECT_EQ(ui.messages[0].caption, Sj("一覧に登録"));
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
   EXPECT_EQ(app.inputs, defaults);  // the defaults are not changed
-  EXPECT_EQ(ReadFile(PresetPath()),
-            "[QUORVEX]\nCOUNT=1\nINP1_DISA=20.000000\nINP1_DISB=10.000000\n"
-            "INP1_DISC=5.000000\nINP1_CELL=6\nINP1_CUTV=6.000000\nINP1_APO1=200\nINP1_MEMO=\n");
+  EXPECT_EQ(
+      ReadFile(PresetPath()),
+      "[QUORVEX]\r\nCOUNT=1\r\nINP1_DISA=20.000000\r\nINP1_DISB=10.000000\r\n"
+      "INP1_DISC=5.000000\r\nINP1_CELL=6\r\nINP1_CUTV=6.000000\r\nINP1_APO1=200\r\nINP1_MEMO=\r\n");
   // A failing check adds nothing.
   ui.messages.clear();
   EXPECT_FALSE(AddInputFieldsToList(app, ui, Fields("40")));

@@ -1,7 +1,7 @@
 // The decimal rounding helper that the input dialogs pass typed values through.
 #include <gtest/gtest.h>
 
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 
 namespace qv {
 namespace {

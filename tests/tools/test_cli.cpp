@@ -283,11 +283,38 @@ TEST_F(CliTest, SaveAsIntoAMissingFolderExits1) {
 TEST_F(CliTest, HelpListsEveryCommand) {
   RunResult r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* cmd : {"dump", "save-as", "sample"})
+  for (const char* cmd : {"dump", "save-as", "sample", "settings"})
     EXPECT_NE(r.out.find(cmd), std::string::npos) << cmd;
   // No command at all is a usage error.
   EXPECT_NE(Run({}).exitCode, 0);
   EXPECT_NE(Run({"dump"}).exitCode, 0);
+}
+
+TEST_F(CliTest, SettingsGetAndSetRoundTripAJapaneseValueThroughShiftJis) {
+  // A missing file, and later a missing key, print nothing and exit 1.
+  RunResult missing = Run({"settings", "get", "COMPORT"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(Run({"settings", "set", "DATA_MEMO", "内部抵抗 25mΩ ～ ｱ"}).exitCode, 0);
+  EXPECT_EQ(test::ReadFile(Path("Dis.ini")),
+            "[QUORVEX]\r\nDATA_MEMO=" + Sj("内部抵抗 25mΩ ～ ｱ") + "\r\n");
+  RunResult got = Run({"settings", "get", "data_memo"});
+  EXPECT_EQ(got.exitCode, 0);
+  EXPECT_EQ(got.out, "内部抵抗 25mΩ ～ ｱ\n");
+  EXPECT_EQ(Run({"settings", "get", "COMPORT"}).exitCode, 1);
+  // An empty value is a value.
+  EXPECT_EQ(Run({"settings", "set", "COMPORT", ""}).exitCode, 0);
+  EXPECT_EQ(Run({"settings", "get", "COMPORT"}).out, "\n");
+}
+
+TEST_F(CliTest, SettingsInitSeedsOnlyANewFile) {
+  EXPECT_EQ(Run({"settings", "init"}).exitCode, 0);
+  const std::string first = test::ReadFile(Path("Dis.ini"));
+  EXPECT_EQ(first.rfind("[QUORVEX]\r\nGRAPH_MAXV=12.0\r\n", 0), 0u) << first;
+  EXPECT_EQ(Run({"settings", "get", "DATA_DEF_APO1"}).out, "100\n");
+  EXPECT_EQ(Run({"settings", "set", "GRAPH_MAXV", "9.0"}).exitCode, 0);
+  EXPECT_EQ(Run({"settings", "init"}).exitCode, 0);
+  EXPECT_EQ(Run({"settings", "get", "GRAPH_MAXV"}).out, "9.0\n");
 }
 
 TEST_F(CliTest, SampleWritesABelievableFile) {

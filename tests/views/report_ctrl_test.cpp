@@ -6,7 +6,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 #include "data/codec.h"
 #include "views/report_ctrl.h"
 #include "views_test_util.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/document.h"
 #include "support/test_support.h"
 

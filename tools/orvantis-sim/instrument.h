@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "data/conditions.h"
+#include "core/conditions.h"
 
 namespace orvsim {
 

@@ -5,8 +5,8 @@
 
 #include <iostream>
 
-#include "app/core/numtext.h"
 #include "commands.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "file_io.h"
 #include "output/csv_export.h"

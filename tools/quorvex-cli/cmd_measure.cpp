@@ -7,8 +7,8 @@
 #include <iostream>
 #include <mutex>
 
-#include "app/core/numtext.h"
 #include "commands.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/document.h"
 #include "data/text_format.h"

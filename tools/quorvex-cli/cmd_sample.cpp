@@ -8,8 +8,8 @@
 #include <iostream>
 #include <memory>
 
-#include "app/core/safe_file.h"
 #include "commands.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/data_file.h"

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "analysis/virtual_curve.h"
-#include "app/core/numtext.h"
 #include "commands.h"
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "file_io.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/core/safe_file.h"
 #include "commands.h"
+#include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
 

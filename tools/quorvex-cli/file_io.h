@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 #include "data/data_file.h"
 #include "data/measure_data.h"
 

@@ -7,8 +7,8 @@
 #include <QPushButton>
 
 #include "analysis/avg3_range.h"
-#include "app/core/app_state.h"
-#include "app/core/user_interface.h"
+#include "core/app_state.h"
+#include "core/user_interface.h"
 
 namespace qv::ui {
 

@@ -8,89 +8,16 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
-#include "views/fonts.h"
+#include "views/draw_list_painter.h"
 #include "views/graph_view.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
 
-namespace {
-
-QColor Rgb(uint32_t c) {
-  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-}
-
-Qt::Alignment AlignOf(HAlign a) {
-  switch (a) {
-    case HAlign::kCenter:
-      return Qt::AlignHCenter;
-    case HAlign::kRight:
-      return Qt::AlignRight;
-    case HAlign::kLeft:
-      break;
-  }
-  return Qt::AlignLeft;
-}
-
-}  // namespace
-
 QImage::Format DisplayImageFormat() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen && screen->depth() == 16) return QImage::Format_RGB16;
   return QImage::Format_RGB32;
-}
-
-void PaintDrawList(QPainter& p, const DrawList& list) {
-  p.save();
-  p.setRenderHint(QPainter::Antialiasing, false);
-  // Crisp glyphs, as the graph itself draws them.
-  QFont font = GothicFont(list.charHeight > 0 ? list.charHeight : 12);
-  font.setStyleStrategy(QFont::NoAntialias);
-  p.setFont(font);
-  p.setBackgroundMode(Qt::TransparentMode);
-  const int lineHeight = p.fontMetrics().height();
-  for (const DrawItem& d : list.items) {
-    switch (d.kind) {
-      case DrawKind::kCell: {
-        // The rectangle covers x1..x2 - 1 and y1..y2 - 1, so neighbouring
-        // cells that share a coordinate overlap by their border.
-        const QRect cell(d.x1, d.y1, d.x2 - d.x1, d.y2 - d.y1);
-        if (d.fill) p.fillRect(cell, Rgb(d.fillColor));
-        if (d.frame) {
-          p.setPen(QPen(Rgb(d.frameColor), 1));
-          p.setBrush(Qt::NoBrush);
-          p.drawRect(cell.adjusted(0, 0, -1, -1));
-        }
-        if (!d.text.empty()) {
-          p.setPen(Rgb(d.color));
-          const QRect text = cell.adjusted(d.inset, 0, -d.inset, 0);
-          p.drawText(text, AlignOf(d.align) | Qt::AlignVCenter | Qt::TextSingleLine, ToQt(d.text));
-        }
-        break;
-      }
-      case DrawKind::kText:
-        p.setPen(Rgb(d.color));
-        p.drawText(QRect(d.x1, d.y1, 4000, lineHeight),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine,
-                   ToQt(d.text));
-        break;
-      case DrawKind::kLine:
-        p.setPen(QPen(Rgb(d.color), 1));
-        p.drawLine(d.x1, d.y1, d.x2, d.y2);
-        break;
-      case DrawKind::kPolyline: {
-        p.setPen(QPen(Rgb(d.color), 1));
-        QPolygon poly;
-        for (const auto& [x, y] : d.points)
-          poly << QPoint(x, y);
-        p.drawPolyline(poly);
-        break;
-      }
-      case DrawKind::kImage:
-        break;  // the bitmap overlay has no pictures
-    }
-  }
-  p.restore();
 }
 
 QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExportRequest& request,
@@ -100,7 +27,8 @@ QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExpor
   image.fill(request.whiteBackground ? Qt::white : Qt::black);
   QPainter p(&image);
   graph.Draw(p, QRect(0, 0, g.width, g.height), true, request.whiteBackground);
-  PaintDrawList(p, BitmapOverlay(g, doc.DisplayList(), request.dataTable, request.whiteBackground));
+  PaintDrawList(p, BitmapOverlay(g, doc.DisplayList(), request.dataTable, request.whiteBackground),
+                PixelMapper());
   p.end();
   return image;
 }

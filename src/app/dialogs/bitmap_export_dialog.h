@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "output/bitmap_export.h"
 #include "output/bmp_writer.h"
@@ -37,9 +37,6 @@ BmpSource BmpSourceOf(const QImage& image);
 
 // Writes `image` as a BMP file; the writer's result code.
 int WriteBitmapImage(const QImage& image, const std::string& path);
-
-// Paints a drawing list in pixels (cells, texts and lines).
-void PaintDrawList(QPainter& p, const DrawList& list);
 
 class CBitmapExportDialog : public QDialog {
   Q_OBJECT

@@ -10,7 +10,7 @@
 #include <array>
 #include <optional>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "output/csv_export.h"
 

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/core/app_state.h"
+#include "core/app_state.h"
 
 namespace qv::ui {
 

@@ -10,8 +10,8 @@
 #include <QSlider>
 #include <optional>
 
-#include "app/core/app_state.h"
-#include "app/core/user_interface.h"
+#include "core/app_state.h"
+#include "core/user_interface.h"
 #include "presets/graph_presets.h"
 
 namespace qv::ui {

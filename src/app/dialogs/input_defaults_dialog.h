@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <optional>
 
-#include "app/core/app_state.h"
-#include "app/core/user_interface.h"
+#include "core/app_state.h"
+#include "core/user_interface.h"
 #include "presets/input_presets.h"
 
 namespace qv::ui {

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/merge.h"
 
 namespace qv::ui {

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "link/analyzer_link.h"
 

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <functional>
 
-#include "app/core/user_interface.h"
 #include "app/dialogs/port_detect_dialog.h"
+#include "core/user_interface.h"
 #include "data/document.h"
 #include "link/port_scan.h"
 

@@ -12,8 +12,8 @@
 #include <array>
 #include <vector>
 
-#include "app/core/settings_store.h"
-#include "app/core/user_interface.h"
+#include "core/settings_store.h"
+#include "core/user_interface.h"
 #include "output/print_settings.h"
 
 namespace qv::ui {

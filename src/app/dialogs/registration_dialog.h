@@ -11,7 +11,7 @@
 #include <array>
 #include <optional>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 #include "data/registration.h"
 
 namespace qv::ui {

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QPushButton>
 
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 
 namespace qv::ui {
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <optional>
 
-#include "app/core/user_interface.h"
+#include "core/user_interface.h"
 
 namespace qv::ui {
 

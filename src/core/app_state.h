@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "app/core/settings_store.h"
-#include "data/conditions.h"
+#include "core/conditions.h"
+#include "core/settings_store.h"
 
 namespace qv {
 
@@ -73,6 +73,12 @@ class CAppState {
   std::atomic<bool> runActive{false};  // true while the worker thread exists
   int commErrorCount = 0;
 };
+
+// Writes the program's first values into a settings file that does not exist
+// yet (a new installation), so the graph and the inputs start from usable
+// ranges. An existing file is left as it is. True when the file was seeded;
+// false when it existed or could not be written.
+bool SeedNewSettings(const CSettingsStore& settings);
 
 // Clamp rule of COM_RETRY_C1..C3 and COM_TIMEOUT_MS: values of 1 or more
 // replace the default, capped at `limit`; 0, negative or missing keep it.

@@ -1,7 +1,12 @@
-#include "app/core/app_state.h"
+#include "core/app_state.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace qv {
 
@@ -48,6 +53,23 @@ bool CAppState::ProbeSettingsWritable() {
   const int next = current == INT_MAX ? 0 : current + 1;
   settings.SetInt("RUNCNT", next);
   return settings.GetInt("RUNCNT") == next;
+}
+
+bool SeedNewSettings(const CSettingsStore& settings) {
+  struct stat st {};
+  if (::stat(settings.Path().c_str(), &st) == 0) return false;
+  // The graph view's first values and the application's input defaults.
+  static const std::pair<const char*, const char*> kFirst[] = {
+      {"GRAPH_MAXV", "12.0"},   {"GRAPH_MINV", "0.0"},    {"GRAPH_GRID", "0"},
+      {"GRAPH_GAPX", "3"},      {"GRAPH_GAPY", "1.0"},    {"DATA_DEF_DISA", "1.0"},
+      {"DATA_DEF_DISB", "0.5"}, {"DATA_DEF_DISC", "0.1"}, {"DATA_DEF_CELL", "1"},
+      {"DATA_DEF_CUTV", "1.0"}, {"DATA_DEF_APO1", "100"}, {"DATA_DEF_APO3ST", "0"},
+      {"DATA_DEF_APO3ED", "0"},
+  };
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const auto& [key, value] : kFirst)
+    entries.emplace_back(key, value);
+  return settings.SetMany(entries);
 }
 
 }  // namespace qv

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/safe_file.h"
+#include "core/safe_file.h"
 #include "support/test_support.h"
 
 namespace qv {

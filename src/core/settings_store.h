@@ -2,9 +2,11 @@
 // Shift-JIS text. Every Get reads the file; every Set rewrites it at once
 // (through a temporary file renamed over it, so a crash never leaves half a
 // settings file).
-// Other sections, keys, comments and line ends are kept as they were.
+// Other sections, keys, comments and line ends are kept as they were; a new
+// file gets CR LF line ends, as the private-profile functions write them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +31,9 @@ class CSettingsStore {
   // The value (at most 1023 bytes), empty when the file, section or key is
   // missing. Keys and section names are compared without regard to case.
   std::string Get(std::string_view key) const;
+  // The value as Get reads it, or nothing when the file, section or key is
+  // missing (an empty value is found).
+  std::optional<std::string> Find(std::string_view key) const;
   // Writes KEY=value, creating the file or section as needed. Returns false
   // when the file could not be written (callers may ignore it).
   bool Set(std::string_view key, std::string_view value) const;

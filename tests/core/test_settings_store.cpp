@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 #include "data/codec.h"
 #include "support/test_support.h"
 
@@ -80,10 +80,14 @@ TEST_F(SettingsStoreTest, LastLineWithoutLineEnd) {
   EXPECT_EQ(ReadIni(), "[QUORVEX]\nCOMPORT=5\nFILE=x\n");
 }
 
-TEST_F(SettingsStoreTest, SetCreatesFileAndSection) {
+TEST_F(SettingsStoreTest, SetCreatesFileAndSectionWithCrLfLines) {
+  EXPECT_FALSE(store.Find("COMPORT").has_value());
   EXPECT_TRUE(store.Set("COMPORT", "3"));
-  EXPECT_EQ(ReadIni(), "[QUORVEX]\nCOMPORT=3\n");
+  EXPECT_TRUE(store.Set("EMPTY", ""));
+  EXPECT_EQ(ReadIni(), "[QUORVEX]\r\nCOMPORT=3\r\nEMPTY=\r\n");
   EXPECT_EQ(store.Get("COMPORT"), "3");
+  EXPECT_EQ(store.Find("empty"), std::optional<std::string>(""));
+  EXPECT_FALSE(store.Find("MISSING").has_value());
   WriteIni("[OTHER]\nA=1\n");
   EXPECT_TRUE(store.Set("COMPORT", "4"));
   EXPECT_EQ(ReadIni(), "[OTHER]\nA=1\n[QUORVEX]\nCOMPORT=4\n");
@@ -140,7 +144,7 @@ TEST_F(SettingsStoreTest, ValuesUpTo1023Bytes) {
   EXPECT_EQ(store.Get("EXPORT_CSV"), v1023);
   EXPECT_TRUE(store.Set("EXPORT_CSV", std::string(1500, 'w')));
   EXPECT_EQ(store.Get("EXPORT_CSV"), std::string(1023, 'w'));
-  EXPECT_EQ(ReadIni().size(), std::string("[QUORVEX]\nEXPORT_CSV=\n").size() + 1500);
+  EXPECT_EQ(ReadIni().size(), std::string("[QUORVEX]\r\nEXPORT_CSV=\r\n").size() + 1500);
 }
 
 TEST_F(SettingsStoreTest, ValuesCannotSpanLines) {
@@ -213,7 +217,7 @@ TEST_F(SettingsStoreTest, SetManyWritesEveryKeyInOneRewrite) {
 
 TEST_F(SettingsStoreTest, SetManyCreatesTheFileAndSectionOnce) {
   EXPECT_TRUE(store.SetMany({{"INP1_DISA", "1.5"}, {"INP1_MEMO", "a"}, {"COUNT", "1"}}));
-  EXPECT_EQ(ReadIni(), "[QUORVEX]\nINP1_DISA=1.5\nINP1_MEMO=a\nCOUNT=1\n");
+  EXPECT_EQ(ReadIni(), "[QUORVEX]\r\nINP1_DISA=1.5\r\nINP1_MEMO=a\r\nCOUNT=1\r\n");
 }
 
 TEST_F(SettingsStoreTest, SetManyWithAnInvalidKeyWritesNothing) {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/app_state.h"
-#include "app/core/instance_lock.h"
+#include "core/app_state.h"
+#include "core/instance_lock.h"
 #include "support/test_support.h"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "app/core/settings_store.h"
+#include "core/settings_store.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/core/numtext.h"
-#include "app/core/safe_file.h"
+#include "core/numtext.h"
+#include "core/safe_file.h"
 
 namespace qv {
 namespace {
@@ -91,8 +91,12 @@ void CSettingsStore::SetDirectory(std::string directory) {
 }
 
 std::string CSettingsStore::Get(std::string_view key) const {
+  return Find(key).value_or(std::string());
+}
+
+std::optional<std::string> CSettingsStore::Find(std::string_view key) const {
   std::string file;
-  if (!ReadWholeFile(Path(), file)) return {};
+  if (!ReadWholeFile(Path(), file)) return std::nullopt;
   bool inSection = false;
   for (const Line& line : SplitLines(file)) {
     std::string_view name, k, v;
@@ -108,7 +112,7 @@ std::string CSettingsStore::Get(std::string_view key) const {
     if (v.size() > kMaxValueBytes) v = v.substr(0, kMaxValueBytes);
     return std::string(v);
   }
-  return {};
+  return std::nullopt;
 }
 
 bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
@@ -141,7 +145,11 @@ bool CSettingsStore::SetMany(
   } else if (errno != ENOENT) {
     return false;
   }
-  const std::string eol = file.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  // A file whose lines end in a bare LF keeps them; a new file gets CR LF.
+  const size_t firstEnd = file.find('\n');
+  const std::string eol =
+      firstEnd != std::string::npos && (firstEnd == 0 || file[firstEnd - 1] != '\r') ? "\n"
+                                                                                     : "\r\n";
 
   struct OutLine {
     std::string text, end;

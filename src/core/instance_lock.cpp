@@ -1,4 +1,4 @@
-#include "app/core/instance_lock.h"
+#include "core/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

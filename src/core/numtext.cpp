@@ -1,4 +1,4 @@
-#include "app/core/numtext.h"
+#include "core/numtext.h"
 
 #include <locale.h>
 #include <charconv>
