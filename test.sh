@@ -37,19 +37,20 @@ run_ctest() {  # build dir, label
 }
 
 echo "== Build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The release build, as the package is made from it; warnings are errors here.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_WERROR=ON >/dev/null
 cmake --build build
 run_ctest build "tests" || true
 
 echo "== Core tests under ASan and UBSan =="
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_GUI=OFF \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_WERROR=ON -DQV_SANITIZE=ON -DQV_GUI=OFF \
   -DQV_BENCH=OFF >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_ctest build-asan "sanitizer tests" || true
 
 echo "== Fuzz targets (${FUZZ_SECONDS:=15} s each) =="
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
   -DQV_FUZZ=ON -DQV_GUI=OFF -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
 cmake --build build-fuzz
 fuzz_ok=0
