@@ -11,7 +11,7 @@
 #   QV_SIM_COM    COM number of the simulator; default: COMPORT when it is
 #                 free, else the first free number
 #   QV_SIM_ARGS   more orvantis-sim options (e.g. "--capacity 1000 --fault unplug")
-#   QV_SIM_SPEED  simulated seconds per real second in the window (default 30)
+#   QV_SIM_SPEED  simulated seconds per real second in the window (default 6)
 #   QV_NO_SIM=1   no simulator: talk to the instrument COMPORT names
 #   QV_BUILD_DIR  build folder (default build)
 set -euo pipefail
@@ -38,8 +38,18 @@ work=$(cd "$work" && pwd)
 settings() { (cd "$work" && "$bin/quorvex-cli" settings "$@"); }
 
 # A new working folder starts from the program's first values, as the
-# application writes them at its first start.
-settings init
+# application writes them at its first start, with the inputs and graph range
+# of a typical racing pack: six NiMH cells at 20 A (5 and 10 A for the
+# internal resistance), down to 6.0 V, V1 at 300 s. A folder that has its own
+# Dis.ini is never changed.
+if [ ! -f "$work/Dis.ini" ]; then
+  settings init
+  for kv in DATA_DEF_DISA=20.0 DATA_DEF_DISB=5.0 DATA_DEF_DISC=10.0 DATA_DEF_CELL=6 \
+            DATA_DEF_CUTV=6.0 DATA_DEF_APO1=300 \
+            GRAPH_MAXV=9.0 GRAPH_MINV=5.0 GRAPH_GAPY=0.5 GRAPH_GAPX=1 GRAPH_GRID=1; do
+    settings set "${kv%%=*}" "${kv#*=}"
+  done
+fi
 
 sim_pid=
 cleanup() {
@@ -67,13 +77,17 @@ if [ "${QV_NO_SIM:-0}" != 1 ]; then
       while [ -e "$work/ports/COM$com" ] && [ "$com" -lt 256 ]; do com=$((com + 1)); done
     fi
   fi
-  speed=${QV_SIM_SPEED:-30}
+  # The simulated pack: 4000 mAh racing cells of 4 mOhm each; at 20 A the
+  # run reaches 6.0 V after about eleven simulated minutes, some two minutes
+  # of real time at the default pace.
+  speed=${QV_SIM_SPEED:-6}
   extra=()
+  case " ${QV_SIM_ARGS:-} " in *" --capacity"*) ;; *) extra+=(--capacity 4000) ;; esac
+  case " ${QV_SIM_ARGS:-} " in *" --resistance"*) ;; *) extra+=(--resistance 4) ;; esac
   if [ "$headless" = 1 ]; then
-    # Full speed and a smaller pack, so the run takes seconds rather than minutes.
+    # The same pack at full speed: the run takes seconds.
     speed=0
-    extra=(--gap-ms 1)
-    case " ${QV_SIM_ARGS:-} " in *" --capacity"*) ;; *) extra+=(--capacity 1000) ;; esac
+    extra+=(--gap-ms 1)
   fi
   # shellcheck disable=SC2086
   "$bin/orvantis-sim" --dir "$work" --com "$com" --speed "$speed" "${extra[@]}" ${QV_SIM_ARGS:-} >/dev/null &
@@ -103,12 +117,15 @@ fi
 out=$work/headless-run.qd1
 echo "run.sh: no display; discharge on COM$port with quorvex-cli measure" >&2
 status=0
-(cd "$work" && "$bin/quorvex-cli" measure --port "$port" --out "$out") |
+points=$(mktemp)
+trap 'rm -f "$points"; cleanup' EXIT
+(cd "$work" && "$bin/quorvex-cli" measure --port "$port" --out "$out") | tee "$points" |
   awk 'BEGIN { print "  time[s]  current[A]  voltage[V]  capacity[mAh]  avg[V]" }
-       { last = $0; if (($1 % 600) == 0 || NR == 1) printf "  %7d  %10s  %10s  %13s  %6s\n", $1, $2, $3, $4, $5 }
+       { last = $0; if (($1 % 60) == 0 || NR == 1) printf "  %7d  %10s  %10s  %13s  %6s\n", $1, $2, $3, $4, $5 }
        END { if (last != "") { split(last, f, " "); printf "  %7d  %10s  %10s  %13s  %6s  (last)\n", f[1], f[2], f[3], f[4], f[5] } }' ||
   status=$?
 [ -f "$out" ] || exit "${status:-2}"
+last_voltage=$(tail -n1 "$points" | awk '{ print $3 }')
 
 json=$("$bin/quorvex-cli" dump "$out")
 field() { printf '%s' "$json" | grep -o "\"$1\":[^,}]*" | head -1 | cut -d: -f2-; }
@@ -123,5 +140,11 @@ printf '  %-26s %s\n' \
   "average voltage 3 [V]" "$(field avg_voltage3)" \
   "internal resistance [mOhm]" "$(field internal_resistance)" \
   "PIR" "$(field pir)"
+end_voltage=$(field end_voltage)
+ended=$(awk -v v="$last_voltage" -v e="$end_voltage" -v t="$(field discharge_time)" 'BEGIN {
+  if (v != "" && v + 0 <= e + 0) print "at the end voltage (" v " V <= " e " V)"
+  else if (t + 0 >= 9999) print "at the 9999 s limit (" v " V)"
+  else print "early (" v " V)" }')
+printf '  %-26s %s\n' "run ended" "$ended"
 echo "  saved as $out"
 exit "$status"

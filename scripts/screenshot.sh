@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the program for a person to look at:
 #   scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]
+#   scripts/screenshot.sh --readme [BUILD_DIR]   remakes the README's pictures
+#                                               in docs/ (small PNG files)
 # 1. The real program under a virtual X server (Xvfb) with a sample data file
 #    of several records, started in a fresh working folder: splash.png while
 #    the splash is up, main.png once it has gone.
@@ -11,6 +13,25 @@
 #    dialog), when the test programs build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --readme ]; then
+  # The main window after a whole run of the demo pack with two overlays, and
+  # a printed graph sheet, reduced to a small palette.
+  BUILD=${2:-build}
+  cmake --build "$BUILD" --target test_gui_app orvantis-sim quorvex-cli >/dev/null
+  BIN=$(cd "$BUILD/bin" && pwd)
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"' EXIT
+  "$BIN/quorvex-cli" sample "$WORK/sample.qd1" >/dev/null
+  QV_README_SHOTS="$WORK" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
+    "$BIN/test_gui_app" --gtest_filter='ReadmeScreens.*' >/dev/null
+  mkdir -p docs
+  for f in main_window graph_sheet; do
+    convert "$WORK/$f.png" -strip -colors 48 "PNG8:docs/$f.png"
+    echo "docs/$f.png"
+  done
+  exit 0
+fi
 
 BUILD=${1:-build}
 OUT=$(realpath -m "${2:-$BUILD/screenshots}")
