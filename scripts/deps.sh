@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
+  libserialport-dev
   xvfb xauth
 )
 
