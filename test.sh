@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit and widget tests, the core
-# tests again under address and undefined-behaviour sanitizers, and a short
+# Builds everything and runs every test: the unit and widget tests, the
+# Debian package made from the release build and its checks, the core tests
+# again under address and undefined-behaviour sanitizers, and a short
 # time-boxed run of each fuzz target. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -41,6 +42,20 @@ echo "== Build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_WERROR=ON >/dev/null
 cmake --build build
 run_ctest build "tests" || true
+
+echo "== Debian package =="
+# Made from the release build above (nothing is compiled again), then checked
+# as an installer finds it.
+pkg_log=$(mktemp)
+if ./scripts/package.sh build >"$pkg_log" 2>&1 && ./scripts/check_package.sh "$(tail -n1 "$pkg_log")"; then
+  summary+=("package: ok ($(basename "$(tail -n1 "$pkg_log")"))")
+  total_passed=$((total_passed + 1))
+else
+  tail -n 40 "$pkg_log"
+  summary+=("package: FAILED")
+  total_failed=$((total_failed + 1))
+fi
+rm -f "$pkg_log"
 
 echo "== Core tests under ASan and UBSan =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_WERROR=ON -DQV_SANITIZE=ON -DQV_GUI=OFF \

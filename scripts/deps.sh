@@ -10,7 +10,11 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
+  libserialport-dev
   xvfb xauth
+  # The Debian package and its checks (scripts/package.sh, check_package.sh);
+  # rsvg-convert redraws the icon (src/resources/make_icons.sh).
+  dpkg-dev desktop-file-utils help2man shared-mime-info libglib2.0-bin librsvg2-bin
 )
 
 missing=()

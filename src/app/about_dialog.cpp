@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "data/file_info.h"
+
 namespace qv::ui {
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
@@ -20,7 +22,8 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   big.setBold(true);
   big.setPixelSize(big.pixelSize() > 0 ? big.pixelSize() + 4 : 16);
   name_->setFont(big);
-  version_ = new QLabel(QStringLiteral("Version ") + QStringLiteral(QV_VERSION_TEXT), this);
+  version_ =
+      new QLabel(QStringLiteral("Version ") + QString::fromStdString(ProgramVersionText()), this);
 
   const QString url = QString::fromLatin1(kMakerUrl);
   link_ = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(url), this);

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <clocale>
 
+#include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/splash_window.h"
 #include "data/codec.h"
@@ -17,6 +19,13 @@ namespace qv::ui {
 void SetUpApplication() {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Quorvex"));
+  // The desktop entry's name (so that the window gets its icon there) and
+  // the same icon for windows and the task bar.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quorvex"));
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/quorvex/icons/quorvex-%1.png").arg(size), QSize(size, size));
+  QApplication::setWindowIcon(icon);
   QApplication::setFont(GothicFont(12));
   // Qt's own texts (file choosers, the replace question) in Japanese, like
   // every other text of the program, where the translations are installed.
@@ -31,6 +40,7 @@ void SetUpApplication() {
 
 std::optional<std::string> CommandLineFile(const QStringList& arguments) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == QLatin1String(kDesktopOption)) continue;
     if (!arguments[i].isEmpty()) return QFile::encodeName(arguments[i]).toStdString();
   }
   return std::nullopt;

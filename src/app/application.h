@@ -31,7 +31,7 @@ struct StartOptions {
 void SetUpApplication();
 
 // The data file named on the command line: the first argument after the
-// program's name, or nothing.
+// program's name other than --desktop, or nothing.
 std::optional<std::string> CommandLineFile(const QStringList& arguments);
 
 class CBrenlowApp {

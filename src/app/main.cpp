@@ -1,11 +1,14 @@
-// quorvex [FILE.qd1]: the composition root of the desktop program.
+// quorvex [--desktop] [FILE.qd1]: the composition root of the desktop program.
 #include <QApplication>
 #include <QFileInfo>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "core/instance_lock.h"
 
 int main(int argc, char** argv) {
+  if (const int rc = qv::ui::AnswerInfoOptions(argc, argv); rc >= 0) return rc;
+
   // One instance at a time; a second start ends silently.
   qv::InstanceLock lock;
   const std::string exe = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "quorvex"))
@@ -16,7 +19,11 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   qv::ui::SetUpApplication();
 
+  std::optional<std::string> file = qv::ui::CommandLineFile(QApplication::arguments());
+  // From the desktop the program keeps its files in a folder of its own.
+  if (qv::ui::StartedFromDesktop(QApplication::arguments())) qv::ui::EnterDesktopWorkFolder(file);
+
   qv::ui::CBrenlowApp app(qv::ui::StartOptions{});
-  app.Start(qv::ui::CommandLineFile(QApplication::arguments()));
+  app.Start(file);
   return QApplication::exec();
 }

@@ -6,6 +6,7 @@
 
 #include "core/numtext.h"
 #include "data/text_format.h"
+#include "link/port_list.h"
 
 namespace qv {
 namespace {
@@ -114,8 +115,7 @@ int ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells, Fr
 // -------------------------------------------------------------- CAnalyzerLink
 
 CAnalyzerLink::CAnalyzerLink(CBrenlowDoc& doc) : doc_(doc), sleep_(RealSleeper()) {
-  SetPortNames(
-      CPortNames(doc.App().settings.Directory() + "ports", CPortNames::DefaultDeviceRoot()));
+  SetPortNames(PortNamesOf(doc.App()));
 }
 
 CAnalyzerLink::~CAnalyzerLink() = default;

@@ -3,6 +3,7 @@
 #include "core/numtext.h"
 #include "data/codec.h"
 #include "data/text_format.h"
+#include "link/port_list.h"
 
 namespace qv {
 
@@ -19,11 +20,15 @@ std::string ScanRetryText() {
       "通信設定ができませんでした。\n\n（通信ポート(COM1～256)をチェックしましたが、"
       "ORVANTISとの通信ができませんでした。）\n\n再試行しますか？");
 }
+std::string ScanRetryText(const std::vector<std::string>& denied) {
+  return WithPermissionHint(ScanRetryText(), denied);
+}
 std::string ScanRetryCaption() {
   return Sj("接続機器の反応がありません");
 }
 
-int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper) {
+int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper,
+              std::vector<std::string>* denied) {
   const std::string format = Sj("COM%d を検査中...");
   int found = -1;
   for (int i = 1; i <= CSerialPort::kMaxPort; ++i) {
@@ -38,6 +43,10 @@ int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper&
         break;
       }
     } else {
+      if (denied) {
+        for (std::string& d : DeniedDevices(link))
+          denied->push_back(std::move(d));
+      }
       // Leave no device open behind (the settings may have been refused).
       link.CloseLink();
     }
@@ -51,13 +60,14 @@ int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& p
   int found = -1;
   for (;;) {
     if (progress) progress(0, std::string());
-    found = ScanPorts(doc, progress, sleeper);
+    std::vector<std::string> denied;
+    found = ScanPorts(doc, progress, sleeper, &denied);
     if (found >= 1) {
       ui.Tell(ScanDoneText(found), ScanDoneCaption(), MsgIcon::kInformation);
       break;
     }
-    const MsgResult r = ui.ShowMessage(
-        {ScanRetryText(), ScanRetryCaption(), MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
+    const MsgResult r = ui.ShowMessage({ScanRetryText(denied), ScanRetryCaption(),
+                                        MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
     if (r != MsgResult::kYes) break;
   }
   // The bar goes back to 0 however the scan ended.
@@ -80,6 +90,10 @@ bool CPortSettingModel::TakeDetected(int found) const {
   if (found < 1) return false;
   app_.settings.SetInt("COMPORT", found);
   return true;
+}
+
+std::string CPortSettingModel::DeviceText(const std::string& text) const {
+  return PortDeviceText(PortNamesOf(app_), AtoI(text.substr(0, kMaxChars)));
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/user_interface.h"
 #include "data/document.h"
@@ -19,8 +20,11 @@ using ScanProgress = std::function<void(int port, const std::string& text)>;
 
 // Tries COM1..COM256 in order with the analyzer's probe and returns the first
 // port that answers, or -1. Each port is opened, probed and closed again.
-// `sleeper` replaces the probe's waits (tests); empty: real waits.
-int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper = {});
+// `sleeper` replaces the probe's waits (tests); empty: real waits. When
+// `denied` is given it receives the devices that could not be opened for
+// lack of permission, in the order tried.
+int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper = {},
+              std::vector<std::string>* denied = nullptr);
 
 // The detection dialog's scan with its messages: scans, tells the found port
 // ("自動設定完了") or asks whether to retry ("接続機器の反応がありません"),
@@ -33,6 +37,8 @@ int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& p
 std::string ScanDoneText(int port);
 std::string ScanDoneCaption();
 std::string ScanRetryText();
+// The retry question, with the permission hint when devices were refused.
+std::string ScanRetryText(const std::vector<std::string>& denied);
 std::string ScanRetryCaption();
 
 // The port setting dialog (通信ポート設定): an edit box of at most 3
@@ -50,6 +56,9 @@ class CPortSettingModel {
   // After the detection dialog: a found port (1 or more) is written and
   // true returned (close the setting dialog as if cancelled).
   bool TakeDetected(int found) const;
+  // The line under the edit box: the device the typed number maps to (as
+  // PortDeviceText gives it), "なし" when there is none.
+  std::string DeviceText(const std::string& text) const;
 
  private:
   const CAppState& app_;

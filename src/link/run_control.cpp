@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "data/codec.h"
+#include "link/port_list.h"
 #include "link/port_scan.h"
 
 namespace qv {
@@ -186,8 +187,9 @@ StartOutcome CRunControl::StartCommand() {
   link.CloseLink();
   // A device the user may not open needs a different remedy than a silent
   // instrument: say so.
-  ui_.Tell(openError == EACCES ? NoPermissionText() : SendFailedText(), CaptionStart(),
-           MsgIcon::kWarning);
+  ui_.Tell(openError == EACCES ? WithPermissionHint(NoPermissionText(), DeniedDevices(link))
+                               : SendFailedText(),
+           CaptionStart(), MsgIcon::kWarning);
   if (app.commErrorCount == 1) {
     const MsgResult r = ui_.ShowMessage({DetectHintText(), DetectHintCaption(), MsgIcon::kQuestion,
                                          MsgButtons::kYesNo, std::nullopt});
@@ -210,7 +212,8 @@ void CRunControl::MeasureWorker() {
     link.SetFrameHook(frameHook);
     link.SetCallbacks(hooks.pointRefresh, hooks.finalRefresh);
     if (!link.OpenLink(port)) {
-      ui_.Tell(CannotStartText(), CaptionStart(), MsgIcon::kWarning);
+      ui_.Tell(WithPermissionHint(CannotStartText(), DeniedDevices(link)), CaptionStart(),
+               MsgIcon::kWarning);
       link.CloseLink();
     } else {
       result = link.RunMeasurement();

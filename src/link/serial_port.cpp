@@ -147,6 +147,7 @@ int CSerialPort::Open(int port, int inQueue, int outQueue) {
   if (e.open) return kPortRefused;
   lastOpenError_ = 0;
   const std::string path = names_.Resolve(port);
+  lastOpenPath_ = path;
   if (path.empty()) {
     lastOpenError_ = ENOENT;
     return kPortNoDevice;

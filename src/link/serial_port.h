@@ -85,6 +85,8 @@ class CSerialPort {
   // errno of the last failed Open (EACCES: no permission, EBUSY: in use,
   // ENOENT: no such device), 0 after a successful one.
   int LastOpenError() const { return lastOpenError_; }
+  // The device path the last Open tried (empty when the number maps to none).
+  const std::string& LastOpenPath() const { return lastOpenPath_; }
   // The device path of an open port (empty otherwise).
   std::string DevicePath(int port) const;
 
@@ -128,6 +130,7 @@ class CSerialPort {
   std::vector<Entry> ports_;
   CPortNames names_;
   int lastOpenError_ = 0;
+  std::string lastOpenPath_;
   std::function<void()> purgedHook_;
 };
 

@@ -1,6 +1,9 @@
 // The port setting and port detection dialogs against the simulated
 // analyzer published in the working folder's ports/ links.
 #include <QLabel>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
 
 #include "app/dialogs/port_detect_dialog.h"
 #include "app/dialogs/port_setting_dialog.h"
@@ -205,6 +208,63 @@ TEST_F(PortTest, SettingDialogTakesOnlyNumbersOneTo256) {
   EXPECT_EQ(app_->State().settings.Get("COMPORT"), "7");
   EXPECT_EQ(closes, 2);
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(PortTest, TheSettingDialogShowsTheDeviceOfTheTypedNumber) {
+  SimProcess sim(dir_.path(), 3, {"--speed", "0"});
+  ASSERT_TRUE(sim.WaitReady());
+  const std::string pty = std::filesystem::read_symlink(dir_.File("ports/COM3")).string();
+  WriteFile(devRoot_ + "/ttyS0", "");
+  const std::string ttyS0 = std::filesystem::canonical(devRoot_ + "/ttyS0").string();
+  CPortSettingDlg dlg(app_->Doc(), ui_);
+  // It opens on COMPORT, a number with no device.
+  EXPECT_EQ(dlg.DeviceLabel()->text(), QString::fromUtf8("なし"));
+  const struct {
+    const char* typed;
+    std::string shown;
+  } cases[] = {{"3", "ports/COM3 → " + pty},
+               {"1", ttyS0},
+               {"01", ttyS0},
+               {"2", "なし"},
+               {"", "なし"},
+               {"x", "なし"}};
+  for (const auto& c : cases) {
+    dlg.PortEdit()->clear();
+    QTest::keyClicks(dlg.PortEdit(), QString::fromLatin1(c.typed));
+    EXPECT_EQ(dlg.DeviceLabel()->text().toStdString(), c.shown) << c.typed;
+  }
+  if (const QString shots = qEnvironmentVariable("QV_SCREENSHOT_DIR"); !shots.isEmpty()) {
+    dlg.PortEdit()->setText(QStringLiteral("3"));
+    dlg.adjustSize();
+    dlg.grab().save(shots + QStringLiteral("/port_setting_device.png"));
+  }
+  // Typing shows; only OK writes.
+  EXPECT_EQ(ComPort(), kCom);
+}
+
+TEST_F(PortTest, DetectionShowsTheDeviceOfTheNumberItProbes) {
+  SimProcess silent(dir_.path(), 2, {"--fault", "silent"});
+  ASSERT_TRUE(silent.WaitReady());
+  SimProcess sim(dir_.path(), 3, {"--speed", "0"});
+  ASSERT_TRUE(sim.WaitReady());
+  const std::string pty = std::filesystem::read_symlink(dir_.File("ports/COM2")).string();
+  const std::string answering = std::filesystem::read_symlink(dir_.File("ports/COM3")).string();
+  CPortDetectDlg dlg(app_->Doc(), ui_);
+  std::vector<std::string> shown;
+  // The probes wait between tries: look at the dialog then.
+  dlg.SetSleeper([&](int ms) {
+    shown.push_back(dlg.DeviceText()->text().toStdString());
+    if (shown.size() == 1 && !qEnvironmentVariable("QV_SCREENSHOT_DIR").isEmpty())
+      dlg.grab().save(qEnvironmentVariable("QV_SCREENSHOT_DIR") +
+                      QStringLiteral("/port_detect_device.png"));
+    ShortSleep(ms);
+  });
+  dlg.StartButton()->click();
+  EXPECT_EQ(dlg.FoundPort(), 3);
+  // In probing order, each number's device while it was probed.
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+  EXPECT_EQ(shown, (std::vector<std::string>{"ports/COM2 → " + pty, "ports/COM3 → " + answering}));
+  EXPECT_TRUE(dlg.DeviceText()->text().isEmpty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Start-up: the data file named on the command line, the settings of a new
 // installation, the settings write probe and the splash window.
+#include <sys/stat.h>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -8,8 +9,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/splash_window.h"
 #include "data/codec.h"
 #include "shell_test_support.h"
@@ -213,6 +216,67 @@ TEST(SingleInstance, SecondStartEndsSilently) {
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished();
+}
+
+}  // namespace
+}  // namespace qv::test::shell
+
+namespace qv::test::shell {
+namespace {
+
+TEST(CommandLine, TheDesktopOptionIsNoFile) {
+  EXPECT_FALSE(CommandLineFile({"quorvex", "--desktop"}).has_value());
+  EXPECT_EQ(CommandLineFile({"quorvex", "--desktop", "/data/a.qd1"}).value(), "/data/a.qd1");
+  EXPECT_TRUE(ui::StartedFromDesktop({"quorvex", "--desktop", "/data/a.qd1"}));
+  EXPECT_FALSE(ui::StartedFromDesktop({"quorvex", "/data/a.qd1"}));
+  EXPECT_FALSE(ui::StartedFromDesktop({"--desktop"}));
+}
+
+QString Program() {
+  return QStringLiteral(QV_BIN_DIR "/quorvex");
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    env.remove(name);
+  p.setProcessEnvironment(env);
+  p.start(Program(), {"--version"});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.readAllStandardOutput().toStdString(),
+            std::string("quorvex ") + QV_VERSION_TEXT + "\n");
+  p.start(Program(), {"--help"});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(p.readAllStandardOutput().startsWith("Usage: quorvex [--desktop] [FILE.qd1]\n"));
+}
+
+// Started by the desktop entry, with a data file named relative to the
+// directory the desktop started it in.
+TEST(StartUp, FromTheDesktopItWorksInItsOwnDataFolder) {
+  TempDir work;
+  ::mkdir(work.File("home").c_str(), 0755);
+  WriteSampleFile(work.File("home/two.qd1"), 2);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(work.path()));
+  env.insert("XDG_DATA_HOME", QString::fromStdString(work.File("data")));
+  env.insert("HOME", QString::fromStdString(work.File("home")));
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.setWorkingDirectory(QString::fromStdString(work.File("home")));
+  p.start(Program(), {"--desktop", "two.qd1"});
+  ASSERT_TRUE(p.waitForStarted());
+  const std::string ini = work.File("data/quorvex/Dis.ini");
+  // The folder was made; the settings and the opened file are remembered there.
+  EXPECT_TRUE(Pump([&] { return ReadFile(ini).find("PATH=") != std::string::npos; }, 10000))
+      << p.readAllStandardError().toStdString();
+  EXPECT_NE(ReadFile(ini).find("PATH=" + work.File("home/two.qd1")), std::string::npos);
+  EXPECT_FALSE(FileExists(work.File("home/Dis.ini")));
+  p.kill();
+  p.waitForFinished();
 }
 
 }  // namespace

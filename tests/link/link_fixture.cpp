@@ -1,9 +1,11 @@
 #include "link_fixture.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,6 +23,29 @@ long long NowUs() {
 }
 
 }  // namespace
+
+int AsNobody(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(99);
+    }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+bool IsPermissionHinted(const std::string& utf8, const std::string& message,
+                        const std::string& device) {
+  if (utf8.compare(0, message.size() + 2, message + "\n\n") != 0) return false;
+  const std::string line = utf8.substr(message.size() + 2);
+  return line.find('\n') == std::string::npos && line.find(device) != std::string::npos &&
+         line.find("dialout") != std::string::npos &&
+         line.find("ログインし直して") != std::string::npos;
+}
 
 ScriptedInstrument::ScriptedInstrument(const std::string& portsDir, int com) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,15 @@ class ScriptedInstrument {
 std::string FrameText(const std::string& status, int t, double amps, const std::string& volts,
                       double mah = 0.0, double avg1 = 0.0, double avg = 0.0, double pir = 0.0,
                       double ir = 0.0);
+
+// Runs `body` in a child process as an unprivileged user (nobody when the
+// tests run as root); its exit code.
+int AsNobody(const std::function<int()>& body);
+
+// True when `utf8` is `message`, a blank line and one line that names
+// `device` and the remedy (the dialout group, then logging in again).
+bool IsPermissionHinted(const std::string& utf8, const std::string& message,
+                        const std::string& device);
 
 // Settings folder with Dis.ini, an empty device folder, app state and
 // document; waits are recorded, not slept.

@@ -117,21 +117,6 @@ TEST_F(SerialPortTest, MissingDeviceIsNotOpened) {
   EXPECT_FALSE(port.IsOpen(6));
 }
 
-// Runs `body` in a child process as an unprivileged user; its exit code.
-int AsNobody(const std::function<int()>& body) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-      ::_exit(99);
-    }
-    ::_exit(body());
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
-
 TEST_F(SerialPortTest, NoPermissionIsToldApart) {
   ::chmod(dir.path().c_str(), 0755);
   ::chmod(dir.File("Dis.ini").c_str(), 0644);
@@ -156,9 +141,11 @@ TEST_F(SerialPortTest, StartCommandNamesThePortSettingForNoPermission) {
     run.sleeper = [](int) {};
     if (run.StartCommand() != StartOutcome::kSendFailed) return 1;
     if (ui.messages.size() != 2) return 2;
-    return ui.TextsUtf8()[0] ==
-                   "通信ができません。\n\nパソコンの「COMポート」設定値が正しくないようです。\n"
-                   "ヘルプを参照して、設定を確認してください。"
+    // The message, then one line naming the device and the remedy.
+    return IsPermissionHinted(ui.TextsUtf8()[0],
+                              "通信ができません。\n\nパソコンの「COMポート」設定値が正しくないよう"
+                              "です。\nヘルプを参照して、設定を確認してください。",
+                              inst->DevicePath())
                ? 0
                : 3;
   });

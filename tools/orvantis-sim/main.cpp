@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/file_info.h"
 #include "instrument.h"
 
 namespace {
@@ -128,6 +129,7 @@ void SleepInterruptible(int ms) {
 
 int main(int argc, char** argv) {
   CLI::App app{"ORVANTIS battery discharge analyzer simulator on a pseudo-terminal"};
+  app.set_version_flag("--version", "orvantis-sim " + qv::ProgramVersionText());
   std::string dir = ".";
   int com = 1;
   double speed = 1.0;

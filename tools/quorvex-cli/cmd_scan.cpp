@@ -6,6 +6,7 @@
 #include "data/codec.h"
 #include "data/document.h"
 #include "file_io.h"
+#include "link/port_list.h"
 #include "link/port_scan.h"
 #include "link/serial_port.h"
 
@@ -25,14 +26,17 @@ int Scan(const ScanArgs& args) {
   CBrenlowDoc doc(app);
   ScanProgress progress;
   if (args.verbose) {
-    progress = [](int, const std::string& text) {
-      if (!text.empty()) std::cerr << Cp932ToUtf8(text) << "\n";
+    progress = [names = PortNamesOf(app)](int port, const std::string& text) {
+      if (!text.empty()) std::cerr << Cp932ToUtf8(text + " " + PortDeviceText(names, port)) << "\n";
     };
   }
-  const int found = ScanPorts(doc, progress);
+  std::vector<std::string> denied;
+  const int found = ScanPorts(doc, progress, {}, &denied);
   if (found < 1) {
     std::cerr << Cp932ToUtf8(ScanRetryText().substr(0, ScanRetryText().find('\n'))) << "\n";
-    return 1;
+    if (denied.empty()) return 1;
+    std::cerr << Cp932ToUtf8(PermissionHintText(denied)) << "\n";
+    return 2;
   }
   if (args.save) app.settings.SetInt("COMPORT", found);
   std::printf("COM%d\n", found);
@@ -42,7 +46,9 @@ int Scan(const ScanArgs& args) {
 Registrar scanCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<ScanArgs>();
   auto* sub = app.add_subcommand(
-      "scan", "Find the ORVANTIS on COM1..COM256; prints COM<n> (exit 0) or exits 1");
+      "scan",
+      "Find the ORVANTIS on COM1..COM256; prints COM<n> (exit 0), or exits 1 when none "
+      "answers (2 when a device could not be opened for lack of permission)");
   sub->add_flag("-v,--verbose", args->verbose, "show each port as it is tried");
   sub->add_flag("--save", args->save, "write the port found to COMPORT in Dis.ini");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")

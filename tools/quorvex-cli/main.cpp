@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "data/file_info.h"
 
 namespace qv::cli {
 std::vector<CommandSetup>& Registry() {
@@ -14,6 +15,7 @@ std::vector<CommandSetup>& Registry() {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
   CLI::App app{"Quorvex command-line tool: data files and the ORVANTIS analyzer without windows"};
+  app.set_version_flag("--version", "quorvex-cli " + qv::ProgramVersionText());
   app.require_subcommand(1);
   std::vector<std::pair<CLI::App*, std::function<int()>>> actions;
   for (auto& setup : qv::cli::Registry()) {

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "link/port_list.h"
 #include "link/port_scan.h"
 #include "views/qt_text.h"
 
@@ -48,6 +49,8 @@ CPortDetectDlg::CPortDetectDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* pa
   connect(start_, &QPushButton::clicked, this, &CPortDetectDlg::Scan);
   progressText_ = new QLabel(steps);
   progressText_->setObjectName(QStringLiteral("progressText"));
+  device_ = new QLabel(steps);
+  device_->setObjectName(QStringLiteral("deviceText"));
   progress_ = new QProgressBar(steps);
   progress_->setRange(0, kProgressMax);
   progress_->setValue(0);
@@ -66,6 +69,7 @@ CPortDetectDlg::CPortDetectDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* pa
   stepsLayout->addWidget(procedure);
   stepsLayout->addLayout(cautionRow);
   stepsLayout->addLayout(startRow);
+  stepsLayout->addWidget(device_);
   stepsLayout->addWidget(progress_);
 
   auto* top = new QHBoxLayout;
@@ -81,6 +85,7 @@ void CPortDetectDlg::OnProgress(int port, const std::string& text) {
   if (text.empty()) return;  // the end of a pass is handled by Scan
   tried_.push_back(port);
   progressText_->setText(ToQt(text));
+  device_->setText(ToQt(PortDeviceText(PortNamesOf(doc_.App()), port)));
   progress_->setValue(port);
   // The scan holds this thread: let the window paint between ports so that
   // the bar moves. User input waits until the scan is over.
@@ -97,17 +102,20 @@ void CPortDetectDlg::Scan() {
     progress_->setValue(0);
     found_ = -1;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::vector<std::string> denied;
     found_ = ScanPorts(
-        doc_, [this](int port, const std::string& text) { OnProgress(port, text); }, sleeper_);
+        doc_, [this](int port, const std::string& text) { OnProgress(port, text); }, sleeper_,
+        &denied);
     QApplication::restoreOverrideCursor();
     progressText_->clear();
+    device_->clear();
     progress_->setValue(kProgressMax);
     if (found_ >= 1) {
       ui_.Tell(ScanDoneText(found_), ScanDoneCaption(), MsgIcon::kInformation);
       break;
     }
-    const MsgResult r = ui_.ShowMessage(
-        {ScanRetryText(), ScanRetryCaption(), MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
+    const MsgResult r = ui_.ShowMessage({ScanRetryText(denied), ScanRetryCaption(),
+                                         MsgIcon::kWarning, MsgButtons::kYesNo, std::nullopt});
     if (r != MsgResult::kYes) break;
   }
   progress_->setValue(0);

@@ -36,6 +36,8 @@ class CPortDetectDlg : public QDialog {
   QPushButton* CloseButton() const { return close_; }
   QProgressBar* Progress() const { return progress_; }
   QLabel* ProgressText() const { return progressText_; }
+  // The device of the number being probed.
+  QLabel* DeviceText() const { return device_; }
   // Every COM number the scans tried, in order.
   const std::vector<int>& TriedPorts() const { return tried_; }
 
@@ -57,6 +59,7 @@ class CPortDetectDlg : public QDialog {
   QPushButton* close_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* progressText_ = nullptr;
+  QLabel* device_ = nullptr;
 };
 
 }  // namespace qv::ui

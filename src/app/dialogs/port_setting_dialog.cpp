@@ -1,5 +1,6 @@
 #include "app/dialogs/port_setting_dialog.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,10 +37,22 @@ CPortSettingDlg::CPortSettingDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* 
   edit_->setText(ToQt(model_.InitialText()));
   edit_->setFixedWidth(48);
   label->setBuddy(edit_);
-  auto* field = new QHBoxLayout;
-  field->addWidget(label);
-  field->addWidget(edit_);
-  field->addStretch(1);
+  // Under the number: the device it opens, following every keystroke.
+  auto* deviceLabel = new QLabel(U8("デバイス"), manual);
+  device_ = new QLabel(manual);
+  device_->setObjectName(QStringLiteral("deviceText"));
+  device_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  const auto showDevice = [this] {
+    device_->setText(ToQt(model_.DeviceText(FromQt(edit_->text()))));
+  };
+  connect(edit_, &QLineEdit::textChanged, this, showDevice);
+  showDevice();
+  auto* field = new QGridLayout;
+  field->addWidget(label, 0, 0);
+  field->addWidget(edit_, 0, 1, Qt::AlignLeft);
+  field->addWidget(deviceLabel, 1, 0);
+  field->addWidget(device_, 1, 1);
+  field->setColumnStretch(1, 1);
   auto* manualLayout = new QVBoxLayout(manual);
   manualLayout->addWidget(manualText);
   manualLayout->addLayout(field);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <functional>
@@ -26,6 +27,8 @@ class CPortSettingDlg : public QDialog {
   LinkSleeper sleeper;
 
   QLineEdit* PortEdit() const { return edit_; }
+  // The device the typed number maps to ("なし" when none).
+  QLabel* DeviceLabel() const { return device_; }
   QPushButton* DetectButton() const { return detect_; }
   QPushButton* OkButton() const { return ok_; }
   QPushButton* CancelButton() const { return cancel_; }
@@ -39,6 +42,7 @@ class CPortSettingDlg : public QDialog {
   IUserInterface& ui_;
   CPortSettingModel model_;
   QLineEdit* edit_ = nullptr;
+  QLabel* device_ = nullptr;
   QPushButton* detect_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
