@@ -1,9 +1,15 @@
 // The start command, the measurement worker's end-of-run checks, the stop
-// command and the input validation.
+// command, the input validation and the run journal around a run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+
+#include "data/archive.h"
 #include "data/codec.h"
+#include "data/run_journal.h"
+#include "data/run_recovery.h"
 #include "link/input_check.h"
 #include "link/run_control.h"
 #include "link_fixture.h"
@@ -384,6 +390,69 @@ TEST_F(RunControlTest, StartWhileActiveDoesNothing) {
   EXPECT_EQ(run->StartCommand(), StartOutcome::kBusy);
   EXPECT_TRUE(ui.messages.empty());
   app.runActive = false;
+}
+
+TEST_F(RunControlTest, ARunAfterAnUnrecoveredOneWritesItOutFirstAndLeavesNoJournal) {
+  Set("START_DIRECT", "1");
+  const std::string journal = dir.File("runjournal.qvj");
+  JournalHeader old;
+  old.startMs = WallClockMs() - 3600 * 1000;
+  std::string bytes = EncodeJournalHeader(old);
+  for (uint32_t i = 0; i < 3; ++i)
+    bytes += EncodeJournalEntry(i, {old.startMs + 1000 * i, {static_cast<int>(i), 1, 1.2, 0, 0}});
+  WriteFile(journal, bytes);
+  const std::string recovered = DefaultRecoveredPath(journal, old.startMs);
+
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 2, 1.0, "1.000")});
+  // This run keeps a journal of its own while it goes.
+  JournalContents during;
+  bool journaled = false;
+  inst.atFrame[2] = [&] {
+    for (int i = 0; i < 2000 && !journaled; ++i) {
+      journaled = ParseJournal(ReadFile(journal), during) && during.entries.size() == 2;
+      if (!journaled) usleep(1000);
+    }
+  };
+  UseInstrument(inst);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, RecoveredBeforeRunText(3, recovered));
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測を開始");
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  ASSERT_TRUE(journaled);
+  EXPECT_DOUBLE_EQ(during.entries[1].point.voltage, 1.29);
+  const std::string file = ReadFile(recovered);
+  ArchiveReader ar(file.data(), file.size());
+  CMeasureData cur;
+  RecordList list;
+  ASSERT_TRUE(ReadDataFile(ar, cur, list, true, {}).ok());
+  EXPECT_EQ(cur.Points().size(), 3u);
+  // The run ended normally: its backup is written and no journal is left.
+  EXPECT_TRUE(FileExists(dir.File("tmpdata.bak")));
+  EXPECT_FALSE(FileExists(journal));
+}
+
+TEST_F(RunControlTest, AJournalThatCannotBeWrittenIsToldOnceAfterTheRun) {
+  Set("START_DIRECT", "1");
+  run->safeguard.Journal().SetFaultForTesting(0, ENOSPC, {});
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 200, 1.0, "1.000")});
+  UseInstrument(inst);
+  run->StartCommand();
+  run->Join();
+  // The run took every frame all the same.
+  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_EQ(doc->Current().Points().size(), 3u);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, CRunSafeguard::JournalFailedText());
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測");
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_FALSE(FileExists(dir.File("runjournal.qvj")));
 }
 
 }  // namespace
