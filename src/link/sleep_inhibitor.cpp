@@ -18,7 +18,7 @@ class CLogindInhibitor : public ISleepInhibitor {
     sd_bus* bus = nullptr;
     if (sd_bus_open_system(&bus) < 0) return false;
     sd_bus_set_method_call_timeout(bus, kAnswerTimeoutUs);
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
                                "org.freedesktop.login1.Manager", "Inhibit", &error, &reply, "ssss",
