@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
 #include "core/safe_file.h"
+
+static_assert(std::endian::native == std::endian::little,
+              "the journal's fields are copied as the host stores them");
 
 namespace qv {
 namespace {
@@ -36,7 +40,7 @@ class Out {
     unsigned char b[sizeof(T)];
     std::memcpy(b, &v, sizeof(T));
     for (size_t i = 0; i < sizeof(T); ++i)
-      s_ += static_cast<char>(b[i]);  // the host is little-endian (archive.cpp)
+      s_ += static_cast<char>(b[i]);
   }
 
  private:
@@ -204,8 +208,10 @@ int CreateJournal(const std::string& path, const std::string& header, int& error
       return -1;
     }
   }
-  bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && WriteFully(fd, header.data(), header.size()) &&
-            ::fdatasync(fd) == 0;
+  // Nobody else can hold the lock of a file this new; a file system without
+  // locks only loses the protection against a recovery during the run.
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  bool ok = WriteFully(fd, header.data(), header.size()) && ::fdatasync(fd) == 0;
   if (ok && tmp.empty()) {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
     ok = ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0 ||

@@ -62,9 +62,9 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
     return r;
   }
   // The writer of a run in progress holds this lock; a killed one does not.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    r.error = errno;
-    r.status = errno == EWOULDBLOCK ? RecoverStatus::kActive : RecoverStatus::kUnreadable;
+  // (A file system without locks cannot tell: the journal is taken.)
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    r.status = RecoverStatus::kActive;
     ::close(fd);
     return r;
   }
