@@ -1,6 +1,8 @@
 // The analyzer link against orvantis-sim: frames per second at the
-// simulator's full speed, and the CPU the link uses at the instrument's real
-// pace of one frame per second (the goal is well under 1 % of one core).
+// simulator's full speed, without and with the run journal (the journal may
+// cost no frame and at most 5 % of the run's time), and the CPU the link uses
+// at the instrument's real pace of one frame per second (the goal is well
+// under 1 % of one core).
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "data/document.h"
+#include "data/run_journal.h"
 #include "link/analyzer_link.h"
 
 namespace {
@@ -73,14 +76,17 @@ double CpuSeconds() {
 
 struct RunStats {
   int points = 0;
+  int lost = 0;  // frames missing from the run (gaps in the elapsed times)
   double pollingSeconds = 0.0;
   double cpuSeconds = 0.0;
   int result = -1;
+  qv::CJournalWriter::Stats journal;
 };
 
 // One run: input values, then RunMeasurement. `stopAfter` > 0 clears the
-// measuring flag after that many points (the link then ends the run).
-RunStats OneRun(const Sim& sim, int stopAfter) {
+// measuring flag after that many points (the link then ends the run). With
+// `journal` every point also goes to a run journal in the simulator's folder.
+RunStats OneRun(const Sim& sim, int stopAfter, bool journal = false) {
   qv::CPortNames::SetDefaultDeviceRoot(sim.Dir() + "/nodev");
   qv::CAppState app;
   app.settings.SetDirectory(sim.Dir());
@@ -114,25 +120,53 @@ RunStats OneRun(const Sim& sim, int stopAfter) {
         if (++s.points == stopAfter) app.measuring = false;
       },
       {});
+  qv::CJournalWriter writer;
+  const std::string journalPath = sim.Dir() + "/" + qv::kRunJournalName;
+  if (journal) {
+    writer.Start(journalPath, {r.Inputs(), qv::WallClockMs()});
+    link.SetPointSink([&](const qv::FrameValues& v) {
+      writer.Append({qv::WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
+    });
+  }
   app.measuring = true;
   s.result = link.RunMeasurement();
   link.CloseLink();
+  if (journal) {
+    if (!writer.Finish()) s.result = -1;
+    s.journal = writer.GetStats();
+    ::unlink(journalPath.c_str());
+  }
+  const auto& pts = r.Points();
+  for (size_t i = 1; i < pts.size(); ++i)
+    if (pts[i].time > pts[i - 1].time + 1) s.lost += pts[i].time - pts[i - 1].time - 1;
   s.pollingSeconds = std::chrono::duration<double>(last - first).count();
   s.cpuSeconds = cpuLast - cpuFirst;
   return s;
 }
 
+// Argument 0: the link alone; 1: with the run journal.
 void BM_LinkFramesAtFullSpeed(benchmark::State& state) {
   Sim sim({"--speed", "0", "--capacity", "1000", "--gap-ms", "2"});
   RunStats s;
   for (auto _ : state) {
-    s = OneRun(sim, 0);
+    s = OneRun(sim, 0, state.range(0) != 0);
   }
   state.counters["frames"] = s.points;
+  state.counters["frames_lost"] = s.lost;
+  state.counters["run_s"] = s.pollingSeconds;
   state.counters["frames_per_s"] = s.pollingSeconds > 0 ? (s.points - 1) / s.pollingSeconds : 0;
   state.counters["result"] = s.result;
+  if (state.range(0) != 0) {
+    state.counters["syncs"] = static_cast<double>(s.journal.syncs);
+    state.counters["max_sync_lag_ms"] = static_cast<double>(s.journal.maxLagNs) / 1e6;
+  }
 }
-BENCHMARK(BM_LinkFramesAtFullSpeed)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkFramesAtFullSpeed)
+    ->ArgName("journal")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_LinkCpuAtRealPace(benchmark::State& state) {
   Sim sim({"--speed", "1", "--capacity", "3000"});

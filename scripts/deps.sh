@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
+  pkg-config libsystemd-dev dbus-daemon
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick

@@ -12,6 +12,7 @@
 #include "app/splash_window.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
+#include "data/run_recovery.h"
 #include "views/fonts.h"
 
 namespace qv::ui {
@@ -83,6 +84,9 @@ void CBrenlowApp::FinishStartup(const std::optional<std::string>& file) {
                  "ださい。"),
               Sj("起動エラー"), MsgIcon::kWarning);
   }
+  // The journal of a run that did not end normally is written out, and the
+  // run is offered for the measurement panel.
+  RecoverAtStartup(doc_, *ui_);
   if (frame_) frame_->UpdateCommandStates();
 }
 

@@ -42,8 +42,9 @@ class CBrenlowApp {
   CBrenlowApp& operator=(const CBrenlowApp&) = delete;
 
   // Builds and shows the main window, shows the splash, then opens the data
-  // file named on the command line and runs the settings write probe (after
-  // the splash has gone, so their messages are not hidden behind it).
+  // file named on the command line, runs the settings write probe and
+  // recovers an interrupted run from its journal (after the splash has gone,
+  // so their messages are not hidden behind it).
   void Start(const std::optional<std::string>& file);
 
   CAppState& State() { return state_; }

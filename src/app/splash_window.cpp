@@ -58,8 +58,10 @@ void CSplashWindow::Finish() {
   timer_.stop();
   qApp->removeEventFilter(this);
   if (QWidget* owner = parentWidget()) owner->update();
-  emit Finished();
+  // Gone before start-up goes on, so its messages are not shown over it (the
+  // deletion waits for the event loop).
   close();
+  emit Finished();
 }
 
 }  // namespace qv::ui

@@ -259,8 +259,15 @@ int CAnalyzerLink::RunMeasurement() {
     record.MutablePoints().clear();
   }
   auto append = [&](const CMeasurePoint& p) {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    record.AppendPoint(p);
+    FrameValues appended{p, 0.0, 0.0, 0.0};
+    {
+      std::lock_guard<std::mutex> g(doc_.Lock());
+      record.AppendPoint(p);
+      appended.avgVoltage1 = record.avgVoltage1;
+      appended.pir = record.pir;
+      appended.internalResistance = record.internalResistance;
+    }
+    if (pointSink_) pointSink_(appended);
   };
   auto refresh = [&](const CMeasurePoint& p) {
     if (onPoint_) onPoint_(p.time);

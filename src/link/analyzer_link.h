@@ -87,6 +87,9 @@ class CAnalyzerLink : public CSerialPort {
     onPoint_ = std::move(onPoint);
     onEnd_ = std::move(onEnd);
   }
+  // Called on the calling (worker) thread right after each point was
+  // appended, with the point and the record's results after its frame.
+  void SetPointSink(std::function<void(const FrameValues&)> sink) { pointSink_ = std::move(sink); }
   void SetSleeper(LinkSleeper sleeper) { sleep_ = std::move(sleeper); }
   // Called at the start of every ReadFrame, after the receive buffer was
   // discarded (test instruments send their next frame from here).
@@ -108,6 +111,7 @@ class CAnalyzerLink : public CSerialPort {
   std::function<void(int)> onPoint_;
   std::function<void()> onEnd_;
   std::function<void()> frameHook_;
+  std::function<void(const FrameValues&)> pointSink_;
 };
 
 }  // namespace qv

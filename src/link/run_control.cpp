@@ -83,7 +83,8 @@ std::string CRunControl::EmergencyCause(const CMeasureData& record) {
   return cause;
 }
 
-CRunControl::CRunControl(CBrenlowDoc& doc, IUserInterface& ui) : doc_(doc), ui_(ui) {}
+CRunControl::CRunControl(CBrenlowDoc& doc, IUserInterface& ui)
+    : safeguard(doc, ui), doc_(doc), ui_(ui) {}
 
 CRunControl::~CRunControl() {
   if (IsActive()) doc_.App().measuring.store(false);
@@ -175,6 +176,7 @@ StartOutcome CRunControl::StartCommand() {
     if (app.settings.GetInt("START_DIRECT") == 0 && hooks.confirmStart && !hooks.confirmStart()) {
       return StartOutcome::kCancelled;
     }
+    safeguard.BeginRun();
     app.measuring.store(true);
     app.runActive.store(true);
     doc_.SetModified();
@@ -211,6 +213,7 @@ void CRunControl::MeasureWorker() {
     link.SetSleeper(sleeper);
     link.SetFrameHook(frameHook);
     link.SetCallbacks(hooks.pointRefresh, hooks.finalRefresh);
+    link.SetPointSink([this](const FrameValues& v) { safeguard.OnPoint(v); });
     if (!link.OpenLink(port)) {
       ui_.Tell(WithPermissionHint(CannotStartText(), DeniedDevices(link)), CaptionStart(),
                MsgIcon::kWarning);
@@ -234,7 +237,8 @@ void CRunControl::MeasureWorker() {
     }
   }
   lastResult_ = result;
-  if (app.backupMode != 2) doc_.WriteAutoBackup();
+  const bool backedUp = app.backupMode != 2 && doc_.WriteAutoBackup();
+  safeguard.EndRun(backedUp || app.backupMode == 2);
   app.runActive.store(false);
   app.measuring.store(false);
   ShowStatus(std::string());

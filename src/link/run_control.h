@@ -22,6 +22,7 @@
 #include "data/document.h"
 #include "link/analyzer_link.h"
 #include "link/input_check.h"
+#include "link/run_safeguard.h"
 
 namespace qv {
 
@@ -88,6 +89,8 @@ class CRunControl {
   std::optional<int> portOverride;
   // Test instruments: see CAnalyzerLink::SetFrameHook.
   std::function<void()> frameHook;
+  // The run journal and the sleep lock of every run.
+  CRunSafeguard safeguard;
 
   // The texts of this command's messages.
   static std::string CaptionStart();

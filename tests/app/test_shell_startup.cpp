@@ -1,5 +1,6 @@
 // Start-up: the data file named on the command line, the settings of a new
-// installation, the settings write probe and the splash window.
+// installation, the settings write probe, the recovery of an interrupted run
+// and the splash window.
 #include <sys/stat.h>
 #include <QApplication>
 #include <QFileInfo>
@@ -15,6 +16,8 @@
 #include "app/command_line.h"
 #include "app/splash_window.h"
 #include "data/codec.h"
+#include "data/run_journal.h"
+#include "data/run_recovery.h"
 #include "shell_test_support.h"
 #include "views/data_view.h"
 #include "views/fonts.h"
@@ -140,6 +143,36 @@ TEST(StartUp, ExistingSettingsAreLoadedNotSeeded) {
   EXPECT_DOUBLE_EQ(a.Doc().Current().currentA, 2.5);
   EXPECT_EQ(a.Doc().Current().v1Point, 200);
   EXPECT_FALSE(a.State().modified);
+}
+
+TEST(StartUp, AnInterruptedRunIsWrittenOutAndLoadedIntoThePanel) {
+  TempDir work;
+  const std::string journal = work.File("runjournal.qvj");
+  JournalHeader h;
+  h.inputs = {4, 4.0, 10.0, 5.0, 1.0, 300};
+  h.startMs = WallClockMs() - 600 * 1000;
+  std::string bytes = EncodeJournalHeader(h);
+  for (int i = 0; i < 130; ++i)
+    bytes += EncodeJournalEntry(static_cast<uint32_t>(i),
+                                {h.startMs + 1000 * i, {i, 10.0, 5.0 - 0.001 * i, 2.7 * i, 5.0}});
+  WriteFile(journal, bytes);
+  const std::string saved = DefaultRecoveredPath(journal, h.startMs);
+
+  // The question is answered with its first button, Yes.
+  StartedApp a(std::nullopt, work.path());
+  ASSERT_EQ(a.ui.messages.size(), 1u);
+  EXPECT_EQ(a.ui.messages[0].text, RecoveredAtStartupText(130, saved));
+  EXPECT_EQ(Cp932ToUtf8(a.ui.messages[0].caption), "計測データの復旧");
+  EXPECT_EQ(a.ui.messages[0].icon, MsgIcon::kQuestion);
+  EXPECT_EQ(a.ui.messages[0].buttons, MsgButtons::kYesNo);
+  EXPECT_TRUE(FileExists(saved));
+  EXPECT_FALSE(FileExists(journal));
+  EXPECT_EQ(a.Doc().Current().Points().size(), 130u);
+  EXPECT_EQ(a.Doc().Current().cells, 4);
+  EXPECT_TRUE(a.Doc().Current().IsMeasured());
+  EXPECT_TRUE(a.State().modified);
+  ui::CReportCtrl* result = a.Frame().ResultView()->List();
+  EXPECT_EQ(result->CellText(result->RowKeyAt(3), 1), "129");
 }
 
 TEST(Splash, KeyPressClosesItAndStartUpGoesOn) {

@@ -1,11 +1,26 @@
 // The start command, the measurement worker's end-of-run checks, the stop
-// command and the input validation.
+// command, the input validation, and the run journal and the sleep lock
+// around a run.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
 
 #include "data/codec.h"
+#include "data/run_journal.h"
+#include "data/run_recovery.h"
 #include "link/input_check.h"
 #include "link/run_control.h"
+#include "link/sleep_inhibitor.h"
 #include "link_fixture.h"
 
 namespace qv::test {
@@ -384,6 +399,205 @@ TEST_F(RunControlTest, StartWhileActiveDoesNothing) {
   EXPECT_EQ(run->StartCommand(), StartOutcome::kBusy);
   EXPECT_TRUE(ui.messages.empty());
   app.runActive = false;
+}
+
+TEST_F(RunControlTest, ARunAfterAnUnrecoveredOneWritesItOutFirstAndLeavesNoJournal) {
+  Set("START_DIRECT", "1");
+  const std::string journal = dir.File("runjournal.qvj");
+  JournalHeader old;
+  old.startMs = WallClockMs() - 3600 * 1000;
+  std::string bytes = EncodeJournalHeader(old);
+  for (uint32_t i = 0; i < 3; ++i)
+    bytes += EncodeJournalEntry(i, {old.startMs + 1000 * i, {static_cast<int>(i), 1, 1.2, 0, 0}});
+  WriteFile(journal, bytes);
+  const std::string recovered = DefaultRecoveredPath(journal, old.startMs);
+
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 2, 1.0, "1.000")});
+  // This run keeps a journal of its own while it goes.
+  JournalContents during;
+  bool journaled = false;
+  inst.atFrame[2] = [&] {
+    for (int i = 0; i < 2000 && !journaled; ++i) {
+      journaled = ParseJournal(ReadFile(journal), during) && during.entries.size() == 2;
+      if (!journaled) usleep(1000);
+    }
+  };
+  UseInstrument(inst);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, RecoveredBeforeRunText(3, recovered));
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測を開始");
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kInformation);
+  ASSERT_TRUE(journaled);
+  EXPECT_DOUBLE_EQ(during.entries[1].point.voltage, 1.29);
+  EXPECT_TRUE(FileExists(recovered));
+  // The run ended normally: its backup is written and no journal is left.
+  EXPECT_TRUE(FileExists(dir.File("tmpdata.bak")));
+  EXPECT_FALSE(FileExists(journal));
+}
+
+TEST_F(RunControlTest, AJournalThatCannotBeWrittenIsToldOnceAfterTheRun) {
+  Set("START_DIRECT", "1");
+  run->safeguard.Journal().SetFaultForTesting(0, ENOSPC, {});
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 200, 1.0, "1.000")});
+  UseInstrument(inst);
+  run->StartCommand();
+  run->Join();
+  // The run took every frame all the same.
+  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_EQ(doc->Current().Points().size(), 3u);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, CRunSafeguard::JournalFailedText());
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測");
+  EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_FALSE(FileExists(dir.File("runjournal.qvj")));
+}
+
+// ------------------------------------------------------------- sleep lock
+
+// dbus-daemon with a system bus of its own in `dir`, named by
+// DBUS_SYSTEM_BUS_ADDRESS for as long as it lives.
+class PrivateBus {
+ public:
+  explicit PrivateBus(const std::string& dir) : socket_(dir + "/system_bus_socket") {
+    const std::string config = dir + "/bus.conf";
+    WriteFile(config, "<busconfig><type>system</type><listen>unix:path=" + socket_ +
+                          "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
+                          "user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow "
+                          "receive_sender=\"*\"/></policy></busconfig>\n");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const std::string arg = "--config-file=" + config;
+      ::execl("/usr/bin/dbus-daemon", "dbus-daemon", arg.c_str(), "--nofork", "--nopidfile",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    for (int i = 0; i < 500 && !FileExists(socket_); ++i)
+      usleep(10000);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", Address().c_str(), 1);
+  }
+  ~PrivateBus() {
+    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (pid_ > 0) ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  std::string Address() const { return "unix:path=" + socket_; }
+
+ private:
+  std::string socket_;
+  pid_t pid_ = -1;
+};
+
+// Owns org.freedesktop.login1 and answers Inhibit as logind does: with the
+// write end of a pipe whose closing ends the lock.
+class StandInLogind {
+ public:
+  explicit StandInLogind(const std::string& address) {
+    sd_bus_new(&bus_);
+    sd_bus_set_address(bus_, address.c_str());
+    sd_bus_set_bus_client(bus_, 1);
+    started_ = sd_bus_start(bus_) >= 0 &&
+               sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/login1",
+                                        "org.freedesktop.login1.Manager", kVtable, this) >= 0 &&
+               sd_bus_request_name(bus_, "org.freedesktop.login1", 0) >= 0;
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        while (sd_bus_process(bus_, nullptr) > 0) {
+        }
+        sd_bus_wait(bus_, 20000);
+      }
+    });
+  }
+  ~StandInLogind() {
+    stop_ = true;
+    thread_.join();
+    sd_bus_flush_close_unref(bus_);
+    if (held_ >= 0) ::close(held_);
+  }
+
+  bool Started() const { return started_; }
+  // The arguments of every Inhibit call, joined by '|'.
+  std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> g(mu_);
+    return calls_;
+  }
+  // True while the lock handed out last is still held by its taker.
+  bool Held() {
+    std::lock_guard<std::mutex> g(mu_);
+    struct pollfd p {
+      held_, 0, 0
+    };
+    return held_ >= 0 && ::poll(&p, 1, 0) == 0;
+  }
+
+ private:
+  static int OnInhibit(sd_bus_message* m, void* self, sd_bus_error*) {
+    auto* me = static_cast<StandInLogind*>(self);
+    const char *what = "", *who = "", *why = "", *mode = "";
+    sd_bus_message_read(m, "ssss", &what, &who, &why, &mode);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -errno;
+    {
+      std::lock_guard<std::mutex> g(me->mu_);
+      me->calls_.push_back(std::string(what) + "|" + who + "|" + why + "|" + mode);
+      if (me->held_ >= 0) ::close(me->held_);
+      me->held_ = fds[0];
+    }
+    const int r = sd_bus_reply_method_return(m, "h", fds[1]);
+    ::close(fds[1]);
+    return r;
+  }
+  static constexpr sd_bus_vtable kVtable[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("Inhibit", "ssss", "h", OnInhibit, SD_BUS_VTABLE_UNPRIVILEGED),
+      SD_BUS_VTABLE_END};
+
+  sd_bus* bus_ = nullptr;
+  bool started_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::mutex mu_;
+  std::vector<std::string> calls_;
+  int held_ = -1;
+};
+
+TEST_F(RunControlTest, LogindLockIsTakenAtTheStartAndReleasedAtTheEnd) {
+  Set("START_DIRECT", "1");
+  ASSERT_EQ(::access("/usr/bin/dbus-daemon", X_OK), 0) << "dbus-daemon is not installed";
+  PrivateBus bus(dir.path());
+  StandInLogind logind(bus.Address());
+  ASSERT_TRUE(logind.Started());
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("STOP", 200, 1.0, "1.000")});
+  bool heldDuringRun = false;
+  inst.atFrame[1] = [&] { heldDuringRun = logind.Held(); };
+  UseInstrument(inst);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+  EXPECT_TRUE(heldDuringRun);
+  EXPECT_FALSE(logind.Held());
+  EXPECT_THAT(logind.Calls(), ElementsAre("sleep:idle|Quorvex|放電と計測の実行中|block"));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(RunControlTest, ARunWithoutASystemBusGoesOnSilently) {
+  Set("START_DIRECT", "1");
+  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.File("no-bus")).c_str(), 1);
+  EXPECT_FALSE(MakeLogindInhibitor()->Acquire());
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("STOP", 200, 1.0, "1.000")});
+  UseInstrument(inst);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+  ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// End to end: quorvex-cli measure and scan against the orvantis-sim program.
+// End to end: quorvex-cli measure, recover and scan against the orvantis-sim
+// program.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +139,70 @@ TEST_F(SimEndToEnd, MeasureTakesEveryFrameAndSavesTheRun) {
   // One printed line per point.
   const std::string out = ReadFile(dir.File("cli.out"));
   EXPECT_EQ(static_cast<size_t>(std::count(out.begin(), out.end(), '\n')), pts.size());
+}
+
+TEST_F(SimEndToEnd, AKilledMeasureIsRecoveredUpToASecondBeforeTheKill) {
+  auto sim = StartSim(7, {"--speed", "0", "--capacity", "100000", "--gap-ms", "2"});
+  auto cli = Cli({"measure", "--port", "7", "--currents", "10,5,1", "--cells", "4", "--out",
+                  "run.qd1", "--dev-root", dir.File("nodev")});
+  // The points printed so far, looked at every few milliseconds.
+  std::vector<std::pair<Clock::time_point, size_t>> seen;
+  auto lines = [&] {
+    const std::string out = ReadFile(dir.File("cli.out"));
+    return static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+  };
+  const auto until = Clock::now() + std::chrono::seconds(30);
+  Clock::time_point firstAt{};
+  while (Clock::now() < until) {
+    const size_t n = lines();
+    seen.emplace_back(Clock::now(), n);
+    if (n > 0 && firstAt == Clock::time_point{}) firstAt = Clock::now();
+    if (n > 0 && Clock::now() - firstAt > std::chrono::milliseconds(2500)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const auto killedAt = Clock::now();
+  cli->Signal(SIGKILL);
+  EXPECT_EQ(cli->Wait(5000), 128 + SIGKILL);
+  size_t safe = 0;
+  for (const auto& [at, n] : seen)
+    if (at <= killedAt - std::chrono::seconds(1)) safe = n;
+  ASSERT_GT(safe, 50u);
+  std::vector<std::vector<double>> printed;
+  for (std::istringstream in(ReadFile(dir.File("cli.out"))); printed.size() < safe;) {
+    std::vector<double> v(5);
+    ASSERT_TRUE(in >> v[0] >> v[1] >> v[2] >> v[3] >> v[4]);
+    printed.push_back(v);
+  }
+  EXPECT_FALSE(FileExists(dir.File("run.qd1")));
+
+  auto recover = Cli({"recover"});
+  ASSERT_EQ(recover->Wait(20000), 0) << ReadFile(dir.File("cli.err"));
+  std::istringstream said(ReadFile(dir.File("cli.out")));
+  std::string path, count;
+  std::getline(said, path);
+  std::getline(said, count);
+  EXPECT_EQ(path.substr(0, dir.path().size() + 11), dir.path() + "/recovered-");
+  EXPECT_FALSE(FileExists(dir.File("runjournal.qvj")));
+
+  const nlohmann::json j = Dump(path);
+  const auto& pts = j["current"]["points"];
+  EXPECT_EQ(count, std::to_string(pts.size()) + " points");
+  EXPECT_EQ(j["current"]["cells"], 4);
+  ASSERT_GE(pts.size(), safe);
+  // Every point as it was received (printed with 0, 2, 3, 0, 3 decimals),
+  // in the order it came.
+  const double tolerance[5] = {0, 0.005, 0.0005, 0.5, 0.0005};
+  for (size_t i = 0; i < pts.size(); ++i) {
+    if (i > 0) {
+      ASSERT_GT(pts[i][0].get<int>(), pts[i - 1][0].get<int>());
+    }
+    for (size_t k = 0; i < safe && k < 5; ++k)
+      ASSERT_NEAR(pts[i][k].get<double>(), printed[i][k], tolerance[k] + 1e-9) << i << "/" << k;
+  }
+  // Nothing left to recover.
+  EXPECT_EQ(Cli({"recover"})->Wait(20000), 1);
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
 }
 
 TEST_F(SimEndToEnd, InvalidInputIsRefused) {

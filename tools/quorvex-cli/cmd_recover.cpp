@@ -1,0 +1,58 @@
+// quorvex-cli recover: writes the run journal of an interrupted run in the
+// working folder out as a data file.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "commands.h"
+#include "core/settings_store.h"
+#include "data/codec.h"
+#include "data/run_recovery.h"
+
+namespace qv::cli {
+namespace {
+
+// Exit codes of recover.
+constexpr int kRecoverNoJournal = 1;
+constexpr int kRecoverUnreadable = 2;
+constexpr int kRecoverWriteFailed = 3;
+
+int Recover(const std::string& out) {
+  const std::string journal = RunJournalPath(CurrentDirectory());
+  const RecoverResult r = RecoverRunJournal(journal, out);
+  switch (r.status) {
+    case RecoverStatus::kWritten:
+      std::printf("%s\n%zu points\n", r.path.c_str(), r.points);
+      return kExitOk;
+    case RecoverStatus::kNoJournal:
+      std::cerr << Cp932ToUtf8(Sj("中断された計測の記録はありません。")) << "\n";
+      return kRecoverNoJournal;
+    case RecoverStatus::kActive:
+      std::cerr << Cp932ToUtf8(Sj("計測の記録は実行中の計測のものです。")) << " " << journal
+                << "\n";
+      return kRecoverNoJournal;
+    case RecoverStatus::kUnreadable:
+      std::cerr << Cp932ToUtf8(JournalUnreadableText(journal)) << "\n";
+      return kRecoverUnreadable;
+    case RecoverStatus::kWriteFailed:
+      std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << r.path
+                << ": " << std::strerror(r.error) << "\n";
+      return kRecoverWriteFailed;
+  }
+  return kRecoverUnreadable;
+}
+
+Registrar recoverCommand([](CLI::App& app) -> std::function<int()> {
+  auto out = std::make_shared<std::string>();
+  auto* sub = app.add_subcommand(
+      "recover",
+      "Write the interrupted run journaled in the working folder as a data file and remove the "
+      "journal. Prints the file and the number of points. Exit 0 when written, 1 when there is "
+      "no interrupted run, 2 when the journal cannot be read (it is left alone), 3 when the file "
+      "cannot be written");
+  sub->add_option("--out", *out, "data file (.qd1) to write; default recovered-<start>.qd1");
+  return [out] { return Recover(*out); };
+});
+
+}  // namespace
+}  // namespace qv::cli
