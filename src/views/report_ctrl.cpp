@@ -27,7 +27,6 @@ namespace qv::ui {
 namespace {
 
 constexpr int kPaletteSize = 64;
-constexpr int kNumberColumnWidth = 40;
 constexpr int kRowHeight = 15;
 
 struct Cell {
@@ -300,6 +299,10 @@ void CReportCtrl::SetRowNumbers(bool on) {
   rowNumbers_ = on;
 }
 
+void CReportCtrl::SetRowNumberWidth(int width) {
+  rowNumberWidth_ = width;
+}
+
 void CReportCtrl::SetSortingEnabled(bool on) {
   sorting_ = on;
   table_->horizontalHeader()->setSectionsClickable(on);
@@ -361,7 +364,7 @@ int CReportCtrl::AddColumn(const std::string& title, int defaultWidth, Qt::Align
     Column no;
     no.title = "No.";
     no.shown = QStringLiteral("No.");
-    no.defaultWidth = no.width = kNumberColumnWidth;
+    no.defaultWidth = no.width = rowNumberWidth_;
     no.align = Qt::AlignRight | Qt::AlignVCenter;
     model_->AppendColumn(std::move(no), signal);
   }
