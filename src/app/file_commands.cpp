@@ -16,9 +16,13 @@ bool RunMergeCommand(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent,
   });
 }
 
-void RunFileInfoCommand(const CAppState& app, QWidget* parent,
+void RunFileInfoCommand(const CBrenlowDoc& doc, QWidget* parent,
                         const std::function<void(CFileInfoDialog&)>& run) {
-  CFileInfoDialog dlg(app, parent);
+  // The texts are read under the document's lock: a run's backup may change
+  // the file version meanwhile.
+  std::unique_lock<std::mutex> lock(doc.Lock());
+  CFileInfoDialog dlg(doc.App(), parent);
+  lock.unlock();
   if (run)
     run(dlg);
   else
@@ -35,7 +39,7 @@ void WireFileCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui,
       kCmdMerge, [f, d, u, run = hooks.runMerge] { RunMergeCommand(*d, *u, f, run); }, {},
       R::kNoRun);
   frame.SetCommand(
-      kCmdFileInfo, [f, d, run = hooks.runFileInfo] { RunFileInfoCommand(d->App(), f, run); }, {},
+      kCmdFileInfo, [f, d, run = hooks.runFileInfo] { RunFileInfoCommand(*d, f, run); }, {},
       R::kAlways);
 }
 

@@ -25,7 +25,7 @@ struct FileCommandHooks {
 bool RunMergeCommand(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent,
                      const std::function<bool(CMergeDialog&)>& run = {});
 // The file information command.
-void RunFileInfoCommand(const CAppState& app, QWidget* parent,
+void RunFileInfoCommand(const CBrenlowDoc& doc, QWidget* parent,
                         const std::function<void(CFileInfoDialog&)>& run = {});
 
 // Puts the merge command (not during a run) and the file information command

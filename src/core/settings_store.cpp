@@ -140,8 +140,14 @@ bool CSettingsStore::SetMany(
   if (::stat(path.c_str(), &st) == 0) {
     // A write-protected settings file stays as it is (the start-up probe
     // reports it), and one that cannot be read is never replaced by a file
-    // holding only these keys.
-    if (access(path.c_str(), W_OK) != 0 || !ReadWholeFile(path, file)) return false;
+    // holding only these keys. The permission bits count too: access()
+    // grants every file to root, but a read-only file stays read-only for
+    // every user.
+    constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    if ((st.st_mode & kAnyWrite) == 0 || access(path.c_str(), W_OK) != 0 ||
+        !ReadWholeFile(path, file)) {
+      return false;
+    }
   } else if (errno != ENOENT) {
     return false;
   }

@@ -35,7 +35,8 @@ class CSettingsStore {
   // missing (an empty value is found).
   std::optional<std::string> Find(std::string_view key) const;
   // Writes KEY=value, creating the file or section as needed. Returns false
-  // when the file could not be written (callers may ignore it).
+  // when the file could not be written (callers may ignore it); a file
+  // without any write permission bit counts as unwritable also for root.
   bool Set(std::string_view key, std::string_view value) const;
   // Writes several keys in one rewrite of the file, in order (a later entry
   // for the same key wins). False, writing nothing, when a key is invalid or

@@ -45,8 +45,10 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
     }
     result.currentRecords = 1;
   } else {
+    // A count of 0 or less reads no record; one larger than the rest of the
+    // file can hold is damage.
     int32_t count = ar.ReadI32();
-    if (count < 0 || !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
+    if (count > 0 && !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
       result.error = DataFileCorruptText();
       return result;
     }
@@ -75,11 +77,11 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
   }
 
   int32_t n = ar.ReadI32();
-  if (n < 0 || !ar.CanHold(static_cast<uint64_t>(n), kMinRecordBytes)) {
+  if (!ar.ok() || (n > 0 && !ar.CanHold(static_cast<uint64_t>(n), kMinRecordBytes))) {
     result.error = DataFileCorruptText();
     return result;
   }
-  list.reserve(list.size() + static_cast<size_t>(n));
+  if (n > 0) list.reserve(list.size() + static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
     auto rec = std::make_unique<CMeasureData>();
     if (!rec->Read(ar, range)) {

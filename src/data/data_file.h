@@ -34,9 +34,9 @@ struct DataFileReadResult {
 };
 
 // Text shown when a file ends early or holds impossible lengths or counts
-// (a truncated file, a text or point count running past the end, a negative
-// count): "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、
-// 壊れています。）" (the data file cannot be read; it ends early or is damaged).
+// (a truncated file, a text length or a count running past the end):
+// "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、 壊れています。）" (the
+// data file cannot be read; it ends early or is damaged).
 std::string DataFileCorruptText();
 // The refusal of an unsupported version, naming the version read.
 std::string DataFileVersionText(const std::string& version);
@@ -51,10 +51,13 @@ std::string DataFileVersionText(const std::string& version);
 // the points of all of them run together. The receiving record keeps its own
 // list row key, display slot and saved flag.
 //
+// A current-record, registered-record or point count of 0 or less reads no
+// record (no point) and the read goes on.
+//
 // Malformed input never crashes or over-allocates: every length and count is
 // checked against what the input still holds before anything is allocated,
-// and a negative count, a count or length running past the end, or a
-// truncation at any byte ends the read with DataFileCorruptText(). On an error
+// and a count or length running past the end, or a truncation at any byte,
+// ends the read with DataFileCorruptText(). On an error
 // the records read so far stay where they were put; callers that must not
 // change anything read into fresh objects.
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,

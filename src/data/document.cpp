@@ -23,12 +23,16 @@ CMeasureData* CBrenlowDoc::InsertRegistered(std::unique_ptr<CMeasureData> record
   SetModified();
   CMeasureData* raw = record.get();
   const std::string key = SortKey(*record);
-  if (registered_.empty() || SortKey(*registered_.back()) <= key) {
+  // The front is looked at before the back: in an unsorted list read from a
+  // file, a record smaller than the first one goes to the front even when the
+  // last one is smaller still.
+  if (registered_.empty() ||
+      (SortKey(*registered_.front()) <= key && SortKey(*registered_.back()) <= key)) {
     registered_.push_back(std::move(record));
     return raw;
   }
   // Walk from the front to the first record whose key is greater, so equal
-  // keys stay in insertion order (also in an unsorted list read from a file).
+  // keys stay in insertion order.
   auto pos =
       std::find_if(registered_.begin(), registered_.end(),
                    [&key](const std::unique_ptr<CMeasureData>& r) { return SortKey(*r) > key; });
@@ -161,10 +165,15 @@ bool CBrenlowDoc::WriteAutoBackup() {
   }
   // Any other mode creates an empty file, as the backup always did.
   SafeWriteResult r = WriteFileAtomically(BackupPath(), bytes);
-  // The full form counts as saving every registered record.
+  // The full form counts as saving every registered record, and the file
+  // version becomes the full form's, as after any full-form write. The
+  // version changes under the lock: the file information reads it during a
+  // run.
   if (r.ok && mode == 1) {
     for (auto& rec : registered_)
       rec->saved = true;
+    std::lock_guard<std::mutex> guard(lock_);
+    app_.fileVersion = kVersionFull;
   }
   app_.modified = modified;
   return r.ok;

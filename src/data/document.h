@@ -101,8 +101,9 @@ class CBrenlowDoc {
   // Writes the automatic backup "tmpdata.bak" in the working folder as the
   // backup mode says (0: current measurement and unsaved records, 1: the
   // full form, 2: nothing), crash-safely. Silent on failure; the modified
-  // flag is kept. Mode 1 sets the saved flags once the file is on disk.
-  // Returns true when a file was written.
+  // flag is kept. Mode 1 sets the saved flags and the file version "101"
+  // (under Lock()) once the file is on disk. Returns true when a file was
+  // written.
   bool WriteAutoBackup();
 
   void SetModified(bool modified = true) { app_.modified = modified; }

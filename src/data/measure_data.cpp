@@ -234,6 +234,7 @@ bool CMeasureData::Read(ArchiveReader& ar, const Avg3Range& range) {
   pir = ar.ReadF64();
   internalResistance = ar.ReadF64();
   remark = ar.ReadText();
+  // A point count of 0 or less reads no point.
   int32_t count = ar.ReadI32();
   if (count > 0 && ar.ok()) {
     // The count is checked against what the input still holds before any
@@ -254,8 +255,6 @@ bool CMeasureData::Read(ArchiveReader& ar, const Avg3Range& range) {
       avgVoltage3 = avg3.counted > 0 ? avg3.sum / static_cast<double>(avg3.counted) : 0.0;
       return true;
     }
-  } else if (count < 0) {
-    ar.Fail();  // a negative count is damage, not "no points"
   }
   if (!ar.ok()) return false;
   v1Point = v1Point / 100 * 100;

@@ -289,17 +289,16 @@ int CAnalyzerLink::RunMeasurement() {
       record.internalResistance = 0.0;
       continue;
     }
+    // Whatever its status, the first frame leads into the polling phase:
+    // only a "STOP" read there is acknowledged.
     append(p);
     refresh(p);
     started = true;
-    // An instrument that stops at once (no battery) waits for its stop to
-    // be acknowledged like any other.
-    stopped = r == kFrameStop;
     break;
   }
 
   // Polling phase.
-  if (started && !stopped) {
+  if (started) {
     int errors = 0;
     int passes = 0;
     bool limit = false;

@@ -78,6 +78,8 @@ class CAnalyzerLink : public CSerialPort {
   // current measurement; its results are written under the document lock).
   int ReadFrame(CMeasureData& record, CMeasurePoint& point);
   // The whole run; returns kFrameLoad (pass limit), kFrameStop or kFrameFail.
+  // The first frame, whatever its status, is followed by the polling phase;
+  // the stop is acknowledged ("G" three times) only for a "STOP" read there.
   int RunMeasurement();
 
   // Called on the calling (worker) thread, without the document lock held:

@@ -298,7 +298,17 @@ void DrawLabel(DrawList& out, const PrintLayout& layout, const CMeasureData& r, 
   const int x0 = left + 20, y0 = top + 10;
   const bool logo = s.LogoOnLabels();
   LabelTexts t = MakeLabelTexts(r, s.labelType);
-  auto line = [&](int x, int k, std::string text) { out.Text(x, y0 + k * p, std::move(text)); };
+  // Every text is clipped to its box: from its place to the end of its column
+  // (the label's text area ends 2 mm inside its right edge), as high as a
+  // line's characters.
+  const int textRight = left + 10 * s.labelW - 20;
+  const int lineHeight = std::max(p, layout.metrics.charHeight);
+  auto boxed = [&](int x, int right, int k, std::string text) {
+    DrawItem& d = out.Text(x, y0 + k * p, std::move(text));
+    d.x2 = std::max(right, x + 1);  // a box even where no room is left
+    d.y2 = d.y1 + lineHeight;
+  };
+  auto line = [&](int x, int k, std::string text) { boxed(x, textRight, k, std::move(text)); };
 
   if (s.labelType == 0) {
     if (logo) {
@@ -332,7 +342,7 @@ void DrawLabel(DrawList& out, const PrintLayout& layout, const CMeasureData& r, 
     const int x1 = x0 + half;
     int k = 0;
     for (std::string* text : {&t.sec, &t.mah, &t.cut, &t.da})
-      line(x0, k++, std::move(*text));
+      boxed(x0, x1, k++, std::move(*text));
     k = 0;
     for (std::string* text : {&t.mwh, &t.av, &t.ir, &t.pir})
       line(x1, k++, std::move(*text));

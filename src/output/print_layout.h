@@ -69,6 +69,10 @@ void DrawTableRow(DrawList& out, const PrintLayout& layout, const CMeasureData& 
 void DrawLogoAndNotice(DrawList& out, const PrintLayout& layout, int y);
 void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left,
                    int top, int right, int bottom);
+// A label's texts each carry their box: from the text to the end of its
+// column (the left column of the two-column type ends where the right one
+// begins, every other text 2 mm inside the label's right edge), one line of
+// characters high.
 void DrawLabel(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left, int top);
 
 // Whole pages.

@@ -83,3 +83,13 @@ convert -size 420x240 gradient:'#0d1830'-'#000000' \
   -fill '#8890a8' -pointsize 11 -annotate +62+226 '起動中...' \
   -stroke '#c8ffc8' -fill none -draw 'rectangle 0,0 419,239' \
   PNG24:splash.png
+
+# Horizontal print logo: 297 x 75, black and white, stretched onto printed
+# pages (the vertical one, print_logo_v.png, is drawn by hand). Every mark
+# keeps a margin from the edges, so nothing of it is cut.
+convert -size 297x75 xc:white \
+  -fill black -draw 'rectangle 4,8 66,66' \
+  -fill white -draw 'polygon 15,25 36,25 36,14 56,37 36,60 36,49 15,49' \
+  -fill black -font DejaVu-Sans-Bold -pointsize 36 -gravity NorthWest -annotate +80+19 'ORVANTIS' \
+  -draw 'rectangle 78,59 291,63' \
+  -threshold 50% -type bilevel -strip print_logo_h.png

@@ -10,8 +10,10 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -27,7 +29,6 @@ namespace qv::ui {
 namespace {
 
 constexpr int kPaletteSize = 64;
-constexpr int kNumberColumnWidth = 40;
 constexpr int kRowHeight = 15;
 
 struct Cell {
@@ -237,11 +238,111 @@ class ReportDelegate : public QStyledItemDelegate {
   mutable QWidget* editor_ = nullptr;
 };
 
+namespace {
+
+// The list: a click begins an in-place edit only when it is a second click on
+// the focused cell. A click on another cell of the selected row only moves the
+// focus there, and a double-click is no second click.
+class ReportTable final : public QTableView {
+ public:
+  explicit ReportTable(QWidget* parent) : QTableView(parent) {
+    editTimer_.setSingleShot(true);
+    connect(&editTimer_, &QTimer::timeout, this, [this] {
+      if (pendingEdit_.isValid() && pendingEdit_ == currentIndex()) QTableView::edit(pendingEdit_);
+    });
+  }
+  using QTableView::edit;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    editTimer_.stop();
+    const QModelIndex at = indexAt(event->position().toPoint());
+    pressOnFocusedCell_ = event->button() == Qt::LeftButton &&
+                          event->modifiers() == Qt::NoModifier && at.isValid() &&
+                          at == currentIndex();
+    QTableView::mousePressEvent(event);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    editTimer_.stop();
+    pressOnFocusedCell_ = false;
+    QTableView::mouseDoubleClickEvent(event);
+  }
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+    if (trigger != SelectedClicked) return QTableView::edit(index, trigger, event);
+    if (!pressOnFocusedCell_ || index != currentIndex()) return false;
+    // Waits out a double-click, which would cancel it.
+    pressOnFocusedCell_ = false;
+    pendingEdit_ = index;
+    editTimer_.start(QApplication::doubleClickInterval());
+    return true;
+  }
+
+ private:
+  bool pressOnFocusedCell_ = false;
+  QPersistentModelIndex pendingEdit_;
+  QTimer editTimer_;
+};
+
+// The column header: the sort mark is drawn above the title, which keeps its
+// whole section (the style would take the mark's room from the title).
+class ReportHeader final : public QHeaderView {
+ public:
+  static constexpr int kMarkHeight = 4;
+
+  explicit ReportHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+  QSize sizeHint() const override {
+    QSize s = QHeaderView::sizeHint();
+    s.rheight() += kMarkHeight;
+    return s;
+  }
+
+ protected:
+  void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override {
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    option->sortIndicator = QStyleOptionHeader::None;
+  }
+
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    if (!rect.isValid()) return;
+    QStyleOptionHeaderV2 opt;
+    initStyleOption(&opt);
+    initStyleOptionForIndex(&opt, logicalIndex);
+    opt.rect = rect;
+    painter->save();
+    style()->drawControl(QStyle::CE_HeaderSection, &opt, painter, this);
+    // The title is centred in the part below the mark's band.
+    opt.rect = rect.adjusted(0, kMarkHeight, 0, 0);
+    opt.rect = style()->subElementRect(QStyle::SE_HeaderLabel, &opt, this);
+    style()->drawControl(QStyle::CE_HeaderLabel, &opt, painter, this);
+    painter->restore();
+    if (!isSortIndicatorShown() || sortIndicatorSection() != logicalIndex) return;
+    // A small triangle centred at the top: pointing up for ascending, down
+    // for descending.
+    const int h = kMarkHeight, w = 2 * kMarkHeight - 1;
+    const int x = rect.center().x() - w / 2, y = rect.top() + 1;
+    QPolygon mark;
+    if (sortIndicatorOrder() == Qt::AscendingOrder)
+      mark << QPoint(x, y + h - 1) << QPoint(x + w - 1, y + h - 1) << QPoint(x + w / 2, y);
+    else
+      mark << QPoint(x, y) << QPoint(x + w - 1, y) << QPoint(x + w / 2, y + h - 1);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(palette().color(QPalette::Dark));
+    painter->setBrush(palette().color(QPalette::Dark));
+    painter->drawPolygon(mark);
+    painter->restore();
+  }
+};
+
+}  // namespace
+
 CReportCtrl::CReportCtrl(QWidget* parent) : QWidget(parent) {
   model_ = new ReportModel(this);
   model_->numberColumn = rowNumbers_;
   delegate_ = new ReportDelegate(this);
-  table_ = new QTableView(this);
+  table_ = new ReportTable(this);
+  table_->setHorizontalHeader(new ReportHeader(table_));
   table_->setModel(model_);
   table_->setItemDelegate(delegate_);
   table_->setFont(GothicFont(12));
@@ -298,6 +399,10 @@ void CReportCtrl::SetHooks(ReportHooks hooks) {
 
 void CReportCtrl::SetRowNumbers(bool on) {
   rowNumbers_ = on;
+}
+
+void CReportCtrl::SetRowNumberWidth(int width) {
+  rowNumberWidth_ = width;
 }
 
 void CReportCtrl::SetSortingEnabled(bool on) {
@@ -361,7 +466,7 @@ int CReportCtrl::AddColumn(const std::string& title, int defaultWidth, Qt::Align
     Column no;
     no.title = "No.";
     no.shown = QStringLiteral("No.");
-    no.defaultWidth = no.width = kNumberColumnWidth;
+    no.defaultWidth = no.width = rowNumberWidth_;
     no.align = Qt::AlignRight | Qt::AlignVCenter;
     model_->AppendColumn(std::move(no), signal);
   }

@@ -59,7 +59,8 @@ class CReportCtrl : public QWidget {
   void SetHooks(ReportHooks hooks);
 
   // Options (set before the first Refresh).
-  void SetRowNumbers(bool on);  // the "No." column; on by default
+  void SetRowNumbers(bool on);        // the "No." column; on by default
+  void SetRowNumberWidth(int width);  // the "No." column's width; 40 by default
   void SetSortingEnabled(bool on);
   void SetKeepFocus(bool on);
   void SetMultiSelect(bool on);
@@ -139,6 +140,7 @@ class CReportCtrl : public QWidget {
   QTableView* table_ = nullptr;
 
   bool rowNumbers_ = true;
+  int rowNumberWidth_ = 40;
   bool sorting_ = true;
   bool keepFocus_ = true;
   bool useDefaultWidths_ = false;

@@ -9,6 +9,7 @@
 
 #include "app/dialogs/bitmap_export_dialog.h"
 #include "app/dialogs/csv_export_dialog.h"
+#include "app/dialogs/length_limit.h"
 #include "data/codec.h"
 #include "output/csv_export.h"
 #include "shell_test_support.h"
@@ -54,7 +55,7 @@ TEST_F(Exports, CsvDialogShowsItsTextsAndTheLastFolder) {
     for (int i = 0; i < 3; ++i) {
       EXPECT_TRUE(dlg->FromField(i)->text().isEmpty());
       EXPECT_TRUE(dlg->ToField(i)->text().isEmpty());
-      EXPECT_EQ(dlg->FromField(i)->maxLength(), 3);
+      EXPECT_EQ(TypingLimit(dlg->FromField(i)), 3);
     }
     EXPECT_EQ(dlg->NoteLabel()->text().toStdString(),
               "※指定のフォルダ内に登録IDをもとにしたファイル名\n"

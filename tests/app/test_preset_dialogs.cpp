@@ -3,13 +3,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
 #include "app/dialogs/graph_settings_dialog.h"
 #include "app/dialogs/input_defaults_dialog.h"
+#include "app/dialogs/length_limit.h"
 #include "data/codec.h"
 #include "shell_test_support.h"
 #include "views/graph_view.h"
@@ -68,12 +71,33 @@ TEST_F(Presets, InputDefaultsDialogShowsTheDefaults) {
   EXPECT_EQ(U(dlg.V1Point()->text()), "300");
   EXPECT_EQ(U(dlg.Cells()->currentText()), "6");
   EXPECT_EQ(dlg.Cells()->count(), 4);
-  EXPECT_EQ(dlg.CurrentA()->maxLength(), 4);
-  EXPECT_EQ(dlg.V1Point()->maxLength(), 4);
+  EXPECT_EQ(TypingLimit(dlg.CurrentA()), 4);
+  EXPECT_EQ(TypingLimit(dlg.V1Point()), 4);
   EXPECT_TRUE(dlg.OkButton()->isDefault());
   EXPECT_EQ(U(dlg.CancelButton()->text()), "ｷｬﾝｾﾙ");
   EXPECT_EQ(U(dlg.AddButton()->text()), "一覧に登録");
   EXPECT_EQ(U(dlg.ChooseButton()->text()), "一覧から選択");
+}
+
+TEST_F(Presets, ALengthLimitOnlyLimitsTyping) {
+  State().inputs.v1Point = 10000;  // from a hand-edited settings file
+  CInputDefaultsDlg dlg(State(), app->ui, &app->Frame());
+  QLineEdit* v1 = dlg.V1Point();
+  EXPECT_EQ(U(v1->text()), "10000");  // shown whole, not cut to 1000
+  dlg.OkButton()->click();
+  ASSERT_EQ(app->ui.messages.size(), 1u);
+  EXPECT_EQ(app->ui.TextsUtf8()[0], "V1測定点は、100 ～ 3600 の範囲で値を設定してください。");
+  EXPECT_NE(dlg.result(), QDialog::Accepted);
+  // Typing cannot lengthen it; deleting can, and then typing stops at four.
+  QTest::keyClick(v1, Qt::Key_End);
+  QTest::keyClicks(v1, "0");
+  EXPECT_EQ(U(v1->text()), "10000");
+  QTest::keyClick(v1, Qt::Key_Backspace);
+  QTest::keyClick(v1, Qt::Key_Backspace);
+  QTest::keyClicks(v1, "55");
+  EXPECT_EQ(U(v1->text()), "1005");
+  Type(dlg.CurrentA(), "12.34");
+  EXPECT_EQ(U(dlg.CurrentA()->text()), "12.3");
 }
 
 TEST_F(Presets, ChoosingEightCellsPutsTheEndVoltage) {
@@ -235,7 +259,7 @@ TEST_F(Presets, GraphDialogShowsTheStoredSettings) {
   EXPECT_TRUE(dlg.Grid()->isChecked());
   EXPECT_EQ(dlg.Track()->value(), 1);
   EXPECT_EQ(dlg.Track()->maximum(), 4);
-  EXPECT_EQ(dlg.MaxV()->maxLength(), 5);
+  EXPECT_EQ(TypingLimit(dlg.MaxV()), 5);
 }
 
 TEST_F(Presets, GraphCommandDuringARunReachesTheGraphView) {
@@ -335,6 +359,21 @@ TEST_F(Presets, GraphListAsksForARowBeforeUse) {
   EXPECT_EQ(Cp932ToUtf8(app->ui.messages[0].caption), "データ選択");
   EXPECT_FALSE(list.Chosen().has_value());
   EXPECT_NE(list.result(), QDialog::Accepted);
+}
+
+TEST_F(Presets, BothListsHaveANarrowNumberColumnAndNoHorizontalScrollBar) {
+  WriteFile(app->dir.File("Inpset.ini"), "[QUORVEX]\r\nCOUNT=2\r\n");
+  WriteFile(app->dir.File("Graset.ini"), "[QUORVEX]\r\nCOUNT=2\r\n");
+  CDefInpListDlg inList(State(), app->ui, &app->Frame());
+  CGraTblListDlg grList(State(), app->ui, &app->Frame());
+  for (auto [dialog, table] : {std::pair<QDialog*, CReportCtrl*>{&inList, inList.Table()},
+                               std::pair<QDialog*, CReportCtrl*>{&grList, grList.Table()}}) {
+    dialog->show();
+    QApplication::processEvents();
+    EXPECT_EQ(table->Table()->horizontalHeader()->sectionSize(0), 28);
+    EXPECT_FALSE(table->Table()->horizontalScrollBar()->isVisible());
+    dialog->hide();
+  }
 }
 
 // Pictures of the four windows, for a look as the user sees them.

@@ -197,6 +197,9 @@ TEST_F(RunTest, InstantStopReportsTheBatteryConnection) {
   EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kWarning);
   // The message came after the run's last refresh.
   EXPECT_TRUE(runs_->Stats().finalShown);
+  // The first "STOP" and the one read while polling.
+  EXPECT_EQ(CopyCurrent(app_->Doc())->Points().size(), 2u);
+  EXPECT_EQ(finished_[0], kFrameStop);
 }
 
 TEST_F(RunTest, OverRangeReportsTheCellCount) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/dialogs/length_limit.h"
 #include "app/dialogs/port_detect_dialog.h"
 #include "app/dialogs/port_setting_dialog.h"
 #include "data/codec.h"
@@ -186,7 +187,7 @@ TEST_F(PortTest, SettingDialogTakesOnlyNumbersOneTo256) {
   auto typeAndOk = [&](const char* text) {
     runs_->runPortSetting = [&, text](CPortSettingDlg& dlg) {
       EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("通信ポート設定"));
-      EXPECT_EQ(dlg.PortEdit()->maxLength(), 3);
+      EXPECT_EQ(ui::TypingLimit(dlg.PortEdit()), 3);
       EXPECT_EQ(dlg.PortEdit()->text().toInt(), ComPort());
       dlg.show();
       dlg.PortEdit()->setText(QString::fromLatin1(text));

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "app/dialogs/length_limit.h"
 #include "app/dialogs/port_detect_dialog.h"
 #include "app/dialogs/port_setting_dialog.h"
 #include "app/dialogs/registration_dialog.h"
@@ -256,7 +257,7 @@ TEST(IdChange, SameIdIsRefusedInTheDialog) {
   CMeasureData& rec = *a.Doc().Registered()[0];
   CIdChangeDialog dlg(a.Doc(), rec, a.ui, &a.Frame());
   EXPECT_EQ(dlg.CurrentIdLabel()->text(), "001-001-001");
-  EXPECT_EQ(dlg.Field(0)->maxLength(), 3);
+  EXPECT_EQ(TypingLimit(dlg.Field(0)), 3);
   Type(dlg.Field(0), "1");
   Type(dlg.Field(1), "1");
   Type(dlg.Field(2), "1");

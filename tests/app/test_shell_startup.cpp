@@ -103,16 +103,22 @@ TEST(StartUp, WriteProbeCountsStarts) {
 
 TEST(StartUp, UnwritableSettingsShowTheStartError) {
   TempDir work;
-  // A settings folder that does not exist cannot be written, even by root.
-  StartedApp a(std::nullopt, work.File("no/such/folder"));
-  ASSERT_EQ(a.ui.messages.size(), 1u);
-  EXPECT_EQ(a.ui.messages[0].text,
-            Sj("設定値の書き込みができません。\n\nマニュアルを参照し、管理者権限で起動し直して"
-               "ください。"));
-  EXPECT_EQ(a.ui.messages[0].caption, Sj("起動エラー"));
-  EXPECT_EQ(a.ui.messages[0].icon, MsgIcon::kWarning);
-  EXPECT_EQ(a.ui.messages[0].buttons, MsgButtons::kOk);
-  EXPECT_TRUE(a.Frame().isVisible());
+  // A settings folder that does not exist, and a read-only Dis.ini (for
+  // every user, root included).
+  WriteFile(work.File("Dis.ini"), "[QUORVEX]\r\nRUNCNT=3\r\n");
+  ASSERT_EQ(chmod(work.File("Dis.ini").c_str(), 0444), 0);
+  for (const std::string& folder : {work.File("no/such/folder"), work.path()}) {
+    StartedApp a(std::nullopt, folder);
+    ASSERT_EQ(a.ui.messages.size(), 1u) << folder;
+    EXPECT_EQ(a.ui.messages[0].text,
+              Sj("設定値の書き込みができません。\n\nマニュアルを参照し、管理者権限で起動し直して"
+                 "ください。"));
+    EXPECT_EQ(a.ui.messages[0].caption, Sj("起動エラー"));
+    EXPECT_EQ(a.ui.messages[0].icon, MsgIcon::kWarning);
+    EXPECT_EQ(a.ui.messages[0].buttons, MsgButtons::kOk);
+    EXPECT_TRUE(a.Frame().isVisible());
+  }
+  EXPECT_EQ(ReadFile(work.File("Dis.ini")), "[QUORVEX]\r\nRUNCNT=3\r\n");
 }
 
 TEST(StartUp, NewInstallationGetsUsableFirstSettings) {

@@ -169,7 +169,6 @@ TEST_F(SettingsStoreTest, Cp932ValuesRoundTrip) {
 TEST_F(SettingsStoreTest, ReadOnlyFileIsNotReplaced) {
   WriteIni("[QUORVEX]\nRUNCNT=3\n");
   ASSERT_EQ(chmod(Ini().c_str(), 0444), 0);
-  if (access(Ini().c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore modes";
   EXPECT_FALSE(store.Set("RUNCNT", "4"));
   EXPECT_EQ(ReadIni(), "[QUORVEX]\nRUNCNT=3\n");
 }

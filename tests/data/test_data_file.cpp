@@ -415,29 +415,39 @@ TEST(DataFile, CurrentCountAboveOneKeepsTheLastRecordWhole) {
   EXPECT_EQ(out.list[0]->id1, 3);
 }
 
-TEST(DataFile, NegativeCountsAreDamage) {
+TEST(DataFile, CountsOfZeroOrLessReadNothingAndTheReadGoesOn) {
   CMeasureData current;
-  RecordList none;
-  const std::string good = DataFileBytes(current, none, DataFileForm::kFull);
-  // Current count -1.
-  ReadOut a;
-  ReadBytesInto(std::string("\x03"
-                            "101") +
-                    I32(-1) + good.substr(8),
-                a);
-  EXPECT_EQ(a.result.error, DataFileCorruptText());
-  // Registration count -1.
-  ReadOut b;
-  ReadBytesInto(good.substr(0, good.size() - 4) + I32(-1), b);
-  EXPECT_EQ(b.result.error, DataFileCorruptText());
-  // Point count -1 and INT32_MIN (2^31 as an unsigned count).
-  for (int32_t n : {-1, INT32_MIN}) {
-    std::string bytes = good;
-    bytes.replace(8 + 89, 4, I32(n));
-    ReadOut c;
-    ReadBytesInto(bytes, c);
-    EXPECT_EQ(c.result.error, DataFileCorruptText()) << n;
-    EXPECT_TRUE(c.current.IsEmpty());
+  RecordList list;
+  list.push_back(MakeRecord(1, 2));
+  list.push_back(MakeRecord(2, 1));
+  const std::string good = DataFileBytes(current, list, DataFileForm::kFull);
+  // Version 4 bytes, C at 4, the current record (93 bytes), N at 101, the
+  // first registered record at 105 (its point count at 194, two points of 36
+  // bytes after it), the second at 270.
+  const std::string first = good.substr(105, 89), second = good.substr(270);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int32_t currentRecords;
+    std::vector<size_t> points;  // of the registered records read
+  };
+  const Case cases[] = {
+      {"C = -1", good.substr(0, 4) + I32(-1) + good.substr(101), 0, {2, 1}},
+      {"N = -1", good.substr(0, 101) + I32(-1) + good.substr(105), 1, {}},
+      {"N = INT32_MIN", good.substr(0, 101) + I32(INT32_MIN), 1, {}},
+      {"P = -1", good.substr(0, 105) + first + I32(-1) + second, 1, {0, 1}},
+      {"P = INT32_MIN", good.substr(0, 105) + first + I32(INT32_MIN) + second, 1, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    ReadOut out;
+    ReadBytesInto(c.bytes, out);
+    ASSERT_TRUE(out.result.ok()) << c.what;
+    EXPECT_EQ(out.result.currentRecords, c.currentRecords) << c.what;
+    ASSERT_EQ(out.list.size(), c.points.size()) << c.what;
+    for (size_t i = 0; i < c.points.size(); ++i) {
+      EXPECT_EQ(out.list[i]->id1, static_cast<int>(i) + 1) << c.what;
+      EXPECT_EQ(out.list[i]->Points().size(), c.points[i]) << c.what;
+    }
   }
 }
 

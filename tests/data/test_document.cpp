@@ -45,6 +45,18 @@ TEST_F(DocTest, SortComparesBytesSoTheDateBreaksTiesOnly) {
               ElementsAre("009-001-001 2020/01/01 10:11:12", "010-001-001 2014/01/01 10:11:12"));
 }
 
+TEST_F(DocTest, InsertingIntoAnUnsortedListLooksAtTheFirstRecordFirst) {
+  // Opening keeps file order: [003, 001] is possible.
+  Add(3, 1, 1, Dt(2015, 1, 1));
+  Add(1, 1, 1, Dt(2015, 1, 1));
+  std::swap(doc->Registered()[0], doc->Registered()[1]);
+  Add(2, 1, 1, Dt(2015, 1, 1));  // smaller than the first: the front
+  Add(4, 1, 1, Dt(2015, 1, 1));  // not smaller than first or last: the end
+  EXPECT_THAT(Ids(),
+              ElementsAre("002-001-001 2015/01/01 10:11:12", "003-001-001 2015/01/01 10:11:12",
+                          "001-001-001 2015/01/01 10:11:12", "004-001-001 2015/01/01 10:11:12"));
+}
+
 // --- Register -------------------------------------------------------------------
 
 TEST_F(DocTest, RegisterCopiesResetsTheCurrentAndOverlaysInSlot2) {
@@ -390,9 +402,12 @@ TEST_P(BackupTest, AfterASaveAndTwoRegistrations) {
   Measure(doc->Current(), Dt(2015, 3, 1), 4);
   const bool modified = app.modified;
   ASSERT_TRUE(modified);
+  app.fileVersion = "100";  // as after opening an old file
 
   const bool written = doc->WriteAutoBackup();
   EXPECT_EQ(app.modified, modified);
+  // Only the full form records its version, as a save does.
+  EXPECT_EQ(app.fileVersion, GetParam() == 1 ? "101" : "100");
   const std::string bak = dir.File("tmpdata.bak");
   if (GetParam() == 2) {
     EXPECT_FALSE(written);

@@ -423,12 +423,28 @@ TEST_F(LinkRun, UserStopSendsEndEveryPass) {
   EXPECT_EQ(inst.Received(), "S\rE\rE\rG\rG\rG\r\r\r\r\r\r\r");
 }
 
-TEST_F(LinkRun, StopAsTheFirstFrameIsAcknowledged) {
-  ScriptedInstrument inst(PortsDir(), 1);
-  inst.Frames({FrameText("STOP", 0, 0.0, "0.000")});
-  EXPECT_EQ(Run(inst), kFrameStop);
-  EXPECT_EQ(inst.Received(), "S\rG\rG\rG\r\r\r\r\r\r\r");
-  EXPECT_THAT(events, ElementsAre("p0/1", "end"));
+TEST_F(LinkRun, AStopInTheFirstFrameIsAcknowledgedOnlyAfterPolling) {
+  Set("COM_RETRY_C3", "3");
+  Set("COM_TIMEOUT_MS", "20");
+  {
+    // The stop reported again while polling is acknowledged: two points.
+    ScriptedInstrument inst(PortsDir(), 1);
+    inst.Frames({FrameText("STOP", 0, 0.0, "0.000"), FrameText("STOP", 1, 0.0, "0.000")});
+    EXPECT_EQ(Run(inst), kFrameStop);
+    EXPECT_EQ(inst.Received(), "S\rG\rG\rG\r\r\r\r\r\r\r");
+    EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "end"));
+  }
+  events.clear();
+  waits.clear();
+  {
+    // Silence after it: the run ends on COM_RETRY_C3 failed frames, no "G".
+    ScriptedInstrument inst(PortsDir(), 1);
+    inst.Frames({FrameText("STOP", 0, 0.0, "0.000")});
+    EXPECT_EQ(Run(inst), kFrameFail);
+    EXPECT_EQ(inst.Received(), "S\r\r\r\r\r\r\r");
+    EXPECT_THAT(events, ElementsAre("p0/1", "end"));
+    EXPECT_THAT(waits, ElementsAre(100, 100, 100, 100, 700, 100, 100));
+  }
 }
 
 TEST_F(LinkRun, GarbageAndSplitFramesRealign) {

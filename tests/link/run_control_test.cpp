@@ -334,16 +334,21 @@ TEST_F(RunControlTest, CommunicationLostDuringRun) {
   Set("START_DIRECT", "1");
   Set("COM_RETRY_C3", "2");
   Set("COM_TIMEOUT_MS", "20");
-  ScriptedInstrument inst(PortsDir(), 1);
-  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300")});
-  UseInstrument(inst);
-  run->StartCommand();
-  run->Join();
-  EXPECT_EQ(run->LastRunResult(), kFrameFail);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(Texts()[0],
-            "通信エラーが生じました。\n\nORVANTIS本体との通信障害のため、計測を中断します。");
-  EXPECT_EQ(doc->Current().Points().size(), 1u);
+  // Silence after a first frame, also after one that already says "STOP".
+  for (const char* status : {"LOAD", "STOP"}) {
+    ui.messages.clear();
+    doc->Current().Reset(app.inputs);  // no question about the panel's data
+    ScriptedInstrument inst(PortsDir(), 1);
+    inst.Frames({FrameText(status, 0, 1.0, "1.300")});
+    UseInstrument(inst);
+    run->StartCommand();
+    run->Join();
+    EXPECT_EQ(run->LastRunResult(), kFrameFail) << status;
+    ASSERT_EQ(ui.messages.size(), 1u) << status;
+    EXPECT_EQ(Texts()[0],
+              "通信エラーが生じました。\n\nORVANTIS本体との通信障害のため、計測を中断します。");
+    EXPECT_EQ(doc->Current().Points().size(), 1u);
+  }
 }
 
 TEST_F(RunControlTest, UserStopShowsOnlyTheStopMessage) {

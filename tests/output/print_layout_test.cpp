@@ -452,6 +452,21 @@ TEST_F(LabelLayout, OtherTypeTwoColumns) {
   EXPECT_EQ(images[0]->y2 - images[0]->y1, 20);
 }
 
+TEST_F(LabelLayout, EveryTextHasItsBoxInsideTheLabel) {
+  // Label at (90, 210), 24 mm wide: texts from x0 = 110 to 2 mm inside the
+  // right edge, 310.
+  for (int type : {0, 1, 5}) {
+    const DrawList d = One(type);
+    const int lineHeight = std::max(l.metrics.pitch, l.metrics.charHeight);
+    for (const DrawItem* t : Find(d, DrawKind::kText)) {
+      EXPECT_EQ(t->y2 - t->y1, lineHeight) << type << " " << t->text;
+      // The two-column type's left column ends where the right one begins.
+      const bool left = type == 5 && t->x1 == 110;
+      EXPECT_EQ(t->x2, left ? 200 : 310) << type << " " << t->text;
+    }
+  }
+}
+
 TEST_F(LabelLayout, SheetPositionsSkipBlankSlots) {
   PrintPage page;
   page.rows = {{nullptr, r.get()}, {nullptr, nullptr, r.get()}};

@@ -178,17 +178,20 @@ TEST_F(CliTest, DumpPrintsNullForRealsJsonCannotHold) {
 }
 
 TEST_F(CliTest, DumpShowsNullWithoutACurrentRecord) {
-  std::string bytes = std::string(
-                          "\x03"
-                          "101") +
-                      I32(0) + I32(0);
-  test::WriteFile(Path("none.qd1"), bytes);
-  RunResult r = Run({"dump", "none.qd1"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_TRUE(j["current"].is_null());
-  EXPECT_TRUE(j["records"].is_array());
-  EXPECT_TRUE(j["records"].empty());
+  // Counts of 0 or less read nothing.
+  for (int32_t count : {0, -1}) {
+    std::string bytes = std::string(
+                            "\x03"
+                            "101") +
+                        I32(count) + I32(count);
+    test::WriteFile(Path("none.qd1"), bytes);
+    RunResult r = Run({"dump", "none.qd1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(j["current"].is_null()) << count;
+    EXPECT_TRUE(j["records"].is_array()) << count;
+    EXPECT_TRUE(j["records"].empty()) << count;
+  }
 }
 
 TEST_F(CliTest, DumpOfAnOldFileNamesItsVersion) {

@@ -2,11 +2,13 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 
 #include "data/codec.h"
 #include "views/data_view.h"
+#include "views/qt_text.h"
 #include "views/report_ctrl.h"
 #include "views_test_util.h"
 
@@ -211,6 +213,60 @@ TEST(DataView, RemarkEditAfterSortingChangesTheRecordShownInThatRow) {
   EXPECT_EQ(f.Record(0)->remark, "");
   EXPECT_EQ(f.Record(2)->remark, "");
   EXPECT_EQ(f.view.List()->CellText(1, 2), "new");
+}
+
+TEST(DataView, EditingBeginsOnlyWithASecondClickOnTheFocusedCell) {
+  DataViewFixture f;
+  f.doc.InsertRegistered(MakeRecord(1, 1, 1, 100, 6.0, 900.0));
+  f.view.Refresh();
+  f.Show();
+  f.doc.SetModified(false);
+  QTableView* t = f.view.List()->Table();
+  auto click = [&](int column) {
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, f.CellCentre(0, column));
+    // Long enough to be no double-click, and for a delayed edit to begin.
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+  };
+  click(0);  // the ID: the row is selected, its ID cell focused
+  click(2);  // the remark of the selected row: only the focus moves
+  EXPECT_FALSE(f.view.List()->IsEditing());
+  EXPECT_FALSE(f.doc.IsModified());
+  click(2);  // again on the focused cell
+  EXPECT_TRUE(f.view.List()->IsEditing());
+  EXPECT_TRUE(f.doc.IsModified());
+  f.view.List()->EndEdit();
+  // A double-click on the focused cell toggles the overlay and edits nothing.
+  f.doc.SetModified(false);
+  test::DoubleClickAt(t->viewport(), f.CellCentre(0, 2));
+  QTest::qWait(QApplication::doubleClickInterval() + 100);
+  EXPECT_FALSE(f.view.List()->IsEditing());
+  EXPECT_EQ(f.Record(0)->displaySlot, 2);
+}
+
+TEST(DataView, ASortMarkLeavesTheColumnTitleWhole) {
+  DataViewFixture f;
+  f.doc.InsertRegistered(MakeRecord(1, 1, 1, 100, 6.0, 900.0));
+  f.doc.InsertRegistered(MakeRecord(1, 1, 2, 99, 6.0, 900.0));
+  f.view.Refresh();
+  f.Show();
+  QHeaderView* h = f.view.List()->Table()->horizontalHeader();
+  const QRect section(h->sectionViewportPosition(3), 0, h->sectionSize(3), h->height());
+  // "放電時間[秒]" fits its 80 pixels.
+  const int margin = h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+  ASSERT_LE(h->fontMetrics().horizontalAdvance(U8("放電時間[秒]")), section.width() - 2 * margin);
+  const QImage unsorted = h->viewport()->grab(section).toImage();
+  for (int click = 0; click < 2; ++click) {  // ascending, then descending
+    f.view.List()->ClickHeader(3);
+    const QImage sorted = h->viewport()->grab(section).toImage();
+    ASSERT_EQ(sorted.size(), unsorted.size());
+    // The mark changes only the band above the title; the title is as it was.
+    int inBand = 0, elsewhere = 0;
+    for (int y = 0; y < sorted.height(); ++y)
+      for (int x = 0; x < sorted.width(); ++x)
+        if (sorted.pixel(x, y) != unsorted.pixel(x, y)) ++(y <= 5 ? inBand : elsewhere);
+    EXPECT_GT(inBand, 4) << click;
+    EXPECT_EQ(elsewhere, 0) << click;
+  }
 }
 
 TEST(DataView, JapaneseRemarksAreStoredAsShiftJis) {

@@ -116,12 +116,13 @@ double Instrument::CurrentAt(int t) const {
 }
 
 std::string Instrument::NextFrame() {
-  if (state_ != State::kRunning) return {};
-  const int t = t_++;
+  if (!Reporting()) return {};
   if (faults_.instantStop) {
+    // Stopped at once, at 0 s and 0 V; the same report until "G".
     state_ = State::kStopped;
     return "STOP 0 0.00 0.000 0 0.000 0.000 0.0 0.0\n\r";
   }
+  const int t = t_++;
   const double amps = CurrentAt(t);
   if (t > 0) pack_.Discharge(amps, 1.0);
   double v = pack_.Voltage(amps);

@@ -38,7 +38,7 @@ struct Faults {
   bool split = false;        // frames arrive in two pieces
   bool together = false;     // some frames are sent back to back
   bool unplug = false;       // the cable is pulled mid-run
-  bool instantStop = false;  // "STOP" at 0.0 V right after the start
+  bool instantStop = false;  // "STOP" at 0.0 V from the start until "G"
   bool overRange = false;    // voltages beyond the range
   int unplugAt = 30;         // simulated second of the unplugging
 };
@@ -54,10 +54,17 @@ class Instrument {
   std::string Receive(const std::string& bytes);
 
   State GetState() const { return state_; }
+  // Frames are due: while discharging, and after an instant stop until the
+  // stop is acknowledged.
+  bool Reporting() const {
+    return state_ == State::kRunning || (state_ == State::kStopped && faults_.instantStop);
+  }
   bool JustStarted() const { return justStarted_; }
   void ClearJustStarted() { justStarted_ = false; }
   // The next frame of a running discharge (one simulated second on), LF CR
-  // ended; after a "STOP" frame the instrument waits for "G".
+  // ended; after a "STOP" frame the instrument waits for "G" (the instant
+  // stop fault repeats its "STOP" frame meanwhile, as a real instrument
+  // goes on reporting a stop until it is acknowledged).
   std::string NextFrame();
   // The simulated time of the next frame.
   int NextTime() const { return t_; }

@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
   while (!g_stop) {
     auto now = Clock::now();
     int timeout = 500;
-    if (inst.GetState() == orvsim::Instrument::State::kRunning || !held.empty()) {
+    if (inst.Reporting() || !held.empty()) {
       if (inst.JustStarted()) {
         // The application waits 100 ms after "S" and then discards what
         // came in: the first frame comes after that.

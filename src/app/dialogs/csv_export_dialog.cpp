@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
+#include "app/dialogs/length_limit.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -13,7 +14,7 @@ namespace {
 
 QLineEdit* MakeIdField(QWidget* parent) {
   auto* f = new QLineEdit(parent);
-  f->setMaxLength(CCsvExportDialog::kIdChars);
+  LimitTyping(f, CCsvExportDialog::kIdChars);
   f->setAlignment(Qt::AlignRight);
   f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
   return f;
@@ -43,7 +44,7 @@ CCsvExportDialog::CCsvExportDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   // Created in the order of the controls, which is the order Tab follows.
   auto* folderLabel = new QLabel(U8("出力先フォルダ"), this);
   folder_ = new QLineEdit(this);
-  folder_->setMaxLength(kFolderChars);
+  LimitTyping(folder_, kFolderChars);
   folder_->setMinimumWidth(300);
   browse_ = new QPushButton(U8("参照"), this);
   browse_->setAutoDefault(false);

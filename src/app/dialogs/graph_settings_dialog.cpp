@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/length_limit.h"
 #include "app/dialogs/preset_list_window.h"
 #include "presets/preset_texts.h"
 #include "views/qt_text.h"
@@ -79,7 +80,7 @@ CGraphSettingsDlg::CGraphSettingsDlg(CAppState& app, IUserInterface& ui, QWidget
 
   auto makeField = [](QWidget* box) {
     auto* f = new QLineEdit(box);
-    f->setMaxLength(kGraphFieldMaxChars);
+    LimitTyping(f, kGraphFieldMaxChars);
     f->setAlignment(Qt::AlignRight);
     f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
     return f;

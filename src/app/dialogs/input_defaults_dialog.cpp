@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/length_limit.h"
 #include "app/dialogs/preset_list_window.h"
 #include "presets/preset_texts.h"
 #include "views/qt_text.h"
@@ -17,7 +18,7 @@ namespace {
 
 QLineEdit* MakeValueField(QWidget* parent, int maxChars) {
   auto* f = new QLineEdit(parent);
-  f->setMaxLength(maxChars);
+  LimitTyping(f, maxChars);
   f->setAlignment(Qt::AlignRight);
   f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   return f;

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
+#include "app/dialogs/length_limit.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -33,7 +34,7 @@ CPortSettingDlg::CPortSettingDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* 
   manualText->setWordWrap(true);
   auto* label = new QLabel(U8("COM 番号"), manual);
   edit_ = new QLineEdit(manual);
-  edit_->setMaxLength(CPortSettingModel::kMaxChars);
+  LimitTyping(edit_, CPortSettingModel::kMaxChars);
   edit_->setText(ToQt(model_.InitialText()));
   edit_->setFixedWidth(48);
   label->setBuddy(edit_);

@@ -1,5 +1,7 @@
 #include "app/dialogs/preset_list_window.h"
 
+#include <QTableView>
+
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -13,8 +15,12 @@ PresetListWindow BuildPresetListWindow(QDialog& dialog, const std::string& capti
   dialog.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   w.table = new CReportCtrl(&dialog);
-  w.table->setGeometry(14, 10, right - 14, 245 - 10);
+  // The rectangle is the list's inside, which the columns fill exactly; its
+  // frame lies around it.
+  const int frame = w.table->Table()->frameWidth();
+  w.table->setGeometry(14 - frame, 10 - frame, right - 14 + 2 * frame, 245 - 10 + 2 * frame);
   w.table->SetSortingEnabled(false);
+  w.table->SetRowNumberWidth(28);
   ReportHooks hooks;
   hooks.buildColumns = actions.buildColumns;
   hooks.fillRows = actions.fillRows;

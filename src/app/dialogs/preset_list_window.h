@@ -1,6 +1,7 @@
 // The table and the three buttons that both preset list windows share: the
-// list at (14, 10)-(right, 245) of the client area, the action, delete and
-// close buttons under it, and an editable comment column.
+// list's inside at (14, 10)-(right, 245) of the client area (its frame
+// around it), a "No." column 28 pixels wide, the action, delete and close
+// buttons under it, and an editable comment column.
 #pragma once
 
 #include <QDialog>

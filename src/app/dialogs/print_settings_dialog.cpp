@@ -6,8 +6,8 @@
 #include <QHBoxLayout>
 #include <QPixmap>
 #include <QVBoxLayout>
-#include <QValidator>
 
+#include "app/dialogs/length_limit.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -21,20 +21,6 @@ const char* PictureFile(PrintLayoutPicture picture) {
   return picture == PrintLayoutPicture::kLabelSheet ? ":/quorvex/images/print_layout_label.png"
                                                     : ":/quorvex/images/print_layout_graph.png";
 }
-
-// The edit limit of a field: typing stops at `max` characters, while a
-// longer stored text is still shown whole (a line edit's maximum length
-// would cut it on display).
-class LengthLimit : public QValidator {
- public:
-  LengthLimit(int max, QObject* parent) : QValidator(parent), max_(max) {}
-  State validate(QString& text, int&) const override {
-    return text.size() <= max_ ? Acceptable : Invalid;
-  }
-
- private:
-  int max_;
-};
 
 }  // namespace
 
@@ -190,7 +176,7 @@ CPrintSettingsDialog::CPrintSettingsDialog(const CSettingsStore& settings, IUser
 
 QLineEdit* CPrintSettingsDialog::Field(QWidget* parent, int maxChars, int width) {
   auto* f = new QLineEdit(parent);
-  f->setValidator(new LengthLimit(maxChars, f));
+  LimitTyping(f, maxChars);
   f->setFixedWidth(width);
   f->setAlignment(Qt::AlignRight);
   return f;

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
+#include "app/dialogs/length_limit.h"
 #include "data/document.h"
 #include "views/qt_text.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 QLineEdit* MakeIdField(QWidget* parent) {
   auto* f = new QLineEdit(parent);
-  f->setMaxLength(static_cast<int>(kIdFieldChars));
+  LimitTyping(f, static_cast<int>(kIdFieldChars));
   f->setAlignment(Qt::AlignRight);
   const int w = f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
   f->setFixedWidth(w);
