@@ -272,10 +272,74 @@ class GroupSearch {
   // heavier of two groups to the lighter lowers the sum of squared group sums
   // and never raises the range (both new sums stay between the old two); every
   // swap that lowers the range is such a move. Swaps of one cell for one are
-  // tried first, then of two cells for two, until neither finds a move.
+  // tried first, then of two cells for two, then the best split of the cells
+  // of two groups, until none finds a move.
   void Descend(std::vector<std::vector<size_t>>& groups, std::vector<int64_t>& sums) {
-    while (SwapOnes(groups, sums) || SwapPairs(groups, sums)) {
+    while (SwapOnes(groups, sums) || SwapPairs(groups, sums) || SplitPairs(groups, sums)) {
     }
+  }
+
+  // The cells of groups of up to this size are split anew two groups at a
+  // time (924 splits of twelve cells); larger groups keep to the swaps.
+  static constexpr size_t kSplitPerGroup = 6;
+
+  // One sweep over the pairs of groups, each pair's cells split into the two
+  // groups with the smallest difference of sums (every split that holds the
+  // first cell in the first group); true when any split changed.
+  bool SplitPairs(std::vector<std::vector<size_t>>& groups, std::vector<int64_t>& sums) {
+    const size_t g = groups.size();
+    if (g < 2 || groups[0].size() > kSplitPerGroup || groups[0].size() < 3) return false;
+    const size_t per = groups[0].size();
+    bool moved = false;
+    std::vector<size_t> cells(2 * per);
+    std::vector<size_t> pick(per), best(per);
+    for (size_t a = 0; a < g; ++a) {
+      for (size_t b = a + 1; b < g; ++b) {
+        std::copy(groups[a].begin(), groups[a].end(), cells.begin());
+        std::copy(groups[b].begin(), groups[b].end(),
+                  cells.begin() + static_cast<std::ptrdiff_t>(per));
+        const int64_t total = sums[a] + sums[b];
+        int64_t bestDiff = std::llabs(sums[a] - sums[b]);
+        bool found = false;
+        // Combinations of `per` positions out of 2 * per, position 0 always in.
+        for (size_t k = 0; k < per; ++k)
+          pick[k] = k;
+        while (true) {
+          work_ += 1.0;
+          int64_t sum = 0;
+          for (size_t k = 0; k < per; ++k)
+            sum += units_[cells[pick[k]]];
+          const int64_t diff = std::llabs(2 * sum - total);
+          if (diff < bestDiff) {
+            bestDiff = diff;
+            best = pick;
+            found = true;
+          }
+          size_t k = per;
+          while (k > 1 && pick[k - 1] == 2 * per - (per - k) - 1)
+            --k;
+          if (k == 1) break;
+          ++pick[k - 1];
+          for (size_t m = k; m < per; ++m)
+            pick[m] = pick[m - 1] + 1;
+        }
+        if (!found) continue;
+        std::vector<char> inA(2 * per, 0);
+        for (size_t k : best)
+          inA[k] = 1;
+        groups[a].clear();
+        groups[b].clear();
+        for (size_t k = 0; k < 2 * per; ++k)
+          (inA[k] ? groups[a] : groups[b]).push_back(cells[k]);
+        sums[a] = sums[b] = 0;
+        for (size_t c : groups[a])
+          sums[a] += units_[c];
+        for (size_t c : groups[b])
+          sums[b] += units_[c];
+        moved = true;
+      }
+    }
+    return moved;
   }
 
   static bool Moves(int64_t gap, int64_t d) {
