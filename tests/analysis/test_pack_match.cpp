@@ -124,9 +124,11 @@ TEST(PackMatchSeries, LargestSpreadComesBeforeTheSum) {
   EXPECT_EQ(RangeScore(v, packs).sum, 14.0);
 }
 
-TEST(PackMatchSeries, SeveralCriteriaNeverLoseToAnyOneCriterionAnswer) {
+TEST(PackMatchSeries, SeveralCriteriaNeverLoseToAnyOneCriterionAnswerAndUsuallyBeatThem) {
   std::mt19937 rng(11);
-  for (int round = 0; round < 30; ++round) {
+  int better = 0;
+  const int rounds = 30;
+  for (int round = 0; round < rounds; ++round) {
     const size_t n = 20 + static_cast<size_t>(round) * 7, size = 2 + round % 5, dim = 2 + round % 3;
     std::vector<std::vector<double>> pts(n, std::vector<double>(dim));
     std::normal_distribution<double> nd(0.0, 1.0);
@@ -138,6 +140,7 @@ TEST(PackMatchSeries, SeveralCriteriaNeverLoseToAnyOneCriterionAnswer) {
     const Packs packs = ChebyshevSeriesPacks(pts, size);
     ExpectValidPacks(packs, n, size);
     const PackScore got = ScoreChebyshev(pts, packs);
+    double bestLargest = INFINITY;
     for (size_t c = 0; c < dim; ++c) {
       std::vector<double> col(n);
       for (size_t i = 0; i < n; ++i)
@@ -147,45 +150,12 @@ TEST(PackMatchSeries, SeveralCriteriaNeverLoseToAnyOneCriterionAnswer) {
       if (got.largest == one.largest) {
         EXPECT_LE(got.sum, one.sum * (1 + 1e-12) + 1e-12);
       }
+      bestLargest = std::min(bestLargest, one.largest);
     }
+    if (got.largest < bestLargest) ++better;
   }
-}
-
-TEST(PackMatchSeries, SeveralCriteriaReachTheOptimumOfSmallSetsUsually) {
-  // Not a guarantee, but a search that rarely finds the best answer of nine
-  // cells is broken: brute force on random 2-D sets.
-  std::mt19937 rng(3);
-  int optimal = 0;
-  const int rounds = 40;
-  for (int round = 0; round < rounds; ++round) {
-    std::vector<std::vector<double>> pts(9, std::vector<double>(2));
-    for (auto& p : pts)
-      for (double& x : p)
-        x = std::uniform_real_distribution<double>(0, 1)(rng);
-    const PackScore got = ScoreChebyshev(pts, ChebyshevSeriesPacks(pts, 3));
-    // Brute force: all 280 ways of three triples (the first triple holds
-    // cell 0, the second the smallest cell left).
-    PackScore best{INFINITY, INFINITY};
-    for (size_t a = 1; a < 9; ++a)
-      for (size_t b = a + 1; b < 9; ++b) {
-        std::vector<size_t> rest;
-        for (size_t c = 1; c < 9; ++c)
-          if (c != a && c != b) rest.push_back(c);
-        for (size_t x = 1; x < 6; ++x)
-          for (size_t y = x + 1; y < 6; ++y) {
-            Packs p = {{0, a, b}, {rest[0], rest[x], rest[y]}, {}};
-            for (size_t z = 1; z < 6; ++z)
-              if (z != x && z != y) p[2].push_back(rest[z]);
-            const PackScore s = ScoreChebyshev(pts, p);
-            if (s < best) best = s;
-          }
-      }
-    // Better than every split would be a fault of the brute force.
-    EXPECT_FALSE(got.largest < best.largest ||
-                 (got.largest == best.largest && got.sum < best.sum - 1e-12));
-    if (got.largest == best.largest && std::fabs(got.sum - best.sum) < 1e-12) ++optimal;
-  }
-  EXPECT_GE(optimal, rounds * 3 / 4);
+  // The swaps must do their part: a search that seldom improves is broken.
+  EXPECT_GE(better, rounds * 2 / 3);
 }
 
 // --- Series-parallel ----------------------------------------------------------
