@@ -118,10 +118,10 @@ class SplitMix {
   uint64_t state_;
 };
 
-// Candidate checks a search may make per second of its time limit: about
-// half of what one core of a current desktop machine does, so the work, not
-// the clock, normally ends the search.
-constexpr double kWorkPerSecond = 2.0e8;
+// Candidate checks a search may make per second of its time limit: about a
+// third of what one core of a current desktop machine does, so the work, not
+// the clock, normally ends the search, also on a busy or slower machine.
+constexpr double kWorkPerSecond = 1.2e8;
 
 class GroupSearch {
  public:
