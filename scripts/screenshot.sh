@@ -69,7 +69,8 @@ echo "$OUT/main.png"
 if cmake --build "$BUILD" --target test_gui_app >/dev/null 2>&1; then
   QV_SCREENSHOT_DIR="$OUT" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
     "$BIN/test_gui_app" --gtest_filter='Screens.*' >/dev/null
-  for f in main_overlays main_smallest register idchange about message save_chooser menu_edit menu_file; do
+  for f in main_overlays main_smallest register idchange about message save_chooser menu_edit menu_file \
+    pack_match pack_match_main pack_match_parallel; do
     [ -f "$OUT/$f.png" ] && echo "$OUT/$f.png"
   done
   if cmake --build "$BUILD" --target orvantis-sim >/dev/null 2>&1; then

@@ -18,6 +18,7 @@ enum CommandId : int {
   // Operation
   kCmdStart = 32771,
   kCmdStop = 32772,
+  kCmdPackMatch = 32815,
   // Edit
   kCmdRegister = 32773,
   kCmdDelete = 32774,

@@ -16,6 +16,7 @@
 #include "app/dialogs/registration_dialog.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
+#include "app/match_commands.h"
 #include "app/preset_commands.h"
 #include "app/print_commands.h"
 #include "app/run_controller.h"
@@ -96,6 +97,7 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   WireAnalysisCommands(*this, doc_, ui_);
   WirePresetCommands(*this, doc_, ui_);
   WireFileCommands(*this, doc_, ui_);
+  WireMatchCommands(*this, doc_, ui_);
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
