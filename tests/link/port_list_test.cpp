@@ -114,6 +114,7 @@ TEST_F(PermissionTest, TheWorkerNamesTheDeviceItMayNotOpen) {
   ScriptedInstrument open(PortsDir(), 6);
   ::chmod(open.DevicePath().c_str(), 0666);
   ::chmod(PortsDir().c_str(), 0777);
+  ::chmod(dir.path().c_str(), 0777);  // the run's journal beside Dis.ini
   ::unlink(inst->LinkPath().c_str());
   ASSERT_EQ(::symlink(open.DevicePath().c_str(), inst->LinkPath().c_str()), 0);
   Set("COMPORT", "4");
