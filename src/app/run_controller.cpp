@@ -121,17 +121,9 @@ void CRunController::InstallHooks() {
       texts[static_cast<size_t>(i)] = list->CellText(kRowCurrentA + i, column);
     return texts;
   };
-  h.setStatus = [this](const std::string& text) {
-    if (OnUiThread()) {
-      SetStatus(text);
-      return;
-    }
-    // The worker's last act: the run is over once this has been shown.
-    const bool ending = !doc_.App().runActive.load();
-    const int result = control_.LastRunResult();
-    Post([this, text, ending, result] {
-      SetStatus(text);
-      if (!ending) return;
+  h.setStatus = [this](const std::string& text) { Post([this, text] { SetStatus(text); }); };
+  h.runEnded = [this](RunResult result) {
+    Post([this, result] {
       // The toolbar and menus show the idle state as soon as the run is over.
       frame_.UpdateCommandStates();
       emit RunFinished(result);

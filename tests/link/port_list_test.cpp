@@ -128,7 +128,7 @@ TEST_F(PermissionTest, TheWorkerNamesTheDeviceItMayNotOpen) {
     if (run.StartCommand() != StartOutcome::kStarted) return 1;
     run.Join();
     if (ui.messages.size() != 1) return 2;
-    return IsPermissionHinted(ui.TextsUtf8()[0], Cp932ToUtf8(CRunControl::CannotStartText()),
+    return IsPermissionHinted(ui.TextsUtf8()[0], Cp932ToUtf8(GetRunControlTexts().cannotStart),
                               inst->DevicePath())
                ? 0
                : 3;

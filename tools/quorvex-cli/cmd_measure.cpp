@@ -120,14 +120,14 @@ int Measure(const MeasureArgs& args) {
   if (g_interrupted) app.measuring.store(false);  // interrupted just before the start
   run.Join();
   g_measuring = nullptr;
-  if (g_interrupted) std::cerr << Cp932ToUtf8(CRunControl::StoppedText()) << "\n";
+  if (g_interrupted) std::cerr << Cp932ToUtf8(GetRunControlTexts().stopped) << "\n";
 
-  const int result = run.LastRunResult();
-  if (result >= 0) {
+  const RunResult result = run.LastRunResult();
+  if (result != RunResult::kNoRun) {
     std::lock_guard<std::mutex> g(doc.Lock());
     if (WriteDataFileAt(args.out, doc.Current(), doc.Registered()) != kExitOk) return 2;
   }
-  return result == kFrameStop ? 0 : 2;
+  return result == RunResult::kInstrumentStopped ? 0 : 2;
 }
 
 Registrar measureCommand([](CLI::App& app) -> std::function<int()> {
