@@ -15,11 +15,13 @@
 
 namespace qv {
 
-// Flags of RefreshViews.
-inline constexpr int kRefreshResult = 1;
-inline constexpr int kRefreshGraph = 2;
-inline constexpr int kRefreshData = 4;
-inline constexpr int kRefreshAll = 7;
+// The views RefreshViews refreshes: a set of these bits, combined with |.
+enum ViewRefresh : int {
+  kRefreshResult = 1,  // the result panel
+  kRefreshGraph = 2,   // the graph view
+  kRefreshData = 4,    // the data view
+  kRefreshAll = 7,
+};
 
 inline constexpr size_t kMaxDisplay = 7;
 

@@ -128,10 +128,10 @@ void CAnalyzerLink::Wait(int ms) {
 bool CAnalyzerLink::OpenLink(int port) {
   port_ = port;
   const int timeout = doc_.App().ReadCommSettings().timeoutMs;
-  if (Open(port, kQueueBytes, kQueueBytes) != kPortOk) return false;
-  if (Configure(port, kLineAnalyzer) != kPortOk) return false;
-  if (SetWriteTimeout(port, timeout) != kPortOk) return false;
-  return SetReadTimeouts(port, timeout) == kPortOk;
+  if (Open(port, kQueueBytes, kQueueBytes) != PortResult::kOk) return false;
+  if (Configure(port, kLineAnalyzer) != PortResult::kOk) return false;
+  if (SetWriteTimeout(port, timeout) != PortResult::kOk) return false;
+  return SetReadTimeouts(port, timeout) == PortResult::kOk;
 }
 
 void CAnalyzerLink::CloseLink() {

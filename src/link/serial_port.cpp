@@ -139,36 +139,36 @@ std::string CSerialPort::DevicePath(int port) const {
   return e ? e->path : std::string();
 }
 
-int CSerialPort::Open(int port, int inQueue, int outQueue) {
+PortResult CSerialPort::Open(int port, int inQueue, int outQueue) {
   (void)inQueue;  // the terminal driver sizes its own queues
   (void)outQueue;
-  if (port < 1 || port > kMaxPort) return kPortBad;
+  if (port < 1 || port > kMaxPort) return PortResult::kBad;
   Entry& e = ports_[port];
-  if (e.open) return kPortRefused;
+  if (e.open) return PortResult::kRefused;
   lastOpenError_ = 0;
   const std::string path = names_.Resolve(port);
   lastOpenPath_ = path;
   if (path.empty()) {
     lastOpenError_ = ENOENT;
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     lastOpenError_ = errno;
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   struct termios t;
   if (::tcgetattr(fd, &t) != 0) {
     lastOpenError_ = ENOTTY;
     ::close(fd);
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   // Exclusive use: the advisory lock keeps out every opener that locks
   // (this program, also as root); TIOCEXCL keeps out everyone else but root.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     lastOpenError_ = EBUSY;
     ::close(fd);
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   ::ioctl(fd, TIOCEXCL);
 
@@ -221,17 +221,17 @@ int CSerialPort::Open(int port, int inQueue, int outQueue) {
   Configure(port, kLineOpenDefault);
   SetReadTimeouts(port, 1000);
   SetWriteTimeout(port, 1000);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::ApplyLine(Entry& e, const LineState& want) {
+PortResult CSerialPort::ApplyLine(Entry& e, const LineState& want) {
   // Settings this terminal interface has no way to express.
-  if (want.baud != 0 && SpeedCode(want.baud) == 0) return kPortRefused;
-  if (want.stopBits == 15 || want.dataBits == 4) return kPortRefused;
-  if (want.dtr == 3 || want.rts == 4 || want.dsrFlow) return kPortRefused;
+  if (want.baud != 0 && SpeedCode(want.baud) == 0) return PortResult::kRefused;
+  if (want.stopBits == 15 || want.dataBits == 4) return PortResult::kRefused;
+  if (want.dtr == 3 || want.rts == 4 || want.dsrFlow) return PortResult::kRefused;
 
   struct termios old;
-  if (::tcgetattr(e.fd, &old) != 0) return kPortRefused;
+  if (::tcgetattr(e.fd, &old) != 0) return PortResult::kRefused;
   struct termios t = old;
   if (want.baud != 0) {
     ::cfsetispeed(&t, SpeedCode(want.baud));
@@ -270,37 +270,37 @@ int CSerialPort::ApplyLine(Entry& e, const LineState& want) {
   if (::tcsetattr(e.fd, TCSANOW, &t) != 0 || ::tcgetattr(e.fd, &got) != 0 ||
       (got.c_cflag & kCheck) != (t.c_cflag & kCheck) || ::cfgetospeed(&got) != ::cfgetospeed(&t)) {
     ::tcsetattr(e.fd, TCSANOW, &old);
-    return kPortRefused;
+    return PortResult::kRefused;
   }
   if (want.dtr == 1 || want.dtr == 2) {
-    if (!SetLine(e.fd, TIOCM_DTR, want.dtr == 2)) return kPortRefused;
+    if (!SetLine(e.fd, TIOCM_DTR, want.dtr == 2)) return PortResult::kRefused;
   }
   if (want.rts == 1 || want.rts == 2) {
-    if (!SetLine(e.fd, TIOCM_RTS, want.rts == 2)) return kPortRefused;
+    if (!SetLine(e.fd, TIOCM_RTS, want.rts == 2)) return PortResult::kRefused;
   }
   e.line = want;
   e.markParity = checked;
   e.markState = 0;
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::Configure(int port, uint32_t word) {
+PortResult CSerialPort::Configure(int port, uint32_t word) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   LineState want = e->line;
   if (unsigned b = word & 0xF) want.baud = kBaud[b].rate;
   if (unsigned s = (word >> 4) & 0x3) want.stopBits = s == 1 ? 1 : s == 2 ? 15 : 2;
   if (unsigned p = (word >> 8) & 0x7) {
-    if (p > 5) return kPortRefused;
+    if (p > 5) return PortResult::kRefused;
     want.parity = static_cast<int>(p);
   }
   if (unsigned d = (word >> 12) & 0x7) {
-    if (d > 5) return kPortRefused;
+    if (d > 5) return PortResult::kRefused;
     want.dataBits = static_cast<int>(d) + 3;
   }
   if (unsigned v = (word >> 16) & 0x3) want.dtr = static_cast<int>(v);
   if (unsigned v = (word >> 20) & 0x7) {
-    if (v > 4) return kPortRefused;
+    if (v > 4) return PortResult::kRefused;
     want.rts = static_cast<int>(v);
   }
   if (word & (1u << 24)) want.ctsFlow = true;
@@ -308,25 +308,25 @@ int CSerialPort::Configure(int port, uint32_t word) {
   if (word & (1u << 26)) want.dsrFlow = true;
   if (word & (1u << 27)) want.dsrFlow = false;
   if (unsigned x = (word >> 28) & 0x3) {
-    if (x == 3) return kPortRefused;
+    if (x == 3) return PortResult::kRefused;
     want.xonXoff = x == 1;
   }
   return ApplyLine(*e, want);
 }
 
-int CSerialPort::SetReadTimeouts(int port, int ms) {
+PortResult CSerialPort::SetReadTimeouts(int port, int ms) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   e->readIntervalMs = std::max(ms, 0);
   e->readTotalMs = std::max(ms, 0);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::SetWriteTimeout(int port, int ms) {
+PortResult CSerialPort::SetWriteTimeout(int port, int ms) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   e->writeMs = std::max(ms, 0);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
 namespace {
@@ -429,33 +429,33 @@ int CSerialPort::Write(int port, const void* buffer, int count) {
   return done;
 }
 
-int CSerialPort::PurgeReceive(int port) {
+PortResult CSerialPort::PurgeReceive(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   ::tcflush(e->fd, TCIFLUSH);
   e->markState = 0;
   if (purgedHook_) purgedHook_();
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::PurgeTransmit(int port) {
+PortResult CSerialPort::PurgeTransmit(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   // A pseudo-terminal hands written bytes over at once: there is nothing
   // unsent, and flushing would drop bytes the other side has not read yet.
   if (!e->pseudo) ::tcflush(e->fd, TCOFLUSH);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::Close(int port) {
+PortResult CSerialPort::Close(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   // The exclusive mode belongs to the terminal, not to this descriptor:
   // give it up so the next opener is not refused.
   ::ioctl(e->fd, TIOCNXCL);
-  if (::close(e->fd) != 0 && errno == EBADF) return kPortRefused;
+  if (::close(e->fd) != 0 && errno == EBADF) return PortResult::kRefused;
   *e = Entry{};
-  return kPortOk;
+  return PortResult::kOk;
 }
 
 }  // namespace qv

@@ -156,15 +156,15 @@ class ReportDelegate : public QStyledItemDelegate {
     const int col = owner_->FromModelColumn(index.column());
     if (col < 0 || !owner_->hooks_.canBeginEdit) return nullptr;
     const int key = owner_->model_->order[static_cast<size_t>(index.row())];
-    const int kind = owner_->hooks_.canBeginEdit(key, col);
+    const EditKind kind = owner_->hooks_.canBeginEdit(key, col);
     QWidget* editor = nullptr;
-    if (kind == kEditBox) {
+    if (kind == EditKind::kBox) {
       auto* e = new QLineEdit(parent);
       e->setFrame(false);
       editor = e;
-    } else if (kind == kEditCombo || kind == kEditDropList) {
+    } else if (kind == EditKind::kCombo || kind == EditKind::kDropList) {
       auto* c = new QComboBox(parent);
-      c->setEditable(kind == kEditCombo);
+      c->setEditable(kind == EditKind::kCombo);
       if (owner_->hooks_.fillEditList) {
         for (const std::string& s : owner_->hooks_.fillEditList(key, col))
           c->addItem(ToQt(s));

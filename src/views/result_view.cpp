@@ -103,13 +103,13 @@ void CResultView::ClearLiveValues() {
   list_->SetCellText(5, column, "0.0", color);
 }
 
-int CResultView::CanBeginEdit(int row, int column) {
-  if (doc_.App().runActive) return kEditRefuse;
-  if (column != CurrentColumn()) return kEditRefuse;
-  if (doc_.Current().IsMeasured()) return kEditRefuse;
-  if (row < kResultFirstInputRow || row > kResultLastInputRow) return kEditRefuse;
+EditKind CResultView::CanBeginEdit(int row, int column) {
+  if (doc_.App().runActive) return EditKind::kRefuse;
+  if (column != CurrentColumn()) return EditKind::kRefuse;
+  if (doc_.Current().IsMeasured()) return EditKind::kRefuse;
+  if (row < kResultFirstInputRow || row > kResultLastInputRow) return EditKind::kRefuse;
   doc_.SetModified();
-  return row == kRowCells ? kEditDropList : kEditBox;
+  return row == kRowCells ? EditKind::kDropList : EditKind::kBox;
 }
 
 bool CResultView::CommitEdit(int row, int column, const std::string& text) {

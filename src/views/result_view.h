@@ -14,6 +14,8 @@ class CMeasureData;
 
 namespace qv::ui {
 
+enum class EditKind;
+
 class CResultView : public CReportView {
   Q_OBJECT
 
@@ -36,7 +38,7 @@ class CResultView : public CReportView {
  private:
   void BuildColumns();
   void FillRows();
-  int CanBeginEdit(int row, int column);
+  EditKind CanBeginEdit(int row, int column);
   bool CommitEdit(int row, int column, const std::string& text);
   int CurrentColumn() const;
 };
