@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "core/safe_file.h"
+#include "core/settings_keys.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -33,7 +34,7 @@ CMergeModel::CMergeModel(CBrenlowDoc& doc) : doc_(doc) {}
 
 void CMergeModel::Open() {
   backupMode = false;
-  filePath = Cp932ToUtf8(doc_.App().settings.Get("INPORT_MERGE"));
+  filePath = Cp932ToUtf8(doc_.App().settings.Get(keys::kMergeFile));
   overwritten_.clear();
 }
 
@@ -103,7 +104,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
     doc_.Current().CopyFrom(current);
     doc_.Current().displaySlot = 1;
   }
-  if (!backupMode) app.settings.Set("INPORT_MERGE", Utf8ToCp932(path));
+  if (!backupMode) app.settings.Set(keys::kMergeFile, Utf8ToCp932(path));
 
   // Source records replace the same measurement among the records that were
   // in the document before the merge (never each other).

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "link/port_list.h"
 #include "link/port_scan.h"
@@ -35,7 +36,7 @@ void CRunControl::Join() {
 }
 
 int CRunControl::ComPort() const {
-  return portOverride ? *portOverride : doc_.App().settings.GetInt("COMPORT");
+  return portOverride ? *portOverride : doc_.App().settings.GetInt(keys::kComPort);
 }
 
 void CRunControl::ShowStatus(const std::string& text) {
@@ -54,7 +55,7 @@ StartOutcome CRunControl::StartCommand() {
     ReportSendFailure(attempt);
     return StartOutcome::kSendFailed;
   }
-  if (doc_.App().settings.GetInt("START_DIRECT") == 0 && hooks.confirmStart &&
+  if (doc_.App().settings.GetInt(keys::kStartDirect) == 0 && hooks.confirmStart &&
       !hooks.confirmStart())
     return StartOutcome::kCancelled;
   StartWorker();
@@ -100,12 +101,12 @@ bool CRunControl::InputsAreValid() {
 void CRunControl::ApplyStartOptions() {
   CAppState& app = doc_.App();
   int flags = 0;
-  if (app.settings.GetInt("START_DUPCLR") > 0 && doc_.DisplayList().size() > 1) {
+  if (app.settings.GetInt(keys::kStartClearOverlays) > 0 && doc_.DisplayList().size() > 1) {
     doc_.ResetDisplayList();
     flags = kRefreshAll;
   }
-  if (app.settings.GetInt("START_DEFGRA") > 0) {
-    app.graph = GraphSettings{12.0, 0.0, false, 1, 1.0};
+  if (app.settings.GetInt(keys::kStartDefaultGraph) > 0) {
+    app.graph = kDefaultGraph;
     if (hooks.applyDefaultGraph) hooks.applyDefaultGraph();
     flags |= kRefreshGraph;
   }
@@ -149,7 +150,7 @@ void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
   if (r != MsgResult::kYes) return;
   const int found =
       hooks.detectPort ? hooks.detectPort() : RunPortDetection(doc_, ui_, {}, sleeper);
-  if (found >= 1) app.settings.SetInt("COMPORT", found);
+  if (found >= 1) app.settings.SetInt(keys::kComPort, found);
 }
 
 void CRunControl::StartWorker() {

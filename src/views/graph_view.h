@@ -39,12 +39,13 @@ class CGraphView : public QAbstractScrollArea {
   static constexpr int kStripHeight = 300;
 
   // Scale math, shared by screen, bitmap and tests.
+  // The first values are the view's own until the settings are applied.
   struct Scale {
-    double maxV = 12.0;
-    double minV = 0.0;
-    double stepV = 1.0;
-    bool grid = false;
-    int timeScale = 3;  // pixels per second
+    double maxV = qv::kFirstGraph.maxV;
+    double minV = qv::kFirstGraph.minV;
+    double stepV = qv::kFirstGraph.gapY;
+    bool grid = qv::kFirstGraph.grid;
+    int timeScale = qv::kFirstGraph.gapX;  // pixels per second
   };
   struct TimeTick {
     int t;

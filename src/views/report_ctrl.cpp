@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "core/settings_store.h"
 #include "data/text_format.h"
 #include "views/fonts.h"
@@ -433,6 +434,10 @@ void CReportCtrl::SetProfile(const std::string& profile, const CSettingsStore* s
   store_ = store;
 }
 
+std::string CReportCtrl::WidthKey(const std::string& title) const {
+  return keys::ColumnWidth(profile_, title);
+}
+
 int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
   bool found = false;
   int saved = 0;
@@ -442,7 +447,7 @@ int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
     found = true;
     saved = it->second;
   } else if (!profile_.empty() && store_) {
-    const std::string text = store_->Get("CLM_" + profile_ + "_" + title);
+    const std::string text = store_->Get(WidthKey(title));
     if (!text.empty()) {
       found = true;
       fromFile = true;
@@ -454,8 +459,7 @@ int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
   widths_[title] = used;
   // A width from the table was written when it was entered; one read from
   // the file changes only when the defaults win.
-  if (fromFile && used != saved && store_)
-    store_->Set("CLM_" + profile_ + "_" + title, IntText(used));
+  if (fromFile && used != saved && store_) store_->Set(WidthKey(title), IntText(used));
   return used;
 }
 
@@ -819,7 +823,7 @@ void CReportCtrl::RestoreDefaultWidths() {
   if (!profile_.empty() && store_) {
     for (const auto& [title, width] : widths_) {
       (void)width;
-      const std::string key = "CLM_" + profile_ + "_" + title;
+      const std::string key = WidthKey(title);
       if (!store_->Get(key).empty()) store_->Set(key, "-1");
     }
   }
@@ -839,7 +843,7 @@ void CReportCtrl::ColumnResizedByUser(int column, int width) {
   }
   if (column < 0) return;  // the "No." column is not remembered
   widths_[c.title] = width;
-  if (!profile_.empty() && store_) store_->Set("CLM_" + profile_ + "_" + c.title, IntText(width));
+  if (!profile_.empty() && store_) store_->Set(WidthKey(c.title), IntText(width));
 }
 
 void CReportCtrl::OnSectionResized(int logical, int oldSize, int newSize) {

@@ -129,6 +129,8 @@ class CReportCtrl : public QWidget {
   friend class ReportDelegate;
   int ToModelColumn(int column) const { return column + (rowNumbers_ ? 1 : 0); }
   int FromModelColumn(int modelColumn) const { return modelColumn - (rowNumbers_ ? 1 : 0); }
+  // The settings key of a column's width under this control's profile.
+  std::string WidthKey(const std::string& title) const;
   int UsedWidth(const std::string& title, int defaultWidth);
   void ApplySort();
   void ApplyColumnWidths();

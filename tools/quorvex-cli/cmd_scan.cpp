@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/document.h"
 #include "file_io.h"
@@ -38,7 +39,7 @@ int Scan(const ScanArgs& args) {
     std::cerr << Cp932ToUtf8(PermissionHintText(denied)) << "\n";
     return 2;
   }
-  if (args.save) app.settings.SetInt("COMPORT", found);
+  if (args.save) app.settings.SetInt(keys::kComPort, found);
   std::printf("COM%d\n", found);
   return 0;
 }
