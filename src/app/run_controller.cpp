@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QThread>
 #include <mutex>
+#include <optional>
 
 #include "app/command_ids.h"
 #include "app/dialogs/port_detect_dialog.h"
@@ -111,15 +112,10 @@ void CRunController::InstallHooks() {
     frame_.setFocus(Qt::OtherFocusReason);
   };
   h.inputTexts = [this] {
-    InputCellTexts texts = InputTextsOf(doc_.Current());
     CResultView* result = frame_.ResultView();
-    if (!result) return texts;
-    CReportCtrl* list = result->List();
-    const int column = static_cast<int>(doc_.DisplayList().size());
-    if (column >= list->ColumnCount() || list->RowCount() <= kRowV1Point) return texts;
-    for (int i = 0; i < 6; ++i)
-      texts[static_cast<size_t>(i)] = list->CellText(kRowCurrentA + i, column);
-    return texts;
+    if (std::optional<InputCellTexts> cells = result ? result->InputCells() : std::nullopt)
+      return *cells;
+    return InputTextsOf(doc_.Current());
   };
   h.setStatus = [this](const std::string& text) { Post([this, text] { SetStatus(text); }); };
   h.runEnded = [this](RunResult result) {
