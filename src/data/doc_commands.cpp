@@ -209,7 +209,7 @@ bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& chose
     if (!r.ok()) ui.Tell(r.error, Sj("データファイル読み込み"), MsgIcon::kWarning);
     // An unsupported version has emptied the document: it now belongs to the
     // chosen file. A damaged file left the document as it was.
-    if (r.ok() || IsVersionError(r)) RememberFile(doc, path);
+    if (r.ok() || r.kind == DataFileError::kVersion) RememberFile(doc, path);
     read = r.ok();
   }
   doc.RefreshViews(kRefreshGraph);

@@ -25,10 +25,6 @@ enum ViewRefresh : int {
 
 inline constexpr size_t kMaxDisplay = 7;
 
-// True when a read failed on an unsupported version (as opposed to a file
-// that ends early or is damaged).
-bool IsVersionError(const DataFileReadResult& r);
-
 class CBrenlowDoc {
  public:
   explicit CBrenlowDoc(CAppState& app);

@@ -85,7 +85,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
   }
   ::close(fd);
   if (!r.ok()) {
-    if (IsVersionError(r)) {
+    if (r.kind == DataFileError::kVersion) {
       // Refused by its version: the overlays are removed and the measurement
       // panel is reset, the registration list stays.
       doc_.ResetDisplayList();
