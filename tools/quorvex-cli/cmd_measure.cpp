@@ -134,8 +134,13 @@ Registrar measureCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<MeasureArgs>();
   auto* sub = app.add_subcommand(
       "measure",
-      "Run one discharge on the ORVANTIS and save it. Exit 0 when the instrument ended the "
-      "run, 1 on invalid input, 2 on a communication failure");
+      "Run one discharge on the ORVANTIS and save it; each point is printed as it comes");
+  ExitStatusHelp(sub,
+                 "  0  the run ended with the instrument's STOP (also after Ctrl-C); the data\n"
+                 "     file is written\n"
+                 "  1  invalid input values\n"
+                 "  2  no run was started, the run ended without a STOP (what was measured\n"
+                 "     is written), or the data file cannot be written");
   sub->add_option("--port", args->port, "COM number (1-256)")->required();
   sub->add_option("--currents", args->currents, "discharge currents A,B,C in A");
   sub->add_option("--cells", args->cells, "cell count (1, 4, 6, 8)");

@@ -46,10 +46,11 @@ int Scan(const ScanArgs& args) {
 
 Registrar scanCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<ScanArgs>();
-  auto* sub = app.add_subcommand(
-      "scan",
-      "Find the ORVANTIS on COM1..COM256; prints COM<n> (exit 0), or exits 1 when none "
-      "answers (2 when a device could not be opened for lack of permission)");
+  auto* sub = app.add_subcommand("scan", "Find the ORVANTIS on COM1..COM256 and print COM<n>");
+  ExitStatusHelp(sub,
+                 "  0  found\n"
+                 "  1  no port answers\n"
+                 "  2  no port answers and a device could not be opened for lack of permission");
   sub->add_flag("-v,--verbose", args->verbose, "show each port as it is tried");
   sub->add_flag("--save", args->save, "write the port found to COMPORT in Dis.ini");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")

@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
   CLI::App app{"Quorvex command-line tool: data files and the ORVANTIS analyzer without windows"};
   app.set_version_flag("--version", "quorvex-cli " + qv::ProgramVersionText());
   app.require_subcommand(1);
+  app.footer(
+      "Every command lists its exit status in its --help. A command line that cannot be parsed\n"
+      "exits with 100 or more before anything is done.");
   std::vector<std::pair<CLI::App*, std::function<int()>>> actions;
   for (auto& setup : qv::cli::Registry()) {
     size_t before = app.get_subcommands({}).size();
