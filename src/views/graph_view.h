@@ -71,6 +71,20 @@ class CGraphView : public QAbstractScrollArea {
   // lies strictly between 0.0 and 12.0; -1 when none does.
   static int CurveStart(const std::vector<qv::CMeasurePoint>& points);
 
+  // A record's curve as it is drawn, in content coordinates: from its start
+  // point (CurveStart) on, runs of joined segments through (XOf(t), YOf(v)).
+  // A segment whose ends both lie left of `visLeft`, or both right of
+  // `visRight`, cannot show: it is left out and ends the run. A straight
+  // horizontal or vertical stretch of several points is one segment, as it
+  // covers the same pixels. A run of one point is drawn as a dot.
+  struct CurveRuns {
+    QPolygon points;           // every run's points, back to back
+    std::vector<int> lengths;  // the number of points of each run, in order
+  };
+  // Fills `out` (its storage is reused from one call to the next).
+  static void BuildCurveRuns(const std::vector<qv::CMeasurePoint>& points, const Scale& s,
+                             int visLeft, int visRight, CurveRuns& out);
+
   explicit CGraphView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
   ~CGraphView() override;
 
@@ -124,6 +138,9 @@ class CGraphView : public QAbstractScrollArea {
 
  private:
   void SetContentWidth(int width);
+  // Step 9 of Draw, under the document lock: every curve of the display list
+  // that can show between visLeft and visRight (content x).
+  void DrawCurves(QPainter& p, const Scale& s, int visLeft, int visRight);
   void InvalidateStrip(int contentX);
 
   qv::CBrenlowDoc& doc_;
@@ -138,7 +155,7 @@ class CGraphView : public QAbstractScrollArea {
   const qv::CMeasureData* detailRecord_ = nullptr;
   int detailTime_ = -1;
   QRect paintClip_;
-  QPolygon polyBuffer_;
+  CurveRuns curveBuffer_;
   std::vector<QLine> lineBuffer_;
   QFont labelFont_;
   std::map<int, QStaticText> labelCache_;
