@@ -32,6 +32,21 @@ namespace {
 constexpr int kPaletteSize = 64;
 constexpr int kRowHeight = 15;
 
+// The control is being built for the life of the scope, and afterwards as it
+// was before: changes made meanwhile send no model signals and are not taken
+// for the user's own (a resized section is not a width to remember).
+class BuildingScope {
+ public:
+  explicit BuildingScope(bool& flag) : flag_(flag), was_(std::exchange(flag, true)) {}
+  ~BuildingScope() { flag_ = was_; }
+  BuildingScope(const BuildingScope&) = delete;
+  BuildingScope& operator=(const BuildingScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
 struct Cell {
   std::string text;
   QString shown;
@@ -486,9 +501,8 @@ int CReportCtrl::AddColumn(const std::string& title, int defaultWidth, Qt::Align
     r.resize(model_->columns.size());
   const int modelCol = model_->columnCount() - 1;
   if (signal) {
-    building_ = true;
+    const BuildingScope building(building_);
     table_->horizontalHeader()->resizeSection(modelCol, width);
-    building_ = false;
   }
   return FromModelColumn(modelCol);
 }
@@ -640,17 +654,17 @@ void CReportCtrl::Commit(int rowKey, int column, const std::string& text) {
 
 void CReportCtrl::ApplyColumnWidths() {
   QHeaderView* h = table_->horizontalHeader();
-  const bool was = building_;
-  building_ = true;
+  const BuildingScope building(building_);
   for (int c = 0; c < model_->columnCount(); ++c)
     h->resizeSection(c, model_->columns[static_cast<size_t>(c)].width);
   h->setSectionsMovable(movable_);
   h->setSectionsClickable(sorting_);
-  building_ = was;
 }
 
 namespace {
 
+// The control's own quicksort, not std::sort or std::stable_sort: which of
+// two rows that compare equal comes first is part of its behaviour.
 template <typename Less>
 void QuickSort(std::vector<int>& a, int lo, int hi, const Less& cmp) {
   while (lo < hi) {
@@ -688,7 +702,14 @@ void CReportCtrl::ApplySort() {
     order[i] = static_cast<int>(i);
   QHeaderView* h = table_->horizontalHeader();
   const int mc = sortColumn_ < 0 ? -1 : ToModelColumn(sortColumn_);
-  if (sortState_ == SortState::kNone || mc < 0 || mc >= model_->columnCount()) {
+  if (sortState_ == SortState::kNone) {
+    // The insertion order. The sort column stays: a further click on it
+    // sorts ascending again.
+    h->setSortIndicatorShown(false);
+    return;
+  }
+  if (mc < 0 || mc >= model_->columnCount()) {
+    // The sort column is gone (the columns were rebuilt without it).
     sortState_ = SortState::kNone;
     sortColumn_ = -1;
     h->setSortIndicatorShown(false);
@@ -739,10 +760,8 @@ void CReportCtrl::ClickHeader(int column) {
   const QModelIndex cur = table_->currentIndex();
   const int curKey = cur.isValid() ? RowKeyAt(cur.row()) : -1;
   const int curCol = cur.isValid() ? cur.column() : 0;
-  const int keepColumn = sortColumn_;
   model_->Begin();
   ApplySort();
-  if (sortState_ == SortState::kNone) sortColumn_ = keepColumn;  // a fourth click sorts again
   model_->End();
   ApplyColumnWidths();
   QItemSelection sel;
@@ -784,21 +803,19 @@ void CReportCtrl::Refresh(bool lockUpdates) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   if (lockUpdates) table_->setUpdatesEnabled(false);
 
-  building_ = true;
-  model_->Begin();
-  model_->columns.clear();
-  model_->rows.clear();
-  model_->order.clear();
-  model_->numberColumn = rowNumbers_;
-  if (hooks_.buildColumns) hooks_.buildColumns();
-  if (hooks_.fillRows) hooks_.fillRows();
-  const SortState state = sortState_;
-  const int column = sortColumn_;
-  ApplySort();
-  if (state == SortState::kNone) sortColumn_ = column;
-  model_->End();
-  ApplyColumnWidths();
-  building_ = false;
+  {
+    const BuildingScope building(building_);
+    model_->Begin();
+    model_->columns.clear();
+    model_->rows.clear();
+    model_->order.clear();
+    model_->numberColumn = rowNumbers_;
+    if (hooks_.buildColumns) hooks_.buildColumns();
+    if (hooks_.fillRows) hooks_.fillRows();
+    ApplySort();
+    model_->End();
+    ApplyColumnWidths();
+  }
   table_->doItemsLayout();
 
   if (lockUpdates) table_->setUpdatesEnabled(true);
@@ -837,9 +854,8 @@ void CReportCtrl::ColumnResizedByUser(int column, int width) {
   Column& c = model_->columns[static_cast<size_t>(mc)];
   c.width = width;
   if (table_->horizontalHeader()->sectionSize(mc) != width) {
-    building_ = true;
+    const BuildingScope building(building_);
     table_->horizontalHeader()->resizeSection(mc, width);
-    building_ = false;
   }
   if (column < 0) return;  // the "No." column is not remembered
   widths_[c.title] = width;
