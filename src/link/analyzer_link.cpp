@@ -187,6 +187,7 @@ bool CAnalyzerLink::SendConditions() {
 }
 
 bool CAnalyzerLink::Probe() {
+  SetWirePhase(WirePhase::kProbe);
   PurgeReceive(port_);
   SendCommand(ProbeCommand());
   const bool ok = ReadAck('d');
@@ -195,6 +196,7 @@ bool CAnalyzerLink::Probe() {
 }
 
 bool CAnalyzerLink::ProbeWithRetries() {
+  SetWirePhase(WirePhase::kProbe);
   PurgeTransmit(port_);
   PurgeReceive(port_);
   bool ok = false;
@@ -208,6 +210,7 @@ bool CAnalyzerLink::ProbeWithRetries() {
 
 bool CAnalyzerLink::SendInputValues() {
   const CommSettings comm = doc_.App().ReadCommSettings();
+  SetWirePhase(WirePhase::kInputs);
   PurgeTransmit(port_);
   PurgeReceive(port_);
   bool currents = false;
@@ -254,6 +257,7 @@ FrameResult CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point)
 
 RunResult CAnalyzerLink::RunMeasurement() {
   const CommSettings comm = doc_.App().ReadCommSettings();
+  SetWirePhase(WirePhase::kStart);
   ClearPoints();
   RunResult result = RunResult::kCommFailure;
   if (StartPhase(comm.retryC2)) result = PollingPhase(comm.retryC3);
@@ -304,6 +308,7 @@ bool CAnalyzerLink::StartPhase(int attempts) {
 }
 
 RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
+  SetWirePhase(WirePhase::kPolling);
   CMeasureData& record = doc_.Current();
   int errors = 0;
   bool limit = false;
@@ -328,6 +333,7 @@ RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
 }
 
 void CAnalyzerLink::AcknowledgeStop() {
+  SetWirePhase(WirePhase::kStopAck);
   SendCommand(kStopAckCommand);
   Wait(100);
   SendCommand(kStopAckCommand);
@@ -336,6 +342,7 @@ void CAnalyzerLink::AcknowledgeStop() {
 }
 
 void CAnalyzerLink::Ending() {
+  SetWirePhase(WirePhase::kEnding);
   Wait(700);
   Flush();
   PurgeTransmit(port_);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -114,9 +115,11 @@ std::string CPortNames::Resolve(int port) const {
 
 // --------------------------------------------------------------- CSerialPort
 
-CSerialPort::CSerialPort() : ports_(kMaxPort + 1) {}
+CSerialPort::CSerialPort() : ports_(kMaxPort + 1), trace_(CWireTrace::Current()) {}
 
-CSerialPort::~CSerialPort() = default;
+CSerialPort::~CSerialPort() {
+  if (trace_) FlushReceivedLine();
+}
 
 CSerialPort::Entry* CSerialPort::Usable(int port) {
   if (port < 1 || port > kMaxPort) return nullptr;
@@ -142,6 +145,13 @@ std::string CSerialPort::DevicePath(int port) const {
 PortResult CSerialPort::Open(int port, int inQueue, int outQueue) {
   (void)inQueue;  // the terminal driver sizes its own queues
   (void)outQueue;
+  const PortResult r = OpenDevice(port);
+  if (trace_) [[unlikely]]
+    TraceOpen(port, r);
+  return r;
+}
+
+PortResult CSerialPort::OpenDevice(int port) {
   if (port < 1 || port > kMaxPort) return PortResult::kBad;
   Entry& e = ports_[port];
   if (e.open) return PortResult::kRefused;
@@ -366,6 +376,8 @@ int CSerialPort::Read(int port, void* buffer, int count) {
       break;
     }
     if (n == 0) break;
+    if (trace_) [[unlikely]]
+      TraceReceived(port, raw, static_cast<size_t>(n));
     for (ssize_t i = 0; i < n; ++i) {
       unsigned char c = raw[i];
       if (e->markParity) {
@@ -390,6 +402,9 @@ int CSerialPort::Read(int port, void* buffer, int count) {
     }
     gapEnd = Clock::now() + std::chrono::milliseconds(e->readIntervalMs);
   }
+  if (trace_ && got < count) [[unlikely]]
+    TraceEvent(port, (got == 0 ? "nothing within " : "nothing more within ") +
+                         std::to_string(got == 0 ? e->readTotalMs : e->readIntervalMs) + " ms");
   return got;
 }
 
@@ -426,12 +441,20 @@ int CSerialPort::Write(int port, const void* buffer, int count) {
     // About one millisecond per byte at 9600 baud.
     std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(queued, 1, wait)));
   }
+  if (trace_) [[unlikely]] {
+    TraceSent(port, in, static_cast<size_t>(done));
+    if (done < count)
+      TraceEvent(port, "the write stopped after " + std::to_string(done) + " of " +
+                           std::to_string(count) + " bytes");
+  }
   return done;
 }
 
 PortResult CSerialPort::PurgeReceive(int port) {
   Entry* e = Usable(port);
   if (!e) return PortResult::kBad;
+  if (trace_) [[unlikely]]
+    TracePurge(*e, port);
   ::tcflush(e->fd, TCIFLUSH);
   e->markState = 0;
   if (purgedHook_) purgedHook_();
@@ -450,12 +473,90 @@ PortResult CSerialPort::PurgeTransmit(int port) {
 PortResult CSerialPort::Close(int port) {
   Entry* e = Usable(port);
   if (!e) return PortResult::kBad;
+  if (trace_) [[unlikely]]
+    TraceEvent(port, "close");
   // The exclusive mode belongs to the terminal, not to this descriptor:
   // give it up so the next opener is not refused.
   ::ioctl(e->fd, TIOCNXCL);
   if (::close(e->fd) != 0 && errno == EBADF) return PortResult::kRefused;
   *e = Entry{};
   return PortResult::kOk;
+}
+
+// ----------------------------------------------------------------- trace
+
+void CSerialPort::SetWirePhase(WirePhase phase) {
+  if (trace_ && phase != phase_) [[unlikely]]
+    FlushReceivedLine();
+  phase_ = phase;
+}
+
+void CSerialPort::FlushReceivedLine() {
+  if (received_.bytes.empty()) return;
+  std::string what = "< " + CWireTrace::Quoted(received_.bytes);
+  const auto span =
+      std::chrono::duration_cast<std::chrono::milliseconds>(received_.last - received_.first);
+  if (span.count() > 0) what += "  (" + std::to_string(span.count()) + " ms)";
+  trace_->Line(received_.first, received_.port, phase_, what);
+  received_.bytes.clear();
+}
+
+void CSerialPort::TraceReceived(int port, const unsigned char* bytes, size_t n) {
+  const auto now = CWireTrace::Clock::now();
+  // A pause of more than 5 ms, or another port, begins a new line.
+  if (!received_.bytes.empty() &&
+      (received_.port != port || now - received_.last > std::chrono::milliseconds(5)))
+    FlushReceivedLine();
+  for (size_t i = 0; i < n; ++i) {
+    if (received_.bytes.empty()) {
+      received_.port = port;
+      received_.first = now;
+    }
+    received_.bytes += static_cast<char>(bytes[i]);
+    received_.last = now;
+    // A CR ends a frame (LF CR) or a command: one line each.
+    if (bytes[i] == '\r') FlushReceivedLine();
+  }
+}
+
+void CSerialPort::TraceSent(int port, const unsigned char* bytes, size_t n) {
+  FlushReceivedLine();
+  if (n == 0) return;
+  trace_->Line(
+      CWireTrace::Clock::now(), port, phase_,
+      "> " + CWireTrace::Quoted(std::string_view(reinterpret_cast<const char*>(bytes), n)));
+}
+
+void CSerialPort::TraceEvent(int port, std::string_view what) {
+  FlushReceivedLine();
+  trace_->Line(CWireTrace::Clock::now(), port, phase_, what);
+}
+
+void CSerialPort::TraceOpen(int port, PortResult result) {
+  if (result == PortResult::kOk) {
+    TraceEvent(port, "open " + ports_[static_cast<size_t>(port)].path);
+  } else if (result == PortResult::kNoDevice) {
+    TraceEvent(port, "open failed: " + (lastOpenPath_.empty() ? std::string("no device")
+                                                              : lastOpenPath_ + ": " +
+                                                                    std::strerror(lastOpenError_)));
+  }
+}
+
+void CSerialPort::TracePurge(Entry& e, int port) {
+  // What the purge is about to discard is read out first, so that the trace
+  // shows it (the descriptor never blocks).
+  std::string discarded;
+  unsigned char buf[256];
+  for (;;) {
+    const ssize_t n = ::read(e.fd, buf, sizeof buf);
+    if (n <= 0) break;
+    discarded.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+  }
+  if (discarded.empty()) {
+    FlushReceivedLine();
+  } else {
+    TraceEvent(port, "purged " + CWireTrace::Quoted(discarded));
+  }
 }
 
 }  // namespace qv

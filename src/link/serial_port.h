@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "link/wire_trace.h"
 
 namespace qv {
 
@@ -57,6 +60,7 @@ class CSerialPort {
  public:
   static constexpr int kMaxPort = CPortNames::kMaxPort;
 
+  // Takes the process's wire trace as it is now (CWireTrace::Current).
   CSerialPort();
   // Does not close ports: their users do.
   virtual ~CSerialPort();
@@ -100,6 +104,9 @@ class CSerialPort {
   // the reader is ready for the next data). Never set in the program.
   void SetReceivePurgedHook(std::function<void()> hook) { purgedHook_ = std::move(hook); }
 
+  // The phase the wire trace gives this object's traffic from now on.
+  void SetWirePhase(WirePhase phase);
+
  private:
   // What a settings word describes, as the device currently holds it.
   struct LineState {
@@ -128,13 +135,32 @@ class CSerialPort {
 
   Entry* Usable(int port);
   const Entry* Usable(int port) const;
+  PortResult OpenDevice(int port);
   PortResult ApplyLine(Entry& e, const LineState& want);
+
+  // The wire trace (only called while trace_ is set). Received bytes are
+  // gathered into lines; anything else written ends the line first.
+  void TraceReceived(int port, const unsigned char* bytes, size_t n);
+  void TraceSent(int port, const unsigned char* bytes, size_t n);
+  void TraceEvent(int port, std::string_view what);
+  void TraceOpen(int port, PortResult result);
+  void TracePurge(Entry& e, int port);
+  void FlushReceivedLine();
 
   std::vector<Entry> ports_;
   CPortNames names_;
   int lastOpenError_ = 0;
   std::string lastOpenPath_;
   std::function<void()> purgedHook_;
+
+  CWireTrace* trace_;  // null while tracing is off
+  WirePhase phase_ = WirePhase::kNone;
+  struct ReceivedLine {
+    int port = 0;
+    std::string bytes;
+    CWireTrace::Clock::time_point first, last;
+  };
+  ReceivedLine received_;
 };
 
 }  // namespace qv

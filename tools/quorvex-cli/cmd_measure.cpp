@@ -50,10 +50,11 @@ void OnInterrupt(int) {
 
 struct MeasureArgs {
   int port = 0;
-  std::string currents, cells, endVoltage, v1, out, devRoot;
+  std::string currents, cells, endVoltage, v1, out, devRoot, trace;
 };
 
 int Measure(const MeasureArgs& args) {
+  if (!StartWireTrace(args.trace)) return kExitTraceFile;
   CAppState app;
   LoadAppSettings(app);
   if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
@@ -140,13 +141,17 @@ Registrar measureCommand([](CLI::App& app) -> std::function<int()> {
                  "     file is written\n"
                  "  1  invalid input values\n"
                  "  2  no run was started, the run ended without a STOP (what was measured\n"
-                 "     is written), or the data file cannot be written");
+                 "     is written), or the data file cannot be written\n"
+                 "  3  the --trace file cannot be written");
   sub->add_option("--port", args->port, "COM number (1-256)")->required();
   sub->add_option("--currents", args->currents, "discharge currents A,B,C in A");
   sub->add_option("--cells", args->cells, "cell count (1, 4, 6, 8)");
   sub->add_option("--end-voltage", args->endVoltage, "end voltage in V");
   sub->add_option("--v1", args->v1, "V1 measurement point in s");
   sub->add_option("--out", args->out, "data file (.qd1) to write")->required();
+  sub->add_option("--trace", args->trace,
+                  "append every byte sent and received, with its time and the run's phase, to "
+                  "this file");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
   return [args] { return Measure(*args); };

@@ -18,9 +18,11 @@ struct ScanArgs {
   bool verbose = false;
   bool save = false;
   std::string devRoot;
+  std::string trace;
 };
 
 int Scan(const ScanArgs& args) {
+  if (!StartWireTrace(args.trace)) return kExitTraceFile;
   CAppState app;
   LoadAppSettings(app);
   if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
@@ -50,9 +52,12 @@ Registrar scanCommand([](CLI::App& app) -> std::function<int()> {
   ExitStatusHelp(sub,
                  "  0  found\n"
                  "  1  no port answers\n"
-                 "  2  no port answers and a device could not be opened for lack of permission");
+                 "  2  no port answers and a device could not be opened for lack of permission\n"
+                 "  3  the --trace file cannot be written");
   sub->add_flag("-v,--verbose", args->verbose, "show each port as it is tried");
   sub->add_flag("--save", args->save, "write the port found to COMPORT in Dis.ini");
+  sub->add_option("--trace", args->trace,
+                  "append every byte sent and received, with its time, to this file");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
   return [args] { return Scan(*args); };

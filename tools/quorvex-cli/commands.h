@@ -14,6 +14,13 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUnreadable = 1;
 inline constexpr int kExitMissing = 2;
 
+// The exit code of measure and scan when their --trace file cannot be written.
+inline constexpr int kExitTraceFile = 3;
+
+// Makes `path` the wire trace of this run (nothing for an empty path). False,
+// with the reason on stderr, when the file cannot be written.
+bool StartWireTrace(const std::string& path);
+
 // Ends a command's --help with its exit codes, one "  N  meaning" a line
 // (a line that starts with two spaces and a word would read as a
 // sub-command to packaging/man/commands.sh).
