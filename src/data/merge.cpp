@@ -44,6 +44,8 @@ void CMergeModel::Browse(IUserInterface& ui) {
   if (chosen && !chosen->empty()) filePath = *chosen;
 }
 
+// The questions, the read into fresh objects and the replacement of the same
+// measurements follow one another here as the command does them.
 bool CMergeModel::Merge(IUserInterface& ui) {
   static const std::string kCaption = Sj("データファイルを合成");
   overwritten_.clear();

@@ -151,6 +151,8 @@ PortResult CSerialPort::Open(int port, int inQueue, int outQueue) {
   return r;
 }
 
+// Opening, exclusive use, raw mode and the line settings the device holds,
+// in the order they must happen; it reads best whole.
 PortResult CSerialPort::OpenDevice(int port) {
   if (port < 1 || port > kMaxPort) return PortResult::kBad;
   Entry& e = ports_[port];
