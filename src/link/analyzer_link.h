@@ -30,15 +30,16 @@ enum class RunResult {
   kPassLimit,          // 99999 polling passes went by without a "STOP"
   kInstrumentStopped,  // a "STOP" was read while polling and acknowledged
   kCommFailure,        // no first frame, or COM_RETRY_C3 failed frames in a row
-  kNoRun,              // no run took place (the run control's worker could not open the port)
+  kNoRun,              // none took place: the run control's worker could not open the port
 };
 
-// The commands without values, each ending in CR.
-inline constexpr std::string_view kStartCommand = "S\r";    // starts the discharge
-inline constexpr std::string_view kEndCommand = "E\r";      // asks a running discharge to stop
-inline constexpr std::string_view kStopAckCommand = "G\r";  // acknowledges a "STOP" (three times)
-inline constexpr std::string_view kFlushCommand =
-    "\r\r";  // empties the instrument's input (three times)
+// The commands without values, each ending in CR: the start of a discharge,
+// the request to end it, the acknowledgement of a "STOP" (sent three times)
+// and the flush that leaves the instrument's input empty (three times).
+inline constexpr std::string_view kStartCommand = "S\r";
+inline constexpr std::string_view kEndCommand = "E\r";
+inline constexpr std::string_view kStopAckCommand = "G\r";
+inline constexpr std::string_view kFlushCommand = "\r\r";
 
 // Limits of a run.
 inline constexpr int kTokenMaxBytes = 32;
