@@ -90,6 +90,16 @@ summary+=("fuzz targets: $fuzz_ok passed, $fuzz_failed failed")
 total_passed=$((total_passed + fuzz_ok))
 total_failed=$((total_failed + fuzz_failed))
 
+echo "== Function lengths =="
+# A function in src/ runs to 80 lines at most, or says above it why not.
+if python3 scripts/long_functions.py src; then
+  summary+=("function lengths: ok")
+  total_passed=$((total_passed + 1))
+else
+  summary+=("function lengths: a long function without a comment")
+  total_failed=$((total_failed + 1))
+fi
+
 echo "== Summary =="
 printf '%s\n' "${summary[@]}"
 echo "total: $total_passed passed, $total_failed failed"

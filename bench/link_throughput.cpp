@@ -129,7 +129,7 @@ RunStats OneRun(const Sim& sim, int stopAfter, bool journal = false) {
     });
   }
   app.measuring = true;
-  s.result = link.RunMeasurement();
+  s.result = static_cast<int>(link.RunMeasurement());
   link.CloseLink();
   if (journal) {
     if (!writer.Finish()) s.result = -1;

@@ -89,7 +89,8 @@ void BM_RunFollow(benchmark::State& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 10)));
       };
       bool finished = false;
-      QObject::connect(runs, &qv::ui::CRunController::RunFinished, [&](int) { finished = true; });
+      QObject::connect(runs, &qv::ui::CRunController::RunFinished,
+                       [&](qv::RunResult) { finished = true; });
 
       // The user-interface thread's pulse while the run goes on.
       QElapsedTimer pulse;

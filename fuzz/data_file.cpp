@@ -28,9 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!qv::ReadDataFile(again, current2, list2, true, range).ok()) __builtin_trap();
     if (list2.size() != list.size()) __builtin_trap();
     if (qv::DataFileBytes(current2, list2, qv::DataFileForm::kFull) != bytes) __builtin_trap();
-  } else if (r.error != qv::DataFileCorruptText() &&
-             r.error != qv::DataFileVersionText(r.version)) {
-    __builtin_trap();
+  } else {
+    // A refusal names its kind and says it in that kind's words.
+    const bool damaged =
+        r.kind == qv::DataFileError::kDamaged && r.error == qv::DataFileCorruptText();
+    const bool version =
+        r.kind == qv::DataFileError::kVersion && r.error == qv::DataFileVersionText(r.version);
+    if (!damaged && !version) __builtin_trap();
   }
   // Texts as remarks hold them: any bytes convert to UTF-8 and back without harm.
   const std::string utf8 = qv::Cp932ToUtf8(

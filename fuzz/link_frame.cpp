@@ -20,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (pos < size) {
     const size_t before = pos;
     qv::FrameValues v;
-    const int r = qv::ReadFrameFrom(next, cells, v);
-    if (r != qv::kFrameLoad && r != qv::kFrameStop && r != qv::kFrameFail) __builtin_trap();
+    const qv::FrameResult r = qv::ReadFrameFrom(next, cells, v);
+    if (r != qv::FrameResult::kLoad && r != qv::FrameResult::kStop && r != qv::FrameResult::kFail)
+      __builtin_trap();
     if (pos == before) __builtin_trap();
   }
   pos = 1;

@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-translations-l10n imagemagick
   libserialport-dev
   xvfb xauth
+  # scripts/long_functions.py, the function-length check of test.sh.
+  python3
   # The Debian package and its checks (scripts/package.sh, check_package.sh);
   # rsvg-convert redraws the icon (src/resources/make_icons.sh).
   dpkg-dev desktop-file-utils help2man shared-mime-info libglib2.0-bin librsvg2-bin

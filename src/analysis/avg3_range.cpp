@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 
 namespace qv {
@@ -26,8 +27,8 @@ Avg3RangeOutcome AcceptAvg3Range(CAppState& app, IUserInterface& ui,
   if (start == app.avg3.start && end == app.avg3.end) return Avg3RangeOutcome::kUnchanged;
   app.avg3.start = start;
   app.avg3.end = end;
-  app.settings.SetInt("DATA_DEF_APO3ST", start);
-  app.settings.SetInt("DATA_DEF_APO3ED", end);
+  app.settings.SetInt(keys::kAvg3Start, start);
+  app.settings.SetInt(keys::kAvg3End, end);
   return Avg3RangeOutcome::kChanged;
 }
 

@@ -32,11 +32,11 @@ struct PixelRect {
 // The voltage-over-time mapping of a plot whose origin is (x0, y0).
 struct PlotMapping {
   int32_t x0 = 0, y0 = 0;
-  int32_t left = 40;      // L: x of the voltage axis
-  int32_t top = 5;        // T: y of the top of the plot
-  int32_t height = 295;   // H: top of the plot to the time axis
-  int32_t timeScale = 1;  // S: pixels per second
-  double maxV = 12.0, minV = 0.0;
+  int32_t left = 40;                       // L: x of the voltage axis
+  int32_t top = 5;                         // T: y of the top of the plot
+  int32_t height = 295;                    // H: top of the plot to the time axis
+  int32_t timeScale = kDefaultGraph.gapX;  // S: pixels per second
+  double maxV = kDefaultGraph.maxV, minV = kDefaultGraph.minV;
 
   // k = H / (Vmax - Vmin).
   double Scale() const { return height / (maxV - minV); }

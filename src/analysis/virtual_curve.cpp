@@ -35,6 +35,8 @@ std::string VirtualRemark(double ia, const CMeasureData& copied) {
                 copied.GetDateTimeText(), FixedText(copied.currentA, 1), copied.remark);
 }
 
+// The numbered steps of the virtual curve stay together, in their order: the
+// function reads best whole.
 void MakeVirtualCurve(CMeasureData& target, const CMeasureData& source, double ia,
                       const Avg3Range& range, const COleDateTime& now) {
   if (&target == &source) {

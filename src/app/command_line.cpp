@@ -35,7 +35,13 @@ int AnswerInfoOptions(int argc, char** argv) {
           "              created when missing, instead of the current directory;\n"
           "              the desktop entry starts the program this way\n"
           "  --help      show this help and exit\n"
-          "  --version   show the version and exit\n");
+          "  --version   show the version and exit\n"
+          "\n"
+          "Environment:\n"
+          "  QUORVEX_TRACE=FILE  append every byte sent to and received from the\n"
+          "                      analyzer, with its time and the phase of the run,\n"
+          "                      to FILE (a wire trace to send in when a real\n"
+          "                      instrument behaves unlike the simulator)\n");
       return 0;
     }
   }

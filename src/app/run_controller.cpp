@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QThread>
 #include <mutex>
+#include <optional>
 
 #include "app/command_ids.h"
 #include "app/dialogs/port_detect_dialog.h"
@@ -111,27 +112,14 @@ void CRunController::InstallHooks() {
     frame_.setFocus(Qt::OtherFocusReason);
   };
   h.inputTexts = [this] {
-    InputCellTexts texts = InputTextsOf(doc_.Current());
     CResultView* result = frame_.ResultView();
-    if (!result) return texts;
-    CReportCtrl* list = result->List();
-    const int column = static_cast<int>(doc_.DisplayList().size());
-    if (column >= list->ColumnCount() || list->RowCount() <= kRowV1Point) return texts;
-    for (int i = 0; i < 6; ++i)
-      texts[static_cast<size_t>(i)] = list->CellText(kRowCurrentA + i, column);
-    return texts;
+    if (std::optional<InputCellTexts> cells = result ? result->InputCells() : std::nullopt)
+      return *cells;
+    return InputTextsOf(doc_.Current());
   };
-  h.setStatus = [this](const std::string& text) {
-    if (OnUiThread()) {
-      SetStatus(text);
-      return;
-    }
-    // The worker's last act: the run is over once this has been shown.
-    const bool ending = !doc_.App().runActive.load();
-    const int result = control_.LastRunResult();
-    Post([this, text, ending, result] {
-      SetStatus(text);
-      if (!ending) return;
+  h.setStatus = [this](const std::string& text) { Post([this, text] { SetStatus(text); }); };
+  h.runEnded = [this](RunResult result) {
+    Post([this, result] {
       // The toolbar and menus show the idle state as soon as the run is over.
       frame_.UpdateCommandStates();
       emit RunFinished(result);

@@ -73,7 +73,7 @@ class CRunController : public QObject {
   void PointShown(int index, int time);
   // After the worker's last hand-over has run: the run is over and its
   // messages have been shown.
-  void RunFinished(int result);
+  void RunFinished(qv::RunResult result);
 
  private:
   class WorkerUi;

@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/numtext.h"
+#include "core/settings_keys.h"
+
 namespace qv {
 
 int ClampSetting(int value, int deflt, int limit) {
@@ -17,59 +20,66 @@ int ClampSetting(int value, int deflt, int limit) {
 
 CommSettings CAppState::ReadCommSettings() const {
   CommSettings c;
-  c.retryC1 = ClampSetting(settings.GetInt("COM_RETRY_C1"), 5, 30);
-  c.retryC2 = ClampSetting(settings.GetInt("COM_RETRY_C2"), 5, 30);
-  c.retryC3 = ClampSetting(settings.GetInt("COM_RETRY_C3"), 5, 30);
-  c.timeoutMs = ClampSetting(settings.GetInt("COM_TIMEOUT_MS"), 1500, 10000);
+  c.retryC1 = ClampSetting(settings.GetInt(keys::kComRetryC1), 5, 30);
+  c.retryC2 = ClampSetting(settings.GetInt(keys::kComRetryC2), 5, 30);
+  c.retryC3 = ClampSetting(settings.GetInt(keys::kComRetryC3), 5, 30);
+  c.timeoutMs = ClampSetting(settings.GetInt(keys::kComTimeoutMs), 1500, 10000);
   return c;
 }
 
 void CAppState::LoadSettings() {
-  graph.maxV = settings.GetDouble("GRAPH_MAXV");
-  graph.minV = settings.GetDouble("GRAPH_MINV");
-  graph.grid = settings.Get("GRAPH_GRID") != "0";
-  graph.gapX = settings.GetInt("GRAPH_GAPX");
-  graph.gapY = settings.GetDouble("GRAPH_GAPY");
+  graph.maxV = settings.GetDouble(keys::kGraphMaxV);
+  graph.minV = settings.GetDouble(keys::kGraphMinV);
+  graph.grid = settings.Get(keys::kGraphGrid) != "0";
+  graph.gapX = settings.GetInt(keys::kGraphGapX);
+  graph.gapY = settings.GetDouble(keys::kGraphGapY);
 
-  inputs.currentA = settings.GetDouble("DATA_DEF_DISA");
-  inputs.currentB = settings.GetDouble("DATA_DEF_DISB");
-  inputs.currentC = settings.GetDouble("DATA_DEF_DISC");
-  inputs.cells = settings.GetInt("DATA_DEF_CELL");
-  inputs.endVoltage = settings.GetDouble("DATA_DEF_CUTV");
-  inputs.v1Point = settings.GetInt("DATA_DEF_APO1") / 100 * 100;
-  avg3.start = settings.GetInt("DATA_DEF_APO3ST");
-  avg3.end = settings.GetInt("DATA_DEF_APO3ED");
+  inputs.currentA = settings.GetDouble(keys::kDefCurrentA);
+  inputs.currentB = settings.GetDouble(keys::kDefCurrentB);
+  inputs.currentC = settings.GetDouble(keys::kDefCurrentC);
+  inputs.cells = settings.GetInt(keys::kDefCells);
+  inputs.endVoltage = settings.GetDouble(keys::kDefEndVoltage);
+  inputs.v1Point = settings.GetInt(keys::kDefV1Point) / 100 * 100;
+  avg3.start = settings.GetInt(keys::kAvg3Start);
+  avg3.end = settings.GetInt(keys::kAvg3End);
 
   optionFlags = kOptionContextMenu;
-  if (settings.GetInt("FLAG_NUMBTN") > 0) optionFlags |= kOptionNumberButtons;
+  if (settings.GetInt(keys::kNumberButtons) > 0) optionFlags |= kOptionNumberButtons;
 
-  backupMode = settings.GetInt("FLAG_BACKUP");
+  backupMode = settings.GetInt(keys::kBackupMode);
   comm = ReadCommSettings();
-  viewMoveColumn = settings.GetInt("VIEW_MOVE_COLUMN") > 0;
+  viewMoveColumn = settings.GetInt(keys::kViewMoveColumn) > 0;
 }
 
 bool CAppState::ProbeSettingsWritable() {
-  const int current = settings.GetInt("RUNCNT");
+  const int current = settings.GetInt(keys::kRunCount);
   const int next = current == INT_MAX ? 0 : current + 1;
-  settings.SetInt("RUNCNT", next);
-  return settings.GetInt("RUNCNT") == next;
+  settings.SetInt(keys::kRunCount, next);
+  return settings.GetInt(keys::kRunCount) == next;
 }
 
 bool SeedNewSettings(const CSettingsStore& settings) {
   struct stat st {};
   if (::stat(settings.Path().c_str(), &st) == 0) return false;
   // The graph view's first values and the application's input defaults.
-  static const std::pair<const char*, const char*> kFirst[] = {
-      {"GRAPH_MAXV", "12.0"},   {"GRAPH_MINV", "0.0"},    {"GRAPH_GRID", "0"},
-      {"GRAPH_GAPX", "3"},      {"GRAPH_GAPY", "1.0"},    {"DATA_DEF_DISA", "1.0"},
-      {"DATA_DEF_DISB", "0.5"}, {"DATA_DEF_DISC", "0.1"}, {"DATA_DEF_CELL", "1"},
-      {"DATA_DEF_CUTV", "1.0"}, {"DATA_DEF_APO1", "100"}, {"DATA_DEF_APO3ST", "0"},
-      {"DATA_DEF_APO3ED", "0"},
-  };
-  std::vector<std::pair<std::string, std::string>> entries;
-  for (const auto& [key, value] : kFirst)
-    entries.emplace_back(key, value);
-  return settings.SetMany(entries);
+  const GraphSettings g = kFirstGraph;
+  const InputConditions in;
+  const Avg3Range range;
+  return settings.SetMany({
+      {keys::kGraphMaxV, FixedText(g.maxV, 1)},
+      {keys::kGraphMinV, FixedText(g.minV, 1)},
+      {keys::kGraphGrid, g.grid ? "1" : "0"},
+      {keys::kGraphGapX, IntText(g.gapX)},
+      {keys::kGraphGapY, FixedText(g.gapY, 1)},
+      {keys::kDefCurrentA, FixedText(in.currentA, 1)},
+      {keys::kDefCurrentB, FixedText(in.currentB, 1)},
+      {keys::kDefCurrentC, FixedText(in.currentC, 1)},
+      {keys::kDefCells, IntText(in.cells)},
+      {keys::kDefEndVoltage, FixedText(in.endVoltage, 1)},
+      {keys::kDefV1Point, IntText(in.v1Point)},
+      {keys::kAvg3Start, IntText(range.start)},
+      {keys::kAvg3End, IntText(range.end)},
+  });
 }
 
 }  // namespace qv

@@ -21,6 +21,15 @@ struct GraphSettings {
   bool operator==(const GraphSettings&) const = default;
 };
 
+// The graph's default display settings: 12.0 V down to 0.0 V, no grid,
+// labels every 1.0 V, 1 pixel per second. The start option START_DEFGRA
+// applies them.
+inline constexpr GraphSettings kDefaultGraph{12.0, 0.0, false, 1, 1.0};
+// The graph view's first values, which a new settings file also starts
+// from: the defaults at 3 pixels per second.
+inline constexpr GraphSettings kFirstGraph{kDefaultGraph.maxV, kDefaultGraph.minV,
+                                           kDefaultGraph.grid, 3, kDefaultGraph.gapY};
+
 // Communication settings (COM_*), clamped as loaded.
 struct CommSettings {
   int timeoutMs = 1500;

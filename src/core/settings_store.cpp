@@ -119,6 +119,8 @@ bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
   return SetMany({{std::string(key), std::string(value)}});
 }
 
+// Check, read, edit line by line, write: one rewrite of the file, which
+// reads best in one piece.
 bool CSettingsStore::SetMany(
     const std::vector<std::pair<std::string, std::string>>& entries) const {
   // A key that could not be read back as the same key is refused.

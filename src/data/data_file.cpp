@@ -23,24 +23,34 @@ std::string DataFileVersionText(const std::string& version) {
   return Format(kFormat, version, kVersionFull, kVersionBackup);
 }
 
+namespace {
+
+void MarkDamaged(DataFileReadResult& result) {
+  result.kind = DataFileError::kDamaged;
+  result.error = DataFileCorruptText();
+}
+
+}  // namespace
+
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
                                 bool savedFlag, const Avg3Range& range) {
   DataFileReadResult result;
   result.version = ar.ReadText();
   if (!ar.ok()) {
-    result.error = DataFileCorruptText();
+    MarkDamaged(result);
     return result;
   }
   const std::string& v = result.version;
   bool old = v == "100" || v == "100b";
   if (!old && v != "101" && v != "101b") {
+    result.kind = DataFileError::kVersion;
     result.error = DataFileVersionText(v);
     return result;
   }
 
   if (old) {
     if (!current.Read(ar, range)) {
-      result.error = DataFileCorruptText();
+      MarkDamaged(result);
       return result;
     }
     result.currentRecords = 1;
@@ -49,7 +59,7 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
     // file can hold is damage.
     int32_t count = ar.ReadI32();
     if (count > 0 && !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
-      result.error = DataFileCorruptText();
+      MarkDamaged(result);
       return result;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -71,21 +81,21 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
       result.currentRecords = i + 1;
     }
     if (!ar.ok()) {
-      result.error = DataFileCorruptText();
+      MarkDamaged(result);
       return result;
     }
   }
 
   int32_t n = ar.ReadI32();
   if (!ar.ok() || (n > 0 && !ar.CanHold(static_cast<uint64_t>(n), kMinRecordBytes))) {
-    result.error = DataFileCorruptText();
+    MarkDamaged(result);
     return result;
   }
   if (n > 0) list.reserve(list.size() + static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
     auto rec = std::make_unique<CMeasureData>();
     if (!rec->Read(ar, range)) {
-      result.error = DataFileCorruptText();
+      MarkDamaged(result);
       return result;
     }
     rec->saved = savedFlag;

@@ -23,14 +23,22 @@ enum class DataFileForm {
   kBackup,  // "101b": the current measurement and the records not yet saved
 };
 
+// Why a data file could not be read.
+enum class DataFileError {
+  kNone,
+  kVersion,  // an unsupported version: nothing after the version text was read
+  kDamaged,  // it ends early or holds impossible lengths or counts
+};
+
 struct DataFileReadResult {
-  std::string error;    // CP932 text; empty on success
+  DataFileError kind = DataFileError::kNone;
+  std::string error;    // CP932 text for the user; empty on success
   std::string version;  // the version text read (also when it was refused)
   // Current-measurement records the file held and that were read whole: 1 for
   // "100"/"100b" files, the stored count for "101"/"101b" files (0 when the
   // file held none and the receiving record was left as it was).
   int32_t currentRecords = 0;
-  bool ok() const { return error.empty(); }
+  bool ok() const { return kind == DataFileError::kNone; }
 };
 
 // Text shown when a file ends early or holds impossible lengths or counts

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/safe_file.h"
+#include "core/settings_keys.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/text_format.h"
@@ -34,7 +35,8 @@ void RememberFile(CBrenlowDoc& doc, const std::string& path) {
   CAppState& app = doc.App();
   app.fileName = PathFileName(path);
   app.filePath = path;
-  app.settings.SetMany({{"PATH", Utf8ToCp932(app.filePath)}, {"FILE", Utf8ToCp932(app.fileName)}});
+  app.settings.SetMany(
+      {{keys::kFilePath, Utf8ToCp932(app.filePath)}, {keys::kFileName, Utf8ToCp932(app.fileName)}});
 }
 
 }  // namespace
@@ -53,11 +55,11 @@ FileDialogRequest DataFileRequest(std::string proposedName, std::string startDir
 }
 
 std::string LastFileName(const CAppState& app) {
-  return Cp932ToUtf8(app.settings.Get("FILE"));
+  return Cp932ToUtf8(app.settings.Get(keys::kFileName));
 }
 
 std::string LastFilePath(const CAppState& app) {
-  return Cp932ToUtf8(app.settings.Get("PATH"));
+  return Cp932ToUtf8(app.settings.Get(keys::kFilePath));
 }
 
 // --- Enable rules -----------------------------------------------------------
@@ -207,7 +209,7 @@ bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& chose
     if (!r.ok()) ui.Tell(r.error, Sj("データファイル読み込み"), MsgIcon::kWarning);
     // An unsupported version has emptied the document: it now belongs to the
     // chosen file. A damaged file left the document as it was.
-    if (r.ok() || IsVersionError(r)) RememberFile(doc, path);
+    if (r.ok() || r.kind == DataFileError::kVersion) RememberFile(doc, path);
     read = r.ok();
   }
   doc.RefreshViews(kRefreshGraph);

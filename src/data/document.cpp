@@ -7,10 +7,6 @@
 
 namespace qv {
 
-bool IsVersionError(const DataFileReadResult& r) {
-  return !r.ok() && r.error == DataFileVersionText(r.version);
-}
-
 CBrenlowDoc::CBrenlowDoc(CAppState& app) : app_(app), current_(app.inputs) {
   ResetDisplayList();
 }
@@ -118,7 +114,7 @@ DataFileReadResult CBrenlowDoc::Load(ArchiveReader& ar) {
   RecordList list;
   DataFileReadResult r = ReadDataFile(ar, current, list, true, app_.avg3);
   if (!r.ok()) {
-    if (IsVersionError(r)) {
+    if (r.kind == DataFileError::kVersion) {
       Clear();
       RefreshViews(kRefreshAll);
     }

@@ -15,17 +15,15 @@
 
 namespace qv {
 
-// Flags of RefreshViews.
-inline constexpr int kRefreshResult = 1;
-inline constexpr int kRefreshGraph = 2;
-inline constexpr int kRefreshData = 4;
-inline constexpr int kRefreshAll = 7;
+// The views RefreshViews refreshes: a set of these bits, combined with |.
+enum ViewRefresh : int {
+  kRefreshResult = 1,  // the result panel
+  kRefreshGraph = 2,   // the graph view
+  kRefreshData = 4,    // the data view
+  kRefreshAll = 7,
+};
 
 inline constexpr size_t kMaxDisplay = 7;
-
-// True when a read failed on an unsupported version (as opposed to a file
-// that ends early or is damaged).
-bool IsVersionError(const DataFileReadResult& r);
 
 class CBrenlowDoc {
  public:

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "core/safe_file.h"
+#include "core/settings_keys.h"
 #include "data/archive.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -33,7 +34,7 @@ CMergeModel::CMergeModel(CBrenlowDoc& doc) : doc_(doc) {}
 
 void CMergeModel::Open() {
   backupMode = false;
-  filePath = Cp932ToUtf8(doc_.App().settings.Get("INPORT_MERGE"));
+  filePath = Cp932ToUtf8(doc_.App().settings.Get(keys::kMergeFile));
   overwritten_.clear();
 }
 
@@ -43,6 +44,8 @@ void CMergeModel::Browse(IUserInterface& ui) {
   if (chosen && !chosen->empty()) filePath = *chosen;
 }
 
+// The questions, the read into fresh objects and the replacement of the same
+// measurements follow one another here as the command does them.
 bool CMergeModel::Merge(IUserInterface& ui) {
   static const std::string kCaption = Sj("データファイルを合成");
   overwritten_.clear();
@@ -84,7 +87,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
   }
   ::close(fd);
   if (!r.ok()) {
-    if (IsVersionError(r)) {
+    if (r.kind == DataFileError::kVersion) {
       // Refused by its version: the overlays are removed and the measurement
       // panel is reset, the registration list stays.
       doc_.ResetDisplayList();
@@ -103,7 +106,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
     doc_.Current().CopyFrom(current);
     doc_.Current().displaySlot = 1;
   }
-  if (!backupMode) app.settings.Set("INPORT_MERGE", Utf8ToCp932(path));
+  if (!backupMode) app.settings.Set(keys::kMergeFile, Utf8ToCp932(path));
 
   // Source records replace the same measurement among the records that were
   // in the document before the merge (never each other).

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 
@@ -78,11 +79,12 @@ CRegistrationModel::CRegistrationModel(const CBrenlowDoc& doc, const CSettingsSt
 void CRegistrationModel::Open() {
   fields = {};
   proposeNext = false;
-  showAutoAssign = settings_.GetInt("FLAG_NUMBTN") > 0;
-  if (settings_.GetInt("REGIST_NEXT") <= 0) return;
+  showAutoAssign = settings_.GetInt(keys::kNumberButtons) > 0;
+  if (settings_.GetInt(keys::kRegisterNext) <= 0) return;
   proposeNext = true;
-  std::array<int32_t, 3> v = {settings_.GetInt("REGIST_ID1"), settings_.GetInt("REGIST_ID2"),
-                              settings_.GetInt("REGIST_ID3")};
+  std::array<int32_t, 3> v = {settings_.GetInt(keys::kRegisterId[0]),
+                              settings_.GetInt(keys::kRegisterId[1]),
+                              settings_.GetInt(keys::kRegisterId[2])};
   if (FindFreeId(doc_.Registered(), v, {true, true, true})) {
     for (int i = 0; i < 3; ++i)
       fields[i] = IntText(v[i]);
@@ -148,10 +150,10 @@ std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
       break;
     }
   }
-  settings_.SetMany({{"REGIST_NEXT", proposeNext ? "1" : "0"},
-                     {"REGIST_ID1", fields[0]},
-                     {"REGIST_ID2", fields[1]},
-                     {"REGIST_ID3", fields[2]}});
+  settings_.SetMany({{keys::kRegisterNext, proposeNext ? "1" : "0"},
+                     {keys::kRegisterId[0], fields[0]},
+                     {keys::kRegisterId[1], fields[1]},
+                     {keys::kRegisterId[2], fields[2]}});
   return IdParts{v[0], v[1], v[2]};
 }
 

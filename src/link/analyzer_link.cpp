@@ -80,16 +80,17 @@ TokenStatus ReadTokenFrom(const std::function<bool(unsigned char&)>& next, std::
   }
 }
 
-int ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells, FrameValues& out) {
+FrameResult ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells,
+                          FrameValues& out) {
   std::string slot[9];
   int restarts = 0;
   int i = 0;
   while (i < 9) {
     std::string token;
-    if (ReadTokenFrom(next, token) != TokenStatus::kOk) return kFrameFail;
+    if (ReadTokenFrom(next, token) != TokenStatus::kOk) return FrameResult::kFail;
     if (i >= 1 && (token == "STOP" || token == "LOAD")) {
       // A new frame begins here: realign on its status.
-      if (++restarts > kFrameMaxRestarts) return kFrameFail;
+      if (++restarts > kFrameMaxRestarts) return FrameResult::kFail;
       slot[0] = std::move(token);
       for (int k = 1; k < 9; ++k)
         slot[k].clear();
@@ -109,7 +110,7 @@ int ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells, Fr
   out.point.avgVoltage = AtoF(slot[6]);
   out.pir = AtoF(slot[7]);
   out.internalResistance = AtoF(slot[8]);
-  return slot[0] == "STOP" ? kFrameStop : kFrameLoad;
+  return slot[0] == "STOP" ? FrameResult::kStop : FrameResult::kLoad;
 }
 
 // -------------------------------------------------------------- CAnalyzerLink
@@ -127,10 +128,10 @@ void CAnalyzerLink::Wait(int ms) {
 bool CAnalyzerLink::OpenLink(int port) {
   port_ = port;
   const int timeout = doc_.App().ReadCommSettings().timeoutMs;
-  if (Open(port, kQueueBytes, kQueueBytes) != kPortOk) return false;
-  if (Configure(port, kLineAnalyzer) != kPortOk) return false;
-  if (SetWriteTimeout(port, timeout) != kPortOk) return false;
-  return SetReadTimeouts(port, timeout) == kPortOk;
+  if (Open(port, kQueueBytes, kQueueBytes) != PortResult::kOk) return false;
+  if (Configure(port, kLineAnalyzer) != PortResult::kOk) return false;
+  if (SetWriteTimeout(port, timeout) != PortResult::kOk) return false;
+  return SetReadTimeouts(port, timeout) == PortResult::kOk;
 }
 
 void CAnalyzerLink::CloseLink() {
@@ -139,7 +140,7 @@ void CAnalyzerLink::CloseLink() {
   Close(port_);
 }
 
-bool CAnalyzerLink::SendCommand(const std::string& bytes) {
+bool CAnalyzerLink::SendCommand(std::string_view bytes) {
   const int n = static_cast<int>(bytes.size());
   return Write(port_, bytes.data(), n) == n;
 }
@@ -154,11 +155,11 @@ bool CAnalyzerLink::ReadAck(char expected) {
 }
 
 void CAnalyzerLink::Flush() {
-  SendCommand("\r\r");
+  SendCommand(kFlushCommand);
   Wait(100);
-  SendCommand("\r\r");
+  SendCommand(kFlushCommand);
   Wait(100);
-  SendCommand("\r\r");
+  SendCommand(kFlushCommand);
 }
 
 bool CAnalyzerLink::SendAcked(const std::function<std::string(const CMeasureData&)>& command,
@@ -186,6 +187,7 @@ bool CAnalyzerLink::SendConditions() {
 }
 
 bool CAnalyzerLink::Probe() {
+  SetWirePhase(WirePhase::kProbe);
   PurgeReceive(port_);
   SendCommand(ProbeCommand());
   const bool ok = ReadAck('d');
@@ -194,6 +196,7 @@ bool CAnalyzerLink::Probe() {
 }
 
 bool CAnalyzerLink::ProbeWithRetries() {
+  SetWirePhase(WirePhase::kProbe);
   PurgeTransmit(port_);
   PurgeReceive(port_);
   bool ok = false;
@@ -207,6 +210,7 @@ bool CAnalyzerLink::ProbeWithRetries() {
 
 bool CAnalyzerLink::SendInputValues() {
   const CommSettings comm = doc_.App().ReadCommSettings();
+  SetWirePhase(WirePhase::kInputs);
   PurgeTransmit(port_);
   PurgeReceive(port_);
   bool currents = false;
@@ -230,7 +234,7 @@ bool CAnalyzerLink::ReadToken(std::string& token) {
   return ReadTokenFrom([this](unsigned char& c) { return NextByte(c); }, token) == TokenStatus::kOk;
 }
 
-int CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
+FrameResult CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
   PurgeReceive(port_);
   if (frameHook_) frameHook_();
   int cells;
@@ -239,8 +243,8 @@ int CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
     cells = record.cells;
   }
   FrameValues v;
-  const int r = ReadFrameFrom([this](unsigned char& c) { return NextByte(c); }, cells, v);
-  if (r == kFrameFail) return r;
+  const FrameResult r = ReadFrameFrom([this](unsigned char& c) { return NextByte(c); }, cells, v);
+  if (r == FrameResult::kFail) return r;
   point = v.point;
   std::lock_guard<std::mutex> g(doc_.Lock());
   record.avgVoltage1 = v.avgVoltage1;
@@ -249,106 +253,107 @@ int CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
   return r;
 }
 
-int CAnalyzerLink::RunMeasurement() {
+// ------------------------------------------------------------------ the run
+
+RunResult CAnalyzerLink::RunMeasurement() {
   const CommSettings comm = doc_.App().ReadCommSettings();
-  CMeasureData& record = doc_.Current();
+  SetWirePhase(WirePhase::kStart);
+  ClearPoints();
+  RunResult result = RunResult::kCommFailure;
+  if (StartPhase(comm.retryC2)) result = PollingPhase(comm.retryC3);
+  if (result == RunResult::kInstrumentStopped) AcknowledgeStop();
+  Ending();
+  return result;
+}
+
+void CAnalyzerLink::ClearPoints() {
   PurgeTransmit(port_);
   PurgeReceive(port_);
+  std::lock_guard<std::mutex> g(doc_.Lock());
+  doc_.Current().MutablePoints().clear();
+}
+
+void CAnalyzerLink::AppendPoint(const CMeasurePoint& p) {
+  FrameValues appended{p, 0.0, 0.0, 0.0};
   {
     std::lock_guard<std::mutex> g(doc_.Lock());
-    record.MutablePoints().clear();
+    CMeasureData& record = doc_.Current();
+    record.AppendPoint(p);
+    appended.avgVoltage1 = record.avgVoltage1;
+    appended.pir = record.pir;
+    appended.internalResistance = record.internalResistance;
   }
-  auto append = [&](const CMeasurePoint& p) {
-    FrameValues appended{p, 0.0, 0.0, 0.0};
-    {
-      std::lock_guard<std::mutex> g(doc_.Lock());
-      record.AppendPoint(p);
-      appended.avgVoltage1 = record.avgVoltage1;
-      appended.pir = record.pir;
-      appended.internalResistance = record.internalResistance;
-    }
-    if (pointSink_) pointSink_(appended);
-  };
-  auto refresh = [&](const CMeasurePoint& p) {
-    if (onPoint_) onPoint_(p.time);
-  };
+  if (pointSink_) pointSink_(appended);
+}
 
-  int result = kFrameFail;
-  bool started = false;
-  bool stopped = false;
-  // Start phase.
-  for (int attempt = 0; attempt < comm.retryC2; ++attempt) {
-    SendCommand("S\r");
+bool CAnalyzerLink::StartPhase(int attempts) {
+  CMeasureData& record = doc_.Current();
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    SendCommand(kStartCommand);
     Wait(100);
     CMeasurePoint p;
-    const int r = ReadFrame(record, p);
-    if (r == kFrameFail) {
+    if (ReadFrame(record, p) == FrameResult::kFail) {
       std::lock_guard<std::mutex> g(doc_.Lock());
       record.avgVoltage1 = 0.0;
       record.pir = 0.0;
       record.internalResistance = 0.0;
       continue;
     }
-    // Whatever its status, the first frame leads into the polling phase:
-    // only a "STOP" read there is acknowledged.
-    append(p);
-    refresh(p);
-    started = true;
-    break;
+    // Whatever its status, the first frame leads into the polling phase.
+    AppendPoint(p);
+    if (onPoint_) onPoint_(p.time);
+    return true;
   }
+  return false;
+}
 
-  // Polling phase.
-  if (started) {
-    int errors = 0;
-    int passes = 0;
-    bool limit = false;
-    for (;;) {
-      if (!doc_.App().measuring.load()) SendCommand("E\r");
-      CMeasurePoint p;
-      const int r = ReadFrame(record, p);
-      if (r == kFrameFail) {
-        ++errors;
-        Wait(100);
-        if (errors >= comm.retryC3) break;
-      } else {
-        errors = 0;
-        append(p);
-        if (p.time >= kRunMaxSeconds) limit = true;
-        if (limit && r != kFrameStop) SendCommand("E\r");
-        refresh(p);
-        if (r == kFrameStop) {
-          stopped = true;
-          break;
-        }
-      }
-      if (++passes >= kRunMaxPasses) {
-        result = kFrameLoad;
-        break;
-      }
+RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
+  SetWirePhase(WirePhase::kPolling);
+  CMeasureData& record = doc_.Current();
+  int errors = 0;
+  bool limit = false;
+  for (int passes = 1;; ++passes) {
+    if (!doc_.App().measuring.load()) SendCommand(kEndCommand);
+    CMeasurePoint p;
+    const FrameResult r = ReadFrame(record, p);
+    if (r == FrameResult::kFail) {
+      ++errors;
+      Wait(100);
+      if (errors >= maxErrors) return RunResult::kCommFailure;
+    } else {
+      errors = 0;
+      AppendPoint(p);
+      if (p.time >= kRunMaxSeconds) limit = true;
+      if (limit && r != FrameResult::kStop) SendCommand(kEndCommand);
+      if (onPoint_) onPoint_(p.time);
+      if (r == FrameResult::kStop) return RunResult::kInstrumentStopped;
     }
+    if (passes >= kRunMaxPasses) return RunResult::kPassLimit;
   }
+}
 
-  if (stopped) {
-    SendCommand("G\r");
-    Wait(100);
-    SendCommand("G\r");
-    Wait(100);
-    SendCommand("G\r");
-    result = kFrameStop;
-  }
+void CAnalyzerLink::AcknowledgeStop() {
+  SetWirePhase(WirePhase::kStopAck);
+  SendCommand(kStopAckCommand);
+  Wait(100);
+  SendCommand(kStopAckCommand);
+  Wait(100);
+  SendCommand(kStopAckCommand);
+}
 
-  // Ending.
+void CAnalyzerLink::Ending() {
+  SetWirePhase(WirePhase::kEnding);
   Wait(700);
   Flush();
   PurgeTransmit(port_);
   PurgeReceive(port_);
   {
     std::lock_guard<std::mutex> g(doc_.Lock());
+    CMeasureData& record = doc_.Current();
     record.dateTime = COleDateTime::Now();
     if (record.GetDischargeTime() <= 120) record.pir = 0.0;
   }
   if (onEnd_) onEnd_();
-  return result;
 }
 
 }  // namespace qv

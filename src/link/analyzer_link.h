@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "data/document.h"
 #include "data/measure_data.h"
@@ -20,10 +21,25 @@ namespace qv {
 using LinkSleeper = std::function<void(int ms)>;
 LinkSleeper RealSleeper();
 
-// Results of ReadFrame and RunMeasurement.
-inline constexpr int kFrameLoad = 0;  // RunMeasurement: pass limit reached
-inline constexpr int kFrameStop = 1;  // the instrument ended the discharge
-inline constexpr int kFrameFail = 2;  // communication failure
+// What one frame read gave: the status the instrument reported ("LOAD":
+// discharging, "STOP": it has ended the discharge), or no whole frame.
+enum class FrameResult { kLoad, kStop, kFail };
+
+// How a run ended.
+enum class RunResult {
+  kPassLimit,          // 99999 polling passes went by without a "STOP"
+  kInstrumentStopped,  // a "STOP" was read while polling and acknowledged
+  kCommFailure,        // no first frame, or COM_RETRY_C3 failed frames in a row
+  kNoRun,              // none took place: the run control's worker could not open the port
+};
+
+// The commands without values, each ending in CR: the start of a discharge,
+// the request to end it, the acknowledgement of a "STOP" (sent three times)
+// and the flush that leaves the instrument's input empty (three times).
+inline constexpr std::string_view kStartCommand = "S\r";
+inline constexpr std::string_view kEndCommand = "E\r";
+inline constexpr std::string_view kStopAckCommand = "G\r";
+inline constexpr std::string_view kFlushCommand = "\r\r";
 
 // Limits of a run.
 inline constexpr int kTokenMaxBytes = 32;
@@ -45,15 +61,16 @@ enum class TokenStatus { kOk, kNoData, kTooLong };
 TokenStatus ReadTokenFrom(const std::function<bool(unsigned char&)>& next, std::string& token);
 
 // A frame's nine tokens read from a byte source. `cells` decides whether the
-// voltage token loses its last character. Returns kFrameLoad, kFrameStop or
-// kFrameFail; the point and the record results are filled only on success.
+// voltage token loses its last character. The point and the record results
+// are filled only for kLoad and kStop.
 struct FrameValues {
   CMeasurePoint point;
   double avgVoltage1 = 0.0;
   double pir = 0.0;
   double internalResistance = 0.0;
 };
-int ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells, FrameValues& out);
+FrameResult ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells,
+                          FrameValues& out);
 
 class CAnalyzerLink : public CSerialPort {
  public:
@@ -76,11 +93,14 @@ class CAnalyzerLink : public CSerialPort {
   bool ReadToken(std::string& token);
   // One frame into `point` and the results of `record` (the document's
   // current measurement; its results are written under the document lock).
-  int ReadFrame(CMeasureData& record, CMeasurePoint& point);
-  // The whole run; returns kFrameLoad (pass limit), kFrameStop or kFrameFail.
-  // The first frame, whatever its status, is followed by the polling phase;
-  // the stop is acknowledged ("G" three times) only for a "STOP" read there.
-  int RunMeasurement();
+  FrameResult ReadFrame(CMeasureData& record, CMeasurePoint& point);
+  // The whole run into the document's current measurement, in its phases:
+  // the start ("S" until a first frame), polling (frames until a "STOP"),
+  // the stop acknowledgement ("G" three times) and the ending (flush, end
+  // date-time). The first frame, whatever its status, is followed by the
+  // polling phase; only a "STOP" read there is acknowledged. Never returns
+  // kNoRun.
+  RunResult RunMeasurement();
 
   // Called on the calling (worker) thread, without the document lock held:
   // `onPoint` after every point appended, with its elapsed time; `onEnd`
@@ -98,7 +118,19 @@ class CAnalyzerLink : public CSerialPort {
   void SetFrameHook(std::function<void()> hook) { frameHook_ = std::move(hook); }
 
  private:
-  bool SendCommand(const std::string& bytes);
+  // The phases of RunMeasurement.
+  void ClearPoints();
+  // True when a first frame was read (and appended) within `attempts`.
+  bool StartPhase(int attempts);
+  // Until a "STOP", `maxErrors` failed frames in a row, or the pass limit.
+  RunResult PollingPhase(int maxErrors);
+  void AcknowledgeStop();
+  void Ending();
+  // Appends a point to the current measurement and hands it, with the
+  // record's results, to the point sink.
+  void AppendPoint(const CMeasurePoint& p);
+
+  bool SendCommand(std::string_view bytes);
   // PurgeReceive, the command built from the current measurement, and its
   // one-byte answer compared with `ack`.
   bool SendAcked(const std::function<std::string(const CMeasureData&)>& command, char ack);

@@ -55,9 +55,9 @@ bool ValidateInputCell(int row, const std::string& text, CMeasureData& record,
 
 std::string ValidateInputs(const InputCellTexts& cells, CMeasureData& record) {
   std::string out;
-  for (int i = 0; i < 6; ++i) {
+  for (int row = kFirstInputRow; row <= kLastInputRow; ++row) {
     std::string message;
-    if (!ValidateInputCell(kRowCurrentA + i, cells[static_cast<size_t>(i)], record, message)) {
+    if (!ValidateInputCell(row, cells[static_cast<size_t>(InputIndex(row))], record, message)) {
       out += message;
       out += "\n";
     }

@@ -6,18 +6,12 @@
 #include <string>
 
 #include "data/measure_data.h"
+#include "link/result_rows.h"
 
 namespace qv {
 
-inline constexpr int kRowCurrentA = 13;
-inline constexpr int kRowCurrentB = 14;
-inline constexpr int kRowCurrentC = 15;
-inline constexpr int kRowCells = 16;
-inline constexpr int kRowEndVoltage = 17;
-inline constexpr int kRowV1Point = 18;
-
-// The cell texts of rows 13..18, in row order.
-using InputCellTexts = std::array<std::string, 6>;
+// The cell texts of the input rows, in row order (InputIndex).
+using InputCellTexts = std::array<std::string, kInputRows>;
 
 // Checks one cell's text. A valid value is stored in `record` (the cell
 // count also sets the end voltage to 1.0 V per cell) and true returned;

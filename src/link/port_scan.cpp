@@ -1,6 +1,7 @@
 #include "link/port_scan.h"
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 #include "link/port_list.h"
@@ -76,19 +77,19 @@ int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& p
 }
 
 std::string CPortSettingModel::InitialText() const {
-  return app_.settings.Get("COMPORT").substr(0, kMaxChars);
+  return app_.settings.Get(keys::kComPort).substr(0, kMaxChars);
 }
 
 bool CPortSettingModel::Accept(const std::string& text) const {
   const int port = AtoI(text.substr(0, kMaxChars));
   if (port < 1 || port > CSerialPort::kMaxPort) return false;
-  app_.settings.SetInt("COMPORT", port);
+  app_.settings.SetInt(keys::kComPort, port);
   return true;
 }
 
 bool CPortSettingModel::TakeDetected(int found) const {
   if (found < 1) return false;
-  app_.settings.SetInt("COMPORT", found);
+  app_.settings.SetInt(keys::kComPort, found);
   return true;
 }
 

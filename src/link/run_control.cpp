@@ -3,83 +3,19 @@
 #include <cerrno>
 #include <mutex>
 
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "link/port_list.h"
 #include "link/port_scan.h"
 
 namespace qv {
-namespace {
-
-// The closing part shared by the communication-error messages.
-std::string CheckScreenTail() {
-  return Sj(
-      "（※ORVANTIS本体との接続や通信設定を確認してください。\nまた、ORVANTIS側の画面が\""
-      "計測画面\"であるか確認してください。）");
-}
-
-}  // namespace
-
-std::string CRunControl::CaptionStart() {
-  return Sj("放電と計測を開始");
-}
-std::string CRunControl::CaptionRun() {
-  return Sj("放電と計測");
-}
-std::string CRunControl::CaptionStop() {
-  return Sj("放電と計測を停止");
-}
-std::string CRunControl::ClearQuestionText() {
-  return Sj(
-      "計測データ欄にデータが残っています。\n\n計測データ欄をクリアしてよろしいですか？\n"
-      "（クリアしたデータは元に戻せません）");
-}
-std::string CRunControl::ValidationTail() {
-  return Sj("\n入力値を設定しなおしてください。");
-}
-std::string CRunControl::SendFailedText() {
-  return Sj("入力値が送信できません。\n通信エラーが生じました。\n\n") + CheckScreenTail();
-}
-std::string CRunControl::NoPermissionText() {
-  return Sj(
-      "通信ができません。\n\nパソコンの「COMポート」設定値が正しくないようです。\n"
-      "ヘルプを参照して、設定を確認してください。");
-}
-std::string CRunControl::DetectHintText() {
-  return Sj(
-      "（※このメッセージは、\nアプリケーション起動後の１回目の通信エラー時に表示されます）\n\n"
-      "本アプリケーションには、通信設定を自動的に行う機能があります。\n自動設定を行いますか？");
-}
-std::string CRunControl::DetectHintCaption() {
-  return Sj("通信ポートの自動設定");
-}
-std::string CRunControl::CannotStartText() {
-  return Sj("開始できません。\n通信エラーが生じました。\n\n") + CheckScreenTail();
-}
-std::string CRunControl::CommLostText() {
-  return Sj("通信エラーが生じました。\n\nORVANTIS本体との通信障害のため、計測を中断します。");
-}
-std::string CRunControl::EmergencyText(const std::string& cause) {
-  return Sj("緊急停止されました。\n\n（※") + cause + Sj("）");
-}
-std::string CRunControl::CauseConnection() {
-  return Sj("ORVANTIS本体と電池の接続を確認してください。");
-}
-std::string CRunControl::CauseRange() {
-  return Sj("セル数設定の誤り等によるレンジオーバーの可能性があります。");
-}
-std::string CRunControl::StoppedText() {
-  return Sj("放電と計測の処理を停止しました。\n\n（ORVANTIS本体側の停止も確認してください。）");
-}
-std::string CRunControl::SendingStatus() {
-  return Sj("入力値送信中");
-}
 
 std::string CRunControl::EmergencyCause(const CMeasureData& record) {
   const int t = record.GetDischargeTime();
   const double v = record.GetVoltage(-1);
   std::string cause;
-  if (t == 0 || (t <= 1 && v == 0.0)) cause = CauseConnection();
-  if ((record.cells == 1 && v >= 1.8) || v >= 12.0) cause = CauseRange();
+  if (t == 0 || (t <= 1 && v == 0.0)) cause = GetRunControlTexts().causeConnection;
+  if ((record.cells == 1 && v >= 1.8) || v >= 12.0) cause = GetRunControlTexts().causeRange;
   return cause;
 }
 
@@ -100,7 +36,7 @@ void CRunControl::Join() {
 }
 
 int CRunControl::ComPort() const {
-  return portOverride ? *portOverride : doc_.App().settings.GetInt("COMPORT");
+  return portOverride ? *portOverride : doc_.App().settings.GetInt(keys::kComPort);
 }
 
 void CRunControl::ShowStatus(const std::string& text) {
@@ -108,25 +44,42 @@ void CRunControl::ShowStatus(const std::string& text) {
 }
 
 StartOutcome CRunControl::StartCommand() {
-  CAppState& app = doc_.App();
   if (IsActive()) return StartOutcome::kBusy;
   Join();  // the thread of the previous run has finished its work
   if (hooks.focusMainWindow) hooks.focusMainWindow();
+  if (!ClearPanelIfConfirmed()) return StartOutcome::kCancelled;
+  if (!InputsAreValid()) return StartOutcome::kInvalidInput;
+  ApplyStartOptions();
+  const SendAttempt attempt = SendInputValues();
+  if (!attempt.sent) {
+    ReportSendFailure(attempt);
+    return StartOutcome::kSendFailed;
+  }
+  if (doc_.App().settings.GetInt(keys::kStartDirect) == 0 && hooks.confirmStart &&
+      !hooks.confirmStart())
+    return StartOutcome::kCancelled;
+  StartWorker();
+  return StartOutcome::kStarted;
+}
 
+bool CRunControl::ClearPanelIfConfirmed() {
   bool hasPoints;
   {
     std::lock_guard<std::mutex> g(doc_.Lock());
     hasPoints = !doc_.Current().IsEmpty();
   }
-  if (hasPoints) {
-    const MsgResult r = ui_.ShowMessage({ClearQuestionText(), CaptionStart(), MsgIcon::kQuestion,
-                                         MsgButtons::kOkCancel, std::nullopt});
-    if (r != MsgResult::kOk) return StartOutcome::kCancelled;
-    doc_.ResetCurrent();
-    doc_.RefreshViews(kRefreshResult | kRefreshGraph);
-    doc_.SetModified();
-  }
+  if (!hasPoints) return true;
+  const RunControlTexts& t = GetRunControlTexts();
+  const MsgResult r = ui_.ShowMessage(
+      {t.clearQuestion, t.captionStart, MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt});
+  if (r != MsgResult::kOk) return false;
+  doc_.ResetCurrent();
+  doc_.RefreshViews(kRefreshResult | kRefreshGraph);
+  doc_.SetModified();
+  return true;
+}
 
+bool CRunControl::InputsAreValid() {
   InputCellTexts texts;
   if (hooks.inputTexts) {
     texts = hooks.inputTexts();
@@ -139,114 +92,132 @@ StartOutcome CRunControl::StartCommand() {
     std::lock_guard<std::mutex> g(doc_.Lock());
     messages = ValidateInputs(texts, doc_.Current());
   }
-  if (!messages.empty()) {
-    ui_.Tell(messages + ValidationTail(), CaptionStart(), MsgIcon::kWarning);
-    return StartOutcome::kInvalidInput;
-  }
+  if (messages.empty()) return true;
+  const RunControlTexts& t = GetRunControlTexts();
+  ui_.Tell(messages + t.validationTail, t.captionStart, MsgIcon::kWarning);
+  return false;
+}
 
-  // Start options.
+void CRunControl::ApplyStartOptions() {
+  CAppState& app = doc_.App();
   int flags = 0;
-  if (app.settings.GetInt("START_DUPCLR") > 0 && doc_.DisplayList().size() > 1) {
+  if (app.settings.GetInt(keys::kStartClearOverlays) > 0 && doc_.DisplayList().size() > 1) {
     doc_.ResetDisplayList();
     flags = kRefreshAll;
   }
-  if (app.settings.GetInt("START_DEFGRA") > 0) {
-    app.graph = GraphSettings{12.0, 0.0, false, 1, 1.0};
+  if (app.settings.GetInt(keys::kStartDefaultGraph) > 0) {
+    app.graph = kDefaultGraph;
     if (hooks.applyDefaultGraph) hooks.applyDefaultGraph();
     flags |= kRefreshGraph;
   }
   if (flags != 0) doc_.RefreshViews(flags);
+}
 
-  // Sending the input values.
-  ShowStatus(SendingStatus());
+CRunControl::SendAttempt CRunControl::SendInputValues() {
+  ShowStatus(GetRunControlTexts().sendingStatus);
   if (hooks.waitCursor) hooks.waitCursor(true);
+  SendAttempt attempt;
   CAnalyzerLink link(doc_);
   link.SetSleeper(sleeper);
   const bool opened = link.OpenLink(ComPort());
-  const int openError = opened ? 0 : link.LastOpenError();
-  const bool sent = opened && link.SendInputValues();
-  if (sent) {
+  if (!opened) attempt.openError = link.LastOpenError();
+  attempt.sent = opened && link.SendInputValues();
+  if (attempt.sent) {
     link.CloseLink();
     if (sleeper) sleeper(1000);
   }
   if (hooks.waitCursor) hooks.waitCursor(false);
   ShowStatus(std::string());
-
-  if (sent) {
-    if (app.settings.GetInt("START_DIRECT") == 0 && hooks.confirmStart && !hooks.confirmStart()) {
-      return StartOutcome::kCancelled;
-    }
-    safeguard.BeginRun();
-    app.measuring.store(true);
-    app.runActive.store(true);
-    doc_.SetModified();
-    lastResult_ = -1;
-    worker_ = std::thread([this] { MeasureWorker(); });
-    return StartOutcome::kStarted;
+  if (!attempt.sent) {
+    link.CloseLink();
+    attempt.denied = DeniedDevices(link);
   }
+  return attempt;
+}
 
+void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
+  CAppState& app = doc_.App();
+  const RunControlTexts& t = GetRunControlTexts();
   ++app.commErrorCount;
-  link.CloseLink();
   // A device the user may not open needs a different remedy than a silent
   // instrument: say so.
-  ui_.Tell(openError == EACCES ? WithPermissionHint(NoPermissionText(), DeniedDevices(link))
-                               : SendFailedText(),
-           CaptionStart(), MsgIcon::kWarning);
-  if (app.commErrorCount == 1) {
-    const MsgResult r = ui_.ShowMessage({DetectHintText(), DetectHintCaption(), MsgIcon::kQuestion,
-                                         MsgButtons::kYesNo, std::nullopt});
-    if (r == MsgResult::kYes) {
-      const int found =
-          hooks.detectPort ? hooks.detectPort() : RunPortDetection(doc_, ui_, {}, sleeper);
-      if (found >= 1) app.settings.SetInt("COMPORT", found);
-    }
-  }
-  return StartOutcome::kSendFailed;
+  ui_.Tell(attempt.openError == EACCES ? WithPermissionHint(t.noPermission, attempt.denied)
+                                       : t.sendFailed,
+           t.captionStart, MsgIcon::kWarning);
+  if (app.commErrorCount != 1) return;
+  const MsgResult r = ui_.ShowMessage(
+      {t.detectHint, t.detectHintCaption, MsgIcon::kQuestion, MsgButtons::kYesNo, std::nullopt});
+  if (r != MsgResult::kYes) return;
+  const int found =
+      hooks.detectPort ? hooks.detectPort() : RunPortDetection(doc_, ui_, {}, sleeper);
+  if (found >= 1) app.settings.SetInt(keys::kComPort, found);
+}
+
+void CRunControl::StartWorker() {
+  CAppState& app = doc_.App();
+  safeguard.BeginRun();
+  app.measuring.store(true);
+  app.runActive.store(true);
+  doc_.SetModified();
+  lastResult_ = RunResult::kNoRun;
+  worker_ = std::thread([this] { MeasureWorker(); });
 }
 
 void CRunControl::MeasureWorker() {
-  CAppState& app = doc_.App();
-  const int port = ComPort();
-  int result = -1;
-  {
-    CAnalyzerLink link(doc_);
-    link.SetSleeper(sleeper);
-    link.SetFrameHook(frameHook);
-    link.SetCallbacks(hooks.pointRefresh, hooks.finalRefresh);
-    link.SetPointSink([this](const FrameValues& v) { safeguard.OnPoint(v); });
-    if (!link.OpenLink(port)) {
-      ui_.Tell(WithPermissionHint(CannotStartText(), DeniedDevices(link)), CaptionStart(),
-               MsgIcon::kWarning);
-      link.CloseLink();
-    } else {
-      result = link.RunMeasurement();
-      link.CloseLink();
-      // After a stop by the user nothing more is said.
-      if (app.measuring.load()) {
-        if (result == kFrameFail) {
-          ui_.Tell(CommLostText(), CaptionRun(), MsgIcon::kWarning);
-        } else {
-          std::string cause;
-          {
-            std::lock_guard<std::mutex> g(doc_.Lock());
-            cause = EmergencyCause(doc_.Current());
-          }
-          if (!cause.empty()) ui_.Tell(EmergencyText(cause), CaptionRun(), MsgIcon::kWarning);
-        }
-      }
-    }
-  }
+  const RunResult result = FollowRun();
   lastResult_ = result;
+  FinishRun(result);
+}
+
+RunResult CRunControl::FollowRun() {
+  CAnalyzerLink link(doc_);
+  link.SetSleeper(sleeper);
+  link.SetFrameHook(frameHook);
+  link.SetCallbacks(hooks.pointRefresh, hooks.finalRefresh);
+  link.SetPointSink([this](const FrameValues& v) { safeguard.OnPoint(v); });
+  const RunControlTexts& t = GetRunControlTexts();
+  if (!link.OpenLink(ComPort())) {
+    ui_.Tell(WithPermissionHint(t.cannotStart, DeniedDevices(link)), t.captionStart,
+             MsgIcon::kWarning);
+    link.CloseLink();
+    return RunResult::kNoRun;
+  }
+  const RunResult result = link.RunMeasurement();
+  link.CloseLink();
+  ReportRunEnd(result);
+  return result;
+}
+
+void CRunControl::ReportRunEnd(RunResult result) {
+  // After a stop by the user nothing more is said.
+  if (!doc_.App().measuring.load()) return;
+  const RunControlTexts& t = GetRunControlTexts();
+  if (result == RunResult::kCommFailure) {
+    ui_.Tell(t.commLost, t.captionRun, MsgIcon::kWarning);
+    return;
+  }
+  std::string cause;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    cause = EmergencyCause(doc_.Current());
+  }
+  if (!cause.empty()) ui_.Tell(EmergencyStopText(cause), t.captionRun, MsgIcon::kWarning);
+}
+
+void CRunControl::FinishRun(RunResult result) {
+  CAppState& app = doc_.App();
   const bool backedUp = app.backupMode != 2 && doc_.WriteAutoBackup();
   safeguard.EndRun(backedUp || app.backupMode == 2);
   app.runActive.store(false);
   app.measuring.store(false);
   ShowStatus(std::string());
+  if (hooks.runEnded) hooks.runEnded(result);
 }
 
 void CRunControl::StopCommand() {
   doc_.App().measuring.store(false);
-  ui_.Tell(StoppedText(), CaptionStop(), MsgIcon::kInformation);
+  const RunControlTexts& t = GetRunControlTexts();
+  ui_.Tell(t.stopped, t.captionStop, MsgIcon::kInformation);
 }
 
 }  // namespace qv

@@ -4,12 +4,14 @@
 // Threads. StartCommand and StopCommand run on the user-interface thread.
 // StartCommand starts one std::thread per run (MeasureWorker). The worker
 // never touches a window: everything it shows goes through
-//   - IUserInterface::ShowMessage / Tell (its end-of-run messages), and
-//   - the hooks pointRefresh, finalRefresh and setStatus,
-// all called ON THE WORKER THREAD. A GUI must hand them over to its own
-// thread (a blocking queued call keeps them in order). The document's lock
-// guards the current measurement: the worker appends points and writes the
-// results under it, and painting must read them under it too.
+//   - IUserInterface::ShowMessage / Tell (its end-of-run messages, each with
+//     an OK button only), and
+//   - the hooks pointRefresh, finalRefresh, setStatus and runEnded,
+// all called ON THE WORKER THREAD. A GUI hands them over to its own thread
+// in the order they were called; the worker does not need to wait for them.
+// The document's lock guards the current measurement: the worker appends
+// points and writes the results under it, and painting must read them under
+// it too. The steps of a run are listed in this folder's README.
 #pragma once
 
 #include <atomic>
@@ -17,12 +19,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/user_interface.h"
 #include "data/document.h"
 #include "link/analyzer_link.h"
 #include "link/input_check.h"
 #include "link/run_safeguard.h"
+#include "link/run_texts.h"
 
 namespace qv {
 
@@ -59,6 +63,9 @@ struct RunHooks {
   // at the end of the run after the last point.
   std::function<void(int time)> pointRefresh;
   std::function<void()> finalRefresh;
+  // Worker thread, its last act: the run is over (the backup is written, the
+  // run state cleared and the status emptied); no hook is called after it.
+  std::function<void(RunResult)> runEnded;
 };
 
 class CRunControl {
@@ -77,9 +84,9 @@ class CRunControl {
   // Waits for the worker of the last run to end.
   void Join();
 
-  // Result of the last run's RunMeasurement (kFrameLoad, kFrameStop,
-  // kFrameFail), or -1 when the worker could not open the port.
-  int LastRunResult() const { return lastResult_.load(); }
+  // How the last run ended; kNoRun before its worker has ended, or when the
+  // worker could not open the port.
+  RunResult LastRunResult() const { return lastResult_.load(); }
 
   RunHooks hooks;
   // Waits prescribed by the run (tests shorten them). Applies to the links
@@ -92,37 +99,39 @@ class CRunControl {
   // The run journal and the sleep lock of every run.
   CRunSafeguard safeguard;
 
-  // The texts of this command's messages.
-  static std::string CaptionStart();
-  static std::string CaptionRun();
-  static std::string CaptionStop();
-  static std::string ClearQuestionText();
-  static std::string ValidationTail();
-  static std::string SendFailedText();
-  static std::string NoPermissionText();
-  static std::string DetectHintText();
-  static std::string DetectHintCaption();
-  static std::string CannotStartText();
-  static std::string CommLostText();
-  static std::string EmergencyText(const std::string& cause);
-  static std::string CauseConnection();
-  static std::string CauseRange();
-  static std::string StoppedText();
-  static std::string SendingStatus();
-
   // The end-of-run check: the emergency-stop cause of a finished
   // measurement, empty when there is none.
   static std::string EmergencyCause(const CMeasureData& record);
 
  private:
-  int ComPort() const;
+  // What sending the input values gave.
+  struct SendAttempt {
+    bool sent = false;
+    int openError = 0;                // errno of a failed open, 0 otherwise
+    std::vector<std::string> denied;  // devices refused for lack of permission
+  };
+
+  // The start command's steps, in their order; each false ends the command.
+  bool ClearPanelIfConfirmed();
+  bool InputsAreValid();
+  void ApplyStartOptions();
+  SendAttempt SendInputValues();
+  void ReportSendFailure(const SendAttempt& attempt);
+  void StartWorker();
+
+  // The worker's steps.
   void MeasureWorker();
+  RunResult FollowRun();
+  void ReportRunEnd(RunResult result);
+  void FinishRun(RunResult result);
+
+  int ComPort() const;
   void ShowStatus(const std::string& text);
 
   CBrenlowDoc& doc_;
   IUserInterface& ui_;
   std::thread worker_;
-  std::atomic<int> lastResult_{-1};
+  std::atomic<RunResult> lastResult_{RunResult::kNoRun};
 };
 
 }  // namespace qv

@@ -7,7 +7,7 @@
 
 #include "data/codec.h"
 #include "data/run_recovery.h"
-#include "link/run_control.h"
+#include "link/run_texts.h"
 
 namespace qv {
 
@@ -31,13 +31,13 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
     case RecoverStatus::kNoJournal:
       return true;
     case RecoverStatus::kWritten:
-      ui_.Tell(RecoveredBeforeRunText(r.points, r.path), CRunControl::CaptionStart(),
+      ui_.Tell(RecoveredBeforeRunText(r.points, r.path), GetRunControlTexts().captionStart,
                MsgIcon::kInformation);
       return true;
     case RecoverStatus::kActive:
       return false;  // another program's run is writing it
     case RecoverStatus::kWriteFailed:
-      ui_.Tell(RecoveryWriteFailedText(), CRunControl::CaptionStart(), MsgIcon::kWarning);
+      ui_.Tell(RecoveryWriteFailedText(), GetRunControlTexts().captionStart, MsgIcon::kWarning);
       return false;
     case RecoverStatus::kUnreadable:
       break;
@@ -49,10 +49,10 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
                 p.minute, p.second);
   const std::string aside = path + "." + stamp + ".unreadable";
   if (::access(aside.c_str(), F_OK) == 0 || ::rename(path.c_str(), aside.c_str()) != 0) {
-    ui_.Tell(JournalUnreadableText(path), CRunControl::CaptionStart(), MsgIcon::kWarning);
+    ui_.Tell(JournalUnreadableText(path), GetRunControlTexts().captionStart, MsgIcon::kWarning);
     return false;
   }
-  ui_.Tell(JournalUnreadableText(aside), CRunControl::CaptionStart(), MsgIcon::kWarning);
+  ui_.Tell(JournalUnreadableText(aside), GetRunControlTexts().captionStart, MsgIcon::kWarning);
   return true;
 }
 
@@ -85,7 +85,7 @@ void CRunSafeguard::EndRun(bool runIsSafe) {
   // A journal that another run owned (EEXIST) is not this run's to remove.
   if (runIsSafe && journal_.Error() != EEXIST) ::unlink(journalPath_.c_str());
   journalPath_.clear();
-  if (!written) ui_.Tell(JournalFailedText(), CRunControl::CaptionRun(), MsgIcon::kWarning);
+  if (!written) ui_.Tell(JournalFailedText(), GetRunControlTexts().captionRun, MsgIcon::kWarning);
 }
 
 }  // namespace qv

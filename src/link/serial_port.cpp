@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -114,9 +115,11 @@ std::string CPortNames::Resolve(int port) const {
 
 // --------------------------------------------------------------- CSerialPort
 
-CSerialPort::CSerialPort() : ports_(kMaxPort + 1) {}
+CSerialPort::CSerialPort() : ports_(kMaxPort + 1), trace_(CWireTrace::Current()) {}
 
-CSerialPort::~CSerialPort() = default;
+CSerialPort::~CSerialPort() {
+  if (trace_) FlushReceivedLine();
+}
 
 CSerialPort::Entry* CSerialPort::Usable(int port) {
   if (port < 1 || port > kMaxPort) return nullptr;
@@ -139,36 +142,45 @@ std::string CSerialPort::DevicePath(int port) const {
   return e ? e->path : std::string();
 }
 
-int CSerialPort::Open(int port, int inQueue, int outQueue) {
+PortResult CSerialPort::Open(int port, int inQueue, int outQueue) {
   (void)inQueue;  // the terminal driver sizes its own queues
   (void)outQueue;
-  if (port < 1 || port > kMaxPort) return kPortBad;
+  const PortResult r = OpenDevice(port);
+  if (trace_) [[unlikely]]
+    TraceOpen(port, r);
+  return r;
+}
+
+// Opening, exclusive use, raw mode and the line settings the device holds,
+// in the order they must happen; it reads best whole.
+PortResult CSerialPort::OpenDevice(int port) {
+  if (port < 1 || port > kMaxPort) return PortResult::kBad;
   Entry& e = ports_[port];
-  if (e.open) return kPortRefused;
+  if (e.open) return PortResult::kRefused;
   lastOpenError_ = 0;
   const std::string path = names_.Resolve(port);
   lastOpenPath_ = path;
   if (path.empty()) {
     lastOpenError_ = ENOENT;
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     lastOpenError_ = errno;
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   struct termios t;
   if (::tcgetattr(fd, &t) != 0) {
     lastOpenError_ = ENOTTY;
     ::close(fd);
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   // Exclusive use: the advisory lock keeps out every opener that locks
   // (this program, also as root); TIOCEXCL keeps out everyone else but root.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     lastOpenError_ = EBUSY;
     ::close(fd);
-    return kPortNoDevice;
+    return PortResult::kNoDevice;
   }
   ::ioctl(fd, TIOCEXCL);
 
@@ -221,17 +233,17 @@ int CSerialPort::Open(int port, int inQueue, int outQueue) {
   Configure(port, kLineOpenDefault);
   SetReadTimeouts(port, 1000);
   SetWriteTimeout(port, 1000);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::ApplyLine(Entry& e, const LineState& want) {
+PortResult CSerialPort::ApplyLine(Entry& e, const LineState& want) {
   // Settings this terminal interface has no way to express.
-  if (want.baud != 0 && SpeedCode(want.baud) == 0) return kPortRefused;
-  if (want.stopBits == 15 || want.dataBits == 4) return kPortRefused;
-  if (want.dtr == 3 || want.rts == 4 || want.dsrFlow) return kPortRefused;
+  if (want.baud != 0 && SpeedCode(want.baud) == 0) return PortResult::kRefused;
+  if (want.stopBits == 15 || want.dataBits == 4) return PortResult::kRefused;
+  if (want.dtr == 3 || want.rts == 4 || want.dsrFlow) return PortResult::kRefused;
 
   struct termios old;
-  if (::tcgetattr(e.fd, &old) != 0) return kPortRefused;
+  if (::tcgetattr(e.fd, &old) != 0) return PortResult::kRefused;
   struct termios t = old;
   if (want.baud != 0) {
     ::cfsetispeed(&t, SpeedCode(want.baud));
@@ -270,37 +282,37 @@ int CSerialPort::ApplyLine(Entry& e, const LineState& want) {
   if (::tcsetattr(e.fd, TCSANOW, &t) != 0 || ::tcgetattr(e.fd, &got) != 0 ||
       (got.c_cflag & kCheck) != (t.c_cflag & kCheck) || ::cfgetospeed(&got) != ::cfgetospeed(&t)) {
     ::tcsetattr(e.fd, TCSANOW, &old);
-    return kPortRefused;
+    return PortResult::kRefused;
   }
   if (want.dtr == 1 || want.dtr == 2) {
-    if (!SetLine(e.fd, TIOCM_DTR, want.dtr == 2)) return kPortRefused;
+    if (!SetLine(e.fd, TIOCM_DTR, want.dtr == 2)) return PortResult::kRefused;
   }
   if (want.rts == 1 || want.rts == 2) {
-    if (!SetLine(e.fd, TIOCM_RTS, want.rts == 2)) return kPortRefused;
+    if (!SetLine(e.fd, TIOCM_RTS, want.rts == 2)) return PortResult::kRefused;
   }
   e.line = want;
   e.markParity = checked;
   e.markState = 0;
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::Configure(int port, uint32_t word) {
+PortResult CSerialPort::Configure(int port, uint32_t word) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   LineState want = e->line;
   if (unsigned b = word & 0xF) want.baud = kBaud[b].rate;
   if (unsigned s = (word >> 4) & 0x3) want.stopBits = s == 1 ? 1 : s == 2 ? 15 : 2;
   if (unsigned p = (word >> 8) & 0x7) {
-    if (p > 5) return kPortRefused;
+    if (p > 5) return PortResult::kRefused;
     want.parity = static_cast<int>(p);
   }
   if (unsigned d = (word >> 12) & 0x7) {
-    if (d > 5) return kPortRefused;
+    if (d > 5) return PortResult::kRefused;
     want.dataBits = static_cast<int>(d) + 3;
   }
   if (unsigned v = (word >> 16) & 0x3) want.dtr = static_cast<int>(v);
   if (unsigned v = (word >> 20) & 0x7) {
-    if (v > 4) return kPortRefused;
+    if (v > 4) return PortResult::kRefused;
     want.rts = static_cast<int>(v);
   }
   if (word & (1u << 24)) want.ctsFlow = true;
@@ -308,25 +320,25 @@ int CSerialPort::Configure(int port, uint32_t word) {
   if (word & (1u << 26)) want.dsrFlow = true;
   if (word & (1u << 27)) want.dsrFlow = false;
   if (unsigned x = (word >> 28) & 0x3) {
-    if (x == 3) return kPortRefused;
+    if (x == 3) return PortResult::kRefused;
     want.xonXoff = x == 1;
   }
   return ApplyLine(*e, want);
 }
 
-int CSerialPort::SetReadTimeouts(int port, int ms) {
+PortResult CSerialPort::SetReadTimeouts(int port, int ms) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   e->readIntervalMs = std::max(ms, 0);
   e->readTotalMs = std::max(ms, 0);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::SetWriteTimeout(int port, int ms) {
+PortResult CSerialPort::SetWriteTimeout(int port, int ms) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   e->writeMs = std::max(ms, 0);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
 namespace {
@@ -366,6 +378,8 @@ int CSerialPort::Read(int port, void* buffer, int count) {
       break;
     }
     if (n == 0) break;
+    if (trace_) [[unlikely]]
+      TraceReceived(port, raw, static_cast<size_t>(n));
     for (ssize_t i = 0; i < n; ++i) {
       unsigned char c = raw[i];
       if (e->markParity) {
@@ -390,6 +404,9 @@ int CSerialPort::Read(int port, void* buffer, int count) {
     }
     gapEnd = Clock::now() + std::chrono::milliseconds(e->readIntervalMs);
   }
+  if (trace_ && got < count) [[unlikely]]
+    TraceEvent(port, (got == 0 ? "nothing within " : "nothing more within ") +
+                         std::to_string(got == 0 ? e->readTotalMs : e->readIntervalMs) + " ms");
   return got;
 }
 
@@ -426,36 +443,122 @@ int CSerialPort::Write(int port, const void* buffer, int count) {
     // About one millisecond per byte at 9600 baud.
     std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(queued, 1, wait)));
   }
+  if (trace_) [[unlikely]] {
+    TraceSent(port, in, static_cast<size_t>(done));
+    if (done < count)
+      TraceEvent(port, "the write stopped after " + std::to_string(done) + " of " +
+                           std::to_string(count) + " bytes");
+  }
   return done;
 }
 
-int CSerialPort::PurgeReceive(int port) {
+PortResult CSerialPort::PurgeReceive(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
+  if (trace_) [[unlikely]]
+    TracePurge(*e, port);
   ::tcflush(e->fd, TCIFLUSH);
   e->markState = 0;
   if (purgedHook_) purgedHook_();
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::PurgeTransmit(int port) {
+PortResult CSerialPort::PurgeTransmit(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
   // A pseudo-terminal hands written bytes over at once: there is nothing
   // unsent, and flushing would drop bytes the other side has not read yet.
   if (!e->pseudo) ::tcflush(e->fd, TCOFLUSH);
-  return kPortOk;
+  return PortResult::kOk;
 }
 
-int CSerialPort::Close(int port) {
+PortResult CSerialPort::Close(int port) {
   Entry* e = Usable(port);
-  if (!e) return kPortBad;
+  if (!e) return PortResult::kBad;
+  if (trace_) [[unlikely]]
+    TraceEvent(port, "close");
   // The exclusive mode belongs to the terminal, not to this descriptor:
   // give it up so the next opener is not refused.
   ::ioctl(e->fd, TIOCNXCL);
-  if (::close(e->fd) != 0 && errno == EBADF) return kPortRefused;
+  if (::close(e->fd) != 0 && errno == EBADF) return PortResult::kRefused;
   *e = Entry{};
-  return kPortOk;
+  return PortResult::kOk;
+}
+
+// ----------------------------------------------------------------- trace
+
+void CSerialPort::SetWirePhase(WirePhase phase) {
+  if (trace_ && phase != phase_) [[unlikely]]
+    FlushReceivedLine();
+  phase_ = phase;
+}
+
+void CSerialPort::FlushReceivedLine() {
+  if (received_.bytes.empty()) return;
+  std::string what = "< " + CWireTrace::Quoted(received_.bytes);
+  const auto span =
+      std::chrono::duration_cast<std::chrono::milliseconds>(received_.last - received_.first);
+  if (span.count() > 0) what += "  (" + std::to_string(span.count()) + " ms)";
+  trace_->Line(received_.first, received_.port, phase_, what);
+  received_.bytes.clear();
+}
+
+void CSerialPort::TraceReceived(int port, const unsigned char* bytes, size_t n) {
+  const auto now = CWireTrace::Clock::now();
+  // A pause of more than 5 ms, or another port, begins a new line.
+  if (!received_.bytes.empty() &&
+      (received_.port != port || now - received_.last > std::chrono::milliseconds(5)))
+    FlushReceivedLine();
+  for (size_t i = 0; i < n; ++i) {
+    if (received_.bytes.empty()) {
+      received_.port = port;
+      received_.first = now;
+    }
+    received_.bytes += static_cast<char>(bytes[i]);
+    received_.last = now;
+    // A CR ends a frame (LF CR) or a command: one line each.
+    if (bytes[i] == '\r') FlushReceivedLine();
+  }
+}
+
+void CSerialPort::TraceSent(int port, const unsigned char* bytes, size_t n) {
+  FlushReceivedLine();
+  if (n == 0) return;
+  trace_->Line(
+      CWireTrace::Clock::now(), port, phase_,
+      "> " + CWireTrace::Quoted(std::string_view(reinterpret_cast<const char*>(bytes), n)));
+}
+
+void CSerialPort::TraceEvent(int port, std::string_view what) {
+  FlushReceivedLine();
+  trace_->Line(CWireTrace::Clock::now(), port, phase_, what);
+}
+
+void CSerialPort::TraceOpen(int port, PortResult result) {
+  if (result == PortResult::kOk) {
+    TraceEvent(port, "open " + ports_[static_cast<size_t>(port)].path);
+  } else if (result == PortResult::kNoDevice) {
+    TraceEvent(port, "open failed: " + (lastOpenPath_.empty() ? std::string("no device")
+                                                              : lastOpenPath_ + ": " +
+                                                                    std::strerror(lastOpenError_)));
+  }
+}
+
+void CSerialPort::TracePurge(Entry& e, int port) {
+  // What the purge is about to discard is read out first, so that the trace
+  // shows it (the descriptor never blocks).
+  std::string discarded;
+  unsigned char buf[256];
+  for (;;) {
+    const ssize_t n = ::read(e.fd, buf, sizeof buf);
+    if (n <= 0) break;
+    discarded.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+  }
+  if (discarded.empty()) {
+    FlushReceivedLine();
+  } else {
+    TraceEvent(port, "purged " + CWireTrace::Quoted(discarded));
+  }
 }
 
 }  // namespace qv

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "link/wire_trace.h"
 
 namespace qv {
 
@@ -41,11 +44,13 @@ class CPortNames {
   std::string devRoot_;
 };
 
-// Result codes.
-inline constexpr int kPortOk = 0;
-inline constexpr int kPortBad = 1;       // number outside 1..256, or not open
-inline constexpr int kPortRefused = 2;   // Open: already open; Configure/timeouts: refused
-inline constexpr int kPortNoDevice = 3;  // Open: missing, busy or not permitted
+// What a port operation gave.
+enum class PortResult {
+  kOk,
+  kBad,       // number outside 1..256, or not open
+  kRefused,   // Open: already open; Configure/timeouts: refused
+  kNoDevice,  // Open: missing, busy or not permitted
+};
 
 // Packed line-settings words.
 inline constexpr uint32_t kLineOpenDefault = 0x2A225117;  // 9600 8N1, DTR/RTS on, no flow
@@ -55,31 +60,33 @@ class CSerialPort {
  public:
   static constexpr int kMaxPort = CPortNames::kMaxPort;
 
+  // Takes the process's wire trace as it is now (CWireTrace::Current).
   CSerialPort();
   // Does not close ports: their users do.
   virtual ~CSerialPort();
   CSerialPort(const CSerialPort&) = delete;
   CSerialPort& operator=(const CSerialPort&) = delete;
 
-  // 1 bad number, 2 already open here, 3 the device cannot be opened
-  // (missing, held by another opener, or not permitted: see LastOpenError).
+  // kBad number, kRefused already open here, kNoDevice the device cannot be
+  // opened (missing, held by another opener, or not permitted: see
+  // LastOpenError).
   // Applies kLineOpenDefault and 1000 ms time-outs without checking them.
-  int Open(int port, int inQueue, int outQueue);
-  // 1 bad port, 2 a setting the device cannot take, 0 done. Index 0 of a
-  // field keeps that setting.
-  int Configure(int port, uint32_t word);
-  // Interval and total read time-out (ms); 1 bad port, 0 done.
-  int SetReadTimeouts(int port, int ms);
-  int SetWriteTimeout(int port, int ms);
+  PortResult Open(int port, int inQueue, int outQueue);
+  // kBad port, kRefused a setting the device cannot take, kOk done. Index 0
+  // of a field keeps that setting.
+  PortResult Configure(int port, uint32_t word);
+  // Interval and total read time-out (ms); kBad port, kOk done.
+  PortResult SetReadTimeouts(int port, int ms);
+  PortResult SetWriteTimeout(int port, int ms);
   // Reads up to `count` bytes: returns when they arrived, when the gap after
   // a received byte exceeds the interval time-out, or after the total one.
   int Read(int port, void* buffer, int count);
   // Writes within the write time-out; returns the bytes written.
   int Write(int port, const void* buffer, int count);
-  int PurgeReceive(int port);
-  int PurgeTransmit(int port);
-  // 1 bad port, 2 close failed (stays open), 0 closed.
-  int Close(int port);
+  PortResult PurgeReceive(int port);
+  PortResult PurgeTransmit(int port);
+  // kBad port, kRefused close failed (stays open), kOk closed.
+  PortResult Close(int port);
 
   bool IsOpen(int port) const;
   // errno of the last failed Open (EACCES: no permission, EBUSY: in use,
@@ -96,6 +103,9 @@ class CSerialPort {
   // Called after every PurgeReceive (test instruments use it to know when
   // the reader is ready for the next data). Never set in the program.
   void SetReceivePurgedHook(std::function<void()> hook) { purgedHook_ = std::move(hook); }
+
+  // The phase the wire trace gives this object's traffic from now on.
+  void SetWirePhase(WirePhase phase);
 
  private:
   // What a settings word describes, as the device currently holds it.
@@ -125,13 +135,32 @@ class CSerialPort {
 
   Entry* Usable(int port);
   const Entry* Usable(int port) const;
-  int ApplyLine(Entry& e, const LineState& want);
+  PortResult OpenDevice(int port);
+  PortResult ApplyLine(Entry& e, const LineState& want);
+
+  // The wire trace (only called while trace_ is set). Received bytes are
+  // gathered into lines; anything else written ends the line first.
+  void TraceReceived(int port, const unsigned char* bytes, size_t n);
+  void TraceSent(int port, const unsigned char* bytes, size_t n);
+  void TraceEvent(int port, std::string_view what);
+  void TraceOpen(int port, PortResult result);
+  void TracePurge(Entry& e, int port);
+  void FlushReceivedLine();
 
   std::vector<Entry> ports_;
   CPortNames names_;
   int lastOpenError_ = 0;
   std::string lastOpenPath_;
   std::function<void()> purgedHook_;
+
+  CWireTrace* trace_;  // null while tracing is off
+  WirePhase phase_ = WirePhase::kNone;
+  struct ReceivedLine {
+    int port = 0;
+    std::string bytes;
+    CWireTrace::Clock::time_point first, last;
+  };
+  ReceivedLine received_;
 };
 
 }  // namespace qv

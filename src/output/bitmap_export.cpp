@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "output/bmp_writer.h"
 #include "output/record_texts.h"
@@ -114,9 +115,9 @@ std::string TrimBlanks(const std::string& text) {
 }
 
 void CBitmapExportDlg::Open(const CSettingsStore& settings) {
-  path = settings.Get("EXPORT_BMP");
-  dataTable = AtoI(settings.Get("EXPORT_BMP_PUTDATA")) != 0;
-  whiteBackground = AtoI(settings.Get("EXPORT_BMP_BGWHITE")) != 0;
+  path = settings.Get(keys::kExportBmpFile);
+  dataTable = AtoI(settings.Get(keys::kExportBmpTable)) != 0;
+  whiteBackground = AtoI(settings.Get(keys::kExportBmpWhite)) != 0;
 }
 
 void CBitmapExportDlg::Browse(IUserInterface& ui) {
@@ -142,9 +143,9 @@ std::optional<BitmapExportRequest> CBitmapExportDlg::Export(
     ui.Tell(Sj("出力ファイル名を設定してください。"), Sj("出力ファイル名設定"), MsgIcon::kWarning);
     return std::nullopt;
   }
-  settings.Set("EXPORT_BMP", trimmed);
-  settings.SetInt("EXPORT_BMP_PUTDATA", dataTable ? 1 : 0);
-  settings.SetInt("EXPORT_BMP_BGWHITE", whiteBackground ? 1 : 0);
+  settings.Set(keys::kExportBmpFile, trimmed);
+  settings.SetInt(keys::kExportBmpTable, dataTable ? 1 : 0);
+  settings.SetInt(keys::kExportBmpWhite, whiteBackground ? 1 : 0);
   BitmapExportRequest req;
   req.path = trimmed;
   req.dataTable = dataTable;

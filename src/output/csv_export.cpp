@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 #include "output/file_output.h"
@@ -108,7 +109,7 @@ std::string CsvFolderMissingText() {
 }
 
 void CCsvExportDlg::Open(const CSettingsStore& settings) {
-  folder = settings.Get("EXPORT_CSV");
+  folder = settings.Get(keys::kExportCsvFolder);
   from = {};
   to = {};
   result = {};
@@ -143,7 +144,7 @@ bool CCsvExportDlg::Export(IUserInterface& ui, const CSettingsStore& settings,
     ui.Tell(CsvFolderMissingText(), Sj("出力先フォルダ指定"), MsgIcon::kWarning);
     return false;
   }
-  settings.Set("EXPORT_CSV", folder);
+  settings.Set(keys::kExportCsvFolder, folder);
   result = WriteCsvFiles(list, folder, fromKey, toKey);
   return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/text_format.h"
 
@@ -56,23 +57,23 @@ class SlotPaginator {
 }  // namespace
 
 void CPrintSettingDlg::Open(const CSettingsStore& s) {
-  topX = s.Get("PRINT_TOP_X");
-  topY = s.Get("PRINT_TOP_Y");
-  labelW = s.Get("PRINT_LABEL_W");
-  labelH = s.Get("PRINT_LABEL_H");
-  labelGX = s.Get("PRINT_LABEL_GX");
-  labelGY = s.Get("PRINT_LABEL_GY");
-  graphWS = s.Get("PRINT_GRAPH_WS");
+  topX = s.Get(keys::kPrintTopX);
+  topY = s.Get(keys::kPrintTopY);
+  labelW = s.Get(keys::kPrintLabelW);
+  labelH = s.Get(keys::kPrintLabelH);
+  labelGX = s.Get(keys::kPrintLabelGX);
+  labelGY = s.Get(keys::kPrintLabelGY);
+  graphWS = s.Get(keys::kPrintGraphWS);
   if (AtoI(graphWS) <= 0) graphWS.clear();
-  labelCX = s.Get("PRINT_LABEL_CX");
-  labelCY = s.Get("PRINT_LABEL_CY");
+  labelCX = s.Get(keys::kPrintLabelCX);
+  labelCY = s.Get(keys::kPrintLabelCY);
   for (int i = 0; i < 3; ++i) {
-    idStart[static_cast<size_t>(i)] = s.Get("PRINT_IDSTART" + std::to_string(i + 1));
-    idEnd[static_cast<size_t>(i)] = s.Get("PRINT_IDEND" + std::to_string(i + 1));
+    idStart[static_cast<size_t>(i)] = s.Get(keys::kPrintIdStart[i]);
+    idEnd[static_cast<size_t>(i)] = s.Get(keys::kPrintIdEnd[i]);
   }
-  int f = AtoI(s.Get("PRINT_RADIO"));
+  int f = AtoI(s.Get(keys::kPrintForm));
   form = InRange(f, 0, 2) ? f : -1;
-  int c = AtoI(s.Get("PRINT_RADIO2"));
+  int c = AtoI(s.Get(keys::kPrintChoice));
   choice = InRange(c, 0, 2) ? c : -1;
 }
 
@@ -128,23 +129,21 @@ bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
     ui.Tell(PrintValidationMessage(lines), Sj("印刷データの設定"), MsgIcon::kWarning);
     return false;
   }
-  s.SetInt("PRINT_TOP_X", AtoI(topX));
-  s.SetInt("PRINT_TOP_Y", AtoI(topY));
-  s.SetInt("PRINT_LABEL_W", AtoI(labelW));
-  s.SetInt("PRINT_LABEL_H", AtoI(labelH));
-  s.SetInt("PRINT_LABEL_GX", AtoI(labelGX));
-  s.SetInt("PRINT_LABEL_GY", AtoI(labelGY));
-  s.SetInt("PRINT_GRAPH_WS", AtoI(graphWS));
-  s.SetInt("PRINT_LABEL_CX", AtoI(labelCX));
-  s.SetInt("PRINT_LABEL_CY", AtoI(labelCY));
+  s.SetInt(keys::kPrintTopX, AtoI(topX));
+  s.SetInt(keys::kPrintTopY, AtoI(topY));
+  s.SetInt(keys::kPrintLabelW, AtoI(labelW));
+  s.SetInt(keys::kPrintLabelH, AtoI(labelH));
+  s.SetInt(keys::kPrintLabelGX, AtoI(labelGX));
+  s.SetInt(keys::kPrintLabelGY, AtoI(labelGY));
+  s.SetInt(keys::kPrintGraphWS, AtoI(graphWS));
+  s.SetInt(keys::kPrintLabelCX, AtoI(labelCX));
+  s.SetInt(keys::kPrintLabelCY, AtoI(labelCY));
   for (int i = 0; i < 3; ++i) {
-    s.Set("PRINT_IDSTART" + std::to_string(i + 1),
-          Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
-    s.Set("PRINT_IDEND" + std::to_string(i + 1),
-          Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
+    s.Set(keys::kPrintIdStart[i], Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
+    s.Set(keys::kPrintIdEnd[i], Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
   }
-  s.SetInt("PRINT_RADIO", form);
-  s.SetInt("PRINT_RADIO2", choice);
+  s.SetInt(keys::kPrintForm, form);
+  s.SetInt(keys::kPrintChoice, choice);
   return true;
 }
 
@@ -157,31 +156,32 @@ std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, const 
 
 PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   PrintSettings p;
-  p.topX = s.GetInt("PRINT_TOP_X");
-  p.topY = s.GetInt("PRINT_TOP_Y");
-  p.labelW = s.GetInt("PRINT_LABEL_W");
-  p.labelH = s.GetInt("PRINT_LABEL_H");
-  p.labelGX = s.GetInt("PRINT_LABEL_GX");
-  p.labelGY = s.GetInt("PRINT_LABEL_GY");
-  p.graphWS = s.GetInt("PRINT_GRAPH_WS");
-  p.labelCX = s.GetInt("PRINT_LABEL_CX");
-  p.labelCY = s.GetInt("PRINT_LABEL_CY");
-  p.firstKey =
-      KeyOf(s.GetInt("PRINT_IDSTART1"), s.GetInt("PRINT_IDSTART2"), s.GetInt("PRINT_IDSTART3"));
-  p.lastKey = KeyOf(s.GetInt("PRINT_IDEND1"), s.GetInt("PRINT_IDEND2"), s.GetInt("PRINT_IDEND3"));
-  p.form = s.GetInt("PRINT_RADIO");
-  p.choice = s.GetInt("PRINT_RADIO2");
-  p.font = s.Get("PRINT_FONT");
+  p.topX = s.GetInt(keys::kPrintTopX);
+  p.topY = s.GetInt(keys::kPrintTopY);
+  p.labelW = s.GetInt(keys::kPrintLabelW);
+  p.labelH = s.GetInt(keys::kPrintLabelH);
+  p.labelGX = s.GetInt(keys::kPrintLabelGX);
+  p.labelGY = s.GetInt(keys::kPrintLabelGY);
+  p.graphWS = s.GetInt(keys::kPrintGraphWS);
+  p.labelCX = s.GetInt(keys::kPrintLabelCX);
+  p.labelCY = s.GetInt(keys::kPrintLabelCY);
+  p.firstKey = KeyOf(s.GetInt(keys::kPrintIdStart[0]), s.GetInt(keys::kPrintIdStart[1]),
+                     s.GetInt(keys::kPrintIdStart[2]));
+  p.lastKey = KeyOf(s.GetInt(keys::kPrintIdEnd[0]), s.GetInt(keys::kPrintIdEnd[1]),
+                    s.GetInt(keys::kPrintIdEnd[2]));
+  p.form = s.GetInt(keys::kPrintForm);
+  p.choice = s.GetInt(keys::kPrintChoice);
+  p.font = s.Get(keys::kPrintFont);
   if (p.font.empty()) p.font = Sj("ＭＳ ゴシック");
-  p.graphCX = s.GetInt("PRINT_GRAPH_CX");
+  p.graphCX = s.GetInt(keys::kPrintGraphCX);
   if (p.graphCX <= 0) p.graphCX = 2;
-  p.graphCY = s.GetInt("PRINT_GRAPH_CY");
+  p.graphCY = s.GetInt(keys::kPrintGraphCY);
   if (p.graphCY <= 0) p.graphCY = 3;
-  p.labelType = s.GetInt("PRINT_LABEL_TYPE");
-  p.labelDummy = s.GetInt("PRINT_LABEL_DMY");
-  p.tableLine = s.GetInt("PRINT_TABLE_LINE");
+  p.labelType = s.GetInt(keys::kPrintLabelType);
+  p.labelDummy = s.GetInt(keys::kPrintLabelDummy);
+  p.tableLine = s.GetInt(keys::kPrintTableLine);
   if (p.tableLine <= 0) p.tableLine = 2;
-  p.labelNoLogo = s.GetInt("PRINT_LABEL_NOLOGO");
+  p.labelNoLogo = s.GetInt(keys::kPrintLabelNoLogo);
   return p;
 }
 

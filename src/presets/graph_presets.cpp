@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 
 namespace qv {
@@ -25,11 +26,11 @@ int ScaleForTrackPosition(int position) {
 
 GraphSettingsFields GraphSettingsOpen(const CSettingsStore& settings) {
   GraphSettingsFields f;
-  f.maxV = FixedText(settings.GetDouble("GRAPH_MAXV"), 2);
-  f.minV = FixedText(settings.GetDouble("GRAPH_MINV"), 2);
-  f.step = FixedText(settings.GetDouble("GRAPH_GAPY"), 2);
-  f.grid = settings.Get("GRAPH_GRID") != "0";
-  f.trackPosition = TrackPositionForScale(settings.GetInt("GRAPH_GAPX"));
+  f.maxV = FixedText(settings.GetDouble(keys::kGraphMaxV), 2);
+  f.minV = FixedText(settings.GetDouble(keys::kGraphMinV), 2);
+  f.step = FixedText(settings.GetDouble(keys::kGraphGapY), 2);
+  f.grid = settings.Get(keys::kGraphGrid) != "0";
+  f.trackPosition = TrackPositionForScale(settings.GetInt(keys::kGraphGapX));
   return f;
 }
 
@@ -70,11 +71,11 @@ bool AcceptGraphSettings(CAppState& app, IUserInterface& ui, const GraphSettings
   const std::optional<GraphSettings> g = CheckGraphFields(ui, fields);
   if (!g) return false;
   app.graph = *g;
-  app.settings.Set("GRAPH_MAXV", FixedText(g->maxV, 2));
-  app.settings.Set("GRAPH_MINV", FixedText(g->minV, 2));
-  app.settings.Set("GRAPH_GRID", g->grid ? "1" : "0");
-  app.settings.SetInt("GRAPH_GAPX", g->gapX);
-  app.settings.Set("GRAPH_GAPY", FixedText(g->gapY, 2));
+  app.settings.Set(keys::kGraphMaxV, FixedText(g->maxV, 2));
+  app.settings.Set(keys::kGraphMinV, FixedText(g->minV, 2));
+  app.settings.Set(keys::kGraphGrid, g->grid ? "1" : "0");
+  app.settings.SetInt(keys::kGraphGapX, g->gapX);
+  app.settings.Set(keys::kGraphGapY, FixedText(g->gapY, 2));
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 
 namespace qv {
@@ -69,12 +70,12 @@ InputDefaultsOutcome AcceptInputDefaults(CAppState& app, IUserInterface& ui,
   const std::optional<InputConditions> in = CheckInputFields(ui, fields);
   if (!in) return InputDefaultsOutcome::kStayOpen;
   app.inputs = *in;
-  app.settings.Set("DATA_DEF_DISA", FixedText(in->currentA, 1));
-  app.settings.Set("DATA_DEF_DISB", FixedText(in->currentB, 1));
-  app.settings.Set("DATA_DEF_DISC", FixedText(in->currentC, 1));
-  app.settings.SetInt("DATA_DEF_CELL", in->cells);
-  app.settings.Set("DATA_DEF_CUTV", FixedText(in->endVoltage, 1));
-  app.settings.SetInt("DATA_DEF_APO1", in->v1Point);
+  app.settings.Set(keys::kDefCurrentA, FixedText(in->currentA, 1));
+  app.settings.Set(keys::kDefCurrentB, FixedText(in->currentB, 1));
+  app.settings.Set(keys::kDefCurrentC, FixedText(in->currentC, 1));
+  app.settings.SetInt(keys::kDefCells, in->cells);
+  app.settings.Set(keys::kDefEndVoltage, FixedText(in->endVoltage, 1));
+  app.settings.SetInt(keys::kDefV1Point, in->v1Point);
   return *in == atOpening ? InputDefaultsOutcome::kUnchanged : InputDefaultsOutcome::kChanged;
 }
 

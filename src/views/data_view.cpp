@@ -101,12 +101,12 @@ void CDataView::ToggleOverlay(int rowKey) {
   doc_.RefreshViews(kRefreshGraph);
 }
 
-int CDataView::CanBeginEdit(int rowKey, int column) {
-  if (doc_.App().runActive) return kEditRefuse;
-  if (rowKey < 0 || column != kDataRemarkColumn) return kEditRefuse;
+EditKind CDataView::CanBeginEdit(int rowKey, int column) {
+  if (doc_.App().runActive) return EditKind::kRefuse;
+  if (rowKey < 0 || column != kDataRemarkColumn) return EditKind::kRefuse;
   // Beginning an edit counts as a change, whether or not the text changes.
   doc_.SetModified();
-  return kEditBox;
+  return EditKind::kBox;
 }
 
 bool CDataView::CommitEdit(int rowKey, int column, const std::string& text) {

@@ -15,6 +15,8 @@ class CMeasureData;
 
 namespace qv::ui {
 
+enum class EditKind;
+
 class CDataView : public CReportView {
   Q_OBJECT
 
@@ -38,7 +40,7 @@ class CDataView : public CReportView {
   void FillRows();
   void FillRow(int rowKey, const qv::CMeasureData& record);
   void OnRowDoubleClick(int rowKey);
-  int CanBeginEdit(int rowKey, int column);
+  EditKind CanBeginEdit(int rowKey, int column);
   bool CommitEdit(int rowKey, int column, const std::string& text);
 };
 

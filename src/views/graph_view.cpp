@@ -70,13 +70,28 @@ int Pixel(int64_t v) {
   return ClampInt(v);
 }
 
+// y(v) = trunc(H - (v * k - k * Vmin)) + T with k = H / (Vmax - Vmin) worked
+// out once for a whole curve; an undefined scale puts every voltage on the
+// time axis.
+class VoltToY {
+ public:
+  explicit VoltToY(const CGraphView::Scale& s)
+      : k_(CGraphView::kHeight / (s.maxV - s.minV)), minV_(s.minV) {}
+  int operator()(double v) const {
+    const double y = CGraphView::kHeight - (v * k_ - k_ * minV_);
+    if (!std::isfinite(y)) return CGraphView::kTop + CGraphView::kHeight;
+    return TruncInt(y) + CGraphView::kTop;
+  }
+
+ private:
+  double k_;
+  double minV_;
+};
+
 }  // namespace
 
 int CGraphView::YOf(double v, const Scale& s) {
-  const double k = kHeight / (s.maxV - s.minV);
-  const double y = kHeight - (v * k - k * s.minV);
-  if (!std::isfinite(y)) return kTop + kHeight;
-  return TruncInt(y) + kTop;
+  return VoltToY(s)(v);
 }
 
 std::vector<CGraphView::TimeTick> CGraphView::TimeTicks(int width, const Scale& s) {
@@ -119,6 +134,55 @@ int CGraphView::CurveStart(const std::vector<CMeasurePoint>& points) {
     if (v > 0.0 && v < 12.0) return static_cast<int>(i);
   }
   return -1;
+}
+
+void CGraphView::BuildCurveRuns(const std::vector<CMeasurePoint>& points, const Scale& s,
+                                int visLeft, int visRight, CurveRuns& out) {
+  out.lengths.clear();
+  const int start = CurveStart(points);
+  if (start < 0) {
+    out.points.clear();
+    return;
+  }
+  // Every point lands at most once, and each run starts with at most one
+  // point more than it takes: the buffer never grows past this.
+  out.points.resize(static_cast<int>(points.size() - static_cast<size_t>(start)) + 1);
+  QPoint* buf = out.points.data();
+  int total = 0;  // points of the finished runs
+  int n = 0;      // points of the open run, at buf + total
+  auto side = [&](int x) { return x < visLeft ? -1 : (x > visRight ? 1 : 0); };
+  auto endRun = [&] {
+    if (n > 0) out.lengths.push_back(n);
+    total += n;
+    n = 0;
+  };
+  const VoltToY yOf(s);
+  int prevX = 0;
+  int prevY = 0;
+  for (size_t i = static_cast<size_t>(start); i < points.size(); ++i) {
+    const int x = Pixel(int64_t{kLeft} + static_cast<int64_t>(points[i].time) * s.timeScale);
+    const int y = yOf(points[i].voltage);
+    QPoint* run = buf + total;
+    if (i == static_cast<size_t>(start)) {
+      if (side(x) == 0) run[n++] = QPoint(x, y);
+    } else {
+      const int a = side(prevX);
+      if (a != 0 && a == side(x)) {
+        endRun();  // this segment cannot show
+      } else if (n == 0) {
+        run[n++] = QPoint(prevX, prevY);
+        run[n++] = QPoint(x, y);
+      } else if (n >= 2 && Extends(run[n - 2], run[n - 1], x, y)) {
+        run[n - 1] = QPoint(x, y);
+      } else {
+        run[n++] = QPoint(x, y);
+      }
+    }
+    prevX = x;
+    prevY = y;
+  }
+  endRun();
+  out.points.resize(total);
 }
 
 CGraphView::CGraphView(CBrenlowDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), doc_(doc) {
@@ -176,6 +240,8 @@ void CGraphView::paintEvent(QPaintEvent* event) {
   paintClip_ = QRect();
 }
 
+// The numbered steps of the drawing order stay together in one function, in
+// their order: it reads best whole.
 void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteBackground) {
   const Scale s = scale_;
   const auto& display = doc_.DisplayList();
@@ -287,60 +353,8 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
     p.drawText(QRect(5, v.y - 5, 30, 10), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
                ToQt(FixedText(v.v, 2)));
 
-  // 9. Curves, the current measurement last so that it lies on top. A
-  // segment with both ends left (or both right) of the visible part cannot
-  // show; the rest go out as polylines of consecutive visible segments.
-  const double k = kHeight / (s.maxV - s.minV);
-  auto yOf = [&](double v) {
-    const double y = kHeight - (v * k - k * s.minV);
-    return std::isfinite(y) ? TruncInt(y) + kTop : kTop + kHeight;
-  };
-  auto side = [&](int x) { return x < visLeft ? -1 : (x > visRight ? 1 : 0); };
-  QPolygon& poly = polyBuffer_;
-  for (auto it = display.rbegin(); it != display.rend(); ++it) {
-    const CMeasureData& r = **it;
-    const auto& points = r.Points();
-    const int start = CurveStart(points);
-    if (start < 0) continue;
-    p.setPen(OnePixelPen(SlotQColor(r.displaySlot)));
-    poly.resize(static_cast<int>(points.size()) - start);
-    QPoint* out = poly.data();
-    int n = 0;
-    int prevX = 0;
-    int prevY = 0;
-    auto flush = [&] {
-      if (n == 1)
-        p.drawPoint(out[0]);
-      else if (n > 1)
-        p.drawPolyline(out, n);
-      n = 0;
-    };
-    for (size_t i = static_cast<size_t>(start); i < points.size(); ++i) {
-      const int x = Pixel(int64_t{kLeft} + static_cast<int64_t>(points[i].time) * S);
-      const int y = yOf(points[i].voltage);
-      if (i == static_cast<size_t>(start)) {
-        if (side(x) == 0) out[n++] = QPoint(x, y);
-      } else {
-        const int a = side(prevX);
-        const int b = side(x);
-        if (a != 0 && a == b) {
-          flush();  // this segment cannot show
-        } else if (n == 0) {
-          out[n++] = QPoint(prevX, prevY);
-          out[n++] = QPoint(x, y);
-        } else if (n >= 2 && Extends(out[n - 2], out[n - 1], x, y)) {
-          // A straight horizontal or vertical run goes on: one longer
-          // segment covers the same pixels as the short ones.
-          out[n - 1] = QPoint(x, y);
-        } else {
-          out[n++] = QPoint(x, y);
-        }
-      }
-      prevX = x;
-      prevY = y;
-    }
-    flush();
-  }
+  // 9. Curves.
+  DrawCurves(p, s, visLeft, visRight);
   guard.unlock();
   p.restore();
 
@@ -349,6 +363,26 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
 
   // 11. Measurement status.
   if (status_) status_(doc_.App().runActive ? QString::fromUtf8("放電計測中") : QString());
+}
+
+void CGraphView::DrawCurves(QPainter& p, const Scale& s, int visLeft, int visRight) {
+  // The current measurement, first in the display list, is drawn last so
+  // that it lies on top.
+  const auto& display = doc_.DisplayList();
+  for (auto it = display.rbegin(); it != display.rend(); ++it) {
+    const CMeasureData& r = **it;
+    BuildCurveRuns(r.Points(), s, visLeft, visRight, curveBuffer_);
+    if (curveBuffer_.lengths.empty()) continue;
+    p.setPen(OnePixelPen(SlotQColor(r.displaySlot)));
+    const QPoint* run = curveBuffer_.points.constData();
+    for (int n : curveBuffer_.lengths) {
+      if (n == 1)
+        p.drawPoint(run[0]);
+      else
+        p.drawPolyline(run, n);
+      run += n;
+    }
+  }
 }
 
 void CGraphView::InvalidateStrip(int contentX) {

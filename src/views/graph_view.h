@@ -39,12 +39,13 @@ class CGraphView : public QAbstractScrollArea {
   static constexpr int kStripHeight = 300;
 
   // Scale math, shared by screen, bitmap and tests.
+  // The first values are the view's own until the settings are applied.
   struct Scale {
-    double maxV = 12.0;
-    double minV = 0.0;
-    double stepV = 1.0;
-    bool grid = false;
-    int timeScale = 3;  // pixels per second
+    double maxV = qv::kFirstGraph.maxV;
+    double minV = qv::kFirstGraph.minV;
+    double stepV = qv::kFirstGraph.gapY;
+    bool grid = qv::kFirstGraph.grid;
+    int timeScale = qv::kFirstGraph.gapX;  // pixels per second
   };
   struct TimeTick {
     int t;
@@ -69,6 +70,20 @@ class CGraphView : public QAbstractScrollArea {
   // The index of the point that starts the curve: the first whose voltage
   // lies strictly between 0.0 and 12.0; -1 when none does.
   static int CurveStart(const std::vector<qv::CMeasurePoint>& points);
+
+  // A record's curve as it is drawn, in content coordinates: from its start
+  // point (CurveStart) on, runs of joined segments through (XOf(t), YOf(v)).
+  // A segment whose ends both lie left of `visLeft`, or both right of
+  // `visRight`, cannot show: it is left out and ends the run. A straight
+  // horizontal or vertical stretch of several points is one segment, as it
+  // covers the same pixels. A run of one point is drawn as a dot.
+  struct CurveRuns {
+    QPolygon points;           // every run's points, back to back
+    std::vector<int> lengths;  // the number of points of each run, in order
+  };
+  // Fills `out` (its storage is reused from one call to the next).
+  static void BuildCurveRuns(const std::vector<qv::CMeasurePoint>& points, const Scale& s,
+                             int visLeft, int visRight, CurveRuns& out);
 
   explicit CGraphView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
   ~CGraphView() override;
@@ -123,6 +138,9 @@ class CGraphView : public QAbstractScrollArea {
 
  private:
   void SetContentWidth(int width);
+  // Step 9 of Draw, under the document lock: every curve of the display list
+  // that can show between visLeft and visRight (content x).
+  void DrawCurves(QPainter& p, const Scale& s, int visLeft, int visRight);
   void InvalidateStrip(int contentX);
 
   qv::CBrenlowDoc& doc_;
@@ -137,7 +155,7 @@ class CGraphView : public QAbstractScrollArea {
   const qv::CMeasureData* detailRecord_ = nullptr;
   int detailTime_ = -1;
   QRect paintClip_;
-  QPolygon polyBuffer_;
+  CurveRuns curveBuffer_;
   std::vector<QLine> lineBuffer_;
   QFont labelFont_;
   std::map<int, QStaticText> labelCache_;

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "core/numtext.h"
+#include "core/settings_keys.h"
 #include "core/settings_store.h"
 #include "data/text_format.h"
 #include "views/fonts.h"
@@ -30,6 +31,21 @@ namespace {
 
 constexpr int kPaletteSize = 64;
 constexpr int kRowHeight = 15;
+
+// The control is being built for the life of the scope, and afterwards as it
+// was before: changes made meanwhile send no model signals and are not taken
+// for the user's own (a resized section is not a width to remember).
+class BuildingScope {
+ public:
+  explicit BuildingScope(bool& flag) : flag_(flag), was_(std::exchange(flag, true)) {}
+  ~BuildingScope() { flag_ = was_; }
+  BuildingScope(const BuildingScope&) = delete;
+  BuildingScope& operator=(const BuildingScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
 
 struct Cell {
   std::string text;
@@ -156,15 +172,15 @@ class ReportDelegate : public QStyledItemDelegate {
     const int col = owner_->FromModelColumn(index.column());
     if (col < 0 || !owner_->hooks_.canBeginEdit) return nullptr;
     const int key = owner_->model_->order[static_cast<size_t>(index.row())];
-    const int kind = owner_->hooks_.canBeginEdit(key, col);
+    const EditKind kind = owner_->hooks_.canBeginEdit(key, col);
     QWidget* editor = nullptr;
-    if (kind == kEditBox) {
+    if (kind == EditKind::kBox) {
       auto* e = new QLineEdit(parent);
       e->setFrame(false);
       editor = e;
-    } else if (kind == kEditCombo || kind == kEditDropList) {
+    } else if (kind == EditKind::kCombo || kind == EditKind::kDropList) {
       auto* c = new QComboBox(parent);
-      c->setEditable(kind == kEditCombo);
+      c->setEditable(kind == EditKind::kCombo);
       if (owner_->hooks_.fillEditList) {
         for (const std::string& s : owner_->hooks_.fillEditList(key, col))
           c->addItem(ToQt(s));
@@ -433,6 +449,10 @@ void CReportCtrl::SetProfile(const std::string& profile, const CSettingsStore* s
   store_ = store;
 }
 
+std::string CReportCtrl::WidthKey(const std::string& title) const {
+  return keys::ColumnWidth(profile_, title);
+}
+
 int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
   bool found = false;
   int saved = 0;
@@ -442,7 +462,7 @@ int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
     found = true;
     saved = it->second;
   } else if (!profile_.empty() && store_) {
-    const std::string text = store_->Get("CLM_" + profile_ + "_" + title);
+    const std::string text = store_->Get(WidthKey(title));
     if (!text.empty()) {
       found = true;
       fromFile = true;
@@ -454,8 +474,7 @@ int CReportCtrl::UsedWidth(const std::string& title, int defaultWidth) {
   widths_[title] = used;
   // A width from the table was written when it was entered; one read from
   // the file changes only when the defaults win.
-  if (fromFile && used != saved && store_)
-    store_->Set("CLM_" + profile_ + "_" + title, IntText(used));
+  if (fromFile && used != saved && store_) store_->Set(WidthKey(title), IntText(used));
   return used;
 }
 
@@ -482,9 +501,8 @@ int CReportCtrl::AddColumn(const std::string& title, int defaultWidth, Qt::Align
     r.resize(model_->columns.size());
   const int modelCol = model_->columnCount() - 1;
   if (signal) {
-    building_ = true;
+    const BuildingScope building(building_);
     table_->horizontalHeader()->resizeSection(modelCol, width);
-    building_ = false;
   }
   return FromModelColumn(modelCol);
 }
@@ -636,17 +654,17 @@ void CReportCtrl::Commit(int rowKey, int column, const std::string& text) {
 
 void CReportCtrl::ApplyColumnWidths() {
   QHeaderView* h = table_->horizontalHeader();
-  const bool was = building_;
-  building_ = true;
+  const BuildingScope building(building_);
   for (int c = 0; c < model_->columnCount(); ++c)
     h->resizeSection(c, model_->columns[static_cast<size_t>(c)].width);
   h->setSectionsMovable(movable_);
   h->setSectionsClickable(sorting_);
-  building_ = was;
 }
 
 namespace {
 
+// The control's own quicksort, not std::sort or std::stable_sort: which of
+// two rows that compare equal comes first is part of its behaviour.
 template <typename Less>
 void QuickSort(std::vector<int>& a, int lo, int hi, const Less& cmp) {
   while (lo < hi) {
@@ -684,7 +702,14 @@ void CReportCtrl::ApplySort() {
     order[i] = static_cast<int>(i);
   QHeaderView* h = table_->horizontalHeader();
   const int mc = sortColumn_ < 0 ? -1 : ToModelColumn(sortColumn_);
-  if (sortState_ == SortState::kNone || mc < 0 || mc >= model_->columnCount()) {
+  if (sortState_ == SortState::kNone) {
+    // The insertion order. The sort column stays: a further click on it
+    // sorts ascending again.
+    h->setSortIndicatorShown(false);
+    return;
+  }
+  if (mc < 0 || mc >= model_->columnCount()) {
+    // The sort column is gone (the columns were rebuilt without it).
     sortState_ = SortState::kNone;
     sortColumn_ = -1;
     h->setSortIndicatorShown(false);
@@ -735,10 +760,8 @@ void CReportCtrl::ClickHeader(int column) {
   const QModelIndex cur = table_->currentIndex();
   const int curKey = cur.isValid() ? RowKeyAt(cur.row()) : -1;
   const int curCol = cur.isValid() ? cur.column() : 0;
-  const int keepColumn = sortColumn_;
   model_->Begin();
   ApplySort();
-  if (sortState_ == SortState::kNone) sortColumn_ = keepColumn;  // a fourth click sorts again
   model_->End();
   ApplyColumnWidths();
   QItemSelection sel;
@@ -780,21 +803,19 @@ void CReportCtrl::Refresh(bool lockUpdates) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   if (lockUpdates) table_->setUpdatesEnabled(false);
 
-  building_ = true;
-  model_->Begin();
-  model_->columns.clear();
-  model_->rows.clear();
-  model_->order.clear();
-  model_->numberColumn = rowNumbers_;
-  if (hooks_.buildColumns) hooks_.buildColumns();
-  if (hooks_.fillRows) hooks_.fillRows();
-  const SortState state = sortState_;
-  const int column = sortColumn_;
-  ApplySort();
-  if (state == SortState::kNone) sortColumn_ = column;
-  model_->End();
-  ApplyColumnWidths();
-  building_ = false;
+  {
+    const BuildingScope building(building_);
+    model_->Begin();
+    model_->columns.clear();
+    model_->rows.clear();
+    model_->order.clear();
+    model_->numberColumn = rowNumbers_;
+    if (hooks_.buildColumns) hooks_.buildColumns();
+    if (hooks_.fillRows) hooks_.fillRows();
+    ApplySort();
+    model_->End();
+    ApplyColumnWidths();
+  }
   table_->doItemsLayout();
 
   if (lockUpdates) table_->setUpdatesEnabled(true);
@@ -819,7 +840,7 @@ void CReportCtrl::RestoreDefaultWidths() {
   if (!profile_.empty() && store_) {
     for (const auto& [title, width] : widths_) {
       (void)width;
-      const std::string key = "CLM_" + profile_ + "_" + title;
+      const std::string key = WidthKey(title);
       if (!store_->Get(key).empty()) store_->Set(key, "-1");
     }
   }
@@ -833,13 +854,12 @@ void CReportCtrl::ColumnResizedByUser(int column, int width) {
   Column& c = model_->columns[static_cast<size_t>(mc)];
   c.width = width;
   if (table_->horizontalHeader()->sectionSize(mc) != width) {
-    building_ = true;
+    const BuildingScope building(building_);
     table_->horizontalHeader()->resizeSection(mc, width);
-    building_ = false;
   }
   if (column < 0) return;  // the "No." column is not remembered
   widths_[c.title] = width;
-  if (!profile_.empty() && store_) store_->Set("CLM_" + profile_ + "_" + c.title, IntText(width));
+  if (!profile_.empty() && store_) store_->Set(WidthKey(c.title), IntText(width));
 }
 
 void CReportCtrl::OnSectionResized(int logical, int oldSize, int newSize) {

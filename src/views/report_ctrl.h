@@ -28,11 +28,13 @@ namespace qv::ui {
 class ReportModel;
 class ReportDelegate;
 
-// Kinds of in-place editor a view may allow.
-inline constexpr int kEditRefuse = -1;
-inline constexpr int kEditBox = 0;
-inline constexpr int kEditCombo = 1;     // editable drop-down combo box
-inline constexpr int kEditDropList = 2;  // pick one entry of a list
+// The in-place editor a view allows on a cell, or none.
+enum class EditKind {
+  kRefuse,
+  kBox,       // an edit box
+  kCombo,     // editable drop-down combo box
+  kDropList,  // pick one entry of a list
+};
 
 // What a view plugs into the control. Rows are given by key.
 struct ReportHooks {
@@ -40,7 +42,7 @@ struct ReportHooks {
   std::function<void()> fillRows;
   std::function<void(int rowKey)> rowClick;
   std::function<void(int rowKey)> rowDoubleClick;  // -1 when no row was hit
-  std::function<int(int rowKey, int column)> canBeginEdit;
+  std::function<EditKind(int rowKey, int column)> canBeginEdit;
   // Returns false to refuse the text (the cell keeps its former text).
   std::function<bool(int rowKey, int column, const std::string& text)> commitEdit;
   std::function<std::vector<std::string>(int rowKey, int column)> fillEditList;
@@ -127,6 +129,8 @@ class CReportCtrl : public QWidget {
   friend class ReportDelegate;
   int ToModelColumn(int column) const { return column + (rowNumbers_ ? 1 : 0); }
   int FromModelColumn(int modelColumn) const { return modelColumn - (rowNumbers_ ? 1 : 0); }
+  // The settings key of a column's width under this control's profile.
+  std::string WidthKey(const std::string& title) const;
   int UsedWidth(const std::string& title, int defaultWidth);
   void ApplySort();
   void ApplyColumnWidths();

@@ -87,7 +87,7 @@ void CResultView::RefreshColumn(int column, const CMeasureData& record) {
   const bool runActive = doc_.App().runActive;
   std::unique_lock<std::mutex> guard(doc_.Lock(), std::defer_lock);
   if (isCurrent) guard.lock();
-  for (int row = 1; row <= 11; ++row)
+  for (int row = kFirstOutputRow; row <= kLastOutputRow; ++row)
     list_->SetCellText(row, column, ResultCellText(row, record, isCurrent, runActive),
                        ResultCellColor(row, false, record.displaySlot));
 }
@@ -98,23 +98,22 @@ void CResultView::RefreshCurrentColumn() {
 
 void CResultView::ClearLiveValues() {
   const int column = CurrentColumn();
-  const int color = ResultCellColor(4, false, doc_.Current().displaySlot);
-  list_->SetCellText(4, column, "0.0", color);
-  list_->SetCellText(5, column, "0.0", color);
+  const int color = ResultCellColor(kRowCurrent, false, doc_.Current().displaySlot);
+  list_->SetCellText(kRowCurrent, column, "0.0", color);
+  list_->SetCellText(kRowVoltage, column, "0.0", color);
 }
 
-int CResultView::CanBeginEdit(int row, int column) {
-  if (doc_.App().runActive) return kEditRefuse;
-  if (column != CurrentColumn()) return kEditRefuse;
-  if (doc_.Current().IsMeasured()) return kEditRefuse;
-  if (row < kResultFirstInputRow || row > kResultLastInputRow) return kEditRefuse;
+EditKind CResultView::CanBeginEdit(int row, int column) {
+  if (doc_.App().runActive) return EditKind::kRefuse;
+  if (column != CurrentColumn()) return EditKind::kRefuse;
+  if (doc_.Current().IsMeasured()) return EditKind::kRefuse;
+  if (!IsInputRow(row)) return EditKind::kRefuse;
   doc_.SetModified();
-  return row == kRowCells ? kEditDropList : kEditBox;
+  return row == kRowCells ? EditKind::kDropList : EditKind::kBox;
 }
 
 bool CResultView::CommitEdit(int row, int column, const std::string& text) {
-  if (column != CurrentColumn() || row < kResultFirstInputRow || row > kResultLastInputRow)
-    return false;
+  if (column != CurrentColumn() || !IsInputRow(row)) return false;
   std::string message;
   bool ok = false;
   {
@@ -130,23 +129,37 @@ bool CResultView::CommitEdit(int row, int column, const std::string& text) {
     return false;
   }
   // The cell count also sets the end voltage: show the stored values.
-  for (int r = kResultFirstInputRow; r <= kResultLastInputRow; ++r)
-    list_->SetCellText(r, column, ResultCellText(r, doc_.Current(), true, false), -1);
+  ShowStoredInputs(column);
   return true;
+}
+
+std::optional<InputCellTexts> CResultView::InputCells() const {
+  const int column = CurrentColumn();
+  if (column >= list_->ColumnCount() || list_->RowCount() <= kLastInputRow) return std::nullopt;
+  return ReadInputCells(column);
+}
+
+InputCellTexts CResultView::ReadInputCells(int column) const {
+  InputCellTexts cells;
+  for (int row = kFirstInputRow; row <= kLastInputRow; ++row)
+    cells[static_cast<size_t>(InputIndex(row))] = list_->CellText(row, column);
+  return cells;
+}
+
+void CResultView::ShowStoredInputs(int column) {
+  for (int row = kFirstInputRow; row <= kLastInputRow; ++row)
+    list_->SetCellText(row, column, ResultCellText(row, doc_.Current(), true, false), -1);
 }
 
 std::string CResultView::ValidateInputs() {
   const int column = CurrentColumn();
-  InputCellTexts cells;
-  for (int i = 0; i < 6; ++i)
-    cells[static_cast<size_t>(i)] = list_->CellText(kResultFirstInputRow + i, column);
+  const InputCellTexts cells = ReadInputCells(column);
   std::string messages;
   {
     std::lock_guard<std::mutex> guard(doc_.Lock());
     messages = qv::ValidateInputs(cells, doc_.Current());
   }
-  for (int r = kResultFirstInputRow; r <= kResultLastInputRow; ++r)
-    list_->SetCellText(r, column, ResultCellText(r, doc_.Current(), true, false), -1);
+  ShowStoredInputs(column);
   return messages;
 }
 

@@ -4,8 +4,10 @@
 // unmeasured.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "link/input_check.h"
 #include "views/report_view.h"
 
 namespace qv {
@@ -13,6 +15,8 @@ class CMeasureData;
 }
 
 namespace qv::ui {
+
+enum class EditKind;
 
 class CResultView : public CReportView {
   Q_OBJECT
@@ -32,13 +36,19 @@ class CResultView : public CReportView {
   // every valid value and returns the messages of the invalid ones, each
   // followed by "\n" (CP932; empty when all are valid).
   std::string ValidateInputs();
+  // The texts of the six input cells of the current measurement's column,
+  // nothing while the table does not hold that column.
+  std::optional<qv::InputCellTexts> InputCells() const;
 
  private:
   void BuildColumns();
   void FillRows();
-  int CanBeginEdit(int row, int column);
+  EditKind CanBeginEdit(int row, int column);
   bool CommitEdit(int row, int column, const std::string& text);
   int CurrentColumn() const;
+  qv::InputCellTexts ReadInputCells(int column) const;
+  // The input cells of `column` show the current measurement's values.
+  void ShowStoredInputs(int column);
 };
 
 }  // namespace qv::ui

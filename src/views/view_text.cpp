@@ -25,48 +25,44 @@ std::string ResultRowLabel(int row) {
 }
 
 std::string ResultCellText(int row, const CMeasureData& r, bool isCurrent, bool runActive) {
+  if (IsInputRow(row)) return InputTextsOf(r)[static_cast<size_t>(InputIndex(row))];
   switch (row) {
-    case 0:
+    case kRowOutputSection:
       return Sj(isCurrent ? "計測データ" : "登録データ");
-    case 1: {
+    case kRowId: {
       const std::string id = r.GetIdText();
       return id.empty() ? std::string(kNone) : id;
     }
-    case 2:
+    case kRowDateTime:
       // Without the first two digits of the year: 15/06/30 12:34:56.
       return r.IsMeasured() ? r.GetDateTimeText().substr(2) : std::string(kNone);
-    case 3:
+    case kRowDischargeTime:
       return IntText(r.GetDischargeTime());
-    case 4:
+    case kRowCurrent:
       return runActive ? FixedText(r.GetCurrent(-1), 1) : std::string("0.0");
-    case 5:
+    case kRowVoltage:
       return runActive ? FixedText(r.GetVoltage(-1), r.cells == 1 ? 3 : 2) : std::string("0.0");
-    case 6:
+    case kRowCapacity:
       return IntText(TruncInt(r.GetCapacity(-1)));
-    case 7:
+    case kRowEnergy:
       return IntText(r.GetEnergy(-1));
-    case 8:
+    case kRowAvgVoltage1:
       return FixedText(r.avgVoltage1, 3);
-    case 9:
+    case kRowAvgVoltage2:
       return FixedText(r.GetAvgVoltage(-1), 3);
-    case 10:
+    case kRowResistance:
       return FixedText(r.internalResistance, 1);
-    case 11:
+    case kRowPir:
       return runActive && r.GetDischargeTime() <= 120 ? std::string("0.0") : FixedText(r.pir, 1);
-    case 12:
-      return {};
     default:
-      break;
+      return {};  // the input section row, and rows outside the table
   }
-  if (row >= kResultFirstInputRow && row <= kResultLastInputRow)
-    return InputTextsOf(r)[static_cast<size_t>(row - kResultFirstInputRow)];
-  return {};
 }
 
 int ResultCellColor(int row, bool labelColumn, int slot) {
-  if (row == kResultSectionOutput || row == kResultSectionInput) return kResultMenu;
-  if (labelColumn) return (row == 1 || row == 2) ? kResultWhite : -1;
-  if (row >= 1 && row <= 11) return SlotPaletteIndex(slot);
+  if (row == kRowOutputSection || row == kRowInputSection) return kResultMenu;
+  if (labelColumn) return (row == kRowId || row == kRowDateTime) ? kResultWhite : -1;
+  if (IsOutputRow(row)) return SlotPaletteIndex(slot);
   return -1;
 }
 

@@ -5,23 +5,19 @@
 #include <array>
 #include <string>
 
+#include "link/result_rows.h"
+
 namespace qv {
 class CMeasureData;
 }
 
 namespace qv::ui {
 
-inline constexpr int kResultRows = 19;
-inline constexpr int kResultSectionOutput = 0;
-inline constexpr int kResultSectionInput = 12;
-inline constexpr int kResultFirstInputRow = 13;
-inline constexpr int kResultLastInputRow = 18;
-
 // Palette entries of the result panel beyond the shared ten.
 inline constexpr int kResultWhite = 17;
 inline constexpr int kResultMenu = 18;
 
-// Label of a result-panel row (CP932).
+// Label of a result-panel row (ResultRow; CP932).
 std::string ResultRowLabel(int row);
 // A record's cell of a result-panel row. `isCurrent` chooses the section
 // title of row 0; `runActive` is whether the measurement worker exists.

@@ -49,7 +49,7 @@ TEST_F(RunTest, StartAndStopButtonsFollowTheRunAtOnce) {
   QAction* stop = frame_->Action(ui::kCmdStop);
   QAction* reg = frame_->Action(ui::kCmdRegister);
   std::vector<bool> atEnd;
-  QObject::connect(runs_, &CRunController::RunFinished, [&](int) {
+  QObject::connect(runs_, &CRunController::RunFinished, [&](RunResult) {
     atEnd = {start->isEnabled(), stop->isEnabled(), reg->isEnabled()};
   });
   frame_->OnCommand(ui::kCmdStart);
@@ -78,7 +78,7 @@ TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
 
   ASSERT_TRUE(RunToEnd());
   EXPECT_EQ(confirmations_, 1);
-  ASSERT_EQ(finished_, std::vector<int>{kFrameStop});
+  ASSERT_EQ(finished_, std::vector<RunResult>{RunResult::kInstrumentStopped});
   EXPECT_TRUE(ui_.messages.empty()) << ::testing::PrintToString(Texts());
 
   CBrenlowDoc& doc = app_->Doc();
@@ -173,13 +173,13 @@ TEST_F(RunTest, StopShowsItsMessageAtOnceAndNothingAtTheEnd) {
 
   frame_->OnCommand(ui::kCmdStop);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, CRunControl::StoppedText());
-  EXPECT_EQ(ui_.messages[0].caption, CRunControl::CaptionStop());
+  EXPECT_EQ(ui_.messages[0].text, GetRunControlTexts().stopped);
+  EXPECT_EQ(ui_.messages[0].caption, GetRunControlTexts().captionStop);
   EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kInformation);
   EXPECT_TRUE(runs_->IsActive());  // the worker ends the run itself
 
   ASSERT_TRUE(PumpUntil([&] { return !finished_.empty(); }));
-  EXPECT_EQ(finished_[0], kFrameStop);
+  EXPECT_EQ(finished_[0], RunResult::kInstrumentStopped);
   EXPECT_EQ(ui_.messages.size(), 1u) << ::testing::PrintToString(Texts());
   EXPECT_GE(app_->Doc().Current().Points().size(), 5u);
   EXPECT_TRUE(runs_->Stats().finalShown);
@@ -190,7 +190,7 @@ TEST_F(RunTest, InstantStopReportsTheBatteryConnection) {
   ASSERT_TRUE(sim.WaitReady());
   ASSERT_TRUE(RunToEnd());
   ASSERT_EQ(ui_.messages.size(), 1u) << ::testing::PrintToString(Texts());
-  EXPECT_EQ(ui_.messages[0].text, CRunControl::EmergencyText(CRunControl::CauseConnection()));
+  EXPECT_EQ(ui_.messages[0].text, EmergencyStopText(GetRunControlTexts().causeConnection));
   EXPECT_EQ(Cp932ToUtf8(ui_.messages[0].text),
             "緊急停止されました。\n\n（※ORVANTIS本体と電池の接続を確認してください。）");
   EXPECT_EQ(ui_.messages[0].caption, Sj("放電と計測"));
@@ -199,7 +199,7 @@ TEST_F(RunTest, InstantStopReportsTheBatteryConnection) {
   EXPECT_TRUE(runs_->Stats().finalShown);
   // The first "STOP" and the one read while polling.
   EXPECT_EQ(CopyCurrent(app_->Doc())->Points().size(), 2u);
-  EXPECT_EQ(finished_[0], kFrameStop);
+  EXPECT_EQ(finished_[0], RunResult::kInstrumentStopped);
 }
 
 TEST_F(RunTest, OverRangeReportsTheCellCount) {
@@ -218,7 +218,7 @@ TEST_F(RunTest, UnpluggedInstrumentEndsTheRunWithTheCommunicationMessage) {
                  {"--speed", "0", "--gap-ms", "1", "--fault", "unplug", "--unplug-at", "20"});
   ASSERT_TRUE(sim.WaitReady());
   ASSERT_TRUE(RunToEnd());
-  EXPECT_EQ(finished_[0], kFrameFail);
+  EXPECT_EQ(finished_[0], RunResult::kCommFailure);
   ASSERT_EQ(ui_.messages.size(), 1u) << ::testing::PrintToString(Texts());
   EXPECT_EQ(Cp932ToUtf8(ui_.messages[0].text),
             "通信エラーが生じました。\n\nORVANTIS本体との通信障害のため、計測を中断します。");
@@ -267,7 +267,7 @@ TEST_F(RunTest, SendingShowsTheStatusAndWaitCursorThenFailsWithTheHintOnlyOnce) 
       "確認してください。\nまた、ORVANTIS側の画面が\"計測画面\"であるか確認してください。）");
   EXPECT_EQ(ui_.messages[0].caption, Sj("放電と計測を開始"));
   EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kWarning);
-  EXPECT_EQ(ui_.messages[1].text, CRunControl::DetectHintText());
+  EXPECT_EQ(ui_.messages[1].text, GetRunControlTexts().detectHint);
   EXPECT_EQ(ui_.messages[1].caption, Sj("通信ポートの自動設定"));
   EXPECT_EQ(ui_.messages[1].icon, MsgIcon::kQuestion);
   EXPECT_EQ(ui_.messages[1].buttons, MsgButtons::kYesNo);
@@ -282,7 +282,7 @@ TEST_F(RunTest, SendingShowsTheStatusAndWaitCursorThenFailsWithTheHintOnlyOnce) 
   // The second failure shows the warning alone.
   frame_->OnCommand(ui::kCmdStart);
   ASSERT_EQ(ui_.messages.size(), 3u);
-  EXPECT_EQ(ui_.messages[2].text, CRunControl::SendFailedText());
+  EXPECT_EQ(ui_.messages[2].text, GetRunControlTexts().sendFailed);
   EXPECT_EQ(app_->State().commErrorCount, 2);
   EXPECT_EQ(app_->State().settings.GetInt("COMPORT"), kCom);
 }

@@ -74,7 +74,7 @@ class RunWindowTest : public ::testing::Test {
       return dlg.result();
     };
     QObject::connect(runs_, &qv::ui::CRunController::RunFinished,
-                     [this](int result) { finished_.push_back(result); });
+                     [this](qv::RunResult result) { finished_.push_back(result); });
   }
 
   void TearDown() override {
@@ -107,7 +107,7 @@ class RunWindowTest : public ::testing::Test {
   qv::ui::CRunController* runs_ = nullptr;
   int confirmations_ = 0;
   bool confirmAnswer_ = true;
-  std::vector<int> finished_;
+  std::vector<qv::RunResult> finished_;
 };
 
 }  // namespace qv::test

@@ -119,7 +119,7 @@ TEST(Token, ThirtyTwoBytesBeforeTheEndAreTheLimit) {
 TEST(Frame, RestartOnLoadTakesTheRealigningFrame) {
   Feed f("12 LOAD 5 1.00 1.234 10 1.3 1.2 0.5 30\n\r");
   FrameValues v;
-  EXPECT_EQ(ReadFrameFrom(f.Fn(), 1, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(f.Fn(), 1, v), FrameResult::kLoad);
   EXPECT_EQ(v.point.time, 5);
   EXPECT_DOUBLE_EQ(v.point.current, 1.0);
   EXPECT_DOUBLE_EQ(v.point.voltage, 1.234);
@@ -133,23 +133,23 @@ TEST(Frame, RestartOnLoadTakesTheRealigningFrame) {
 TEST(Frame, StopStatusAndFirstTokenNeverTested) {
   FrameValues v;
   Feed stop("STOP 1 0 0 0 0 0 0 0\n\r");
-  EXPECT_EQ(ReadFrameFrom(stop.Fn(), 1, v), kFrameStop);
+  EXPECT_EQ(ReadFrameFrom(stop.Fn(), 1, v), FrameResult::kStop);
   // Whatever comes first is the status: not "STOP", so discharging.
   Feed odd("xyz 7 0 0 0 0 0 0 0\n\r");
-  EXPECT_EQ(ReadFrameFrom(odd.Fn(), 1, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(odd.Fn(), 1, v), FrameResult::kLoad);
   EXPECT_EQ(v.point.time, 7);
 }
 
 TEST(Frame, CellCountDigitRule) {
   FrameValues v;
   Feed four("LOAD 1 1 5.2345 0 0 0 0 0\n\r");
-  EXPECT_EQ(ReadFrameFrom(four.Fn(), 4, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(four.Fn(), 4, v), FrameResult::kLoad);
   EXPECT_DOUBLE_EQ(v.point.voltage, 5.234);
   Feed one("LOAD 1 1 5.2345 0 0 0 0 0\n\r");
-  EXPECT_EQ(ReadFrameFrom(one.Fn(), 1, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(one.Fn(), 1, v), FrameResult::kLoad);
   EXPECT_DOUBLE_EQ(v.point.voltage, 5.2345);
   Feed shortTok("LOAD 1 1 52 0 0 0 0 0\n\r");
-  EXPECT_EQ(ReadFrameFrom(shortTok.Fn(), 6, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(shortTok.Fn(), 6, v), FrameResult::kLoad);
   EXPECT_DOUBLE_EQ(v.point.voltage, 52.0);
 }
 
@@ -159,20 +159,20 @@ TEST(Frame, HundredRestartsAllowedTheHundredAndFirstFails) {
     restarts += "LOAD ";
   FrameValues v;
   Feed ok("LOAD " + restarts + "1 2 3 4 5 6 7 8\n\r");
-  EXPECT_EQ(ReadFrameFrom(ok.Fn(), 1, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(ok.Fn(), 1, v), FrameResult::kLoad);
   EXPECT_EQ(v.point.time, 1);
   Feed bad("LOAD LOAD " + restarts + "1 2 3 4 5 6 7 8\n\r");
-  EXPECT_EQ(ReadFrameFrom(bad.Fn(), 1, v), kFrameFail);
+  EXPECT_EQ(ReadFrameFrom(bad.Fn(), 1, v), FrameResult::kFail);
 }
 
 TEST(Frame, NonNumericValuesReadAsZeroAndMissingDataFails) {
   FrameValues v;
   Feed junk("LOAD a b c d e f g h\n\r");
-  EXPECT_EQ(ReadFrameFrom(junk.Fn(), 1, v), kFrameLoad);
+  EXPECT_EQ(ReadFrameFrom(junk.Fn(), 1, v), FrameResult::kLoad);
   EXPECT_EQ(v.point.time, 0);
   EXPECT_DOUBLE_EQ(v.point.voltage, 0.0);
   Feed cut("LOAD 1 2 3 4");
-  EXPECT_EQ(ReadFrameFrom(cut.Fn(), 1, v), kFrameFail);
+  EXPECT_EQ(ReadFrameFrom(cut.Fn(), 1, v), FrameResult::kFail);
 }
 
 // --------------------------------------------------------- input values
@@ -300,7 +300,7 @@ TEST_F(LinkProtocol, ReadTokenOverTheLine) {
 
 class LinkRun : public LinkTest {
  protected:
-  int Run(ScriptedInstrument& inst) {
+  RunResult Run(ScriptedInstrument& inst) {
     auto link = MakeLink();
     link->SetFrameHook(inst.FrameHook());
     link->SetCallbacks(
@@ -313,7 +313,7 @@ class LinkRun : public LinkTest {
         [this] { events.push_back("end"); });
     EXPECT_TRUE(link->OpenLink(1));
     app.measuring = measuring;
-    const int r = link->RunMeasurement();
+    const RunResult r = link->RunMeasurement();
     link->CloseLink();
     return r;
   }
@@ -330,7 +330,7 @@ TEST_F(LinkRun, InstrumentEndsTheRun) {
     std::lock_guard<std::mutex> g(doc->Lock());
     doc->Current().AppendPoint(CMeasurePoint{99, 1, 1, 1, 1});  // old points go
   }
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_EQ(inst.Received(), "S\rG\rG\rG\r\r\r\r\r\r\r");
   EXPECT_THAT(waits, ElementsAre(100, 100, 100, 700, 100, 100));
   EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "p2/3", "end"));
@@ -349,7 +349,7 @@ TEST_F(LinkRun, PirKeptAfterTheWindow) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 120, 1.0, "1.200"),
                FrameText("STOP", 121, 1.0, "1.000", 50, 1.2, 1.2, 31.5, 5.0)});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_DOUBLE_EQ(doc->Current().pir, 31.5);
 }
 
@@ -357,7 +357,7 @@ TEST_F(LinkRun, PirResetAtOneHundredTwenty) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 119, 1.0, "1.200"),
                FrameText("STOP", 120, 1.0, "1.000", 50, 1.2, 1.2, 31.5, 5.0)});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_DOUBLE_EQ(doc->Current().pir, 0.0);
   EXPECT_DOUBLE_EQ(doc->Current().internalResistance, 5.0);
 }
@@ -372,7 +372,7 @@ TEST_F(LinkRun, StartFailsAfterRetryC2Attempts) {
     doc->Current().pir = 2.0;
     doc->Current().internalResistance = 3.0;
   }
-  EXPECT_EQ(Run(inst), kFrameFail);
+  EXPECT_EQ(Run(inst), RunResult::kCommFailure);
   EXPECT_EQ(inst.Received(), "S\rS\rS\r\r\r\r\r\r\r");
   EXPECT_THAT(waits, ElementsAre(100, 100, 100, 700, 100, 100));
   EXPECT_THAT(events, ElementsAre("end"));
@@ -388,7 +388,7 @@ TEST_F(LinkRun, RetryC3FailedFramesEndTheRun) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.300"), "", "",
                "LOAD 1 2", "", FrameText("LOAD", 2, 1.0, "1.300")});
-  EXPECT_EQ(Run(inst), kFrameFail);
+  EXPECT_EQ(Run(inst), RunResult::kCommFailure);
   // Two good frames, then four failures in a row (the broken one counts).
   EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "end"));
   EXPECT_THAT(waits, ElementsAre(100, 100, 100, 100, 100, 700, 100, 100));
@@ -402,7 +402,7 @@ TEST_F(LinkRun, ErrorCountReturnsToZeroAfterAGoodFrame) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), "", FrameText("LOAD", 1, 1.0, "1.300"), "",
                FrameText("STOP", 2, 1.0, "1.000")});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_EQ(doc->Current().Points().size(), 3u);
 }
 
@@ -410,7 +410,7 @@ TEST_F(LinkRun, EndCommandAfterEveryFrameFrom9999Seconds) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 9998, 1.0, "1.100"), FrameText("LOAD", 9999, 1.0, "1.100"),
                FrameText("LOAD", 9999, 1.0, "1.100"), FrameText("STOP", 10000, 1.0, "1.100")});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_EQ(inst.Received(), "S\rE\rE\rG\rG\rG\r\r\r\r\r\r\r");
 }
 
@@ -419,7 +419,7 @@ TEST_F(LinkRun, UserStopSendsEndEveryPass) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.300"),
                FrameText("STOP", 2, 1.0, "1.300")});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_EQ(inst.Received(), "S\rE\rE\rG\rG\rG\r\r\r\r\r\r\r");
 }
 
@@ -430,7 +430,7 @@ TEST_F(LinkRun, AStopInTheFirstFrameIsAcknowledgedOnlyAfterPolling) {
     // The stop reported again while polling is acknowledged: two points.
     ScriptedInstrument inst(PortsDir(), 1);
     inst.Frames({FrameText("STOP", 0, 0.0, "0.000"), FrameText("STOP", 1, 0.0, "0.000")});
-    EXPECT_EQ(Run(inst), kFrameStop);
+    EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
     EXPECT_EQ(inst.Received(), "S\rG\rG\rG\r\r\r\r\r\r\r");
     EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "end"));
   }
@@ -440,7 +440,7 @@ TEST_F(LinkRun, AStopInTheFirstFrameIsAcknowledgedOnlyAfterPolling) {
     // Silence after it: the run ends on COM_RETRY_C3 failed frames, no "G".
     ScriptedInstrument inst(PortsDir(), 1);
     inst.Frames({FrameText("STOP", 0, 0.0, "0.000")});
-    EXPECT_EQ(Run(inst), kFrameFail);
+    EXPECT_EQ(Run(inst), RunResult::kCommFailure);
     EXPECT_EQ(inst.Received(), "S\r\r\r\r\r\r\r");
     EXPECT_THAT(events, ElementsAre("p0/1", "end"));
     EXPECT_THAT(waits, ElementsAre(100, 100, 100, 100, 700, 100, 100));
@@ -451,7 +451,7 @@ TEST_F(LinkRun, GarbageAndSplitFramesRealign) {
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({"#~? 7 " + FrameText("LOAD", 0, 1.0, "1.300"),
                "1.2 " + FrameText("LOAD", 1, 1.0, "1.29\r9"), FrameText("STOP", 2, 1.0, "1.250")});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   const auto& pts = doc->Current().Points();
   ASSERT_EQ(pts.size(), 3u);
   EXPECT_EQ(pts[0].time, 0);
@@ -467,7 +467,7 @@ TEST_F(LinkRun, MultiCellVoltageLosesItsLastDigit) {
   }
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "5.2345"), FrameText("STOP", 1, 1.0, "52")});
-  EXPECT_EQ(Run(inst), kFrameStop);
+  EXPECT_EQ(Run(inst), RunResult::kInstrumentStopped);
   EXPECT_DOUBLE_EQ(doc->Current().Points()[0].voltage, 5.234);
   EXPECT_DOUBLE_EQ(doc->Current().Points()[1].voltage, 52.0);
 }

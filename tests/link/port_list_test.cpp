@@ -114,7 +114,9 @@ TEST_F(PermissionTest, TheWorkerNamesTheDeviceItMayNotOpen) {
   ScriptedInstrument open(PortsDir(), 6);
   ::chmod(open.DevicePath().c_str(), 0666);
   ::chmod(PortsDir().c_str(), 0777);
-  ::chmod(dir.path().c_str(), 0777);  // the run's journal beside Dis.ini
+  // The run's journal and backup go into the working folder: the user may
+  // write there, so that the worker's message is the only one.
+  ::chmod(dir.path().c_str(), 0777);
   ::unlink(inst->LinkPath().c_str());
   ASSERT_EQ(::symlink(open.DevicePath().c_str(), inst->LinkPath().c_str()), 0);
   Set("COMPORT", "4");
@@ -129,7 +131,7 @@ TEST_F(PermissionTest, TheWorkerNamesTheDeviceItMayNotOpen) {
     if (run.StartCommand() != StartOutcome::kStarted) return 1;
     run.Join();
     if (ui.messages.size() != 1) return 2;
-    return IsPermissionHinted(ui.TextsUtf8()[0], Cp932ToUtf8(CRunControl::CannotStartText()),
+    return IsPermissionHinted(ui.TextsUtf8()[0], Cp932ToUtf8(GetRunControlTexts().cannotStart),
                               inst->DevicePath())
                ? 0
                : 3;

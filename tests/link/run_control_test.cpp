@@ -84,8 +84,8 @@ TEST(InputCheck, MessagesInRowOrderEachWithALineBreak) {
 
 TEST(EmergencyCause, Rules) {
   CMeasureData r;
-  const std::string conn = CRunControl::CauseConnection();
-  const std::string range = CRunControl::CauseRange();
+  const std::string conn = GetRunControlTexts().causeConnection;
+  const std::string range = GetRunControlTexts().causeRange;
   EXPECT_EQ(CRunControl::EmergencyCause(r), conn);  // no points: time 0
   r.AppendPoint({1, 1.0, 0.0, 0, 0});
   EXPECT_EQ(CRunControl::EmergencyCause(r), conn);
@@ -100,7 +100,7 @@ TEST(EmergencyCause, Rules) {
   r.MutablePoints().back() = {0, 1.0, 12.0, 0, 0};
   EXPECT_EQ(CRunControl::EmergencyCause(r), range);  // replaces the first cause
   EXPECT_EQ(
-      Cp932ToUtf8(CRunControl::EmergencyText(range)),
+      Cp932ToUtf8(EmergencyStopText(range)),
       "緊急停止されました。\n\n（※セル数設定の誤り等によるレンジオーバーの可能性があります。）");
 }
 
@@ -285,7 +285,7 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
   EXPECT_TRUE(app.modified);
   run->Join();
-  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_EQ(run->LastRunResult(), RunResult::kInstrumentStopped);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_THAT(points, ElementsAre(0, 1, 2));
   EXPECT_EQ(finals, 1);
@@ -343,7 +343,7 @@ TEST_F(RunControlTest, CommunicationLostDuringRun) {
     UseInstrument(inst);
     run->StartCommand();
     run->Join();
-    EXPECT_EQ(run->LastRunResult(), kFrameFail) << status;
+    EXPECT_EQ(run->LastRunResult(), RunResult::kCommFailure) << status;
     ASSERT_EQ(ui.messages.size(), 1u) << status;
     EXPECT_EQ(Texts()[0],
               "通信エラーが生じました。\n\nORVANTIS本体との通信障害のため、計測を中断します。");
@@ -377,7 +377,7 @@ TEST_F(RunControlTest, WorkerCannotOpenThePort) {
   };
   EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
   run->Join();
-  EXPECT_EQ(run->LastRunResult(), -1);
+  EXPECT_EQ(run->LastRunResult(), RunResult::kNoRun);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(Texts()[0],
             "開始できません。\n通信エラーが生じました。\n\n（※ORVANTIS本体との接続や通信設定を"
@@ -455,7 +455,7 @@ TEST_F(RunControlTest, AJournalThatCannotBeWrittenIsToldOnceAfterTheRun) {
   run->StartCommand();
   run->Join();
   // The run took every frame all the same.
-  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_EQ(run->LastRunResult(), RunResult::kInstrumentStopped);
   EXPECT_EQ(doc->Current().Points().size(), 3u);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, CRunSafeguard::JournalFailedText());
@@ -601,7 +601,7 @@ TEST_F(RunControlTest, ARunWithoutASystemBusGoesOnSilently) {
   EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
   run->Join();
   ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-  EXPECT_EQ(run->LastRunResult(), kFrameStop);
+  EXPECT_EQ(run->LastRunResult(), RunResult::kInstrumentStopped);
   EXPECT_TRUE(ui.messages.empty());
 }
 

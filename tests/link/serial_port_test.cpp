@@ -67,53 +67,53 @@ class SerialPortTest : public LinkTest {
 };
 
 TEST_F(SerialPortTest, BadNumbersTouchNothing) {
-  EXPECT_EQ(port.Open(0, 8192, 8192), kPortBad);
-  EXPECT_EQ(port.Open(257, 8192, 8192), kPortBad);
+  EXPECT_EQ(port.Open(0, 8192, 8192), PortResult::kBad);
+  EXPECT_EQ(port.Open(257, 8192, 8192), PortResult::kBad);
   char c = 0;
-  EXPECT_EQ(port.Configure(0, kLineAnalyzer), kPortBad);
-  EXPECT_EQ(port.SetReadTimeouts(257, 10), kPortBad);
-  EXPECT_EQ(port.SetWriteTimeout(0, 10), kPortBad);
+  EXPECT_EQ(port.Configure(0, kLineAnalyzer), PortResult::kBad);
+  EXPECT_EQ(port.SetReadTimeouts(257, 10), PortResult::kBad);
+  EXPECT_EQ(port.SetWriteTimeout(0, 10), PortResult::kBad);
   EXPECT_EQ(port.Read(0, &c, 1), 0);
   EXPECT_EQ(port.Write(257, &c, 1), 0);
-  EXPECT_EQ(port.PurgeReceive(0), kPortBad);
-  EXPECT_EQ(port.PurgeTransmit(0), kPortBad);
-  EXPECT_EQ(port.Close(0), kPortBad);
+  EXPECT_EQ(port.PurgeReceive(0), PortResult::kBad);
+  EXPECT_EQ(port.PurgeTransmit(0), PortResult::kBad);
+  EXPECT_EQ(port.Close(0), PortResult::kBad);
   // A valid number that is not open is as bad.
-  EXPECT_EQ(port.Close(4), kPortBad);
+  EXPECT_EQ(port.Close(4), PortResult::kBad);
   EXPECT_EQ(port.Read(4, &c, 1), 0);
 }
 
 TEST_F(SerialPortTest, OpenTwiceInOneTableKeepsTheFirst) {
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
-  EXPECT_EQ(port.Open(4, 8192, 8192), kPortRefused);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
+  EXPECT_EQ(port.Open(4, 8192, 8192), PortResult::kRefused);
   EXPECT_TRUE(port.IsOpen(4));
   EXPECT_EQ(port.Write(4, "hi\r", 3), 3);
   EXPECT_EQ(inst->Received(), "hi\r");
-  EXPECT_EQ(port.Close(4), kPortOk);
+  EXPECT_EQ(port.Close(4), PortResult::kOk);
   EXPECT_FALSE(port.IsOpen(4));
-  EXPECT_EQ(port.Close(4), kPortBad);
+  EXPECT_EQ(port.Close(4), PortResult::kBad);
 }
 
 TEST_F(SerialPortTest, SecondOpenerIsRefusedUntilClosed) {
   CSerialPort other;
   other.SetPortNames(port.PortNames());
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
-  EXPECT_EQ(other.Open(4, 8192, 8192), kPortNoDevice);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
+  EXPECT_EQ(other.Open(4, 8192, 8192), PortResult::kNoDevice);
   EXPECT_EQ(other.LastOpenError(), EBUSY);
   EXPECT_FALSE(other.IsOpen(4));
   port.Close(4);
-  EXPECT_EQ(other.Open(4, 8192, 8192), kPortOk);
+  EXPECT_EQ(other.Open(4, 8192, 8192), PortResult::kOk);
   other.Close(4);
 }
 
 TEST_F(SerialPortTest, MissingDeviceIsNotOpened) {
-  EXPECT_EQ(port.Open(5, 8192, 8192), kPortNoDevice);
+  EXPECT_EQ(port.Open(5, 8192, 8192), PortResult::kNoDevice);
   EXPECT_EQ(port.LastOpenError(), ENOENT);
   EXPECT_FALSE(port.IsOpen(5));
   // A regular file is no communications device.
   WriteFile(dir.File("plain"), "x");
   ASSERT_EQ(::symlink(dir.File("plain").c_str(), (PortsDir() + "/COM6").c_str()), 0);
-  EXPECT_EQ(port.Open(6, 8192, 8192), kPortNoDevice);
+  EXPECT_EQ(port.Open(6, 8192, 8192), PortResult::kNoDevice);
   EXPECT_FALSE(port.IsOpen(6));
 }
 
@@ -122,7 +122,7 @@ TEST_F(SerialPortTest, NoPermissionIsToldApart) {
   ::chmod(dir.File("Dis.ini").c_str(), 0644);
   ::chmod(inst->DevicePath().c_str(), 0);
   const int rc = AsNobody([&] {
-    if (port.Open(4, 8192, 8192) != kPortNoDevice) return 1;
+    if (port.Open(4, 8192, 8192) != PortResult::kNoDevice) return 1;
     return port.LastOpenError() == EACCES ? 0 : 2;
   });
   EXPECT_EQ(rc, 0);
@@ -153,8 +153,8 @@ TEST_F(SerialPortTest, StartCommandNamesThePortSettingForNoPermission) {
 }
 
 TEST_F(SerialPortTest, OneByteReadTimesOutWithNothing) {
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
-  ASSERT_EQ(port.SetReadTimeouts(4, 60), kPortOk);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
+  ASSERT_EQ(port.SetReadTimeouts(4, 60), PortResult::kOk);
   char c = 0;
   auto t0 = Clock::now();
   EXPECT_EQ(port.Read(4, &c, 1), 0);
@@ -165,8 +165,8 @@ TEST_F(SerialPortTest, OneByteReadTimesOutWithNothing) {
 }
 
 TEST_F(SerialPortTest, ReadReturnsAsSoonAsTheByteIsThere) {
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
-  ASSERT_EQ(port.SetReadTimeouts(4, 5000), kPortOk);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
+  ASSERT_EQ(port.SetReadTimeouts(4, 5000), PortResult::kOk);
   inst->Frames({"ab"});
   inst->FrameHook()();
   char buf[4] = {};
@@ -176,22 +176,22 @@ TEST_F(SerialPortTest, ReadReturnsAsSoonAsTheByteIsThere) {
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
   EXPECT_LT(ms, 1000);
   // Fewer bytes than asked: the interval after the last byte ends the read.
-  ASSERT_EQ(port.SetReadTimeouts(4, 50), kPortOk);
+  ASSERT_EQ(port.SetReadTimeouts(4, 50), PortResult::kOk);
   EXPECT_EQ(port.Read(4, buf, 4), 1);
   EXPECT_EQ(buf[0], 'b');
   port.Close(4);
 }
 
 TEST_F(SerialPortTest, PurgeReceiveDiscardsWhatArrived) {
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
   port.SetReadTimeouts(4, 50);
   inst->Frames({"junk"});
   inst->FrameHook()();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(port.PurgeReceive(4), kPortOk);
+  EXPECT_EQ(port.PurgeReceive(4), PortResult::kOk);
   char c;
   EXPECT_EQ(port.Read(4, &c, 1), 0);
-  EXPECT_EQ(port.PurgeTransmit(4), kPortOk);
+  EXPECT_EQ(port.PurgeTransmit(4), PortResult::kOk);
   port.Close(4);
 }
 
@@ -210,7 +210,7 @@ TEST_F(SerialPortTest, AnalyzerLineIs9600EightNoneOneRaw) {
   EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
   EXPECT_EQ(t.c_oflag & OPOST, 0u);
   // Word 0 changes nothing and is accepted.
-  EXPECT_EQ(link.Configure(4, 0), kPortOk);
+  EXPECT_EQ(link.Configure(4, 0), PortResult::kOk);
   link.CloseLink();
 }
 
@@ -227,32 +227,32 @@ struct termios LineOf(const std::string& device) {
 
 TEST_F(SerialPortTest, SettingsWordFieldsReachTheLine) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs to look past the exclusive mode";
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
   const std::string dev = inst->DevicePath();
   // Stop bits index 3: two; index 1: one.
-  ASSERT_EQ(port.Configure(4, 0x30), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x30), PortResult::kOk);
   EXPECT_NE(LineOf(dev).c_cflag & CSTOPB, 0u);
-  ASSERT_EQ(port.Configure(4, 0x10), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x10), PortResult::kOk);
   EXPECT_EQ(LineOf(dev).c_cflag & CSTOPB, 0u);
   // The baud index alone keeps the stop bits. (A pseudo-terminal holds
   // eight data bits and no parity whatever it is asked.)
-  ASSERT_EQ(port.Configure(4, 0x30), kPortOk);
-  ASSERT_EQ(port.Configure(4, 0x4), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x30), PortResult::kOk);
+  ASSERT_EQ(port.Configure(4, 0x4), PortResult::kOk);
   const struct termios slow = LineOf(dev);
   EXPECT_EQ(::cfgetospeed(&slow), static_cast<speed_t>(B1200));
   EXPECT_NE(slow.c_cflag & CSTOPB, 0u);
   // XON/XOFF index 1 on in both directions, index 2 off.
-  ASSERT_EQ(port.Configure(4, 0x10000000), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x10000000), PortResult::kOk);
   EXPECT_EQ(LineOf(dev).c_iflag & (IXON | IXOFF | IXANY), static_cast<tcflag_t>(IXON | IXOFF));
-  ASSERT_EQ(port.Configure(4, 0x20000000), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x20000000), PortResult::kOk);
   EXPECT_EQ(LineOf(dev).c_iflag & (IXON | IXOFF), 0u);
   // Bit 24 CTS output flow on, bit 25 off.
-  ASSERT_EQ(port.Configure(4, 0x01000000), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x01000000), PortResult::kOk);
   EXPECT_NE(LineOf(dev).c_cflag & CRTSCTS, 0u);
-  ASSERT_EQ(port.Configure(4, 0x02000000), kPortOk);
+  ASSERT_EQ(port.Configure(4, 0x02000000), PortResult::kOk);
   EXPECT_EQ(LineOf(dev).c_cflag & CRTSCTS, 0u);
   // Open's own word once more: 9600 8N1.
-  ASSERT_EQ(port.Configure(4, kLineOpenDefault), kPortOk);
+  ASSERT_EQ(port.Configure(4, kLineOpenDefault), PortResult::kOk);
   const struct termios t = LineOf(dev);
   EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
   EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -261,14 +261,14 @@ TEST_F(SerialPortTest, SettingsWordFieldsReachTheLine) {
 }
 
 TEST_F(SerialPortTest, RefusedSettingsReportTwoAndKeepTheLine) {
-  ASSERT_EQ(port.Open(4, 8192, 8192), kPortOk);
-  EXPECT_EQ(port.Configure(4, 0x8), kPortRefused);     // 14400 baud: no such rate here
-  EXPECT_EQ(port.Configure(4, 0x20), kPortRefused);    // one and a half stop bits
-  EXPECT_EQ(port.Configure(4, 0x1000), kPortRefused);  // 4 data bits
+  ASSERT_EQ(port.Open(4, 8192, 8192), PortResult::kOk);
+  EXPECT_EQ(port.Configure(4, 0x8), PortResult::kRefused);     // 14400 baud: no such rate here
+  EXPECT_EQ(port.Configure(4, 0x20), PortResult::kRefused);    // one and a half stop bits
+  EXPECT_EQ(port.Configure(4, 0x1000), PortResult::kRefused);  // 4 data bits
   // A pseudo-terminal has no parity: even parity is refused.
-  EXPECT_EQ(port.Configure(4, 0x300), kPortRefused);
-  EXPECT_EQ(port.Configure(4, 0x9), kPortOk);  // 19200
-  EXPECT_EQ(port.Configure(4, kLineAnalyzer), kPortOk);
+  EXPECT_EQ(port.Configure(4, 0x300), PortResult::kRefused);
+  EXPECT_EQ(port.Configure(4, 0x9), PortResult::kOk);  // 19200
+  EXPECT_EQ(port.Configure(4, kLineAnalyzer), PortResult::kOk);
   port.Close(4);
 }
 
@@ -298,8 +298,8 @@ TEST_F(ScanTest, StopsAtTheFirstAnsweringPort) {
   // Every port tried was closed again.
   CSerialPort p;
   p.SetPortNames(CPortNames(PortsDir(), dir.File("dev")));
-  EXPECT_EQ(p.Open(2, 1, 1), kPortOk);
-  EXPECT_EQ(p.Open(3, 1, 1), kPortOk);
+  EXPECT_EQ(p.Open(2, 1, 1), PortResult::kOk);
+  EXPECT_EQ(p.Open(3, 1, 1), PortResult::kOk);
   p.Close(2);
   p.Close(3);
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -201,6 +202,74 @@ TEST_F(SimEndToEnd, AKilledMeasureIsRecoveredUpToASecondBeforeTheKill) {
   }
   // Nothing left to recover.
   EXPECT_EQ(Cli({"recover"})->Wait(20000), 1);
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+}
+
+// The lines of a wire trace: seconds, port, phase and what happened.
+struct TraceLine {
+  double seconds = 0.0;
+  std::string port, phase, what;
+};
+std::vector<TraceLine> ReadTrace(const std::string& path) {
+  std::vector<TraceLine> lines;
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    TraceLine t;
+    fields >> t.seconds >> t.port >> t.phase >> std::ws;
+    std::getline(fields, t.what);
+    lines.push_back(t);
+  }
+  return lines;
+}
+
+TEST_F(SimEndToEnd, TheWireTraceHoldsEveryByteInItsPhase) {
+  auto sim = StartSim(4, {"--speed", "0", "--capacity", "60", "--gap-ms", "5"});
+  auto cli = Cli({"measure", "--port", "4", "--currents", "1,1,1", "--cells", "1", "--out",
+                  "run.qd1", "--dev-root", dir.File("nodev"), "--trace", "trace.txt"});
+  ASSERT_EQ(cli->Wait(60000), 0) << ReadFile(dir.File("cli.err"));
+  const std::string out = ReadFile(dir.File("cli.out"));
+  const auto points = static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+
+  const std::vector<TraceLine> trace = ReadTrace(dir.File("trace.txt"));
+  ASSERT_FALSE(trace.empty());
+  std::vector<std::string> sent;  // phase and bytes of everything sent
+  size_t frames = 0;
+  for (size_t i = 0; i < trace.size(); ++i) {
+    EXPECT_EQ(trace[i].port, "COM4");
+    if (i > 0) {
+      EXPECT_GE(trace[i].seconds, trace[i - 1].seconds) << i;
+    }
+    if (trace[i].what.rfind("> ", 0) == 0) sent.push_back(trace[i].phase + " " + trace[i].what);
+    if (trace[i].what.rfind("< \"LOAD ", 0) == 0 || trace[i].what.rfind("< \"STOP ", 0) == 0) {
+      EXPECT_EQ(trace[i].phase, frames == 0 ? "start" : "polling") << i;
+      EXPECT_NE(trace[i].what.find("\\n\\r\""), std::string::npos) << trace[i].what;
+      ++frames;
+    }
+  }
+  EXPECT_EQ(frames, points);
+  EXPECT_EQ(sent, (std::vector<std::string>{
+                      R"(inputs > "D1010100\r")", R"(inputs > "F1051001\r")", R"(start > "S\r")",
+                      R"(stop-ack > "G\r")", R"(stop-ack > "G\r")", R"(stop-ack > "G\r")",
+                      R"(ending > "\r\r")", R"(ending > "\r\r")", R"(ending > "\r\r")"}));
+  // Three seconds' work takes no longer in the trace than it took.
+  EXPECT_LT(trace.back().seconds - trace.front().seconds, 60.0);
+
+  // QUORVEX_TRACE does the same for any command; a probe is a phase too.
+  ::setenv("QUORVEX_TRACE", dir.File("scan.txt").c_str(), 1);
+  auto scan = Cli({"scan", "--dev-root", dir.File("nodev")});
+  ::unsetenv("QUORVEX_TRACE");
+  ASSERT_EQ(scan->Wait(60000), 0) << ReadFile(dir.File("cli.err"));
+  const std::vector<TraceLine> probe = ReadTrace(dir.File("scan.txt"));
+  auto has = [&](const std::string& phase, const std::string& what) {
+    return std::any_of(probe.begin(), probe.end(), [&](const TraceLine& t) {
+      return t.port == "COM4" && t.phase == phase && t.what == what;
+    });
+  };
+  EXPECT_TRUE(has("probe", R"(> "D0000000\r")"));
+  EXPECT_TRUE(has("probe", R"(< "d")"));
   sim->Signal(SIGTERM);
   EXPECT_EQ(sim->Wait(5000), 0);
 }

@@ -162,6 +162,41 @@ TEST(GraphScale, CurveStartSkipsZeroAndFullScaleVoltages) {
   EXPECT_EQ(CGraphView::CurveStart(none.Points()), -1);
 }
 
+// Curve runs with the default scale (1 px/s, 12 V over 295 px): y(6.0) = 152,
+// y(3.0) = 226, y(9.0) = 78.
+std::vector<std::vector<QPoint>> Runs(const std::vector<std::pair<int, double>>& tv, int visLeft,
+                                      int visRight) {
+  CMeasureData r;
+  for (const auto& [t, v] : tv)
+    AddPoint(r, t, v);
+  CGraphView::CurveRuns out;
+  CGraphView::BuildCurveRuns(r.Points(), Defaults(), visLeft, visRight, out);
+  std::vector<std::vector<QPoint>> runs;
+  int at = 0;
+  for (int n : out.lengths) {
+    runs.emplace_back(out.points.begin() + at, out.points.begin() + at + n);
+    at += n;
+  }
+  EXPECT_EQ(at, out.points.size());
+  return runs;
+}
+
+TEST(GraphCurve, RunsJoinStraightStretchesAndLeaveOutWhatCannotShow) {
+  using Run = std::vector<QPoint>;
+  // Before its start the curve draws nothing; a level stretch is one segment.
+  EXPECT_EQ(Runs({{0, 0.0}, {1, 6.0}, {2, 6.0}, {3, 6.0}, {4, 3.0}}, 0, 1000),
+            std::vector<Run>({{{41, 152}, {43, 152}, {44, 226}}}));
+  // Segments with both ends left (or right) of the visible part are left
+  // out and end the run; one that reaches in starts a run at its far end.
+  EXPECT_EQ(Runs({{0, 6.0}, {10, 3.0}, {20, 9.0}, {30, 6.0}, {40, 3.0}, {50, 9.0}}, 55, 75),
+            std::vector<Run>({{{50, 226}, {60, 78}, {70, 152}, {80, 226}}}));
+  EXPECT_EQ(Runs({{0, 6.0}, {10, 3.0}, {20, 9.0}, {30, 6.0}}, 45, 45),
+            std::vector<Run>({{{40, 152}, {50, 226}}}));
+  // A lone visible start point is a dot; no start at all is no run.
+  EXPECT_EQ(Runs({{5, 6.0}}, 0, 100), std::vector<Run>({{{45, 152}}}));
+  EXPECT_TRUE(Runs({{0, 0.0}, {1, 12.5}}, 0, 100).empty());
+}
+
 // --- Pixels of Draw ---------------------------------------------------------
 
 TEST(GraphDraw, SixVoltPointAtHundredSecondsLandsAt140_152) {

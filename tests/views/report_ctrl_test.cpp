@@ -32,7 +32,7 @@ struct Fixture {
         ctrl.SetCellText(key, 1, number, 5);
       }
     };
-    h.canBeginEdit = [this](int, int column) { return column == 0 ? editKind : kEditRefuse; };
+    h.canBeginEdit = [this](int, int column) { return column == 0 ? editKind : EditKind::kRefuse; };
     h.commitEdit = [this](int row, int column, const std::string& text) {
       commits.push_back({row, column, text});
       return acceptEdits;
@@ -55,7 +55,7 @@ struct Fixture {
   };
   std::vector<std::pair<std::string, std::string>> data;
   std::vector<Commit> commits;
-  int editKind = kEditBox;
+  EditKind editKind = EditKind::kBox;
   bool acceptEdits = true;
   CReportCtrl ctrl;
 };

@@ -20,6 +20,16 @@ double DecodeTenths(char hi, char lo) {
 
 }  // namespace
 
+bool SetFault(Faults& faults, const std::string& name) {
+  for (const FaultName& f : kFaultNames) {
+    if (name == f.name) {
+      faults.*f.flag = true;
+      return true;
+    }
+  }
+  return false;
+}
+
 NimhPack::NimhPack(int cells, double capacityMah, double resistanceMohmPerCell)
     : cells_(std::max(cells, 1)),
       capacityMah_(std::max(capacityMah, 1.0)),

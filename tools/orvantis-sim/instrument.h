@@ -43,6 +43,26 @@ struct Faults {
   int unplugAt = 30;         // simulated second of the unplugging
 };
 
+// The faults by the names the command line gives them, in the order the
+// help lists them.
+struct FaultName {
+  const char* name;
+  bool Faults::*flag;
+};
+inline constexpr FaultName kFaultNames[] = {
+    {"silent", &Faults::silent},
+    {"wrong-ack", &Faults::wrongAck},
+    {"no-f", &Faults::noF},
+    {"garbage", &Faults::garbage},
+    {"split", &Faults::split},
+    {"together", &Faults::together},
+    {"unplug", &Faults::unplug},
+    {"instant-stop", &Faults::instantStop},
+    {"over-range", &Faults::overRange},
+};
+// Switches on the fault called `name`; false when there is none by that name.
+bool SetFault(Faults& faults, const std::string& name);
+
 class Instrument {
  public:
   enum class State { kIdle, kRunning, kStopped };

@@ -125,11 +125,60 @@ void SleepInterruptible(int ms) {
     std::this_thread::sleep_for(Ms(20));
 }
 
-}  // namespace
+// When the next frame is due. Frames come `interval` apart (the simulated
+// second at the chosen speed), and never sooner than `gap` after the
+// application took the last one; a frame it does not take holds the next one
+// back for at most a second, as the instrument would not wait longer.
+class FramePacer {
+ public:
+  FramePacer(Ms interval, Ms gap) : interval_(interval), gap_(gap) {}
 
-int main(int argc, char** argv) {
-  CLI::App app{"ORVANTIS battery discharge analyzer simulator on a pseudo-terminal"};
-  app.set_version_flag("--version", "orvantis-sim " + qv::ProgramVersionText());
+  // After "S": the application waits 100 ms and then discards what came in,
+  // so the first frame comes 250 ms after the start.
+  void Restart(Clock::time_point now) {
+    lastSent_ = now + Ms(250) - interval_;
+    consumedAt_ = now + Ms(250) - gap_;
+    awaiting_ = false;
+  }
+  // A frame was sent and has not been seen taken yet.
+  bool Awaiting() const { return awaiting_; }
+  // Notes whether the frame sent last has been read (`pending` bytes are
+  // still unread); checks back sooner and sooner while it has not.
+  void Watch(Clock::time_point now, int pending) {
+    if (pending == 0 && now - lastSent_ >= Ms(2)) {
+      awaiting_ = false;
+      consumedAt_ = now;
+    } else {
+      checkMs_ = std::min(checkMs_ * 2, 50);
+    }
+  }
+  Clock::time_point Due() const {
+    return awaiting_ ? lastSent_ + std::max<Ms>(interval_, Ms(1000))
+                     : std::max(lastSent_ + interval_, consumedAt_ + gap_);
+  }
+  void Sent(Clock::time_point at) {
+    lastSent_ = at;
+    awaiting_ = true;
+    checkMs_ = 1;
+  }
+  // The poll time-out: no longer than `timeout`, until the frame is due, and
+  // short while a sent frame is watched.
+  int Timeout(Clock::time_point now, int timeout) const {
+    const auto left = std::chrono::duration_cast<Ms>(Due() - now).count() + 1;
+    timeout = static_cast<int>(std::min<long long>(left, timeout));
+    return awaiting_ ? std::min(timeout, checkMs_) : timeout;
+  }
+
+ private:
+  Ms interval_;
+  Ms gap_;
+  Clock::time_point lastSent_ = Clock::now();
+  Clock::time_point consumedAt_ = Clock::now();
+  bool awaiting_ = false;  // the last frame has not been taken yet
+  int checkMs_ = 1;
+};
+
+struct Options {
   std::string dir = ".";
   int com = 1;
   double speed = 1.0;
@@ -138,44 +187,180 @@ int main(int argc, char** argv) {
   int gapMs = 10;
   int runs = 0;
   bool verbose = false;
-  std::vector<std::string> faultNames;
   orvsim::Faults faults;
-  app.add_option("--dir", dir, "folder of Dis.ini; the port is published in its ports/ folder")
+};
+
+// The instrument served on the pseudo-terminal, one run after another.
+class Simulator {
+ public:
+  explicit Simulator(const Options& o)
+      : o_(o),
+        inst_(o.capacity, o.resistance, o.faults),
+        pacer_(o.speed > 0 ? Ms(static_cast<long long>(1000.0 / o.speed)) : Ms(0),
+               Ms(std::max(o.gapMs, 1))) {}
+
+  bool Open() { return OpenPty(pty_) && Publish(o_.dir, o_.com, pty_); }
+  // Serves until a signal, or until `runs` runs are over; 1 when the
+  // terminal cannot be made again after an unplugging.
+  int Run();
+  void Close() {
+    Unpublish(o_.dir, o_.com, pty_);
+    ClosePty(pty_);
+  }
+
+ private:
+  // The cable is pulled for two seconds: the terminal goes and comes back,
+  // and the instrument starts afresh. False when it cannot come back.
+  bool Unplug();
+  // The next frame, with the faults that change what goes on the line.
+  std::string NextFrame();
+  void Send(const std::string& frame);
+  // Waits up to `timeout` ms for the application's bytes and answers them.
+  void Receive(int timeout);
+
+  const Options& o_;
+  Pty pty_;
+  orvsim::Instrument inst_;
+  FramePacer pacer_;
+  int frameNo_ = 0;
+  std::string held_;  // a frame kept back for the next send
+};
+
+int Simulator::Run() {
+  const orvsim::Faults& faults = o_.faults;
+  while (!g_stop) {
+    const auto now = Clock::now();
+    int timeout = 500;
+    if (inst_.Reporting() || !held_.empty()) {
+      if (inst_.JustStarted()) {
+        inst_.ClearJustStarted();
+        pacer_.Restart(now);
+        frameNo_ = 0;
+        held_.clear();
+      }
+      if (faults.unplug && inst_.NextTime() >= faults.unplugAt) {
+        if (!Unplug()) return g_stop ? 0 : 1;
+        continue;
+      }
+      if (pacer_.Awaiting()) pacer_.Watch(now, Pending(pty_));
+      if (now >= pacer_.Due()) {
+        Send(NextFrame());
+        pacer_.Sent(Clock::now());
+        continue;
+      }
+      timeout = pacer_.Timeout(now, timeout);
+    } else if (o_.runs > 0 && inst_.runs >= o_.runs &&
+               inst_.GetState() == orvsim::Instrument::State::kIdle) {
+      break;
+    }
+    Receive(timeout);
+  }
+  return 0;
+}
+
+bool Simulator::Unplug() {
+  if (o_.verbose) std::fprintf(stderr, "unplugged\n");
+  Close();
+  SleepInterruptible(2000);
+  if (g_stop) return false;
+  if (!Open()) return false;
+  inst_ = orvsim::Instrument(o_.capacity, o_.resistance, o_.faults);
+  held_.clear();
+  return true;
+}
+
+std::string Simulator::NextFrame() {
+  std::string frame = held_.empty() ? inst_.NextFrame() : std::move(held_);
+  held_.clear();
+  ++frameNo_;
+  if (o_.faults.together && frameNo_ % 5 == 0 &&
+      inst_.GetState() == orvsim::Instrument::State::kRunning) {
+    // The second frame is lost to the application; a "STOP" is kept for the
+    // next send so that the run can still end normally.
+    std::string second = inst_.NextFrame();
+    if (IsStopFrame(second)) {
+      held_ = std::move(second);
+    } else {
+      frame += second;
+    }
+  }
+  if (o_.faults.garbage) {
+    // Every seventh frame is preceded by a run too long for a token, which
+    // costs the application that frame; the final "STOP" is spared so that
+    // the run can still end normally.
+    frame = (frameNo_ % 7 == 0 && !IsStopFrame(frame) ? std::string(40, 'Z') : std::string("#~?")) +
+            " " + frame;
+  }
+  return frame;
+}
+
+void Simulator::Send(const std::string& frame) {
+  if (o_.verbose) std::fprintf(stderr, "> %s", frame.c_str());
+  if (o_.faults.split) {
+    WriteAll(pty_.master, frame.substr(0, frame.size() / 2));
+    std::this_thread::sleep_for(Ms(30));
+    WriteAll(pty_.master, frame.substr(frame.size() / 2));
+  } else {
+    WriteAll(pty_.master, frame);
+  }
+}
+
+void Simulator::Receive(int timeout) {
+  struct pollfd pf {
+    pty_.master, POLLIN, 0
+  };
+  if (::poll(&pf, 1, timeout) <= 0 || !(pf.revents & POLLIN)) return;
+  char buf[512];
+  const ssize_t n = ::read(pty_.master, buf, sizeof buf);
+  if (n <= 0) return;
+  const std::string in(buf, static_cast<size_t>(n));
+  if (o_.verbose) {
+    for (char c : in)
+      c == '\r' ? std::fputs("<CR>\n", stderr) : std::fputc(c, stderr);
+  }
+  const std::string reply = inst_.Receive(in);
+  if (!reply.empty()) WriteAll(pty_.master, reply);
+}
+
+std::string FaultHelp() {
+  std::string names;
+  for (const orvsim::FaultName& f : orvsim::kFaultNames)
+    names += (names.empty() ? "" : ", ") + std::string(f.name);
+  return names + " (repeatable)";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"ORVANTIS battery discharge analyzer simulator on a pseudo-terminal"};
+  app.set_version_flag("--version", "orvantis-sim " + qv::ProgramVersionText());
+  Options o;
+  std::vector<std::string> faultNames;
+  std::vector<std::string> known;
+  for (const orvsim::FaultName& f : orvsim::kFaultNames)
+    known.push_back(f.name);
+  app.add_option("--dir", o.dir, "folder of Dis.ini; the port is published in its ports/ folder")
       ->capture_default_str();
-  app.add_option("--com", com, "COM number to publish (1-256)")
+  app.add_option("--com", o.com, "COM number to publish (1-256)")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
-  app.add_option("--speed", speed,
+  app.add_option("--speed", o.speed,
                  "simulated seconds per real second (0: as fast as frames are taken)")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--capacity", capacity, "pack capacity, mAh")->capture_default_str();
-  app.add_option("--resistance", resistance, "internal resistance per cell, milliohm")
+  app.add_option("--capacity", o.capacity, "pack capacity, mAh")->capture_default_str();
+  app.add_option("--resistance", o.resistance, "internal resistance per cell, milliohm")
       ->capture_default_str();
-  app.add_option("--gap-ms", gapMs, "least pause after a frame was taken, ms")
+  app.add_option("--gap-ms", o.gapMs, "least pause after a frame was taken, ms")
       ->capture_default_str();
-  app.add_option("--runs", runs, "exit after this many runs (0: never)")->capture_default_str();
-  app.add_option("--fault", faultNames,
-                 "silent, wrong-ack, no-f, garbage, split, together, unplug, instant-stop, "
-                 "over-range (repeatable)")
-      ->check(CLI::IsMember({"silent", "wrong-ack", "no-f", "garbage", "split", "together",
-                             "unplug", "instant-stop", "over-range"}));
-  app.add_option("--unplug-at", faults.unplugAt, "simulated second of the unplugging")
+  app.add_option("--runs", o.runs, "exit after this many runs (0: never)")->capture_default_str();
+  app.add_option("--fault", faultNames, FaultHelp())->check(CLI::IsMember(known));
+  app.add_option("--unplug-at", o.faults.unplugAt, "simulated second of the unplugging")
       ->capture_default_str();
-  app.add_flag("-v,--verbose", verbose, "log commands and frames on stderr");
+  app.add_flag("-v,--verbose", o.verbose, "log commands and frames on stderr");
   CLI11_PARSE(app, argc, argv);
-
-  for (const auto& f : faultNames) {
-    if (f == "silent") faults.silent = true;
-    if (f == "wrong-ack") faults.wrongAck = true;
-    if (f == "no-f") faults.noF = true;
-    if (f == "garbage") faults.garbage = true;
-    if (f == "split") faults.split = true;
-    if (f == "together") faults.together = true;
-    if (f == "unplug") faults.unplug = true;
-    if (f == "instant-stop") faults.instantStop = true;
-    if (f == "over-range") faults.overRange = true;
-  }
+  for (const std::string& name : faultNames)
+    orvsim::SetFault(o.faults, name);
 
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -184,122 +369,12 @@ int main(int argc, char** argv) {
   ::sigaction(SIGTERM, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  Pty pty;
-  if (!OpenPty(pty) || !Publish(dir, com, pty)) {
+  Simulator sim(o);
+  if (!sim.Open()) {
     std::fprintf(stderr, "orvantis-sim: cannot create the pseudo-terminal\n");
     return 1;
   }
-
-  orvsim::Instrument inst(capacity, resistance, faults);
-  const Ms interval = speed > 0 ? Ms(static_cast<long long>(1000.0 / speed)) : Ms(0);
-  const Ms gap(std::max(gapMs, 1));
-  Clock::time_point lastSent = Clock::now();
-  Clock::time_point consumedAt = Clock::now();
-  bool awaiting = false;  // the last frame has not been taken yet
-  int checkMs = 1;
-  int frameNo = 0;
-  std::string held;  // a frame kept back for the next send
-
-  while (!g_stop) {
-    auto now = Clock::now();
-    int timeout = 500;
-    if (inst.Reporting() || !held.empty()) {
-      if (inst.JustStarted()) {
-        // The application waits 100 ms after "S" and then discards what
-        // came in: the first frame comes after that.
-        inst.ClearJustStarted();
-        lastSent = now + Ms(250) - interval;
-        consumedAt = now + Ms(250) - gap;
-        awaiting = false;
-        frameNo = 0;
-        held.clear();
-      }
-      if (faults.unplug && inst.NextTime() >= faults.unplugAt) {
-        if (verbose) std::fprintf(stderr, "unplugged\n");
-        Unpublish(dir, com, pty);
-        ClosePty(pty);
-        SleepInterruptible(2000);
-        if (g_stop) break;
-        if (!OpenPty(pty) || !Publish(dir, com, pty)) return 1;
-        inst = orvsim::Instrument(capacity, resistance, faults);
-        held.clear();
-        continue;
-      }
-      if (awaiting) {
-        if (Pending(pty) == 0 && now - lastSent >= Ms(2)) {
-          awaiting = false;
-          consumedAt = now;
-        } else {
-          checkMs = std::min(checkMs * 2, 50);
-        }
-      }
-      // A frame the application does not take holds the next one back for
-      // at most a second, as the instrument would not wait longer.
-      const Clock::time_point due = awaiting ? lastSent + std::max<Ms>(interval, Ms(1000))
-                                             : std::max(lastSent + interval, consumedAt + gap);
-      if (now >= due) {
-        std::string frame = held.empty() ? inst.NextFrame() : std::move(held);
-        held.clear();
-        ++frameNo;
-        if (faults.together && frameNo % 5 == 0 &&
-            inst.GetState() == orvsim::Instrument::State::kRunning) {
-          // The second frame is lost to the application; a "STOP" is kept
-          // for the next send so that the run can still end normally.
-          std::string second = inst.NextFrame();
-          if (IsStopFrame(second)) {
-            held = std::move(second);
-          } else {
-            frame += second;
-          }
-        }
-        if (faults.garbage) {
-          // Every seventh frame is preceded by a run too long for a token,
-          // which costs the application that frame; the final "STOP" is
-          // spared so that the run can still end normally.
-          frame = (frameNo % 7 == 0 && !IsStopFrame(frame) ? std::string(40, 'Z')
-                                                           : std::string("#~?")) +
-                  " " + frame;
-        }
-        if (verbose) std::fprintf(stderr, "> %s", frame.c_str());
-        if (faults.split) {
-          WriteAll(pty.master, frame.substr(0, frame.size() / 2));
-          std::this_thread::sleep_for(Ms(30));
-          WriteAll(pty.master, frame.substr(frame.size() / 2));
-        } else {
-          WriteAll(pty.master, frame);
-        }
-        lastSent = Clock::now();
-        awaiting = true;
-        checkMs = 1;
-        continue;
-      }
-      auto left = std::chrono::duration_cast<Ms>(due - now).count() + 1;
-      timeout = static_cast<int>(std::min<long long>(left, timeout));
-      if (awaiting) timeout = std::min(timeout, checkMs);
-    } else if (runs > 0 && inst.runs >= runs &&
-               inst.GetState() == orvsim::Instrument::State::kIdle) {
-      break;
-    }
-
-    struct pollfd pf {
-      pty.master, POLLIN, 0
-    };
-    int r = ::poll(&pf, 1, timeout);
-    if (r > 0 && (pf.revents & POLLIN)) {
-      char buf[512];
-      ssize_t n = ::read(pty.master, buf, sizeof buf);
-      if (n > 0) {
-        std::string in(buf, static_cast<size_t>(n));
-        if (verbose) {
-          for (char c : in)
-            c == '\r' ? std::fputs("<CR>\n", stderr) : std::fputc(c, stderr);
-        }
-        std::string reply = inst.Receive(in);
-        if (!reply.empty()) WriteAll(pty.master, reply);
-      }
-    }
-  }
-  Unpublish(dir, com, pty);
-  ClosePty(pty);
-  return 0;
+  const int rc = sim.Run();
+  sim.Close();
+  return rc;
 }

@@ -78,6 +78,10 @@ Registrar dumpCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<DumpArgs>();
   auto* sub = app.add_subcommand("dump", "Print a data file (.qd1) as one JSON object");
   sub->add_option("FILE", args->file, "data file to read")->required();
+  ExitStatusHelp(sub,
+                 "  0  printed\n"
+                 "  1  the file cannot be read, is damaged or has an unsupported version\n"
+                 "  2  the file does not exist");
   return [args] { return Dump(args->file); };
 });
 
@@ -87,6 +91,11 @@ Registrar saveAsCommand([](CLI::App& app) -> std::function<int()> {
                                  "Read a data file of any version, write it in the current form");
   sub->add_option("IN", args->in, "data file to read")->required();
   sub->add_option("OUT", args->out, "data file to write")->required();
+  ExitStatusHelp(sub,
+                 "  0  written\n"
+                 "  1  IN cannot be read, is damaged or has an unsupported version, or OUT\n"
+                 "     cannot be written\n"
+                 "  2  IN does not exist");
   return [args] { return SaveAs(args->in, args->out); };
 });
 

@@ -6,30 +6,13 @@
 #include <iostream>
 
 #include "commands.h"
-#include "core/numtext.h"
 #include "data/codec.h"
 #include "file_io.h"
+#include "id_arg.h"
 #include "output/csv_export.h"
 
 namespace qv::cli {
 namespace {
-
-// "P1-P2-P3" with every part 1 to 999 as an ID key.
-std::optional<uint32_t> ParseIdRange(const std::string& text) {
-  int parts[3] = {0, 0, 0};
-  size_t pos = 0;
-  for (int i = 0; i < 3; ++i) {
-    size_t dash = text.find('-', pos);
-    if ((i < 2) != (dash != std::string::npos)) return std::nullopt;
-    std::string part = text.substr(pos, i < 2 ? dash - pos : std::string::npos);
-    if (part.empty() || part.size() > 3 ||
-        part.find_first_not_of("0123456789") != std::string::npos)
-      return std::nullopt;
-    parts[i] = AtoI(part);
-    pos = dash + 1;
-  }
-  return IdKeyOfParts(parts[0], parts[1], parts[2]);
-}
 
 struct ExportArgs {
   std::string file;
@@ -39,12 +22,10 @@ struct ExportArgs {
 };
 
 int ExportCsv(const ExportArgs& args) {
-  auto fromKey = ParseIdRange(args.from);
-  auto toKey = ParseIdRange(args.to);
-  if (!fromKey || !toKey) {
-    std::cerr << Cp932ToUtf8(CsvIdRangeText()) << "\n";
-    return kExitUnreadable;
-  }
+  const std::optional<RegistrationId> from = IdArgument(args.from);
+  if (!from) return kExitBadId;
+  const std::optional<RegistrationId> to = IdArgument(args.to);
+  if (!to) return kExitBadId;
   if (args.out.empty()) {
     std::cerr << Cp932ToUtf8(CsvFolderEmptyText()) << "\n";
     return kExitUnreadable;
@@ -58,7 +39,7 @@ int ExportCsv(const ExportArgs& args) {
   LoadAppSettings(app);
   LoadedFile file;
   if (int rc = ReadDataFileAt(args.file, app, file); rc != kExitOk) return rc;
-  CsvExportResult result = WriteCsvFiles(file.records, args.out, *fromKey, *toKey);
+  CsvExportResult result = WriteCsvFiles(file.records, args.out, from->Key(), to->Key());
   std::cout << Cp932ToUtf8(CsvExportResultMessage(result).text) << "\n";
   return result.failed ? kExitUnreadable : kExitOk;
 }
@@ -71,6 +52,12 @@ Registrar exportCsvCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--out", args->out, "folder to write the CSV files into")->required();
   sub->add_option("--from", args->from, "first registration ID, P1-P2-P3 (default 1-1-1)");
   sub->add_option("--to", args->to, "last registration ID, P1-P2-P3 (default 999-999-999)");
+  ExitStatusHelp(sub,
+                 "  0  exported (the message counts the files)\n"
+                 "  1  FILE cannot be read, is damaged or has an unsupported version, --out is\n"
+                 "     empty, or a CSV file cannot be written\n"
+                 "  2  FILE or the folder does not exist\n"
+                 "  3  an ID is not P1-P2-P3 with parts 1 to 999");
   return [args] { return ExportCsv(*args); };
 });
 

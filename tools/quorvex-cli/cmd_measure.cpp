@@ -50,10 +50,11 @@ void OnInterrupt(int) {
 
 struct MeasureArgs {
   int port = 0;
-  std::string currents, cells, endVoltage, v1, out, devRoot;
+  std::string currents, cells, endVoltage, v1, out, devRoot, trace;
 };
 
 int Measure(const MeasureArgs& args) {
+  if (!StartWireTrace(args.trace)) return kExitTraceFile;
   CAppState app;
   LoadAppSettings(app);
   if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
@@ -120,28 +121,37 @@ int Measure(const MeasureArgs& args) {
   if (g_interrupted) app.measuring.store(false);  // interrupted just before the start
   run.Join();
   g_measuring = nullptr;
-  if (g_interrupted) std::cerr << Cp932ToUtf8(CRunControl::StoppedText()) << "\n";
+  if (g_interrupted) std::cerr << Cp932ToUtf8(GetRunControlTexts().stopped) << "\n";
 
-  const int result = run.LastRunResult();
-  if (result >= 0) {
+  const RunResult result = run.LastRunResult();
+  if (result != RunResult::kNoRun) {
     std::lock_guard<std::mutex> g(doc.Lock());
     if (WriteDataFileAt(args.out, doc.Current(), doc.Registered()) != kExitOk) return 2;
   }
-  return result == kFrameStop ? 0 : 2;
+  return result == RunResult::kInstrumentStopped ? 0 : 2;
 }
 
 Registrar measureCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<MeasureArgs>();
   auto* sub = app.add_subcommand(
       "measure",
-      "Run one discharge on the ORVANTIS and save it. Exit 0 when the instrument ended the "
-      "run, 1 on invalid input, 2 on a communication failure");
+      "Run one discharge on the ORVANTIS and save it; each point is printed as it comes");
+  ExitStatusHelp(sub,
+                 "  0  the run ended with the instrument's STOP (also after Ctrl-C); the data\n"
+                 "     file is written\n"
+                 "  1  invalid input values\n"
+                 "  2  no run was started, the run ended without a STOP (what was measured\n"
+                 "     is written), or the data file cannot be written\n"
+                 "  3  the --trace file cannot be written");
   sub->add_option("--port", args->port, "COM number (1-256)")->required();
   sub->add_option("--currents", args->currents, "discharge currents A,B,C in A");
   sub->add_option("--cells", args->cells, "cell count (1, 4, 6, 8)");
   sub->add_option("--end-voltage", args->endVoltage, "end voltage in V");
   sub->add_option("--v1", args->v1, "V1 measurement point in s");
   sub->add_option("--out", args->out, "data file (.qd1) to write")->required();
+  sub->add_option("--trace", args->trace,
+                  "append every byte sent and received, with its time and the run's phase, to "
+                  "this file");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
   return [args] { return Measure(*args); };

@@ -94,6 +94,7 @@ Registrar portsCommand([](CLI::App& app) -> std::function<int()> {
       "numbering (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*), with USB descriptions");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
+  ExitStatusHelp(sub, "  0  always (no serial device at all is said on stderr)");
   return [args] { return Ports(*args); };
 });
 

@@ -47,9 +47,12 @@ Registrar recoverCommand([](CLI::App& app) -> std::function<int()> {
   auto* sub = app.add_subcommand(
       "recover",
       "Write the interrupted run journaled in the working folder as a data file and remove the "
-      "journal. Prints the file and the number of points. Exit 0 when written, 1 when there is "
-      "no interrupted run, 2 when the journal cannot be read (it is left alone), 3 when the file "
-      "cannot be written");
+      "journal. Prints the file and the number of points");
+  ExitStatusHelp(sub,
+                 "  0  written\n"
+                 "  1  no interrupted run\n"
+                 "  2  the journal cannot be read (it is left alone)\n"
+                 "  3  the data file cannot be written");
   sub->add_option("--out", *out, "data file (.qd1) to write; default recovered-<start>.qd1");
   return [out] { return Recover(*out); };
 });

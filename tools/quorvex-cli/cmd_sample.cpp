@@ -142,6 +142,9 @@ Registrar sampleCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--max-seconds", args->maxSeconds,
                   "cut every discharge curve after this many seconds (0: whole curves)")
       ->check(CLI::Range(0, 7200));
+  ExitStatusHelp(sub,
+                 "  0  written\n"
+                 "  1  the file cannot be written");
   return [args] {
     return WriteSample(args->out, args->version, args->records, args->maxSeconds) ? kExitOk
                                                                                   : kExitUnreadable;

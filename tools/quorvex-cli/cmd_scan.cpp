@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "core/settings_keys.h"
 #include "data/codec.h"
 #include "data/document.h"
 #include "file_io.h"
@@ -17,9 +18,11 @@ struct ScanArgs {
   bool verbose = false;
   bool save = false;
   std::string devRoot;
+  std::string trace;
 };
 
 int Scan(const ScanArgs& args) {
+  if (!StartWireTrace(args.trace)) return kExitTraceFile;
   CAppState app;
   LoadAppSettings(app);
   if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
@@ -38,19 +41,23 @@ int Scan(const ScanArgs& args) {
     std::cerr << Cp932ToUtf8(PermissionHintText(denied)) << "\n";
     return 2;
   }
-  if (args.save) app.settings.SetInt("COMPORT", found);
+  if (args.save) app.settings.SetInt(keys::kComPort, found);
   std::printf("COM%d\n", found);
   return 0;
 }
 
 Registrar scanCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<ScanArgs>();
-  auto* sub = app.add_subcommand(
-      "scan",
-      "Find the ORVANTIS on COM1..COM256; prints COM<n> (exit 0), or exits 1 when none "
-      "answers (2 when a device could not be opened for lack of permission)");
+  auto* sub = app.add_subcommand("scan", "Find the ORVANTIS on COM1..COM256 and print COM<n>");
+  ExitStatusHelp(sub,
+                 "  0  found\n"
+                 "  1  no port answers\n"
+                 "  2  no port answers and a device could not be opened for lack of permission\n"
+                 "  3  the --trace file cannot be written");
   sub->add_flag("-v,--verbose", args->verbose, "show each port as it is tried");
   sub->add_flag("--save", args->save, "write the port found to COMPORT in Dis.ini");
+  sub->add_option("--trace", args->trace,
+                  "append every byte sent and received, with its time, to this file");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
   return [args] { return Scan(*args); };

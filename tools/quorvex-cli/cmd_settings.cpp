@@ -55,12 +55,22 @@ Registrar settingsCommand([](CLI::App& app) -> std::function<int()> {
   auto args = std::make_shared<SettingsArgs>();
   auto* sub = app.add_subcommand("settings", "Read or write one key of Dis.ini in this folder");
   sub->require_subcommand(1);
-  auto* get = sub->add_subcommand("get", "Print a key's value (exit 1 when it is missing)");
+  sub->footer("Exit status: that of get, set or init.");
+  auto* get = sub->add_subcommand("get", "Print a key's value");
   get->add_option("KEY", args->key, "settings key, any case")->required();
+  ExitStatusHelp(get,
+                 "  0  printed\n"
+                 "  1  the file, the section or the key is missing");
   auto* set = sub->add_subcommand("set", "Write a key, creating the file when needed");
   set->add_option("KEY", args->key, "settings key")->required();
   set->add_option("VALUE", args->value, "value (UTF-8; stored as Shift-JIS)")->required();
+  ExitStatusHelp(set,
+                 "  0  written\n"
+                 "  1  the key is invalid or the file cannot be written");
   auto* init = sub->add_subcommand("init", "Write the first values into a new Dis.ini");
+  ExitStatusHelp(init,
+                 "  0  written, or Dis.ini exists already (it is left as it is)\n"
+                 "  1  the file cannot be written");
   return [args, get, set, init] {
     if (get->parsed()) return Get(*args);
     if (set->parsed()) return Set(*args);

@@ -10,38 +10,18 @@
 #include "core/numtext.h"
 #include "data/codec.h"
 #include "file_io.h"
+#include "id_arg.h"
 
 namespace qv::cli {
 namespace {
 
-inline constexpr int kExitNoRecord = 3;  // no registered record with that ID
-inline constexpr int kExitRefused = 4;   // the record or the current was refused
-
-// "P1-P2-P3" with each part 1 to 999.
-bool ParseId(const std::string& text, int parts[3]) {
-  size_t pos = 0;
-  for (int i = 0; i < 3; ++i) {
-    size_t end = i < 2 ? text.find('-', pos) : text.size();
-    if (end == std::string::npos || end == pos || end - pos > 3) return false;
-    int v = 0;
-    for (size_t k = pos; k < end; ++k) {
-      if (text[k] < '0' || text[k] > '9') return false;
-      v = v * 10 + (text[k] - '0');
-    }
-    if (v < 1 || v > 999) return false;
-    parts[i] = v;
-    pos = end + 1;
-  }
-  return true;
-}
+inline constexpr int kExitNoRecord = kExitBadId;  // no registered record with that ID
+inline constexpr int kExitRefused = 4;            // the record or the current was refused
 
 int Virtual(const std::string& in, const std::string& idText, const std::string& currentText,
             const std::string& out) {
-  int id[3];
-  if (!ParseId(idText, id)) {
-    std::cerr << "invalid registration ID (P1-P2-P3, each 1 to 999): " << idText << "\n";
-    return kExitNoRecord;
-  }
+  const std::optional<RegistrationId> id = IdArgument(idText);
+  if (!id) return kExitBadId;
   CAppState app;
   LoadAppSettings(app);
   LoadedFile file;
@@ -49,7 +29,7 @@ int Virtual(const std::string& in, const std::string& idText, const std::string&
 
   const CMeasureData* source = nullptr;
   for (const auto& r : file.records) {
-    if (r->id1 == id[0] && r->id2 == id[1] && r->id3 == id[2]) {
+    if (id->Names(r->id1, r->id2, r->id3)) {
       source = r.get();
       break;
     }
@@ -90,6 +70,13 @@ Registrar virtualCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--id", args->id, "registration ID of the source record, P1-P2-P3")->required();
   sub->add_option("--current", args->current, "virtual discharge current in A")->required();
   sub->add_option("--out", args->out, "data file to write")->required();
+  ExitStatusHelp(sub,
+                 "  0  written\n"
+                 "  1  FILE cannot be read, is damaged or has an unsupported version, or the\n"
+                 "     output cannot be written\n"
+                 "  2  FILE does not exist\n"
+                 "  3  the ID is not P1-P2-P3 with parts 1 to 999, or no registered record has it\n"
+                 "  4  the record or the current is refused (the message says why)");
   return [args] { return Virtual(args->file, args->id, args->current, args->out); };
 });
 

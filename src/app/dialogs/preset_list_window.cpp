@@ -28,7 +28,7 @@ PresetListWindow BuildPresetListWindow(QDialog& dialog, const std::string& capti
     if (rowKey >= 0) onAction();
   };
   hooks.canBeginEdit = [canEdit = actions.canEdit](int, int column) {
-    return canEdit(column) ? kEditBox : kEditRefuse;
+    return canEdit(column) ? EditKind::kBox : EditKind::kRefuse;
   };
   hooks.commitEdit = [canEdit = actions.canEdit, setComment = actions.setComment](
                          int rowKey, int column, const std::string& text) {

@@ -24,6 +24,8 @@ const char* PictureFile(PrintLayoutPicture picture) {
 
 }  // namespace
 
+// The dialog is laid out here from top to bottom as it shows; the layout
+// reads best in one piece.
 CPrintSettingsDialog::CPrintSettingsDialog(const CSettingsStore& settings, IUserInterface& ui,
                                            QWidget* parent)
     : QDialog(parent), settings_(settings), ui_(ui) {

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
+#include "core/settings_keys.h"
 namespace qv::ui {
 
 CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent)
@@ -13,8 +14,8 @@ CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* pare
 
   clearOverlays_ = new QCheckBox(QString::fromUtf8("グラフ重ね合わせを解除する"), this);
   defaultGraph_ = new QCheckBox(QString::fromUtf8("グラフ表示範囲を既定値にする"), this);
-  clearOverlays_->setChecked(settings_.GetInt("START_DUPCLR") > 0);
-  defaultGraph_->setChecked(settings_.GetInt("START_DEFGRA") > 0);
+  clearOverlays_->setChecked(settings_.GetInt(keys::kStartClearOverlays) > 0);
+  defaultGraph_->setChecked(settings_.GetInt(keys::kStartDefaultGraph) > 0);
 
   const DialogButtons buttons =
       MakeDialogButtons(this, QStringLiteral("OK"), QString::fromUtf8("キャンセル"));
@@ -32,8 +33,8 @@ CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* pare
 }
 
 void CStartOptionsDlg::OnOk() {
-  settings_.Set("START_DUPCLR", clearOverlays_->isChecked() ? "1" : "0");
-  settings_.Set("START_DEFGRA", defaultGraph_->isChecked() ? "1" : "0");
+  settings_.Set(keys::kStartClearOverlays, clearOverlays_->isChecked() ? "1" : "0");
+  settings_.Set(keys::kStartDefaultGraph, defaultGraph_->isChecked() ? "1" : "0");
   accept();
 }
 
