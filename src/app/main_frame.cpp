@@ -79,7 +79,6 @@ void FreezeHandle(QSplitter* splitter, int index) {
 CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
     : QMainWindow(parent), app_(app), doc_(doc), ui_(ui) {
   setWindowTitle(QStringLiteral("Quorvex"));
-  setWindowIcon(QIcon(QStringLiteral(":/quorvex/images/logo.png")));
   setMinimumSize(kMinWidth, kMinHeight);
   // Wide enough for every data view column where the screen allows it.
   QSize size(1080, 720);
