@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/lazy_icon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -186,7 +187,7 @@ void CMainFrame::BuildActions() {
     a->setToolTip(U8(t.tooltip));
     a->setData(t.id);
     if (const char* icon = IconName(t.id))
-      a->setIcon(QIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(icon))));
+      a->setIcon(LazyIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(icon))));
     a->setEnabled(false);
     const int id = t.id;
     connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
