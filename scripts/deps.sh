@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   pkg-config libsystemd-dev dbus-daemon
-  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev libxcb1-dev
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
   libserialport-dev

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 #include <clocale>
 
@@ -23,10 +24,6 @@ void SetUpApplication() {
   // The desktop entry's name (so that the window gets its icon there) and
   // the same icon for windows and the task bar.
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvex"));
-  QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-    icon.addFile(QStringLiteral(":/quorvex/icons/quorvex-%1.png").arg(size), QSize(size, size));
-  QApplication::setWindowIcon(icon);
   QApplication::setFont(GothicFont(12));
   // Qt's own texts (file choosers, the replace question) in Japanese, like
   // every other text of the program, where the translations are installed.
@@ -37,6 +34,13 @@ void SetUpApplication() {
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
       QApplication::installTranslator(qtTexts);
   }
+}
+
+void SetApplicationIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/quorvex/icons/quorvex-%1.png").arg(size), QSize(size, size));
+  QApplication::setWindowIcon(icon);
 }
 
 std::optional<std::string> CommandLineFile(const QStringList& arguments) {
@@ -68,10 +72,14 @@ void CBrenlowApp::Start(const std::optional<std::string>& file) {
     FinishStartup(file);
     return;
   }
-  auto* splash = new CSplashWindow(frame_.get());
-  QObject::connect(splash, &CSplashWindow::Finished, frame_.get(),
-                   [this, file] { FinishStartup(file); });
-  splash->Start();
+  // The splash comes up from the event loop: the main window reaches the
+  // screen first, before the splash's picture is decoded and shown.
+  QTimer::singleShot(0, frame_.get(), [this, file] {
+    auto* splash = new CSplashWindow(frame_.get());
+    QObject::connect(splash, &CSplashWindow::Finished, frame_.get(),
+                     [this, file] { FinishStartup(file); });
+    splash->Start();
+  });
 }
 
 void CBrenlowApp::FinishStartup(const std::optional<std::string>& file) {

@@ -30,6 +30,10 @@ struct StartOptions {
 // as the window font.
 void SetUpApplication();
 
+// The program's icon in every size for its windows and the task bar. It
+// decodes the pictures, so start-up sets it once the main window is up.
+void SetApplicationIcon();
+
 // The data file named on the command line: the first argument after the
 // program's name other than --desktop, or nothing.
 std::optional<std::string> CommandLineFile(const QStringList& arguments);

@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/lazy_icon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -79,7 +80,6 @@ void FreezeHandle(QSplitter* splitter, int index) {
 CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
     : QMainWindow(parent), app_(app), doc_(doc), ui_(ui) {
   setWindowTitle(QStringLiteral("Quorvex"));
-  setWindowIcon(QIcon(QStringLiteral(":/quorvex/images/logo.png")));
   setMinimumSize(kMinWidth, kMinHeight);
   // Wide enough for every data view column where the screen allows it.
   QSize size(1080, 720);
@@ -187,7 +187,7 @@ void CMainFrame::BuildActions() {
     a->setToolTip(U8(t.tooltip));
     a->setData(t.id);
     if (const char* icon = IconName(t.id))
-      a->setIcon(QIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(icon))));
+      a->setIcon(LazyIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(icon))));
     a->setEnabled(false);
     const int id = t.id;
     connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });

@@ -21,10 +21,17 @@ constexpr char kObjectName[] = "printCommands";
 CPrintCommands::CPrintCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui)
     : QObject(&frame), frame_(frame), doc_(doc), ui_(ui) {
   setObjectName(QString::fromLatin1(kObjectName));
-  // Positions are measured from the paper's edge: the painter's origin is
-  // the paper's corner, so nothing is shifted by the printable area.
-  printer_.setFullPage(true);
-  printer_.setPageSize(QPageSize(QPageSize::A4));
+}
+
+QPrinter& CPrintCommands::Printer() {
+  if (!printer_) {
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // Positions are measured from the paper's edge: the painter's origin is
+    // the paper's corner, so nothing is shifted by the printable area.
+    printer_->setFullPage(true);
+    printer_->setPageSize(QPageSize(QPageSize::A4));
+  }
+  return *printer_;
 }
 
 CPrintCommands* CPrintCommands::Of(const CMainFrame& frame) {
@@ -62,27 +69,27 @@ int CPrintCommands::Begin(QPrinter& printer) {
 void CPrintCommands::RunPrint() {
   // The page range offered is that of the printer as it stands; the run is
   // begun again on the printer the user chose.
-  printer_.setPrintRange(QPrinter::AllPages);
-  printer_.setFromTo(0, 0);
-  const int offered = Begin(printer_);
+  Printer().setPrintRange(QPrinter::AllPages);
+  Printer().setFromTo(0, 0);
+  const int offered = Begin(Printer());
   bool accepted = false;
   if (runPrintDialog) {
-    accepted = runPrintDialog(printer_);
+    accepted = runPrintDialog(Printer());
   } else {
-    QPrintDialog dlg(&printer_, &frame_);
+    QPrintDialog dlg(&Printer(), &frame_);
     dlg.setMinMax(1, offered);
     dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
     dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     accepted = dlg.exec() == QDialog::Accepted;
   }
   if (!accepted) return;
-  const int count = Begin(printer_);
+  const int count = Begin(Printer());
   int from = 1, to = count;
-  if (printer_.printRange() == QPrinter::PageRange && printer_.fromPage() > 0) {
-    from = std::clamp(printer_.fromPage(), 1, count);
-    to = std::clamp(printer_.toPage() > 0 ? printer_.toPage() : count, from, count);
+  if (Printer().printRange() == QPrinter::PageRange && Printer().fromPage() > 0) {
+    from = std::clamp(Printer().fromPage(), 1, count);
+    to = std::clamp(Printer().toPage() > 0 ? Printer().toPage() : count, from, count);
   }
-  if (!PaintPages(printer_, engine_, from, to))
+  if (!PaintPages(Printer(), engine_, from, to))
     ui_.Tell(FromQt(U8("プリンタを開けませんでした。")), FromQt(U8("印刷")), MsgIcon::kError);
 }
 
@@ -92,7 +99,7 @@ void CPrintCommands::PaintAll(QPrinter& printer) {
 }
 
 void CPrintCommands::RunPreview() {
-  QPrintPreviewDialog dlg(&printer_, &frame_);
+  QPrintPreviewDialog dlg(&Printer(), &frame_);
   dlg.setWindowTitle(U8("印刷プレビュー"));
   connect(&dlg, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* printer) { PaintAll(*printer); });
@@ -104,10 +111,10 @@ void CPrintCommands::RunPreview() {
 
 void CPrintCommands::RunPrinterSetup() {
   if (runPrinterSetup) {
-    runPrinterSetup(printer_);
+    runPrinterSetup(Printer());
     return;
   }
-  QPageSetupDialog dlg(&printer_, &frame_);
+  QPageSetupDialog dlg(&Printer(), &frame_);
   dlg.setWindowTitle(U8("プリンタの設定"));
   dlg.exec();
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPrinter>
 #include <functional>
+#include <memory>
 
 #include "core/user_interface.h"
 #include "data/document.h"
@@ -41,7 +42,9 @@ class CPrintCommands : public QObject {
   // paint request).
   void PaintAll(QPrinter& printer);
 
-  QPrinter& Printer() { return printer_; }
+  // The printer, made at its first use (it asks the print system for its
+  // printers, which start-up need not wait for) and kept for the session.
+  QPrinter& Printer();
   const CPrintEngine& Engine() const { return engine_; }
 
   // How the windows run modally; tests replace them to answer for the user.
@@ -56,7 +59,7 @@ class CPrintCommands : public QObject {
   CMainFrame& frame_;
   CBrenlowDoc& doc_;
   IUserInterface& ui_;
-  QPrinter printer_{QPrinter::HighResolution};
+  std::unique_ptr<QPrinter> printer_;
   CPrintEngine engine_;
 };
 

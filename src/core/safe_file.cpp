@@ -23,33 +23,6 @@ std::string DirOf(const std::string& path) {
   return d.empty() ? std::string(".") : d;
 }
 
-// Writes everything, retrying short writes and EINTR. The test hook cuts the
-// file at its limit and fails like a full disk.
-bool WriteAll(int fd, const char* p, size_t n) {
-  const long long limit = g_writeLimit.load();
-  size_t written = 0;
-  while (n > 0) {
-    size_t want = n;
-    if (limit >= 0) {
-      if (static_cast<long long>(written) >= limit) {
-        errno = ENOSPC;
-        return false;
-      }
-      want = std::min<size_t>(n, static_cast<size_t>(limit - static_cast<long long>(written)));
-    }
-    ssize_t w = ::write(fd, p, want);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = ENOSPC;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-    written += static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Removes temporary names an interrupted save of this target left behind.
 void SweepStaleTemps(const std::string& dir, const std::string& prefix) {
   DIR* d = ::opendir(dir.c_str());
@@ -85,10 +58,9 @@ void CopyMode(int fd, const std::string& path) {
   }
 }
 
-bool WriteAndSync(int fd, std::string_view bytes, WriteSync sync, int& error) {
-  errno = 0;
-  if (!WriteAll(fd, bytes.data(), bytes.size())) {
-    error = errno ? errno : EIO;
+bool WriteAndSync(int fd, const ContentWriter& write, WriteSync sync, int& error) {
+  if (const int e = write(fd); e != 0) {
+    error = e;
     return false;
   }
   if (sync == WriteSync::kDurable && fsync(fd) != 0) {
@@ -150,8 +122,51 @@ void SetSaveNamedTempForTesting(bool named) {
   g_forceNamed.store(named);
 }
 
+bool WriteFully(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  // The test hook cuts the file at its limit and fails like a full disk.
+  const long long limit = g_writeLimit.load();
+  long long held = 0;
+  if (limit >= 0) {
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    held = at > 0 ? static_cast<long long>(at) : 0;
+  }
+  while (n > 0) {
+    size_t want = n;
+    if (limit >= 0) {
+      if (held >= limit) {
+        errno = ENOSPC;
+        return false;
+      }
+      want = std::min<size_t>(n, static_cast<size_t>(limit - held));
+    }
+    ssize_t w = ::write(fd, p, want);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+    held += w;
+  }
+  return true;
+}
+
 SafeWriteResult WriteFileAtomically(const std::string& target, std::string_view bytes,
                                     WriteSync sync) {
+  return WriteFileAtomicallyWith(
+      target,
+      [bytes](int fd) {
+        errno = 0;
+        if (WriteFully(fd, bytes.data(), bytes.size())) return 0;
+        return errno ? errno : EIO;
+      },
+      sync);
+}
+
+SafeWriteResult WriteFileAtomicallyWith(const std::string& target, const ContentWriter& write,
+                                        WriteSync sync) {
   SafeWriteResult r;
   // A symbolic link keeps pointing at the file it named: the file behind it
   // is replaced, not the link.
@@ -174,7 +189,7 @@ SafeWriteResult WriteFileAtomically(const std::string& target, std::string_view 
     // fall through to the named temporary file
   } else if (fd >= 0) {
     CopyMode(fd, path);
-    if (!WriteAndSync(fd, bytes, sync, r.error)) {
+    if (!WriteAndSync(fd, write, sync, r.error)) {
       ::close(fd);  // the unnamed file disappears with its descriptor
       return r;
     }
@@ -203,7 +218,7 @@ SafeWriteResult WriteFileAtomically(const std::string& target, std::string_view 
       return r;
     }
     CopyMode(fd, path);
-    bool ok = WriteAndSync(fd, bytes, sync, r.error);
+    bool ok = WriteAndSync(fd, write, sync, r.error);
     if (::close(fd) != 0 && ok) {
       ok = false;
       r.error = errno;

@@ -8,6 +8,7 @@
 // file it named: the file behind it is replaced.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,23 @@ enum class WriteSync {
 SafeWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                     WriteSync sync = WriteSync::kDurable);
 
+// Writes the new content of a file: gets the temporary file's descriptor and
+// returns 0, or the errno of the failure (which ends the save). Content goes
+// through WriteFully so that the test hook below applies.
+using ContentWriter = std::function<int(int fd)>;
+
+// Replaces the file at `path` with what `write` writes, streamed into the
+// temporary file: no image of the whole file in memory. The same steps and
+// guarantees as WriteFileAtomically; the file is synced after `write`
+// returns, so a caller may hold a lock inside `write` without waiting for the
+// disk under it.
+SafeWriteResult WriteFileAtomicallyWith(const std::string& path, const ContentWriter& write,
+                                        WriteSync sync = WriteSync::kDurable);
+
+// Writes all `n` bytes at the descriptor's offset, retrying short writes and
+// EINTR. False with errno set (ENOSPC for a write of nothing).
+bool WriteFully(int fd, const void* data, size_t n);
+
 // Opens a regular file for reading: its descriptor, or -1 with errno set
 // (EISDIR, or EINVAL for another kind of file) when it is no regular file.
 int OpenRegularFile(const std::string& path);
@@ -42,8 +60,8 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // The prefix of the temporary names used for `path` (".<name>.qvtmp-").
 std::string TempNamePrefix(const std::string& path);
 
-// Test hook: every write fails like a full disk (ENOSPC) once `limit` bytes of
-// the file have been written; a negative limit switches the hook off.
+// Test hook: every write through WriteFully fails like a full disk (ENOSPC)
+// once the file holds `limit` bytes; a negative limit switches the hook off.
 void SetSaveWriteLimitForTesting(long long limit);
 // Test hook: use the named temporary file even where unnamed files work.
 void SetSaveNamedTempForTesting(bool named);

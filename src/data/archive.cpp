@@ -1,5 +1,6 @@
 #include "data/archive.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/safe_file.h"
 #include "data/codec.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -14,8 +16,9 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace qv {
 namespace {
-constexpr size_t kBufferSize = 64 * 1024;
+constexpr size_t kBufferSize = 1024 * 1024;
 constexpr size_t kDirectRead = 16 * 1024;
+constexpr uint64_t kWritebackStep = 4 * 1024 * 1024;
 }  // namespace
 
 ArchiveReader::ArchiveReader(const void* data, size_t size)
@@ -248,18 +251,21 @@ void ArchiveWriter::WriteText(std::string_view s) {
 
 bool ArchiveWriter::Flush() {
   if (str_ || fd_ < 0) return ok_;
-  size_t off = 0;
-  while (ok_ && off < buf_.size()) {
-    ssize_t n = ::write(fd_, buf_.data() + off, buf_.size() - off);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok_ = false;
-      errno_ = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    off += static_cast<size_t>(n);
+  errno = 0;
+  if (ok_ && !buf_.empty() && !WriteFully(fd_, buf_.data(), buf_.size())) {
+    ok_ = false;
+    errno_ = errno ? errno : EIO;
   }
+  written_ += buf_.size();
   buf_.clear();
+  // Large files: the kernel starts writing what is done while the rest is
+  // still being encoded, so a closing fsync waits only for the tail. A hint;
+  // its failure changes nothing.
+  if (ok_ && written_ - kicked_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(kicked_), static_cast<off_t>(written_ - kicked_),
+                      SYNC_FILE_RANGE_WRITE);
+    kicked_ = written_;
+  }
   return ok_;
 }
 

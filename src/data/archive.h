@@ -99,6 +99,8 @@ class ArchiveWriter {
   std::string* str_ = nullptr;
   int fd_ = -1;
   std::string buf_;
+  uint64_t written_ = 0;  // bytes handed to the file
+  uint64_t kicked_ = 0;   // bytes whose writeback was started
   bool ok_ = true;
   int errno_ = 0;
 };

@@ -30,68 +30,83 @@ void MarkDamaged(DataFileReadResult& result) {
   result.error = DataFileCorruptText();
 }
 
-}  // namespace
-
-DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
-                                bool savedFlag, const Avg3Range& range) {
-  DataFileReadResult result;
+// The version text and the current measurement. False, with the error set,
+// when the file is refused or damaged.
+bool ReadHead(ArchiveReader& ar, CMeasureData& current, const Avg3Range& range,
+              DataFileReadResult& result) {
   result.version = ar.ReadText();
   if (!ar.ok()) {
     MarkDamaged(result);
-    return result;
+    return false;
   }
   const std::string& v = result.version;
   bool old = v == "100" || v == "100b";
   if (!old && v != "101" && v != "101b") {
     result.kind = DataFileError::kVersion;
     result.error = DataFileVersionText(v);
-    return result;
+    return false;
   }
 
   if (old) {
     if (!current.Read(ar, range)) {
       MarkDamaged(result);
-      return result;
+      return false;
     }
     result.currentRecords = 1;
-  } else {
-    // A count of 0 or less reads no record; one larger than the rest of the
-    // file can hold is damage.
-    int32_t count = ar.ReadI32();
-    if (count > 0 && !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
-      MarkDamaged(result);
-      return result;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-      if (i == 0) {
-        if (!current.Read(ar, range)) break;
-        result.currentRecords = 1;
-        continue;
-      }
-      // Further current records replace the first one whole; the receiving
-      // record keeps its own list row key, display slot and saved flag.
-      CMeasureData next;
-      if (!next.Read(ar, range)) break;
-      const int32_t key = current.listRowKey, slot = current.displaySlot;
-      const bool saved = current.saved;
-      current.CopyFrom(next);
-      current.listRowKey = key;
-      current.displaySlot = slot;
-      current.saved = saved;
-      result.currentRecords = i + 1;
-    }
-    if (!ar.ok()) {
-      MarkDamaged(result);
-      return result;
-    }
+    return true;
   }
+  // A count of 0 or less reads no record; one larger than the rest of the
+  // file can hold is damage.
+  int32_t count = ar.ReadI32();
+  if (count > 0 && !ar.CanHold(static_cast<uint64_t>(count), kMinRecordBytes)) {
+    MarkDamaged(result);
+    return false;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (i == 0) {
+      if (!current.Read(ar, range)) break;
+      result.currentRecords = 1;
+      continue;
+    }
+    // Further current records replace the first one whole; the receiving
+    // record keeps its own list row key, display slot and saved flag.
+    CMeasureData next;
+    if (!next.Read(ar, range)) break;
+    const int32_t key = current.listRowKey, slot = current.displaySlot;
+    const bool saved = current.saved;
+    current.CopyFrom(next);
+    current.listRowKey = key;
+    current.displaySlot = slot;
+    current.saved = saved;
+    result.currentRecords = i + 1;
+  }
+  if (!ar.ok()) {
+    MarkDamaged(result);
+    return false;
+  }
+  return true;
+}
 
+// The registered-record count: 0 for a count of 0 or less, -1 (with the error
+// set) for one the rest of the file cannot hold.
+int32_t ReadRecordCount(ArchiveReader& ar, DataFileReadResult& result) {
   int32_t n = ar.ReadI32();
   if (!ar.ok() || (n > 0 && !ar.CanHold(static_cast<uint64_t>(n), kMinRecordBytes))) {
     MarkDamaged(result);
-    return result;
+    return -1;
   }
-  if (n > 0) list.reserve(list.size() + static_cast<size_t>(n));
+  return n > 0 ? n : 0;
+}
+
+}  // namespace
+
+DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
+                                bool savedFlag, const Avg3Range& range) {
+  DataFileReadResult result;
+  if (!ReadHead(ar, current, range, result)) return result;
+  const int32_t n = ReadRecordCount(ar, result);
+  if (n < 0) return result;
+  list.reserve(list.size() + static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
     auto rec = std::make_unique<CMeasureData>();
     if (!rec->Read(ar, range)) {
@@ -100,6 +115,29 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
     }
     rec->saved = savedFlag;
     list.push_back(std::move(rec));
+  }
+  return result;
+}
+
+DataFileReadResult CopyDataFile(ArchiveReader& in, ArchiveWriter& out, CMeasureData& current,
+                                const Avg3Range& range) {
+  DataFileReadResult result;
+  if (!ReadHead(in, current, range, result)) return result;
+  out.WriteText(kVersionFull);
+  out.WriteI32(1);
+  current.Write(out);
+  const int32_t n = ReadRecordCount(in, result);
+  if (n < 0) return result;
+  out.WriteI32(n);
+  // One record, its point series reused from one record to the next.
+  CMeasureData rec;
+  for (int32_t i = 0; i < n; ++i) {
+    rec.MutablePoints().clear();
+    if (!rec.Read(in, range)) {
+      MarkDamaged(result);
+      return result;
+    }
+    rec.Write(out);
   }
   return result;
 }
@@ -118,6 +156,19 @@ void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordL
   for (const auto& r : list) {
     if (!backup || !r->saved) r->Write(ar);
   }
+}
+
+int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list,
+                    DataFileForm form) {
+  ArchiveWriter ar(fd);
+  WriteDataFile(ar, current, list, form);
+  return ar.Flush() ? 0 : ar.error();
+}
+
+SafeWriteResult SaveDataFileAtomically(const std::string& path, const CMeasureData& current,
+                                       const RecordList& list, DataFileForm form) {
+  return WriteFileAtomicallyWith(path,
+                                 [&](int fd) { return WriteDataFileTo(fd, current, list, form); });
 }
 
 std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/safe_file.h"
 #include "data/measure_data.h"
 
 namespace qv {
@@ -71,10 +72,29 @@ std::string DataFileVersionText(const std::string& version);
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
                                 bool savedFlag, const Avg3Range& range);
 
+// Reads a data file from `in` and writes it to `out` in the full form, one
+// registered record at a time through one reused record: the bytes that
+// ReadDataFile followed by WriteDataFile (kFull) give, without holding the
+// records in memory. `current` (reset by the caller) receives the current
+// measurement. On a read error the result carries it as ReadDataFile would
+// and `out` holds a partial file, which the caller discards.
+DataFileReadResult CopyDataFile(ArchiveReader& in, ArchiveWriter& out, CMeasureData& current,
+                                const Avg3Range& range);
+
 // Writes the file in the given form. Saved flags are not changed here: the
 // caller sets them once the file is safely on disk.
 void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordList& list,
                    DataFileForm form);
+
+// Writes the file in the given form to the descriptor through a fixed buffer:
+// 0, or the errno of the first failed write.
+int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list, DataFileForm form);
+
+// Replaces the file at `path` with the file in the given form, streamed into
+// the crash-safe writer (core/safe_file.h): durable, and on failure the old
+// file stays whole. Saved flags are not changed here.
+SafeWriteResult SaveDataFileAtomically(const std::string& path, const CMeasureData& current,
+                                       const RecordList& list, DataFileForm form);
 
 // Convenience for tools and tests: the whole file as bytes.
 std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form);

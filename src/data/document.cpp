@@ -135,12 +135,12 @@ DataFileReadResult CBrenlowDoc::Load(ArchiveReader& ar) {
 }
 
 SafeWriteResult CBrenlowDoc::Save(const std::string& path) {
-  std::string bytes;
-  {
+  // Streamed into the temporary file under the lock; the disk sync comes
+  // after it is released.
+  SafeWriteResult r = WriteFileAtomicallyWith(path, [this](int fd) {
     std::lock_guard<std::mutex> guard(lock_);
-    bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
-  }
-  SafeWriteResult r = WriteFileAtomically(path, bytes);
+    return WriteDataFileTo(fd, current_, registered_, DataFileForm::kFull);
+  });
   if (!r.ok) return r;
   for (auto& rec : registered_)
     rec->saved = true;
@@ -153,14 +153,13 @@ bool CBrenlowDoc::WriteAutoBackup() {
   const int mode = app_.backupMode;
   if (mode == 2) return false;
   const bool modified = app_.modified;
-  std::string bytes;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (mode == 0) bytes = DataFileBytes(current_, registered_, DataFileForm::kBackup);
-    if (mode == 1) bytes = DataFileBytes(current_, registered_, DataFileForm::kFull);
-  }
   // Any other mode creates an empty file, as the backup always did.
-  SafeWriteResult r = WriteFileAtomically(BackupPath(), bytes);
+  SafeWriteResult r = WriteFileAtomicallyWith(BackupPath(), [this, mode](int fd) {
+    if (mode != 0 && mode != 1) return 0;
+    std::lock_guard<std::mutex> guard(lock_);
+    return WriteDataFileTo(fd, current_, registered_,
+                           mode == 0 ? DataFileForm::kBackup : DataFileForm::kFull);
+  });
   // The full form counts as saving every registered record, and the file
   // version becomes the full form's, as after any full-form write. The
   // version changes under the lock: the file information reads it during a

@@ -188,8 +188,9 @@ TEST(Splash, KeyPressClosesItAndStartUpGoesOn) {
   FakeUi fake;
   ui::CBrenlowApp app({work.path(), true, &fake});
   app.Start(path);
+  // The splash comes up from the event loop, once the main window is shown.
+  ASSERT_TRUE(Pump([&] { return app.Frame()->findChild<ui::CSplashWindow*>() != nullptr; }));
   auto* splash = app.Frame()->findChild<ui::CSplashWindow*>();
-  ASSERT_NE(splash, nullptr);
   EXPECT_TRUE(splash->isVisible());
   EXPECT_FALSE(splash->Image().isNull());
   EXPECT_EQ(splash->size(), splash->Image().size());
@@ -209,6 +210,7 @@ TEST(Splash, MouseButtonClosesIt) {
   FakeUi fake;
   ui::CBrenlowApp app({work.path(), true, &fake});
   app.Start(std::nullopt);
+  ASSERT_TRUE(Pump([&] { return app.Frame()->findChild<ui::CSplashWindow*>() != nullptr; }));
   ASSERT_FALSE(app.StartupDone());
   QTest::mouseClick(app.Frame()->GraphView()->viewport(), Qt::LeftButton);
   EXPECT_TRUE(app.StartupDone());

@@ -596,6 +596,56 @@ TEST(DataFileMalformed, TruncatedFilesFailThroughTheFileReaderToo) {
   }
 }
 
+// Copying a file record by record gives the bytes and the errors of reading
+// it whole and writing it again: for every version, odd current-record
+// counts, an empty list, and every cut of a valid file.
+TEST(DataFileMalformed, CopyingEqualsReadingWholeThenWriting) {
+  CMeasureData current;
+  current.AppendPoint({0, 20, 8, 0, 8});
+  RecordList list;
+  list.push_back(MakeRecord(1, 3));
+  list.push_back(MakeRecord(2, 250, Sj("備考")));
+  const std::string body = DataFileBytes(current, list, DataFileForm::kFull).substr(4);
+  std::vector<std::string> inputs = {
+      "\x03"
+      "101" +
+          body,
+      "\x04"
+      "101b" +
+          body,
+      "\x03"
+      "100" +
+          body.substr(4),
+      "\x04"
+      "100b" +
+          body.substr(4),
+      "\x03"
+      "102" +
+          body,
+      WithCurrentCount(0, {}, list),
+      WithCurrentCount(2, {list[1].get(), &current}, {}),
+      WithCurrentCount(-1, {}, {})};
+  const std::string valid = SmallValidFile();
+  for (size_t n = 0; n < valid.size(); n += 7)
+    inputs.push_back(valid.substr(0, n));
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    ReadOut whole;
+    whole.current.Reset({4, 1.0, 2.0, 3.0, 4.0, 500});
+    ReadBytesInto(inputs[i], whole);
+    CMeasureData copiedCurrent({4, 1.0, 2.0, 3.0, 4.0, 500});
+    std::string copied;
+    ArchiveReader in(inputs[i].data(), inputs[i].size());
+    ArchiveWriter out(&copied);
+    const DataFileReadResult r = CopyDataFile(in, out, copiedCurrent, {100, 200});
+    ASSERT_EQ(r.error, whole.result.error) << "input " << i;
+    ASSERT_EQ(r.version, whole.result.version) << "input " << i;
+    if (r.ok()) {
+      ASSERT_EQ(copied, DataFileBytes(whole.current, whole.list, DataFileForm::kFull))
+          << "input " << i;
+    }
+  }
+}
+
 TEST(DataFileMalformed, CorruptTextIsTheDocumentedMessage) {
   EXPECT_EQ(
       Cp932ToUtf8(DataFileCorruptText()),

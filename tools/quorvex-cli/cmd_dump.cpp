@@ -64,9 +64,7 @@ int Dump(const std::string& path) {
 int SaveAs(const std::string& in, const std::string& out) {
   CAppState app;
   LoadAppSettings(app);
-  LoadedFile file;
-  if (int rc = ReadDataFileAt(in, app, file); rc != kExitOk) return rc;
-  return WriteDataFileAt(out, file.current, file.records);
+  return CopyDataFileAt(in, out, app);
 }
 
 struct DumpArgs {

@@ -18,14 +18,30 @@ void LoadAppSettings(CAppState& app) {
   app.LoadSettings();
 }
 
+namespace {
+
+// Opens a data file for reading; prints the failure and returns the exit code
+// (2 missing, 1 unreadable) when it cannot.
+int OpenDataFileAt(const std::string& path, int& fd) {
+  fd = OpenRegularFile(path);
+  if (fd >= 0) return kExitOk;
+  int err = errno;
+  std::cerr << Cp932ToUtf8(Sj("データファイルが開けません。")) << " " << path << ": "
+            << std::strerror(err) << "\n";
+  return err == ENOENT ? kExitMissing : kExitUnreadable;
+}
+
+int SaveFailed(const std::string& path, int error) {
+  std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << path << ": "
+            << std::strerror(error) << "\n";
+  return kExitUnreadable;
+}
+
+}  // namespace
+
 int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out) {
-  int fd = OpenRegularFile(path);
-  if (fd < 0) {
-    int err = errno;
-    std::cerr << Cp932ToUtf8(Sj("データファイルが開けません。")) << " " << path << ": "
-              << std::strerror(err) << "\n";
-    return err == ENOENT ? kExitMissing : kExitUnreadable;
-  }
+  int fd = -1;
+  if (int rc = OpenDataFileAt(path, fd); rc != kExitOk) return rc;
   ArchiveReader ar(fd);
   out.current.Reset(app.inputs);
   DataFileReadResult r = ReadDataFile(ar, out.current, out.records, true, app.avg3);
@@ -41,14 +57,37 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
 
 int WriteDataFileAt(const std::string& path, const CMeasureData& current,
                     const RecordList& records) {
-  SafeWriteResult w =
-      WriteFileAtomically(path, DataFileBytes(current, records, DataFileForm::kFull));
-  if (!w.ok) {
-    std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << path << ": "
-              << std::strerror(w.error) << "\n";
+  SafeWriteResult w = SaveDataFileAtomically(path, current, records, DataFileForm::kFull);
+  return w.ok ? kExitOk : SaveFailed(path, w.error);
+}
+
+int CopyDataFileAt(const std::string& in, const std::string& out, const CAppState& app) {
+  int fd = -1;
+  if (int rc = OpenDataFileAt(in, fd); rc != kExitOk) return rc;
+  CMeasureData current(app.inputs);
+  DataFileReadResult read;
+  bool copied = false;
+  const SafeWriteResult w = WriteFileAtomicallyWith(out, [&](int outFd) {
+    copied = true;
+    ArchiveReader reader(fd);
+    ArchiveWriter writer(outFd);
+    read = CopyDataFile(reader, writer, current, app.avg3);
+    if (!read.ok()) return EINVAL;  // ends the save; the target stays as it was
+    return writer.Flush() ? 0 : writer.error();
+  });
+  if (!copied && !w.ok) {
+    // The output could not even be begun: a damaged input is still the
+    // first thing to report, as a read before the write would.
+    LoadedFile scratch;
+    ArchiveReader reader(fd);
+    read = ReadDataFile(reader, scratch.current, scratch.records, true, app.avg3);
+  }
+  ::close(fd);
+  if (!read.ok()) {
+    std::cerr << Cp932ToUtf8(read.error) << "\n";
     return kExitUnreadable;
   }
-  return kExitOk;
+  return w.ok ? kExitOk : SaveFailed(out, w.error);
 }
 
 }  // namespace qv::cli

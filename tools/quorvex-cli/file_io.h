@@ -28,4 +28,10 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
 int WriteDataFileAt(const std::string& path, const CMeasureData& current,
                     const RecordList& records);
 
+// Reads `in` and writes it to `out` in the full form, streamed record by
+// record (the bytes of ReadDataFileAt then WriteDataFileAt, with one record in
+// memory at a time). Prints a failure and returns its exit code as those two
+// would: a read error before a write error, and `out` untouched on either.
+int CopyDataFileAt(const std::string& in, const std::string& out, const CAppState& app);
+
 }  // namespace qv::cli
