@@ -159,24 +159,6 @@ std::optional<std::vector<WeightedCriterion>> ParseMatchCriteria(std::string_vie
 
 // --- Cells ------------------------------------------------------------------
 
-std::optional<uint32_t> ParseMatchId(std::string_view text) {
-  uint32_t key = 0;
-  size_t pos = 0;
-  for (int i = 0; i < 3; ++i) {
-    const size_t end = i < 2 ? text.find('-', pos) : text.size();
-    if (end == std::string_view::npos || end == pos || end - pos > 3) return std::nullopt;
-    uint32_t v = 0;
-    for (size_t k = pos; k < end; ++k) {
-      if (text[k] < '0' || text[k] > '9') return std::nullopt;
-      v = v * 10 + static_cast<uint32_t>(text[k] - '0');
-    }
-    if (v < 1 || v > 999) return std::nullopt;
-    key = key * 1000 + v;
-    pos = end + 1;
-  }
-  return key;
-}
-
 std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
                                          uint32_t fromKey, uint32_t toKey) {
   std::map<uint32_t, MatchCell> byKey;

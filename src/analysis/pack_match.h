@@ -69,10 +69,6 @@ struct MatchCell {
   std::string idText;  // "%03d-%03d-%03d"
 };
 
-// The registration ID text "P1-P2-P3" (each part 1 to 999 in one to three
-// digits) as an ID key; nothing for any other text.
-std::optional<uint32_t> ParseMatchId(std::string_view text);
-
 // The cells of the registered records of `lists` whose ID key lies in
 // [fromKey, toKey] (a reversed range matches nothing; records without an ID
 // never match). Records with the same ID are one cell: the one with the

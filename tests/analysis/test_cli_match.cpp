@@ -122,7 +122,7 @@ TEST_F(CliMatchTest, SeriesParallelJsonAndTheTableForPeople) {
   EXPECT_EQ(Out(), want);
 }
 
-TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwo) {
+TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwoBadIdsThree) {
   WriteFile(dir.File("bad.qd1"), "101");
   const struct {
     const char* args;
@@ -138,8 +138,8 @@ TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwo) {
       {"a.qd1 --series 3 --by volts", 1, "\"volts\""},
       {"a.qd1 --series 3 --by ir:0", 1, "重み"},
       {"a.qd1 --series 3 --parallel 2 --by ir", 1, "基準を指定できません"},
-      {"a.qd1 --series 3 --from 0-1-1", 1, "ID欄"},
-      {"a.qd1 --series 3 --to 1-1", 1, "ID欄"},
+      {"a.qd1 --series 3 --from 0-1-1", 3, "ID欄"},
+      {"a.qd1 --series 3 --to 1-1", 3, "ID欄"},
       {"a.qd1 --series 3 --time-limit 0", 1, "探索時間"},
       {"a.qd1 --series 3 --bogus", 1, "--bogus"},
       {"--series 3", 1, "データファイルを指定"},

@@ -513,14 +513,6 @@ TEST(PackMatchTexts, CriteriaListsParseOrSayWhatIsWrong) {
   }
 }
 
-TEST(PackMatchTexts, IdTextsFollowTheExportRange) {
-  EXPECT_EQ(ParseMatchId("1-2-3"), 1002003u);
-  EXPECT_EQ(ParseMatchId("999-999-999"), 999999999u);
-  EXPECT_EQ(ParseMatchId("001-010-100"), 1010100u);
-  for (const char* bad : {"0-1-1", "1-1", "1-1-1-1", "1-1-1000", "a-1-1", "1--1", "", "-1-1-1"})
-    EXPECT_FALSE(ParseMatchId(bad)) << bad;
-}
-
 TEST(PackMatchTexts, CriterionValuesAreTheUnroundedResults) {
   CMeasureData r;
   r.AppendPoint({0, 20.0, 8.0, 0.0, 8.0});

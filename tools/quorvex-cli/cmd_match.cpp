@@ -3,7 +3,7 @@
 // registered records of data files matched into series packs, or into one
 // series-parallel pack, as the matching window does it. A table for people,
 // or one JSON object. Exit 1 for a bad option or too few cells, 2 for a data
-// file that cannot be read.
+// file that cannot be read, 3 for a registration ID not of the form P1-P2-P3.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,6 +14,7 @@
 #include "core/numtext.h"
 #include "data/codec.h"
 #include "file_io.h"
+#include "id_arg.h"
 #include "output/csv_export.h"
 
 namespace qv::cli {
@@ -117,9 +118,10 @@ int Match(const MatchArgs& a) {
     if (!criteria) return Refuse(error);
     req.criteria = std::move(*criteria);
   }
-  const std::optional<uint32_t> fromKey = ParseMatchId(a.from);
-  const std::optional<uint32_t> toKey = ParseMatchId(a.to);
-  if (!fromKey || !toKey) return Refuse(CsvIdRangeText());
+  const std::optional<RegistrationId> from = IdArgument(a.from);
+  if (!from) return kExitBadId;
+  const std::optional<RegistrationId> to = IdArgument(a.to);
+  if (!to) return kExitBadId;
 
   CAppState app;
   LoadAppSettings(app);
@@ -130,7 +132,7 @@ int Match(const MatchArgs& a) {
     if (ReadDataFileAt(path, app, *files.back()) != kExitOk) return kExitBadFile;
     lists.push_back(&files.back()->records);
   }
-  const std::vector<MatchCell> cells = CollectMatchCells(lists, *fromKey, *toKey);
+  const std::vector<MatchCell> cells = CollectMatchCells(lists, from->Key(), to->Key());
   const MatchResult result = MatchPacks(cells, req);
   if (result.status != MatchStatus::kOk) return Refuse(MatchRefusalMessage(result).text);
   if (a.json) {
@@ -161,6 +163,11 @@ Registrar matchCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--time-limit", args->timeLimit,
                   "seconds for the series-parallel search above 12 cells (default 2)");
   sub->add_flag("--json", args->json, "print one JSON object");
+  ExitStatusHelp(sub,
+                 "  0  the packs were printed\n"
+                 "  1  a bad option, an unknown criterion or too few cells\n"
+                 "  2  a data file that cannot be read\n"
+                 "  3  a registration ID not of the form P1-P2-P3 (1 to 999 each)\n");
   // An option given without its value is a bad option of this command (exit
   // 1 with its message), not a parse error of the tool.
   for (const char* name : {"--series", "--parallel", "--by", "--from", "--to", "--time-limit"})
