@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_records.h"
 #include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
@@ -31,31 +32,9 @@
 
 namespace {
 
-constexpr int kRecords = 200;
-constexpr int kPoints = 3600;
+using qv::bench::kPoints;
+using qv::bench::kRecords;
 constexpr qv::Avg3Range kRange{100, 3000};
-
-std::unique_ptr<qv::CMeasureData> MakeRecord(int index) {
-  auto r = std::make_unique<qv::CMeasureData>();
-  r->id1 = 1 + index / 100;
-  r->id2 = 1 + index % 100;
-  r->id3 = 1;
-  r->dateTime = qv::COleDateTime::FromParts({2015, 3, 4, 10, index % 60, 12});
-  r->remark = qv::Sj("ベンチマーク用の記録");
-  r->cells = 6;
-  r->endVoltage = 6.0;
-  r->currentA = r->currentB = r->currentC = 20.0;
-  r->v1Point = 300;
-  r->avgVoltage1 = 7.1;
-  r->pir = 12.3;
-  r->internalResistance = 25.5;
-  auto& pts = r->MutablePoints();
-  pts.reserve(kPoints);
-  for (int t = 0; t < kPoints; ++t) {
-    pts.push_back({t, 20.0, 8.4 - t * 0.0005, t * 5.5555, 7.9 - t * 0.0002});
-  }
-  return r;
-}
 
 struct Fixture {
   std::string dir;
@@ -68,7 +47,7 @@ struct Fixture {
     dir = mkdtemp(tmpl) ? tmpl : "/tmp";
     path = dir + "/bench.qd1";
     for (int i = 0; i < kRecords; ++i)
-      records.push_back(MakeRecord(i));
+      records.push_back(qv::bench::MakeBenchRecord(i));
     std::string bytes = qv::DataFileBytes(current, records, qv::DataFileForm::kFull);
     if (!qv::WriteFileAtomically(path, bytes).ok) std::abort();
   }

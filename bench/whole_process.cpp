@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_records.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
 #include "data/data_file.h"
@@ -41,30 +42,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kRecords = 200;
-constexpr int kPoints = 3600;
-
-// The same records as bench_data_file.
-std::unique_ptr<qv::CMeasureData> MakeRecord(int index) {
-  auto r = std::make_unique<qv::CMeasureData>();
-  r->id1 = 1 + index / 100;
-  r->id2 = 1 + index % 100;
-  r->id3 = 1;
-  r->dateTime = qv::COleDateTime::FromParts({2015, 3, 4, 10, index % 60, 12});
-  r->remark = qv::Sj("ベンチマーク用の記録");
-  r->cells = 6;
-  r->endVoltage = 6.0;
-  r->currentA = r->currentB = r->currentC = 20.0;
-  r->v1Point = 300;
-  r->avgVoltage1 = 7.1;
-  r->pir = 12.3;
-  r->internalResistance = 25.5;
-  auto& pts = r->MutablePoints();
-  pts.reserve(kPoints);
-  for (int t = 0; t < kPoints; ++t)
-    pts.push_back({t, 20.0, 8.4 - t * 0.0005, t * 5.5555, 7.9 - t * 0.0002});
-  return r;
-}
+using qv::bench::kPoints;
+using qv::bench::kRecords;
 
 struct ProcessResult {
   double seconds = 0.0;
@@ -110,7 +89,7 @@ void MakeFile(const std::string& path) {
   qv::CMeasureData current;
   qv::RecordList records;
   for (int i = 0; i < kRecords; ++i)
-    records.push_back(MakeRecord(i));
+    records.push_back(qv::bench::MakeBenchRecord(i));
   if (!qv::WriteFileAtomically(path, qv::DataFileBytes(current, records, qv::DataFileForm::kFull))
            .ok)
     std::abort();

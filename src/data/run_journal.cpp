@@ -177,20 +177,6 @@ void BuildRecoveredRecord(const JournalContents& journal, CMeasureData& out) {
 
 namespace {
 
-bool WriteFully(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = ENOSPC;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Creates the journal with its header, locked and synced, under its name only
 // once it is whole; never replaces an existing file. The descriptor, or -1
 // with `error` set.

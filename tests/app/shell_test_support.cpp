@@ -73,4 +73,24 @@ StartedApp::~StartedApp() {
   app.reset();
 }
 
+void StoreValidSettings(const CSettingsStore& s, int form, int choice) {
+  s.SetMany({{"PRINT_TOP_X", "9"},
+             {"PRINT_TOP_Y", "21"},
+             {"PRINT_LABEL_W", "24"},
+             {"PRINT_LABEL_H", "33"},
+             {"PRINT_LABEL_GX", "4"},
+             {"PRINT_LABEL_GY", "4"},
+             {"PRINT_GRAPH_WS", "600"},
+             {"PRINT_LABEL_CX", "7"},
+             {"PRINT_LABEL_CY", "7"},
+             {"PRINT_IDSTART1", "001"},
+             {"PRINT_IDSTART2", "001"},
+             {"PRINT_IDSTART3", "001"},
+             {"PRINT_IDEND1", "999"},
+             {"PRINT_IDEND2", "999"},
+             {"PRINT_IDEND3", "999"},
+             {"PRINT_RADIO", std::to_string(form)},
+             {"PRINT_RADIO2", std::to_string(choice)}});
+}
+
 }  // namespace qv::test::shell

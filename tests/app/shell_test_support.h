@@ -33,6 +33,10 @@ void FillCurrent(CMeasureData& current, int seconds);
 // Writes a data file with a measured current record and `records`.
 void WriteSampleFile(const std::string& path, int records);
 
+// Valid print settings with the default layout, an ID range 1-1-1 to
+// 999-999-999, and the form and record choice given.
+void StoreValidSettings(const CSettingsStore& s, int form, int choice);
+
 // Calls `answer` with the next modal widget that opens (a dialog or message
 // box), once. Set it up before the command that opens the dialog.
 class ModalAnswer {

@@ -8,6 +8,7 @@
 
 #include "data/doc_commands.h"
 #include "output/print_settings.h"
+#include "shell_test_support.h"
 #include "test_run_support.h"
 #include "views/data_view.h"
 #include "views/draw_list_painter.h"
@@ -61,23 +62,8 @@ TEST_F(ReadmeScreens, FinishedRunWithTwoOverlaysAndAGraphSheet) {
 
   // A graph sheet of the registered records, as the preview shows page 1.
   CSettingsStore& settings = app_->State().settings;
-  settings.SetMany({{"PRINT_TOP_X", "9"},
-                    {"PRINT_TOP_Y", "21"},
-                    {"PRINT_LABEL_W", "24"},
-                    {"PRINT_LABEL_H", "33"},
-                    {"PRINT_LABEL_GX", "4"},
-                    {"PRINT_LABEL_GY", "4"},
-                    {"PRINT_GRAPH_WS", "800"},
-                    {"PRINT_LABEL_CX", "7"},
-                    {"PRINT_LABEL_CY", "7"},
-                    {"PRINT_IDSTART1", "001"},
-                    {"PRINT_IDSTART2", "001"},
-                    {"PRINT_IDSTART3", "001"},
-                    {"PRINT_IDEND1", "999"},
-                    {"PRINT_IDEND2", "999"},
-                    {"PRINT_IDEND3", "999"},
-                    {"PRINT_RADIO", std::to_string(kPrintGraphs)},
-                    {"PRINT_RADIO2", std::to_string(kPrintAll)}});
+  shell::StoreValidSettings(settings, kPrintGraphs, kPrintAll);
+  settings.Set("PRINT_GRAPH_WS", "800");
   constexpr int kDpi = 100;
   const PrinterDevice a4{0, 0, 827, 1169, kDpi, kDpi, 96};
   CPrintEngine engine;

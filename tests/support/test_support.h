@@ -48,6 +48,17 @@ class TempDir {
   std::string path_;
 };
 
+// What a program run by RunProgram did.
+struct ProgramOutcome {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out, err;
+};
+
+// Runs build/bin/<program> with `args` in the folder `cwd` and waits for it;
+// as the unprivileged user nobody when asked and the tests run as root.
+ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& cwd, bool asNobody = false);
+
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -18,41 +18,11 @@
 namespace qv {
 namespace {
 
-struct RunResult {
-  int exitCode = -1;
-  std::string out, err;
-};
+using RunResult = test::ProgramOutcome;
 
 // Runs build/bin/quorvex-cli with `args` in the folder `cwd`.
 RunResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
-  const std::string outPath = cwd + "/.stdout", errPath = cwd + "/.stderr";
-  RunResult r;
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (o < 0 || e < 0) _exit(127);
-    dup2(o, 1);
-    dup2(e, 2);
-    std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/quorvex-cli"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    r.exitCode = WEXITSTATUS(status);
-  }
-  r.out = test::ReadFile(outPath);
-  r.err = test::ReadFile(errPath);
-  unlink(outPath.c_str());
-  unlink(errPath.c_str());
-  return r;
+  return test::RunProgram("quorvex-cli", args, cwd);
 }
 
 std::string I32(int32_t v) {

@@ -17,42 +17,11 @@
 namespace qv {
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
+using Outcome = test::ProgramOutcome;
 
-// Runs build/bin/<program> with `args` in `cwd`, as nobody when asked (the
-// tests run as root, who may open any device).
 Outcome Program(const std::string& program, const std::vector<std::string>& args,
                 const std::string& cwd, bool asNobody = false) {
-  const std::string outPath = cwd + "/.out", errPath = cwd + "/.err";
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr))
-      _exit(126);
-    if (asNobody && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(125);
-    std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/" + program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  Outcome r;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    r.exitCode = WEXITSTATUS(status);
-  r.out = test::ReadFile(outPath);
-  r.err = test::ReadFile(errPath);
-  unlink(outPath.c_str());
-  unlink(errPath.c_str());
-  return r;
+  return test::RunProgram(program, args, cwd, asNobody);
 }
 
 class PortsCli : public ::testing::Test {
