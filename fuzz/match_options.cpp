@@ -1,12 +1,11 @@
-// Feeds arbitrary bytes to the matching's option parsers (criteria lists and
-// ID texts, as quorvex-cli match takes them from its command line) and then
-// to the matching itself as cell values (NaN, infinities and huge values
-// included): nothing may crash, a parsed list names each criterion once with
-// a weight in (0, 1000], and every pack holds distinct cells of the right
-// count.
+// Feeds arbitrary bytes to the matching's criteria parser (as quorvex-cli
+// match takes it from its command line) and then to the matching itself as
+// cell values (NaN, infinities and huge values included): nothing may crash,
+// a parsed list names each criterion once with a weight in (0, 1000], and
+// every pack holds distinct cells of the right count.
 //
-// Layout: text up to the first NUL is the criteria list and the ID text;
-// then one byte each for series and parallel, then eight bytes per value.
+// Layout: text up to the first NUL is the criteria list; then one byte each
+// for series and parallel, then eight bytes per value.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,9 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } else if (error.empty()) {
     __builtin_trap();
-  }
-  if (auto key = qv::ParseMatchId(option)) {
-    if (*key < 1001001u || *key > 999999999u) __builtin_trap();
   }
 
   size_t pos = textLen + 1;
