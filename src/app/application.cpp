@@ -24,7 +24,6 @@ void SetUpApplication() {
   // The desktop entry's name (so that the window gets its icon there) and
   // the same icon for windows and the task bar.
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvex"));
-  QApplication::setFont(GothicFont(12));
   // Qt's own texts (file choosers, the replace question) in Japanese, like
   // every other text of the program, where the translations are installed.
   static QTranslator* qtTexts = nullptr;
@@ -34,6 +33,10 @@ void SetUpApplication() {
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
       QApplication::installTranslator(qtTexts);
   }
+}
+
+void SetApplicationFont() {
+  QApplication::setFont(GothicFont(12));
 }
 
 void SetApplicationIcon() {
@@ -63,18 +66,22 @@ void CBrenlowApp::Start(const std::optional<std::string>& file) {
   state_.settings.SetDirectory(options_.workDir.empty() ? CurrentDirectory() : options_.workDir);
   SeedNewSettings(state_.settings);
 
-  frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_);
-  qtUi_.SetOwner(frame_.get());
-  frame_->setWindowTitle(QStringLiteral("Quorvex"));
-  frame_->show();
-
   if (!options_.splash) {
+    SetApplicationFont();
+    frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_);
+    qtUi_.SetOwner(frame_.get());
+    frame_->show();
     FinishStartup(file);
     return;
   }
-  // The splash comes up from the event loop: the main window reaches the
-  // screen first, before the splash's picture is decoded and shown.
+  // The bare window reaches the screen first; the font, the contents and the
+  // splash follow from the event loop at once.
+  frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_, nullptr, CMainFrame::Contents::kLater);
+  qtUi_.SetOwner(frame_.get());
+  frame_->show();
   QTimer::singleShot(0, frame_.get(), [this, file] {
+    SetApplicationFont();
+    frame_->BuildContents();
     auto* splash = new CSplashWindow(frame_.get());
     QObject::connect(splash, &CSplashWindow::Finished, frame_.get(),
                      [this, file] { FinishStartup(file); });

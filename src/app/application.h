@@ -26,9 +26,12 @@ struct StartOptions {
 
 // Process-wide settings made once the QApplication exists: numbers in the C
 // library's format (Qt switches it to the user's locale; the core formats and
-// reads numbers with it), the application's name and the Japanese gothic face
-// as the window font.
+// reads numbers with it), the application's name and Qt's Japanese texts.
 void SetUpApplication();
+
+// The Japanese gothic face as the window font. It loads the font database,
+// so start-up sets it once the main window is mapped (CBrenlowApp::Start).
+void SetApplicationFont();
 
 // The program's icon in every size for its windows and the task bar. It
 // decodes the pictures, so start-up sets it once the main window is up.
@@ -45,10 +48,11 @@ class CBrenlowApp {
   CBrenlowApp(const CBrenlowApp&) = delete;
   CBrenlowApp& operator=(const CBrenlowApp&) = delete;
 
-  // Builds and shows the main window, shows the splash, then opens the data
-  // file named on the command line, runs the settings write probe and
-  // recovers an interrupted run from its journal (after the splash has gone,
-  // so their messages are not hidden behind it).
+  // Sets the window font, builds and shows the main window (with the splash:
+  // the bare window first, its contents from the event loop), shows the
+  // splash, then opens the data file named on the command line, runs the
+  // settings write probe and recovers an interrupted run from its journal
+  // (after the splash has gone, so their messages are not hidden behind it).
   void Start(const std::optional<std::string>& file);
 
   CAppState& State() { return state_; }

@@ -77,7 +77,8 @@ void FreezeHandle(QSplitter* splitter, int index) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
+CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent,
+                       Contents contents)
     : QMainWindow(parent), app_(app), doc_(doc), ui_(ui) {
   setWindowTitle(QStringLiteral("Quorvex"));
   setMinimumSize(kMinWidth, kMinHeight);
@@ -86,7 +87,11 @@ CMainFrame::CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWi
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     size = size.boundedTo(screen->availableSize());
   resize(size.expandedTo(minimumSize()));
+  if (contents == Contents::kNow) BuildContents();
+}
 
+void CMainFrame::BuildContents() {
+  if (HasContents()) return;
   BuildPanes();
   LoadSettings();
   BuildActions();

@@ -40,8 +40,19 @@ class CMainFrame : public QMainWindow {
     kOnlyDuring,  // enabled only during a run
   };
 
-  CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent = nullptr);
+  // When the constructor builds the window's contents (panes, commands,
+  // menus, toolbar, status bar). Start-up maps the bare window first and
+  // builds them from the event loop: they need the font database, whose
+  // loading is most of the time before the window shows.
+  enum class Contents { kNow, kLater };
+
+  CMainFrame(CAppState& app, CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent = nullptr,
+             Contents contents = Contents::kNow);
   ~CMainFrame() override;
+
+  // Builds the contents left for later; nothing when they exist.
+  void BuildContents();
+  bool HasContents() const { return outer_ != nullptr; }
 
   // Puts a command into the table: what it does and when it is enabled (on
   // top of its run rule). A command without a handler stays disabled.

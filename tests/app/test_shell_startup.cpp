@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLibraryInfo>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -220,13 +221,25 @@ TEST(Splash, MouseButtonClosesIt) {
 TEST(Look, WindowsUseTheJapaneseGothicFaceAndJapaneseQtTexts) {
   ui::SetUpApplication();
   ui::SetUpApplication();  // a second call changes nothing
-  const QFont f = QApplication::font();
-  EXPECT_EQ(QFontInfo(f).family(), ui::GothicFamily());
-  EXPECT_EQ(f.pixelSize(), 12);
   // Numbers keep the decimal point whatever the user's locale.
   char buf[16];
   std::snprintf(buf, sizeof buf, "%.1f", 1.5);
   EXPECT_STREQ(buf, "1.5");
+
+  // Start-up maps the bare window and builds its contents, in the gothic
+  // face, right after.
+  TempDir work;
+  FakeUi fake;
+  ui::CBrenlowApp app({work.path(), true, &fake});
+  app.Start(std::nullopt);
+  EXPECT_TRUE(app.Frame()->isVisible());
+  EXPECT_FALSE(app.Frame()->HasContents());
+  ASSERT_TRUE(Pump([&] { return app.Frame()->HasContents(); }));
+  EXPECT_EQ(QFontInfo(QApplication::font()).family(), ui::GothicFamily());
+  EXPECT_EQ(QApplication::font().pixelSize(), 12);
+  EXPECT_EQ(QFontInfo(app.Frame()->Menus()->font()).family(), ui::GothicFamily());
+  EXPECT_TRUE(app.Frame()->Action(ui::kCmdOpen)->isEnabled());
+
   if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
     GTEST_SKIP() << "Qt's Japanese translations are not installed";
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:").toStdString(),
