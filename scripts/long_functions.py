@@ -15,6 +15,9 @@ import re
 import sys
 
 
+DIGITS = re.compile(r"\b(0[xXbB])?[0-9][0-9a-fA-F']*$")
+
+
 def blank(src):
     """The source with comments and string or character literals blanked,
     line breaks kept, so that braces and line numbers can be trusted."""
@@ -31,6 +34,11 @@ def blank(src):
             m = re.match(r'R"([^(]*)\(', src[i:])
             end = src.find(")" + m.group(1) + '"', i)
             j = n if end < 0 else end + len(m.group(1)) + 2
+        elif src[i] == "'" and DIGITS.search(src, max(0, i - 40), i):
+            # A digit separator (0x5155'4F52) is part of its number.
+            out.append(src[i])
+            i += 1
+            continue
         elif src[i] in "\"'":
             j = i + 1
             while j < n and src[j] != src[i]:

@@ -184,6 +184,128 @@ std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& l
 
 // --- Matching ---------------------------------------------------------------
 
+namespace {
+
+double CellCapacity(const std::vector<MatchCell>& cells, size_t cell) {
+  return MatchCriterionValue(*cells[cell].record, MatchCriterion::kCapacity);
+}
+
+// Each value divided by its criterion's population standard deviation and
+// multiplied by its weight; a criterion with no spread is left out.
+std::vector<std::vector<double>> NormalizedPoints(const std::vector<std::vector<double>>& values,
+                                                  const std::vector<WeightedCriterion>& criteria) {
+  const size_t n = values.size();
+  std::vector<std::vector<double>> points(n);
+  for (size_t c = 0; c < criteria.size(); ++c) {
+    double mean = 0.0;
+    for (size_t i = 0; i < n; ++i)
+      mean += values[i][c];
+    mean /= static_cast<double>(n);
+    double var = 0.0;
+    for (size_t i = 0; i < n; ++i)
+      var += (values[i][c] - mean) * (values[i][c] - mean);
+    const double sd = std::sqrt(var / static_cast<double>(n));
+    if (!(sd > 0.0) || !std::isfinite(sd)) continue;
+    const double scale = criteria[c].weight / sd;
+    for (size_t i = 0; i < n; ++i)
+      points[i].push_back((values[i][c] - mean) * scale);
+  }
+  return points;
+}
+
+// Series packs of the usable cells (`values` in the criteria's order) into
+// result.packs, largest pack capacity first.
+void MatchSeries(const std::vector<MatchCell>& cells, const std::vector<size_t>& usable,
+                 const std::vector<std::vector<double>>& values, size_t series, MatchResult& result,
+                 std::vector<char>& inPack) {
+  const size_t n = usable.size();
+  std::vector<std::vector<size_t>> packs;
+  std::vector<std::vector<double>> points(n);
+  if (result.criteria.size() == 1) {
+    std::vector<double> col(n);
+    for (size_t i = 0; i < n; ++i) {
+      col[i] = values[i][0];
+      points[i] = {values[i][0]};
+    }
+    packs = ExactSeriesPacks(col, series);
+  } else {
+    result.normalized = true;
+    points = NormalizedPoints(values, result.criteria);
+    packs = ChebyshevSeriesPacks(points, series);
+  }
+  for (auto& p : packs) {
+    SeriesPack sp;
+    sp.spread = ChebyshevSpread(points, p);
+    for (size_t u : p)
+      sp.cells.push_back(usable[u]);
+    std::sort(sp.cells.begin(), sp.cells.end());
+    sp.capacity = CellCapacity(cells, sp.cells[0]);
+    for (size_t c : sp.cells) {
+      const double cap = CellCapacity(cells, c);
+      if (cap < sp.capacity || std::isnan(cap)) sp.capacity = cap;
+      inPack[c] = 1;
+    }
+    result.packs.push_back(std::move(sp));
+  }
+  // A capacity that is not a number (capacity not being a criterion, a
+  // damaged record may hold one) sorts last.
+  auto key = [](double c) { return std::isnan(c) ? -INFINITY : c; };
+  std::stable_sort(result.packs.begin(), result.packs.end(),
+                   [&key](const SeriesPack& a, const SeriesPack& b) {
+                     if (key(a.capacity) != key(b.capacity))
+                       return key(a.capacity) > key(b.capacity);
+                     return a.cells[0] < b.cells[0];
+                   });
+}
+
+// The series-parallel pack from the usable cells (`values`: capacity, ir)
+// into result.parallelPack, fullest group first.
+void MatchParallel(const std::vector<size_t>& usable,
+                   const std::vector<std::vector<double>>& values, size_t series, size_t per,
+                   double timeLimit, MatchResult& result, std::vector<char>& inPack) {
+  // The cells of highest capacity, ties by ID (the cells' order).
+  std::vector<size_t> byCapacity(usable.size());
+  std::iota(byCapacity.begin(), byCapacity.end(), size_t{0});
+  std::stable_sort(byCapacity.begin(), byCapacity.end(),
+                   [&values](size_t a, size_t b) { return values[a][0] > values[b][0]; });
+  byCapacity.resize(result.neededCells);
+  std::vector<double> caps, irs;
+  for (size_t u : byCapacity) {
+    caps.push_back(values[u][0]);
+    irs.push_back(values[u][1]);
+  }
+  const GroupSplit split = BalanceGroups(caps, irs, series, per, timeLimit);
+  std::vector<std::pair<std::vector<size_t>, int64_t>> groups;
+  for (const auto& g : split.groups) {
+    std::vector<size_t> ids;
+    int64_t units = 0;
+    for (size_t k : g) {
+      ids.push_back(usable[byCapacity[k]]);
+      units += CapacityUnits(caps[k]);
+    }
+    std::sort(ids.begin(), ids.end());
+    groups.emplace_back(std::move(ids), units);
+  }
+  std::stable_sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+    if (a.second != b.second) return a.second > b.second;
+    return a.first[0] < b.first[0];
+  });
+  ParallelPack pack;
+  pack.optimal = split.optimal;
+  for (auto& [ids, units] : groups) {
+    for (size_t c : ids)
+      inPack[c] = 1;
+    pack.groupSums.push_back(static_cast<double>(units) / 1000.0);
+    pack.groups.push_back(std::move(ids));
+  }
+  const auto [lo, hi] = std::minmax_element(pack.groupSums.begin(), pack.groupSums.end());
+  pack.capacity = *lo;
+  pack.range = *hi - *lo;
+  result.parallelPack = std::move(pack);
+}
+
+}  // namespace
+
 MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& request) {
   MatchResult result;
   result.series = request.series;
@@ -242,102 +364,10 @@ MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& 
   }
 
   std::vector<char> inPack(cells.size(), 0);
-  auto capacityOf = [&cells](size_t cell) {
-    return MatchCriterionValue(*cells[cell].record, MatchCriterion::kCapacity);
-  };
-  if (!parallel) {
-    const size_t n = usable.size();
-    std::vector<std::vector<size_t>> packs;
-    std::vector<std::vector<double>> points(n);
-    if (result.criteria.size() == 1) {
-      std::vector<double> col(n);
-      for (size_t i = 0; i < n; ++i) {
-        col[i] = values[i][0];
-        points[i] = {values[i][0]};
-      }
-      packs = ExactSeriesPacks(col, series);
-    } else {
-      result.normalized = true;
-      for (size_t c = 0; c < result.criteria.size(); ++c) {
-        double mean = 0.0;
-        for (size_t i = 0; i < n; ++i)
-          mean += values[i][c];
-        mean /= static_cast<double>(n);
-        double var = 0.0;
-        for (size_t i = 0; i < n; ++i)
-          var += (values[i][c] - mean) * (values[i][c] - mean);
-        const double sd = std::sqrt(var / static_cast<double>(n));
-        if (!(sd > 0.0) || !std::isfinite(sd)) continue;  // no spread: ignored
-        const double scale = result.criteria[c].weight / sd;
-        for (size_t i = 0; i < n; ++i)
-          points[i].push_back((values[i][c] - mean) * scale);
-      }
-      packs = ChebyshevSeriesPacks(points, series);
-    }
-    for (auto& p : packs) {
-      SeriesPack sp;
-      sp.spread = ChebyshevSpread(points, p);
-      for (size_t u : p)
-        sp.cells.push_back(usable[u]);
-      std::sort(sp.cells.begin(), sp.cells.end());
-      sp.capacity = capacityOf(sp.cells[0]);
-      for (size_t c : sp.cells) {
-        const double cap = capacityOf(c);
-        if (cap < sp.capacity || std::isnan(cap)) sp.capacity = cap;
-        inPack[c] = 1;
-      }
-      result.packs.push_back(std::move(sp));
-    }
-    // A capacity that is not a number (capacity not being a criterion, a
-    // damaged record may hold one) sorts last.
-    auto key = [](double c) { return std::isnan(c) ? -INFINITY : c; };
-    std::stable_sort(result.packs.begin(), result.packs.end(),
-                     [&key](const SeriesPack& a, const SeriesPack& b) {
-                       if (key(a.capacity) != key(b.capacity))
-                         return key(a.capacity) > key(b.capacity);
-                       return a.cells[0] < b.cells[0];
-                     });
-  } else {
-    // The cells of highest capacity, ties by ID (the cells' order).
-    std::vector<size_t> byCapacity(usable.size());
-    std::iota(byCapacity.begin(), byCapacity.end(), size_t{0});
-    std::stable_sort(byCapacity.begin(), byCapacity.end(),
-                     [&values](size_t a, size_t b) { return values[a][0] > values[b][0]; });
-    byCapacity.resize(result.neededCells);
-    std::vector<double> caps, irs;
-    for (size_t u : byCapacity) {
-      caps.push_back(values[u][0]);
-      irs.push_back(values[u][1]);
-    }
-    const GroupSplit split = BalanceGroups(caps, irs, series, per, request.timeLimit);
-    std::vector<std::pair<std::vector<size_t>, int64_t>> groups;
-    for (const auto& g : split.groups) {
-      std::vector<size_t> ids;
-      int64_t units = 0;
-      for (size_t k : g) {
-        ids.push_back(usable[byCapacity[k]]);
-        units += CapacityUnits(caps[k]);
-      }
-      std::sort(ids.begin(), ids.end());
-      groups.emplace_back(std::move(ids), units);
-    }
-    std::stable_sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
-      if (a.second != b.second) return a.second > b.second;
-      return a.first[0] < b.first[0];
-    });
-    ParallelPack pack;
-    pack.optimal = split.optimal;
-    for (auto& [ids, units] : groups) {
-      for (size_t c : ids)
-        inPack[c] = 1;
-      pack.groupSums.push_back(static_cast<double>(units) / 1000.0);
-      pack.groups.push_back(std::move(ids));
-    }
-    const auto [lo, hi] = std::minmax_element(pack.groupSums.begin(), pack.groupSums.end());
-    pack.capacity = *lo;
-    pack.range = *hi - *lo;
-    result.parallelPack = std::move(pack);
-  }
+  if (parallel)
+    MatchParallel(usable, values, series, per, request.timeLimit, result, inPack);
+  else
+    MatchSeries(cells, usable, values, series, result, inPack);
   for (size_t i = 0; i < cells.size(); ++i) {
     if (!inPack[i]) result.left.push_back(i);
   }

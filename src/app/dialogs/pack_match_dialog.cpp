@@ -52,11 +52,65 @@ CPackMatchDialog::CPackMatchDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   setWindowTitle(ToQt(t.caption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
+  // Made in the order of the keyboard focus.
   auto* description = new QLabel(ToQt(t.description), this);
   description->setWordWrap(true);
+  QLayout* counts = BuildCounts(t);
+  auto* parallelNote = new QLabel(ToQt(t.parallelNote), this);
+  parallelNote->setWordWrap(true);
+  QWidget* criteria = BuildCriteria(t);
+  QLayout* idRange = BuildIdRange(t);
 
-  // Counts.
-  auto* countRow = new QHBoxLayout;
+  compute_ = new QPushButton(ToQt(t.compute), this);
+  compute_->setDefault(true);
+  auto* computeRow = new QHBoxLayout;
+  computeRow->addStretch(1);
+  computeRow->addWidget(compute_);
+
+  headline_ = new QLabel(this);
+  headline_->setWordWrap(true);
+  BuildList();
+  notes_ = new QLabel(this);
+  notes_->setWordWrap(true);
+  auto* overlayNote = new QLabel(ToQt(t.overlayNote), this);
+  overlayNote->setWordWrap(true);
+
+  save_ = new QPushButton(ToQt(t.save), this);
+  save_->setAutoDefault(false);
+  close_ = new QPushButton(ToQt(t.close), this);
+  close_->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(save_);
+  buttons->addStretch(1);
+  buttons->addWidget(close_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(description);
+  layout->addSpacing(4);
+  layout->addLayout(counts);
+  layout->addWidget(parallelNote);
+  layout->addWidget(criteria);
+  layout->addLayout(idRange);
+  layout->addLayout(computeRow);
+  layout->addWidget(headline_);
+  layout->addWidget(list_, 1);
+  layout->addWidget(notes_);
+  layout->addWidget(overlayNote);
+  layout->addLayout(buttons);
+  resize(760, 640);
+
+  connect(compute_, &QPushButton::clicked, this, &CPackMatchDialog::OnCompute);
+  connect(save_, &QPushButton::clicked, this, &CPackMatchDialog::OnSave);
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+
+  model_.Open();
+  ShowFields();
+  list_->Refresh(false);
+  series_->setFocus();
+}
+
+QLayout* CPackMatchDialog::BuildCounts(const PackMatchDialogTexts& t) {
+  auto* row = new QHBoxLayout;
   auto* seriesLabel = new QLabel(ToQt(t.seriesLabel), this);
   series_ = new QSpinBox(this);
   series_->setRange(1, kCountMax);
@@ -67,16 +121,18 @@ CPackMatchDialog::CPackMatchDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   parallel_->setRange(1, kCountMax);
   parallel_->setAlignment(Qt::AlignRight);
   parallelLabel->setBuddy(parallel_);
-  countRow->addWidget(seriesLabel);
-  countRow->addWidget(series_);
-  countRow->addSpacing(16);
-  countRow->addWidget(parallelLabel);
-  countRow->addWidget(parallel_);
-  countRow->addStretch(1);
-  auto* parallelNote = new QLabel(ToQt(t.parallelNote), this);
-  parallelNote->setWordWrap(true);
+  row->addWidget(seriesLabel);
+  row->addWidget(series_);
+  row->addSpacing(16);
+  row->addWidget(parallelLabel);
+  row->addWidget(parallel_);
+  row->addStretch(1);
+  connect(parallel_, &QSpinBox::valueChanged, this, [this] { UpdateEnabled(); });
+  return row;
+}
 
-  // Criteria: two columns of "[x] title  重み [ ]".
+// Two columns of "[x] title  重み [ ]".
+QWidget* CPackMatchDialog::BuildCriteria(const PackMatchDialogTexts& t) {
   auto* group = new QGroupBox(ToQt(t.criteriaGroup), this);
   criteria_ = group;
   auto* grid = new QGridLayout(group);
@@ -99,25 +155,23 @@ CPackMatchDialog::CPackMatchDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   }
   grid->setColumnMinimumWidth(3, 140);
   grid->setColumnStretch(6, 1);
+  return group;
+}
 
-  // ID range.
-  auto* idRow = new QHBoxLayout;
-  idRow->addWidget(new QLabel(ToQt(t.idLabel), this));
-  idRow->addSpacing(6);
-  AddIdRow(idRow, from_, ToQt(t.from), this);
-  idRow->addSpacing(10);
-  AddIdRow(idRow, to_, ToQt(t.to), this);
-  idRow->addStretch(1);
+QLayout* CPackMatchDialog::BuildIdRange(const PackMatchDialogTexts& t) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(ToQt(t.idLabel), this));
+  row->addSpacing(6);
+  AddIdRow(row, from_, ToQt(t.from), this);
+  row->addSpacing(10);
+  AddIdRow(row, to_, ToQt(t.to), this);
+  row->addStretch(1);
+  return row;
+}
 
-  compute_ = new QPushButton(ToQt(t.compute), this);
-  compute_->setDefault(true);
-  auto* computeRow = new QHBoxLayout;
-  computeRow->addStretch(1);
-  computeRow->addWidget(compute_);
-
-  // Result.
-  headline_ = new QLabel(this);
-  headline_->setWordWrap(true);
+// The list of packs: one row per pack, filled by FillRows; selecting a row
+// overlays the pack's curves.
+void CPackMatchDialog::BuildList() {
   list_ = new CReportCtrl(this);
   list_->SetRowNumbers(false);
   list_->SetSortingEnabled(false);
@@ -127,48 +181,10 @@ CPackMatchDialog::CPackMatchDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   hooks.buildColumns = [this] { BuildColumns(); };
   hooks.fillRows = [this] { FillRows(); };
   list_->SetHooks(std::move(hooks));
-  notes_ = new QLabel(this);
-  notes_->setWordWrap(true);
-  auto* overlayNote = new QLabel(ToQt(t.overlayNote), this);
-  overlayNote->setWordWrap(true);
-
-  save_ = new QPushButton(ToQt(t.save), this);
-  save_->setAutoDefault(false);
-  close_ = new QPushButton(ToQt(t.close), this);
-  close_->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(save_);
-  buttons->addStretch(1);
-  buttons->addWidget(close_);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(description);
-  layout->addSpacing(4);
-  layout->addLayout(countRow);
-  layout->addWidget(parallelNote);
-  layout->addWidget(group);
-  layout->addLayout(idRow);
-  layout->addLayout(computeRow);
-  layout->addWidget(headline_);
-  layout->addWidget(list_, 1);
-  layout->addWidget(notes_);
-  layout->addWidget(overlayNote);
-  layout->addLayout(buttons);
-  resize(760, 640);
-
-  connect(parallel_, &QSpinBox::valueChanged, this, [this] { UpdateEnabled(); });
-  connect(compute_, &QPushButton::clicked, this, &CPackMatchDialog::OnCompute);
-  connect(save_, &QPushButton::clicked, this, &CPackMatchDialog::OnSave);
-  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
   connect(list_->Table()->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (current.isValid()) OnRowSelected(list_->RowKeyAt(current.row()));
           });
-
-  model_.Open();
-  ShowFields();
-  list_->Refresh(false);
-  series_->setFocus();
 }
 
 void CPackMatchDialog::ReadFields() {

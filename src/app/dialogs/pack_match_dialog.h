@@ -52,6 +52,11 @@ class CPackMatchDialog : public QDialog {
   void UpdateEnabled();
   void BuildColumns();
   void FillRows();
+  // The parts of the window, top to bottom.
+  QLayout* BuildCounts(const PackMatchDialogTexts& t);
+  QWidget* BuildCriteria(const PackMatchDialogTexts& t);
+  QLayout* BuildIdRange(const PackMatchDialogTexts& t);
+  void BuildList();
 
   CBrenlowDoc& doc_;
   IUserInterface& ui_;
