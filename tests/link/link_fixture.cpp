@@ -67,6 +67,9 @@ ScriptedInstrument::ScriptedInstrument(const std::string& portsDir, int com) {
   defaults_['F'] = "f";
   defaults_['P'] = "d";
   thread_ = std::thread([this] { Loop(); });
+  // Its start-up allocates; idle in poll it does not (see AsNobody).
+  while (!polling_.load())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 ScriptedInstrument::~ScriptedInstrument() {
@@ -123,7 +126,9 @@ void ScriptedInstrument::Loop() {
     struct pollfd p {
       master_, POLLIN, 0
     };
-    if (::poll(&p, 1, 10) <= 0) continue;
+    const int ready = ::poll(&p, 1, 10);
+    polling_.store(true);
+    if (ready <= 0) continue;
     char buf[256];
     ssize_t n = ::read(master_, buf, sizeof buf);
     if (n <= 0) continue;

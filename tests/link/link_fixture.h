@@ -59,6 +59,7 @@ class ScriptedInstrument {
   std::deque<std::string> frames_;
   int frameIndex_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> polling_{false};
   std::atomic<long long> lastByteUs_{0};
   std::thread thread_;
 };
@@ -69,7 +70,10 @@ std::string FrameText(const std::string& status, int t, double amps, const std::
                       double ir = 0.0);
 
 // Runs `body` in a child process as an unprivileged user (nobody when the
-// tests run as root); its exit code.
+// tests run as root); its exit code. Other threads must be idle when it
+// forks (the instruments' are, once constructed): the child only has this
+// one, and a lock another thread held at the fork (the sanitizer's
+// allocator) stays locked there for good.
 int AsNobody(const std::function<int()>& body);
 
 // True when `utf8` is `message`, a blank line and one line that names
