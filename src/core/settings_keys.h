@@ -7,18 +7,18 @@
 namespace qv::keys {
 
 // Communication and runs.
-inline constexpr char kComPort[] = "COMPORT";               // COM number 1..256
-inline constexpr char kComTimeoutMs[] = "COM_TIMEOUT_MS";   // read and write time-out
-inline constexpr char kComRetryC1[] = "COM_RETRY_C1";       // attempts per input command
-inline constexpr char kComRetryC2[] = "COM_RETRY_C2";       // attempts of the start command
-inline constexpr char kComRetryC3[] = "COM_RETRY_C3";       // failed frames that end a run
+inline constexpr char kComPort[] = "COMPORT";                  // COM number 1..256
+inline constexpr char kComTimeoutMs[] = "COM_TIMEOUT_MS";      // read and write time-out
+inline constexpr char kComRetryC1[] = "COM_RETRY_C1";          // attempts per input command
+inline constexpr char kComRetryC2[] = "COM_RETRY_C2";          // attempts of the start command
+inline constexpr char kComRetryC3[] = "COM_RETRY_C3";          // failed frames that end a run
 inline constexpr char kStartClearOverlays[] = "START_DUPCLR";  // start options dialog
 inline constexpr char kStartDefaultGraph[] = "START_DEFGRA";   // start options dialog
-inline constexpr char kStartDirect[] = "START_DIRECT";  // non-zero: no start confirmation
-inline constexpr char kBackupMode[] = "FLAG_BACKUP";    // 0 "101b", 1 "101", 2 no backup
+inline constexpr char kStartDirect[] = "START_DIRECT";         // non-zero: no start confirmation
+inline constexpr char kBackupMode[] = "FLAG_BACKUP";           // 0 "101b", 1 "101", 2 no backup
 
 // Start-up and options.
-inline constexpr char kNumberButtons[] = "FLAG_NUMBTN";         // registration's auto-assign
+inline constexpr char kNumberButtons[] = "FLAG_NUMBTN";        // registration's auto-assign
 inline constexpr char kViewMoveColumn[] = "VIEW_MOVE_COLUMN";  // data view columns movable
 inline constexpr char kRunCount[] = "RUNCNT";                  // the start-up write probe
 
