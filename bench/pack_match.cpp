@@ -61,6 +61,16 @@ double Capacity(const qv::MatchCell& c) {
   return qv::MatchCriterionValue(*c.record, qv::MatchCriterion::kCapacity);
 }
 
+// The largest spread and the sum of spreads of a series answer.
+qv::PackScore Spreads(const qv::MatchResult& r) {
+  qv::PackScore s;
+  for (const auto& p : r.packs) {
+    s.largest = std::max(s.largest, p.spread);
+    s.sum += p.spread;
+  }
+  return s;
+}
+
 void BM_Series500By6(benchmark::State& state) {
   const Cells& c = MakeCells(500, 1);
   qv::MatchRequest req;
@@ -70,11 +80,7 @@ void BM_Series500By6(benchmark::State& state) {
     r = qv::MatchPacks(c.cells, req);
     benchmark::DoNotOptimize(r);
   }
-  double largest = 0, sum = 0;
-  for (const auto& p : r.packs) {
-    largest = std::max(largest, p.spread);
-    sum += p.spread;
-  }
+  const qv::PackScore got = Spreads(r);
   // By hand: sorted by capacity, runs of six from the top, the rest left.
   std::vector<double> caps;
   for (const auto& cell : c.cells)
@@ -86,8 +92,8 @@ void BM_Series500By6(benchmark::State& state) {
     handSum += caps[k] - caps[k + 5];
   }
   state.counters["packs"] = static_cast<double>(r.packs.size());
-  state.counters["largest_mAh"] = largest;
-  state.counters["sum_mAh"] = sum;
+  state.counters["largest_mAh"] = got.largest;
+  state.counters["sum_mAh"] = got.sum;
   state.counters["byhand_largest_mAh"] = handLargest;
   state.counters["byhand_sum_mAh"] = handSum;
 }
@@ -103,29 +109,14 @@ void BM_Series500By6CapacityAndResistance(benchmark::State& state) {
     r = qv::MatchPacks(c.cells, req);
     benchmark::DoNotOptimize(r);
   }
-  double largest = 0, sum = 0;
-  for (const auto& p : r.packs) {
-    largest = std::max(largest, p.spread);
-    sum += p.spread;
-  }
+  const qv::PackScore got = Spreads(r);
   // The exact one-criterion answers, scored the same way.
   const size_t n = c.cells.size();
-  std::vector<std::vector<double>> pts(n, std::vector<double>(2));
-  for (size_t k = 0; k < 2; ++k) {
-    double mean = 0, var = 0;
-    for (size_t i = 0; i < n; ++i)
-      mean += qv::MatchCriterionValue(*c.cells[i].record, req.criteria[k].criterion);
-    mean /= static_cast<double>(n);
-    for (size_t i = 0; i < n; ++i) {
-      const double d =
-          qv::MatchCriterionValue(*c.cells[i].record, req.criteria[k].criterion) - mean;
-      var += d * d;
-    }
-    const double sd = std::sqrt(var / static_cast<double>(n));
-    for (size_t i = 0; i < n; ++i)
-      pts[i][k] = (qv::MatchCriterionValue(*c.cells[i].record, req.criteria[k].criterion) - mean) *
-                  req.criteria[k].weight / sd;
-  }
+  std::vector<std::vector<double>> values(n);
+  for (size_t i = 0; i < n; ++i)
+    for (const auto& w : req.criteria)
+      values[i].push_back(qv::MatchCriterionValue(*c.cells[i].record, w.criterion));
+  const std::vector<std::vector<double>> pts = qv::NormalizedPoints(values, req.criteria);
   qv::PackScore bestOne{1e300, 1e300};
   for (size_t k = 0; k < 2; ++k) {
     std::vector<double> col(n);
@@ -134,8 +125,8 @@ void BM_Series500By6CapacityAndResistance(benchmark::State& state) {
     const qv::PackScore s = qv::ScoreChebyshev(pts, qv::ExactSeriesPacks(col, 6));
     if (s < bestOne) bestOne = s;
   }
-  state.counters["largest"] = largest;
-  state.counters["sum"] = sum;
+  state.counters["largest"] = got.largest;
+  state.counters["sum"] = got.sum;
   state.counters["best_one_criterion_largest"] = bestOne.largest;
   state.counters["best_one_criterion_sum"] = bestOne.sum;
 }

@@ -48,6 +48,17 @@ int64_t RangeOf(const std::vector<int64_t>& sums) {
   return *hi - *lo;
 }
 
+// The range of `sums` once `d` units have moved from group a to group b.
+int64_t RangeAfterMove(const std::vector<int64_t>& sums, size_t a, size_t b, int64_t d) {
+  int64_t lo = sums[a] - d, hi = lo;
+  for (size_t k = 0; k < sums.size(); ++k) {
+    const int64_t s = k == a ? sums[a] - d : k == b ? sums[b] + d : sums[k];
+    lo = std::min(lo, s);
+    hi = std::max(hi, s);
+  }
+  return hi - lo;
+}
+
 // Every split of the cells (in index order) into groups filled in order of
 // first use, so each split is visited once.
 class ExhaustiveSplit {
@@ -217,13 +228,7 @@ class GroupSearch {
           for (size_t i = 0; i < groups_[a].size(); ++i) {
             for (size_t j = 0; j < groups_[b].size(); ++j) {
               const int64_t d = units_[groups_[a][i]] - units_[groups_[b][j]];
-              int64_t lo = sums_[a] - d, hi = lo;
-              for (size_t k = 0; k < g; ++k) {
-                const int64_t s = k == a ? sums_[a] - d : k == b ? sums_[b] + d : sums_[k];
-                lo = std::min(lo, s);
-                hi = std::max(hi, s);
-              }
-              const int64_t newRange = hi - lo;
+              const int64_t newRange = RangeAfterMove(sums_, a, b, d);
               if (newRange > range) continue;
               std::swap(groups_[a][i], groups_[b][j]);
               const double na = IrSpread(irs_, groups_[a]);
@@ -446,14 +451,9 @@ std::vector<std::vector<size_t>> SnakeAndSwap(const std::vector<int64_t>& units,
         for (size_t i = 0; i < out[a].size(); ++i) {
           for (size_t j = 0; j < out[b].size(); ++j) {
             const int64_t d = units[out[a][i]] - units[out[b][j]];
-            int64_t lo = sums[a] - d, hi = lo;
-            for (size_t k = 0; k < groups; ++k) {
-              const int64_t s = k == a ? sums[a] - d : k == b ? sums[b] + d : sums[k];
-              lo = std::min(lo, s);
-              hi = std::max(hi, s);
-            }
-            if (hi - lo < best) {
-              best = hi - lo;
+            const int64_t r = RangeAfterMove(sums, a, b, d);
+            if (r < best) {
+              best = r;
               found = true;
               ba = a, bi = i, bb = b, bj = j;
             }

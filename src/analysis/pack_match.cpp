@@ -190,29 +190,6 @@ double CellCapacity(const std::vector<MatchCell>& cells, size_t cell) {
   return MatchCriterionValue(*cells[cell].record, MatchCriterion::kCapacity);
 }
 
-// Each value divided by its criterion's population standard deviation and
-// multiplied by its weight; a criterion with no spread is left out.
-std::vector<std::vector<double>> NormalizedPoints(const std::vector<std::vector<double>>& values,
-                                                  const std::vector<WeightedCriterion>& criteria) {
-  const size_t n = values.size();
-  std::vector<std::vector<double>> points(n);
-  for (size_t c = 0; c < criteria.size(); ++c) {
-    double mean = 0.0;
-    for (size_t i = 0; i < n; ++i)
-      mean += values[i][c];
-    mean /= static_cast<double>(n);
-    double var = 0.0;
-    for (size_t i = 0; i < n; ++i)
-      var += (values[i][c] - mean) * (values[i][c] - mean);
-    const double sd = std::sqrt(var / static_cast<double>(n));
-    if (!(sd > 0.0) || !std::isfinite(sd)) continue;
-    const double scale = criteria[c].weight / sd;
-    for (size_t i = 0; i < n; ++i)
-      points[i].push_back((values[i][c] - mean) * scale);
-  }
-  return points;
-}
-
 // Series packs of the usable cells (`values` in the criteria's order) into
 // result.packs, largest pack capacity first.
 void MatchSeries(const std::vector<MatchCell>& cells, const std::vector<size_t>& usable,
@@ -305,6 +282,27 @@ void MatchParallel(const std::vector<size_t>& usable,
 }
 
 }  // namespace
+
+std::vector<std::vector<double>> NormalizedPoints(const std::vector<std::vector<double>>& values,
+                                                  const std::vector<WeightedCriterion>& criteria) {
+  const size_t n = values.size();
+  std::vector<std::vector<double>> points(n);
+  for (size_t c = 0; c < criteria.size(); ++c) {
+    double mean = 0.0;
+    for (size_t i = 0; i < n; ++i)
+      mean += values[i][c];
+    mean /= static_cast<double>(n);
+    double var = 0.0;
+    for (size_t i = 0; i < n; ++i)
+      var += (values[i][c] - mean) * (values[i][c] - mean);
+    const double sd = std::sqrt(var / static_cast<double>(n));
+    if (!(sd > 0.0) || !std::isfinite(sd)) continue;
+    const double scale = criteria[c].weight / sd;
+    for (size_t i = 0; i < n; ++i)
+      points[i].push_back((values[i][c] - mean) * scale);
+  }
+  return points;
+}
 
 MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& request) {
   MatchResult result;

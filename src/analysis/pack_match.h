@@ -168,6 +168,12 @@ bool operator<(const PackScore& a, const PackScore& b);
 // come in value order.
 std::vector<std::vector<size_t>> ExactSeriesPacks(const std::vector<double>& values, size_t size);
 
+// The points several criteria are matched by: values[cell][criterion], each
+// minus its criterion's mean, divided by its population standard deviation
+// and multiplied by its weight; a criterion with no spread is left out.
+std::vector<std::vector<double>> NormalizedPoints(const std::vector<std::vector<double>>& values,
+                                                  const std::vector<WeightedCriterion>& criteria);
+
 // Spread of a pack of points: the largest Chebyshev distance between two.
 double ChebyshevSpread(const std::vector<std::vector<double>>& points,
                        const std::vector<size_t>& pack);

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
+#include "app/dialogs/id_fields.h"
 #include "app/dialogs/length_limit.h"
 #include "views/qt_text.h"
 
@@ -12,22 +13,10 @@ namespace qv::ui {
 
 namespace {
 
-QLineEdit* MakeIdField(QWidget* parent) {
-  auto* f = new QLineEdit(parent);
-  LimitTyping(f, CCsvExportDialog::kIdChars);
-  f->setAlignment(Qt::AlignRight);
-  f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
-  return f;
-}
-
 // "[ ] － [ ] － [ ]" followed by `tail`.
 QHBoxLayout* IdRow(std::array<QLineEdit*, 3>& fields, const QString& tail, QWidget* parent) {
   auto* row = new QHBoxLayout;
-  for (size_t i = 0; i < 3; ++i) {
-    if (i > 0) row->addWidget(new QLabel(U8("－"), parent));
-    fields[i] = MakeIdField(parent);
-    row->addWidget(fields[i]);
-  }
+  AddIdFields(row, fields, parent);
   row->addSpacing(4);
   row->addWidget(new QLabel(tail, parent));
   row->addStretch(1);

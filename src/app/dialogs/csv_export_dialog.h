@@ -20,7 +20,6 @@ class CCsvExportDialog : public QDialog {
   Q_OBJECT
  public:
   static constexpr int kFolderChars = 8192;
-  static constexpr int kIdChars = 3;
 
   CCsvExportDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent);
 

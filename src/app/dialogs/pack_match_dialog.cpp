@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/dialogs/id_fields.h"
 #include "views/qt_text.h"
 #include "views/report_ctrl.h"
 
@@ -15,22 +16,10 @@ namespace qv::ui {
 
 namespace {
 
-QLineEdit* MakeIdField(QWidget* parent) {
-  auto* f = new QLineEdit(parent);
-  f->setMaxLength(3);
-  f->setAlignment(Qt::AlignRight);
-  f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
-  return f;
-}
-
 // "[ ] － [ ] － [ ]" followed by `tail`.
 void AddIdRow(QHBoxLayout* row, std::array<QLineEdit*, 3>& fields, const QString& tail,
               QWidget* parent) {
-  for (size_t i = 0; i < 3; ++i) {
-    if (i > 0) row->addWidget(new QLabel(U8("－"), parent));
-    fields[i] = MakeIdField(parent);
-    row->addWidget(fields[i]);
-  }
+  AddIdFields(row, fields, parent);
   row->addSpacing(4);
   row->addWidget(new QLabel(tail, parent));
 }

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/dialog_buttons.h"
-#include "app/dialogs/length_limit.h"
+#include "app/dialogs/id_fields.h"
 #include "data/document.h"
 #include "views/qt_text.h"
 
@@ -13,23 +13,10 @@ namespace qv::ui {
 
 namespace {
 
-QLineEdit* MakeIdField(QWidget* parent) {
-  auto* f = new QLineEdit(parent);
-  LimitTyping(f, static_cast<int>(kIdFieldChars));
-  f->setAlignment(Qt::AlignRight);
-  const int w = f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
-  f->setFixedWidth(w);
-  return f;
-}
-
 // "[ ] － [ ] － [ ]"
 QHBoxLayout* IdRow(std::array<QLineEdit*, 3>& fields, QWidget* parent) {
   auto* row = new QHBoxLayout;
-  for (size_t i = 0; i < 3; ++i) {
-    if (i > 0) row->addWidget(new QLabel(U8("－"), parent));
-    fields[i] = MakeIdField(parent);
-    row->addWidget(fields[i]);
-  }
+  AddIdFields(row, fields, parent);
   return row;
 }
 
