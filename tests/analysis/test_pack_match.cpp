@@ -167,17 +167,8 @@ struct SplitKey {
 
 SplitKey KeyOf(const std::vector<int64_t>& units, const std::vector<double>& irs,
                const Packs& groups) {
-  SplitKey k{GroupRange(units, groups), 0.0, 0.0};
-  for (const auto& g : groups) {
-    double lo = irs[g[0]], hi = lo;
-    for (size_t c : g) {
-      lo = std::min(lo, irs[c]);
-      hi = std::max(hi, irs[c]);
-    }
-    k.irLargest = std::max(k.irLargest, hi - lo);
-    k.irSum += hi - lo;
-  }
-  return k;
+  const PackScore ir = RangeScore(irs, groups);
+  return {GroupRange(units, groups), ir.largest, ir.sum};
 }
 
 // Capacities in tenths of a mAh, so the capacity units are exact.
