@@ -18,11 +18,6 @@ namespace {
 std::atomic<long long> g_writeLimit{-1};
 std::atomic<bool> g_forceNamed{false};
 
-std::string DirOf(const std::string& path) {
-  std::string d = PathFolder(path);
-  return d.empty() ? std::string(".") : d;
-}
-
 // Removes temporary names an interrupted save of this target left behind.
 void SweepStaleTemps(const std::string& dir, const std::string& prefix) {
   DIR* d = ::opendir(dir.c_str());
@@ -70,24 +65,12 @@ bool WriteAndSync(int fd, const ContentWriter& write, WriteSync sync, int& error
   return true;
 }
 
-void SyncDir(const std::string& dir) {
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    ::close(dfd);
-  }
-}
-
 // Gives the unnamed file a temporary name. False when the system cannot.
 bool LinkUnnamed(int fd, const std::string& dir, const std::string& prefix, std::string& tmp,
                  int& error) {
-  const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     tmp = TempName(dir, prefix, attempt);
-    if (::linkat(fd, "", AT_FDCWD, tmp.c_str(), AT_EMPTY_PATH) == 0) return true;
-    if (errno == EEXIST) continue;
-    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return true;
+    if (LinkFileAt(fd, tmp)) return true;
     if (errno == EEXIST) continue;
     error = errno;
     return false;
@@ -97,6 +80,27 @@ bool LinkUnnamed(int fd, const std::string& dir, const std::string& prefix, std:
 }
 
 }  // namespace
+
+bool LinkFileAt(int fd, const std::string& path) {
+  if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno == EEXIST) return false;
+  // Without CAP_DAC_READ_SEARCH: through the descriptor's /proc name.
+  const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+std::string FolderOrDot(const std::string& path) {
+  std::string d = PathFolder(path);
+  return d.empty() ? std::string(".") : d;
+}
+
+void SyncDir(const std::string& dir) {
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    fsync(dfd);
+    ::close(dfd);
+  }
+}
 
 std::string PathFolder(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -178,7 +182,7 @@ SafeWriteResult WriteFileAtomicallyWith(const std::string& target, const Content
       std::free(real);
     }
   }
-  const std::string dir = DirOf(path);
+  const std::string dir = FolderOrDot(path);
   const std::string prefix = TempNamePrefix(path);
   SweepStaleTemps(dir, prefix);
 
@@ -252,21 +256,24 @@ int OpenRegularFile(const std::string& path) {
   return fd;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  int fd = OpenRegularFile(path);
-  if (fd < 0) return false;
+bool ReadWholeFd(int fd, std::string& out) {
   struct stat st {};
   out.clear();
-  if (fstat(fd, &st) == 0) out.reserve(static_cast<size_t>(st.st_size));
+  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
-  bool ok = true;
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
+    if (n < 0) return false;
+    if (n == 0) return true;
     out.append(buf, static_cast<size_t>(n));
   }
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  int fd = OpenRegularFile(path);
+  if (fd < 0) return false;
+  const bool ok = ReadWholeFd(fd, out);
   ::close(fd);
   return ok;
 }

@@ -56,6 +56,20 @@ int OpenRegularFile(const std::string& path);
 
 // Reads a whole regular file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& out);
+// Reads from `fd`'s offset to its end; false on a read error.
+bool ReadWholeFd(int fd, std::string& out);
+
+// Gives the open file `fd` (an unnamed O_TMPFILE file included) the name
+// `path`; never replaces an existing file. False with errno set (EEXIST when
+// the name is taken).
+bool LinkFileAt(int fd, const std::string& path);
+
+// The folder of `path`, "." for a bare name.
+std::string FolderOrDot(const std::string& path);
+
+// Syncs the folder `dir`, so that names made or changed in it survive a power
+// cut. Failures are ignored: the files themselves are already synced.
+void SyncDir(const std::string& dir);
 
 // The prefix of the temporary names used for `path` (".<name>.qvtmp-").
 std::string TempNamePrefix(const std::string& path);

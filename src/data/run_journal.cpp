@@ -181,8 +181,7 @@ namespace {
 // once it is whole; never replaces an existing file. The descriptor, or -1
 // with `error` set.
 int CreateJournal(const std::string& path, const std::string& header, int& error) {
-  std::string dir = PathFolder(path);
-  if (dir.empty()) dir = ".";
+  const std::string dir = FolderOrDot(path);
   std::string tmp;  // a named temporary file where unnamed ones do not work
   int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -198,26 +197,14 @@ int CreateJournal(const std::string& path, const std::string& header, int& error
   // locks only loses the protection against a recovery during the run.
   ::flock(fd, LOCK_EX | LOCK_NB);
   bool ok = WriteFully(fd, header.data(), header.size()) && ::fdatasync(fd) == 0;
-  if (ok && tmp.empty()) {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-    ok = ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0 ||
-         (errno != EEXIST &&
-          ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0);
-  } else if (ok) {
-    ok = ::link(tmp.c_str(), path.c_str()) == 0;
-  }
+  if (ok) ok = tmp.empty() ? LinkFileAt(fd, path) : ::link(tmp.c_str(), path.c_str()) == 0;
   error = ok ? 0 : errno;
   if (!tmp.empty()) ::unlink(tmp.c_str());
   if (!ok) {
     ::close(fd);
     return -1;
   }
-  // The new name survives a power cut too.
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  SyncDir(dir);  // the new name survives a power cut too
   return fd;
 }
 
@@ -230,6 +217,7 @@ CJournalWriter::~CJournalWriter() {
 void CJournalWriter::Start(const std::string& path, const JournalHeader& header) {
   Finish();
   stop_ = false;
+  removeFile_ = false;
   queue_.clear();
   error_ = 0;
   sequence_ = 0;
@@ -246,11 +234,12 @@ void CJournalWriter::Append(const JournalEntry& entry) {
   cv_.notify_one();
 }
 
-bool CJournalWriter::Finish() {
+bool CJournalWriter::Finish(bool removeFile) {
   if (!thread_.joinable()) return error_ == 0;
   {
     std::lock_guard<std::mutex> g(mu_);
     stop_ = true;
+    removeFile_ = removeFile;
   }
   cv_.notify_one();
   thread_.join();
@@ -277,7 +266,8 @@ bool CJournalWriter::WriteEntries(const std::string& bytes) {
 void CJournalWriter::Loop(std::string path, std::string header) {
   int error = 0;
   fd_ = CreateJournal(path, header, error);
-  if (fd_ < 0) Fail(error);
+  const bool created = fd_ >= 0;
+  if (!created) Fail(error);
 
   std::vector<Queued> batch;
   std::string bytes;
@@ -324,7 +314,9 @@ void CJournalWriter::Loop(std::string path, std::string header) {
     lk.lock();
     if (stopping && queue_.empty()) break;
   }
+  const bool remove = removeFile_;
   lk.unlock();
+  if (remove && created) ::unlink(path.c_str());
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }

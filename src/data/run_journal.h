@@ -134,7 +134,9 @@ class CJournalWriter {
   void Append(const JournalEntry& entry);
   // Writes and syncs what is queued, closes the file and ends the thread.
   // True when the journal holds every point appended. Safe to call twice.
-  bool Finish();
+  // With `removeFile` the journal this writer created is removed while its
+  // lock is still held, so that no recovery can take it up in between.
+  bool Finish(bool removeFile = false);
   // errno of the first failure, 0 when none (read after Finish).
   int Error() const { return error_; }
 
@@ -168,6 +170,7 @@ class CJournalWriter {
   std::condition_variable cv_;
   std::vector<Queued> queue_;
   bool stop_ = false;
+  bool removeFile_ = false;
   // Writer thread only (read by others after the join).
   int fd_ = -1;
   int error_ = 0;

@@ -17,17 +17,6 @@
 namespace qv {
 namespace {
 
-bool ReadFd(int fd, std::string& out) {
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buf, static_cast<size_t>(n));
-  }
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
@@ -39,11 +28,16 @@ std::string RunJournalPath(const std::string& folder) {
   return folder + kRunJournalName;
 }
 
-std::string DefaultRecoveredPath(const std::string& journalPath, int64_t startMs) {
-  const DateParts p = LocalDateTimeOfMs(startMs).Parts();
+std::string FileStampText(const COleDateTime& t) {
+  const DateParts p = t.Parts();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", p.year, p.month, p.day, p.hour,
                 p.minute, p.second);
+  return stamp;
+}
+
+std::string DefaultRecoveredPath(const std::string& journalPath, int64_t startMs) {
+  const std::string stamp = FileStampText(LocalDateTimeOfMs(startMs));
   std::string folder = PathFolder(journalPath);
   if (!folder.empty() && folder.back() != '/') folder += '/';
   const std::string base = folder + "recovered-" + stamp;
@@ -70,7 +64,7 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
   }
   std::string bytes;
   JournalContents journal;
-  if (!ReadFd(fd, bytes) || !ParseJournal(bytes, journal)) {
+  if (!ReadWholeFd(fd, bytes) || !ParseJournal(bytes, journal)) {
     r.error = errno;
     r.status = RecoverStatus::kUnreadable;
     ::close(fd);
@@ -80,8 +74,7 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
   BuildRecoveredRecord(journal, *r.record);
   r.points = journal.entries.size();
   r.path = outPath.empty() ? DefaultRecoveredPath(journalPath, journal.header.startMs) : outPath;
-  const SafeWriteResult w =
-      WriteFileAtomically(r.path, DataFileBytes(*r.record, {}, DataFileForm::kFull));
+  const SafeWriteResult w = SaveDataFileAtomically(r.path, *r.record, {}, DataFileForm::kFull);
   if (!w.ok) {
     r.error = w.error;
     r.status = RecoverStatus::kWriteFailed;

@@ -33,6 +33,9 @@ struct RecoverResult {
 // store's directory is).
 std::string RunJournalPath(const std::string& folder);
 
+// "YYYYMMDD-HHMMSS" of a date-time, for file names.
+std::string FileStampText(const COleDateTime& t);
+
 // "recovered-YYYYMMDD-HHMMSS.qd1" in the journal's folder, named after the
 // local start time of the run; "-2", "-3", ... is added before the extension
 // while a file of that name exists.

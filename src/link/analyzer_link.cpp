@@ -154,12 +154,12 @@ bool CAnalyzerLink::ReadAck(char expected) {
   return NextByte(c) && c == static_cast<unsigned char>(expected);
 }
 
-void CAnalyzerLink::Flush() {
-  SendCommand(kFlushCommand);
+void CAnalyzerLink::SendThrice(std::string_view command) {
+  SendCommand(command);
   Wait(100);
-  SendCommand(kFlushCommand);
+  SendCommand(command);
   Wait(100);
-  SendCommand(kFlushCommand);
+  SendCommand(command);
 }
 
 bool CAnalyzerLink::SendAcked(const std::function<std::string(const CMeasureData&)>& command,
@@ -204,7 +204,7 @@ bool CAnalyzerLink::ProbeWithRetries() {
     Wait(200);
     ok = Probe();
   }
-  Flush();
+  SendThrice(kFlushCommand);
   return ok;
 }
 
@@ -226,7 +226,7 @@ bool CAnalyzerLink::SendInputValues() {
     }
   }
   if (currents && conditions) return true;
-  Flush();
+  SendThrice(kFlushCommand);
   return false;
 }
 
@@ -334,17 +334,13 @@ RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
 
 void CAnalyzerLink::AcknowledgeStop() {
   SetWirePhase(WirePhase::kStopAck);
-  SendCommand(kStopAckCommand);
-  Wait(100);
-  SendCommand(kStopAckCommand);
-  Wait(100);
-  SendCommand(kStopAckCommand);
+  SendThrice(kStopAckCommand);
 }
 
 void CAnalyzerLink::Ending() {
   SetWirePhase(WirePhase::kEnding);
   Wait(700);
-  Flush();
+  SendThrice(kFlushCommand);
   PurgeTransmit(port_);
   PurgeReceive(port_);
   {

@@ -135,7 +135,8 @@ class CAnalyzerLink : public CSerialPort {
   // one-byte answer compared with `ack`.
   bool SendAcked(const std::function<std::string(const CMeasureData&)>& command, char ack);
   bool ReadAck(char expected);
-  void Flush();
+  // The command three times, 100 ms apart (the flush "\r\r", "G").
+  void SendThrice(std::string_view command);
   void Wait(int ms);
   bool NextByte(unsigned char& c);
 

@@ -29,10 +29,6 @@ std::string RealPath(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
-std::string LinkPath(const CPortNames& names, int port) {
-  return WithSlash(names.PortsDir()) + "COM" + std::to_string(port);
-}
-
 // "ports/COM3": the link as it is named beside the settings file.
 std::string LinkName(const CPortNames& names, int port) {
   std::string dir = names.PortsDir();
@@ -115,18 +111,19 @@ std::vector<PortEntry> ListPorts(const CPortNames& names) {
       ::closedir(d);
     }
   }
+  std::set<std::string> reached;  // devices a link or a number reaches
   for (int n : linked) {
     PortEntry e;
     e.port = n;
-    e.path = LinkPath(names, n);
+    e.path = names.LinkPath(n);
     e.device = RealPath(e.path);
     e.fromLink = true;
     Describe(e, byId);
+    reached.insert(e.device);
     out.push_back(std::move(e));
   }
 
   // The automatic numbering.
-  std::set<std::string> numbered;
   const std::vector<std::string> devices = names.Enumerate();
   for (size_t i = 0; i < devices.size(); ++i) {
     PortEntry e;
@@ -136,7 +133,7 @@ std::vector<PortEntry> ListPorts(const CPortNames& names) {
     if (e.device.empty()) e.device = devices[i];
     e.hidden = linked.count(e.port) > 0;
     Describe(e, byId);
-    numbered.insert(e.device);
+    reached.insert(e.device);
     out.push_back(std::move(e));
   }
 
@@ -148,11 +145,7 @@ std::vector<PortEntry> ListPorts(const CPortNames& names) {
     for (sp_port** p = list; *p; ++p) {
       const std::string device = RealPath(sp_get_port_name(*p));
       if (device.empty() || device.compare(0, root.size(), root) != 0) continue;
-      if (numbered.count(device)) continue;
-      bool reached = false;
-      for (const PortEntry& e : out)
-        reached = reached || (e.fromLink && e.device == device);
-      if (reached) continue;
+      if (reached.count(device)) continue;
       PortEntry e;
       e.path = device;
       e.device = device;
@@ -170,7 +163,7 @@ std::optional<PortEntry> DescribePort(const CPortNames& names, int port) {
   PortEntry e;
   e.port = port;
   e.path = path;
-  e.fromLink = path == LinkPath(names, port);
+  e.fromLink = path == names.LinkPath(port);
   e.device = RealPath(path);
   if (e.device.empty() && !e.fromLink) e.device = path;
   Describe(e, ByIdNames(names.DevRoot()));

@@ -206,8 +206,8 @@ void CRunControl::ReportRunEnd(RunResult result) {
 
 void CRunControl::FinishRun(RunResult result) {
   CAppState& app = doc_.App();
-  const bool backedUp = app.backupMode != 2 && doc_.WriteAutoBackup();
-  safeguard.EndRun(backedUp || app.backupMode == 2);
+  // Mode 2 keeps no backup: the run is as safe as it will be.
+  safeguard.EndRun(app.backupMode == 2 || doc_.WriteAutoBackup());
   app.runActive.store(false);
   app.measuring.store(false);
   ShowStatus(std::string());

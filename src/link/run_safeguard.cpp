@@ -43,11 +43,7 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
       break;
   }
   // Unreadable: kept under a name of its own, out of this run's way.
-  const DateParts p = COleDateTime::Now().Parts();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", p.year, p.month, p.day, p.hour,
-                p.minute, p.second);
-  const std::string aside = path + "." + stamp + ".unreadable";
+  const std::string aside = path + "." + FileStampText(COleDateTime::Now()) + ".unreadable";
   if (::access(aside.c_str(), F_OK) == 0 || ::rename(path.c_str(), aside.c_str()) != 0) {
     ui_.Tell(JournalUnreadableText(path), GetRunControlTexts().captionStart, MsgIcon::kWarning);
     return false;
@@ -81,9 +77,8 @@ void CRunSafeguard::OnPoint(const FrameValues& v) {
 void CRunSafeguard::EndRun(bool runIsSafe) {
   if (inhibitor) inhibitor->Release();
   if (journalPath_.empty()) return;
-  const bool written = journal_.Finish();
-  // A journal that another run owned (EEXIST) is not this run's to remove.
-  if (runIsSafe && journal_.Error() != EEXIST) ::unlink(journalPath_.c_str());
+  // Only a journal this run created goes (not another run's: EEXIST).
+  const bool written = journal_.Finish(runIsSafe);
   journalPath_.clear();
   if (!written) ui_.Tell(JournalFailedText(), GetRunControlTexts().captionRun, MsgIcon::kWarning);
 }

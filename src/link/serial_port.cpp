@@ -99,12 +99,16 @@ std::vector<std::string> CPortNames::Enumerate() const {
   return out;
 }
 
+std::string CPortNames::LinkPath(int port) const {
+  if (portsDir_.empty()) return {};
+  std::string link = portsDir_;
+  if (link.back() != '/') link += '/';
+  return link + "COM" + std::to_string(port);
+}
+
 std::string CPortNames::Resolve(int port) const {
   if (port < 1 || port > kMaxPort) return {};
-  if (!portsDir_.empty()) {
-    std::string link = portsDir_;
-    if (link.back() != '/') link += '/';
-    link += "COM" + std::to_string(port);
+  if (const std::string link = LinkPath(port); !link.empty()) {
     struct stat st;
     if (::lstat(link.c_str(), &st) == 0) return link;
   }

@@ -28,6 +28,8 @@ class CPortNames {
 
   // The device for COM n, or empty when there is none.
   std::string Resolve(int port) const;
+  // "<portsDir>/COM<n>", whether or not it exists; empty without a folder.
+  std::string LinkPath(int port) const;
   // The tty devices that exist, in numbering order (COM1 first).
   std::vector<std::string> Enumerate() const;
 
