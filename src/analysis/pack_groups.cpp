@@ -1,8 +1,10 @@
 // The series-parallel split: exhaustive up to twelve cells, snake-and-swap
 // improved by a bounded search above.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "analysis/pack_match.h"
@@ -48,16 +50,48 @@ int64_t RangeOf(const std::vector<int64_t>& sums) {
   return *hi - *lo;
 }
 
-// The range of `sums` once `d` units have moved from group a to group b.
-int64_t RangeAfterMove(const std::vector<int64_t>& sums, size_t a, size_t b, int64_t d) {
-  int64_t lo = sums[a] - d, hi = lo;
-  for (size_t k = 0; k < sums.size(); ++k) {
-    const int64_t s = k == a ? sums[a] - d : k == b ? sums[b] + d : sums[k];
-    lo = std::min(lo, s);
-    hi = std::max(hi, s);
+// The three largest and the three smallest group sums with their groups:
+// enough to know the range after a move between any two groups without a
+// walk over all of them.
+class SumExtremes {
+ public:
+  explicit SumExtremes(const std::vector<int64_t>& sums) { Reset(sums); }
+
+  void Reset(const std::vector<int64_t>& sums) {
+    hi_.fill({std::numeric_limits<int64_t>::min(), kNone});
+    lo_.fill({std::numeric_limits<int64_t>::max(), kNone});
+    for (size_t k = 0; k < sums.size(); ++k) {
+      std::pair<int64_t, size_t> h{sums[k], k}, l{sums[k], k};
+      for (auto& t : hi_)
+        if (h.first > t.first || t.second == kNone) std::swap(h, t);
+      for (auto& t : lo_)
+        if (l.first < t.first || t.second == kNone) std::swap(l, t);
+    }
   }
-  return hi - lo;
-}
+
+  // The range of `sums` once `d` units have moved from group a to group b.
+  int64_t RangeAfterMove(const std::vector<int64_t>& sums, size_t a, size_t b, int64_t d) const {
+    int64_t hi = std::max(sums[a] - d, sums[b] + d);
+    int64_t lo = std::min(sums[a] - d, sums[b] + d);
+    for (const auto& [v, k] : hi_) {
+      if (k != kNone && k != a && k != b) {
+        hi = std::max(hi, v);
+        break;
+      }
+    }
+    for (const auto& [v, k] : lo_) {
+      if (k != kNone && k != a && k != b) {
+        lo = std::min(lo, v);
+        break;
+      }
+    }
+    return hi - lo;
+  }
+
+ private:
+  static constexpr size_t kNone = std::numeric_limits<size_t>::max();
+  std::array<std::pair<int64_t, size_t>, 3> hi_, lo_;
+};
 
 // Every split of the cells (in index order) into groups filled in order of
 // first use, so each split is visited once.
@@ -219,25 +253,27 @@ class GroupSearch {
     for (size_t k = 0; k < g; ++k)
       ir[k] = IrSpread(irs_, groups_[k]);
     int64_t range = RangeOf(sums_);
+    SumExtremes extremes(sums_);
     bool improved = true;
     while (improved && !OutOfWork(0, workLimit_)) {
       improved = false;
       for (size_t a = 0; a < g; ++a) {
         for (size_t b = a + 1; b < g; ++b) {
           work_ += static_cast<double>(groups_[a].size() * groups_[b].size() * g);
+          // The other groups' spreads stay while a and b trade cells.
+          double others = 0.0;
+          for (size_t k = 0; k < g; ++k) {
+            if (k != a && k != b) others = std::max(others, ir[k]);
+          }
           for (size_t i = 0; i < groups_[a].size(); ++i) {
             for (size_t j = 0; j < groups_[b].size(); ++j) {
               const int64_t d = units_[groups_[a][i]] - units_[groups_[b][j]];
-              const int64_t newRange = RangeAfterMove(sums_, a, b, d);
+              const int64_t newRange = extremes.RangeAfterMove(sums_, a, b, d);
               if (newRange > range) continue;
               std::swap(groups_[a][i], groups_[b][j]);
               const double na = IrSpread(irs_, groups_[a]);
               const double nb = IrSpread(irs_, groups_[b]);
-              double others = 0.0, largest = 0.0;
-              for (size_t k = 0; k < g; ++k) {
-                if (k != a && k != b) others = std::max(others, ir[k]);
-                largest = std::max(largest, ir[k]);
-              }
+              const double largest = std::max({others, ir[a], ir[b]});
               const double newLargest = std::max({others, na, nb});
               const bool better =
                   newRange < range ||
@@ -245,6 +281,7 @@ class GroupSearch {
               if (better) {
                 sums_[a] -= d;
                 sums_[b] += d;
+                extremes.Reset(sums_);
                 ir[a] = na;
                 ir[b] = nb;
                 range = newRange;
@@ -381,13 +418,16 @@ class GroupSearch {
   bool SwapPairs(std::vector<std::vector<size_t>>& groups, std::vector<int64_t>& sums) {
     const size_t g = groups.size();
     bool moved = false;
+    uint64_t checks = 0;
     for (size_t a = 0; a < g; ++a) {
       for (size_t b = a + 1; b < g; ++b) {
         std::vector<size_t>& ga = groups[a];
         std::vector<size_t>& gb = groups[b];
-        work_ += static_cast<double>(ga.size() * ga.size() * gb.size() * gb.size()) / 4.0;
         for (size_t i1 = 0; i1 < ga.size(); ++i1) {
           for (size_t i2 = i1 + 1; i2 < ga.size(); ++i2) {
+            // Large groups make this sweep long: it stops with the work.
+            work_ += static_cast<double>(gb.size() * gb.size()) / 2.0;
+            if (OutOfWork(++checks, workLimit_)) return moved;
             for (size_t j1 = 0; j1 < gb.size(); ++j1) {
               for (size_t j2 = j1 + 1; j2 < gb.size(); ++j2) {
                 const int64_t d = units_[ga[i1]] + units_[ga[i2]] - units_[gb[j1]] - units_[gb[j2]];
@@ -444,6 +484,7 @@ std::vector<std::vector<size_t>> SnakeAndSwap(const std::vector<int64_t>& units,
   std::vector<int64_t> sums = GroupSums(units, out);
   while (true) {
     int64_t best = RangeOf(sums);
+    const SumExtremes extremes(sums);
     bool found = false;
     size_t ba = 0, bi = 0, bb = 0, bj = 0;
     for (size_t a = 0; a < groups; ++a) {
@@ -451,7 +492,7 @@ std::vector<std::vector<size_t>> SnakeAndSwap(const std::vector<int64_t>& units,
         for (size_t i = 0; i < out[a].size(); ++i) {
           for (size_t j = 0; j < out[b].size(); ++j) {
             const int64_t d = units[out[a][i]] - units[out[b][j]];
-            const int64_t r = RangeAfterMove(sums, a, b, d);
+            const int64_t r = extremes.RangeAfterMove(sums, a, b, d);
             if (r < best) {
               best = r;
               found = true;

@@ -47,7 +47,6 @@ class SwapSearch {
       }
     }
     spread_.assign(packs_.size(), 0.0);
-    without_.assign(packs_.size(), std::vector<double>(size_, 0.0));
     boxLo_.assign(packs_.size() * size_, std::vector<double>(dim_));
     boxHi_.assign(packs_.size() * size_, std::vector<double>(dim_));
     for (size_t k = 0; k < packs_.size(); ++k)
@@ -84,26 +83,29 @@ class SwapSearch {
  private:
   static constexpr size_t kLeft = std::numeric_limits<size_t>::max();
 
-  double Dist(size_t a, size_t b) const {
-    const std::vector<double>& pa = pts_[a];
-    const std::vector<double>& pb = pts_[b];
+  // The largest Chebyshev distance between two points of a set is, over the
+  // coordinates, the largest extent of the set's bounding box (exactly, also
+  // in floating point: rounding keeps the order of differences).
+  double Extent(const std::vector<double>& lo, const std::vector<double>& hi) const {
     double m = 0.0;
     for (size_t c = 0; c < dim_; ++c)
-      m = std::max(m, std::fabs(pa[c] - pb[c]));
+      m = std::max(m, hi[c] - lo[c]);
     return m;
   }
 
-  // The spread of pack k, its spread without each member and the box of the
-  // other members of each member.
+  // The spread of pack k and the box of the other members of each member.
   void Recompute(size_t k) {
     const std::vector<size_t>& p = packs_[k];
-    double all = 0.0;
-    for (size_t x = 0; x < p.size(); ++x)
-      for (size_t y = x + 1; y < p.size(); ++y)
-        all = std::max(all, Dist(p[x], p[y]));
-    spread_[k] = all;
+    std::vector<double> allLo(dim_, std::numeric_limits<double>::infinity());
+    std::vector<double> allHi(dim_, -std::numeric_limits<double>::infinity());
+    for (size_t x : p) {
+      for (size_t c = 0; c < dim_; ++c) {
+        allLo[c] = std::min(allLo[c], pts_[x][c]);
+        allHi[c] = std::max(allHi[c], pts_[x][c]);
+      }
+    }
+    spread_[k] = Extent(allLo, allHi);
     for (size_t skip = 0; skip < p.size(); ++skip) {
-      double m = 0.0;
       std::vector<double>& lo = boxLo_[k * size_ + skip];
       std::vector<double>& hi = boxHi_[k * size_ + skip];
       std::fill(lo.begin(), lo.end(), std::numeric_limits<double>::infinity());
@@ -114,12 +116,7 @@ class SwapSearch {
           lo[c] = std::min(lo[c], pts_[p[x]][c]);
           hi[c] = std::max(hi[c], pts_[p[x]][c]);
         }
-        for (size_t y = x + 1; y < p.size(); ++y) {
-          if (y == skip) continue;
-          m = std::max(m, Dist(p[x], p[y]));
-        }
       }
-      without_[k][skip] = m;
     }
   }
 
@@ -156,11 +153,12 @@ class SwapSearch {
 
   // The spread of pack k with the member in `slot` replaced by `cell`.
   double Replaced(size_t k, size_t slot, size_t cell) const {
-    double m = without_[k][slot];
-    const std::vector<size_t>& p = packs_[k];
-    for (size_t x = 0; x < p.size(); ++x) {
-      if (x != slot) m = std::max(m, Dist(p[x], cell));
-    }
+    const std::vector<double>& lo = boxLo_[k * size_ + slot];
+    const std::vector<double>& hi = boxHi_[k * size_ + slot];
+    const std::vector<double>& q = pts_[cell];
+    double m = 0.0;
+    for (size_t c = 0; c < dim_; ++c)
+      m = std::max(m, std::max(hi[c], q[c]) - std::min(lo[c], q[c]));
     return m;
   }
 
@@ -224,7 +222,6 @@ class SwapSearch {
   std::vector<size_t> packOf_;
   std::vector<size_t> slotOf_;
   std::vector<double> spread_;
-  std::vector<std::vector<double>> without_;
   std::vector<std::vector<double>> boxLo_, boxHi_;  // per pack and member
   std::array<std::pair<double, size_t>, 3> top_;
   std::vector<std::vector<size_t>> order_;  // cells by each coordinate
@@ -327,14 +324,17 @@ std::vector<std::vector<size_t>> ExactSeriesPacks(const std::vector<double>& val
 }
 
 double ChebyshevSpread(const Points& points, const std::vector<size_t>& pack) {
+  // The largest extent of the pack's bounding box (see SwapSearch::Extent).
   double m = 0.0;
-  for (size_t x = 0; x < pack.size(); ++x) {
-    for (size_t y = x + 1; y < pack.size(); ++y) {
-      const std::vector<double>& a = points[pack[x]];
-      const std::vector<double>& b = points[pack[y]];
-      for (size_t c = 0; c < a.size(); ++c)
-        m = std::max(m, std::fabs(a[c] - b[c]));
+  if (pack.empty()) return m;
+  const size_t dim = points[pack[0]].size();
+  for (size_t c = 0; c < dim; ++c) {
+    double lo = points[pack[0]][c], hi = lo;
+    for (size_t x : pack) {
+      lo = std::min(lo, points[x][c]);
+      hi = std::max(hi, points[x][c]);
     }
+    m = std::max(m, hi - lo);
   }
   return m;
 }
