@@ -59,9 +59,9 @@ FUNCTION = re.compile(
     r"|\)\s*:[\s\S]*\)\s*$")
 
 
-def functions(path):
+def functions(text):
     """(lines, first line, name) of every function body at namespace or class level."""
-    s = blank(open(path, encoding="utf-8", errors="replace").read())
+    s = blank(text)
     found = []
     scopes = []  # True for a namespace or class body, False for anything else
     start = 0    # where the text before the next brace begins
@@ -111,8 +111,9 @@ def main():
             for f in files:
                 if f.endswith((".cpp", ".h")):
                     path = os.path.join(root, f)
-                    lines = open(path, encoding="utf-8", errors="replace").read().split("\n")
-                    for length, first, name in functions(path):
+                    text = open(path, encoding="utf-8", errors="replace").read()
+                    lines = text.split("\n")
+                    for length, first, name in functions(text):
                         if length > args.limit:
                             said = first >= 2 and lines[first - 2].lstrip().startswith("//")
                             long_ones.append((length, path, first, name, said))

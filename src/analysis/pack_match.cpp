@@ -44,7 +44,12 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// A plain decimal real: digits with an optional fraction, or a fraction alone.
+bool Usable(double v) {
+  return std::isfinite(v) && std::fabs(v) <= kMatchValueLimit;
+}
+
+}  // namespace
+
 bool IsPlainReal(std::string_view s) {
   size_t digits = 0, dots = 0;
   for (char ch : s) {
@@ -57,12 +62,6 @@ bool IsPlainReal(std::string_view s) {
   }
   return digits > 0 && dots <= 1;
 }
-
-bool Usable(double v) {
-  return std::isfinite(v) && std::fabs(v) <= kMatchValueLimit;
-}
-
-}  // namespace
 
 // --- Criteria ---------------------------------------------------------------
 

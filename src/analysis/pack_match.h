@@ -150,6 +150,10 @@ struct MatchResult {
 // BalanceGroups.
 MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& request);
 
+// Digits with at most one decimal point, as counts, weights and times are
+// written on the command line and in the window.
+bool IsPlainReal(std::string_view s);
+
 // --- The algorithms on plain numbers (exposed for tests and benchmarks) ------
 
 // Lexicographic score of series packs: largest spread, then sum of spreads

@@ -46,6 +46,13 @@ std::string MatchCaption() {
   return Sj("パックマッチング");
 }
 
+std::string MatchIdsText(const std::vector<std::string>& ids) {
+  std::string out;
+  for (const std::string& id : ids)
+    out += (out.empty() ? "" : " ") + id;
+  return out;
+}
+
 std::string MatchHeadline(const MatchResult& r) {
   if (r.parallel > 1) {
     return Format(Sj("直列 %d × 並列 %d のパック（対象 %d セルのうち容量の大きい %d セル）"),
@@ -84,7 +91,6 @@ MatchTable MakeMatchTable(const MatchResult& r, const std::vector<MatchCell>& ce
       row.fields = {IntText(static_cast<long long>(g + 1)), FixedText(p.groupSums[g], 1),
                     FixedText(hi - lo, 2)};
       row.ids = ids(p.groups[g]);
-      row.group = static_cast<int>(g);
       t.rows.push_back(std::move(row));
     }
     t.notes.push_back(Format(Sj("パック容量 %s mAh　容量計の差 %s mAh"), FixedText(p.capacity, 1),
@@ -116,10 +122,7 @@ MatchTable MakeMatchTable(const MatchResult& r, const std::vector<MatchCell>& ce
     t.rows.push_back(std::move(row));
   }
   if (!r.unusable.empty()) {
-    std::string list;
-    for (const std::string& id : ids(r.unusable))
-      list += (list.empty() ? "" : " ") + id;
-    t.notes.push_back(Sj("値が計算に使えないため除いたセル: ") + list);
+    t.notes.push_back(Sj("値が計算に使えないため除いたセル: ") + MatchIdsText(ids(r.unusable)));
   }
   return t;
 }
@@ -141,12 +144,8 @@ std::vector<std::string> MatchTableLines(const MatchResult& r, const MatchTable&
   };
   std::vector<std::string> out = {MatchHeadline(r)};
   out.push_back(line(t.titles, Sj("登録ID")));
-  for (const MatchTableRow& row : t.rows) {
-    std::string ids;
-    for (const std::string& id : row.ids)
-      ids += (ids.empty() ? "" : " ") + id;
-    out.push_back(line(row.fields, ids));
-  }
+  for (const MatchTableRow& row : t.rows)
+    out.push_back(line(row.fields, MatchIdsText(row.ids)));
   for (const std::string& note : t.notes)
     out.push_back(note);
   return out;

@@ -15,7 +15,6 @@ struct MatchTableRow {
   std::vector<std::string> fields;  // one text per leading column
   std::vector<std::string> ids;     // the cells' ID texts, ascending
   int pack = -1;                    // index into MatchResult::packs, or -1
-  int group = -1;                   // index into the parallel pack's groups, or -1
   bool leftOver = false;            // the row of the cells in no pack
 };
 
@@ -26,6 +25,9 @@ struct MatchTable {
   std::vector<MatchTableRow> rows;  // packs or groups in result order, then the left-over row
   std::vector<std::string> notes;   // lines shown under the table
 };
+
+// The IDs of a row joined by single spaces, as the table and the window show them.
+std::string MatchIdsText(const std::vector<std::string>& ids);
 
 // "直列 6 セルのパック 83 組（対象 500 セル）　基準: 放電容量[mAh]" and the like.
 std::string MatchHeadline(const MatchResult& r);

@@ -66,22 +66,24 @@ void CBrenlowApp::Start(const std::optional<std::string>& file) {
   state_.settings.SetDirectory(options_.workDir.empty() ? CurrentDirectory() : options_.workDir);
   SeedNewSettings(state_.settings);
 
-  if (!options_.splash) {
-    SetApplicationFont();
-    frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_);
-    qtUi_.SetOwner(frame_.get());
-    frame_->show();
+  // With the splash (a real start) the bare window reaches the screen first;
+  // the font, the contents, the splash and the icon follow from the event
+  // loop at once.
+  const bool later = options_.splash;
+  if (!later) SetApplicationFont();
+  frame_ = std::make_unique<CMainFrame>(
+      state_, doc_, *ui_, nullptr,
+      later ? CMainFrame::Contents::kLater : CMainFrame::Contents::kNow);
+  qtUi_.SetOwner(frame_.get());
+  frame_->show();
+  if (!later) {
     FinishStartup(file);
     return;
   }
-  // The bare window reaches the screen first; the font, the contents and the
-  // splash follow from the event loop at once.
-  frame_ = std::make_unique<CMainFrame>(state_, doc_, *ui_, nullptr, CMainFrame::Contents::kLater);
-  qtUi_.SetOwner(frame_.get());
-  frame_->show();
   QTimer::singleShot(0, frame_.get(), [this, file] {
     SetApplicationFont();
     frame_->BuildContents();
+    SetApplicationIcon();
     auto* splash = new CSplashWindow(frame_.get());
     QObject::connect(splash, &CSplashWindow::Finished, frame_.get(),
                      [this, file] { FinishStartup(file); });

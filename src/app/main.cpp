@@ -1,7 +1,6 @@
 // quorvex [--desktop] [FILE.qd1]: the composition root of the desktop program.
 #include <QApplication>
 #include <QFileInfo>
-#include <QTimer>
 
 #include "app/application.h"
 #include "app/command_line.h"
@@ -26,6 +25,5 @@ int main(int argc, char** argv) {
 
   qv::ui::CBrenlowApp app(qv::ui::StartOptions{});
   app.Start(file);
-  QTimer::singleShot(0, &qv::ui::SetApplicationIcon);
   return QApplication::exec();
 }

@@ -50,16 +50,7 @@ int Count(const std::string& text) {
 
 // A plain decimal real (digits with at most one point), or -1.
 double Seconds(const std::string& text) {
-  size_t digits = 0, points = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9')
-      ++digits;
-    else if (c == '.')
-      ++points;
-    else
-      return -1.0;
-  }
-  return digits > 0 && points <= 1 ? AtoF(text) : -1.0;
+  return IsPlainReal(text) ? AtoF(text) : -1.0;
 }
 
 // The refusal text of a status.

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/id_fields.h"
+#include "app/dialogs/length_limit.h"
 #include "views/qt_text.h"
 #include "views/report_ctrl.h"
 
@@ -30,8 +31,6 @@ QString Joined(const std::vector<std::string>& lines) {
     out << ToQt(l);
   return out.join(QLatin1Char('\n'));
 }
-
-constexpr int kCountMax = kMatchMaxCount;
 
 }  // namespace
 
@@ -102,12 +101,12 @@ QLayout* CPackMatchDialog::BuildCounts(const PackMatchDialogTexts& t) {
   auto* row = new QHBoxLayout;
   auto* seriesLabel = new QLabel(ToQt(t.seriesLabel), this);
   series_ = new QSpinBox(this);
-  series_->setRange(1, kCountMax);
+  series_->setRange(1, kMatchMaxCount);
   series_->setAlignment(Qt::AlignRight);
   seriesLabel->setBuddy(series_);
   auto* parallelLabel = new QLabel(ToQt(t.parallelLabel), this);
   parallel_ = new QSpinBox(this);
-  parallel_->setRange(1, kCountMax);
+  parallel_->setRange(1, kMatchMaxCount);
   parallel_->setAlignment(Qt::AlignRight);
   parallelLabel->setBuddy(parallel_);
   row->addWidget(seriesLabel);
@@ -132,7 +131,7 @@ QWidget* CPackMatchDialog::BuildCriteria(const PackMatchDialogTexts& t) {
     use_[i] = new QCheckBox(ToQt(MatchCriterionTitle(all[i])), group);
     auto* weightLabel = new QLabel(ToQt(t.weightLabel), group);
     weights_[i] = new QLineEdit(group);
-    weights_[i]->setMaxLength(8);
+    LimitTyping(weights_[i], 8);
     weights_[i]->setAlignment(Qt::AlignRight);
     weights_[i]->setFixedWidth(
         weights_[i]->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
@@ -256,10 +255,7 @@ void CPackMatchDialog::FillRows() {
     int c = 0;
     for (const std::string& f : row.fields)
       list_->SetCellText(key, c++, f);
-    std::string ids;
-    for (const std::string& id : row.ids)
-      ids += (ids.empty() ? "" : " ") + id;
-    list_->SetCellText(key, c, ids);
+    list_->SetCellText(key, c, MatchIdsText(row.ids));
   }
 }
 
