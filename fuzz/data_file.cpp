@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the data file reader: it must never crash, hang,
 // read out of bounds or allocate more than the input could describe. Whatever
-// it accepts must write back and read again to the same bytes.
+// it accepts was read to its last byte, and must write back and read again to
+// the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (r.ok()) {
     if (r.version != "100" && r.version != "100b" && r.version != "101" && r.version != "101b")
       __builtin_trap();
+    // Nothing after the last record: such bytes are refused as damage.
+    if (ar.Remaining() != 0) __builtin_trap();
     // Written in the full form and read again, the file is stable: the same
     // records, and the same bytes when written once more.
     const std::string bytes = qv::DataFileBytes(current, list, qv::DataFileForm::kFull);

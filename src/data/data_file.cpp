@@ -98,6 +98,16 @@ int32_t ReadRecordCount(ArchiveReader& ar, DataFileReadResult& result) {
   return n > 0 ? n : 0;
 }
 
+// Every file this program writes ends at its last record. Bytes left after
+// what the counts describe mean a wrong count (one flipped to 0 or less hides
+// the records after it) or a damaged file: reading it as good would lose
+// those records on the next save.
+bool EndsAtLastRecord(const ArchiveReader& ar, DataFileReadResult& result) {
+  if (ar.Remaining() == 0) return true;
+  MarkDamaged(result);
+  return false;
+}
+
 }  // namespace
 
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
@@ -116,6 +126,7 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
     rec->saved = savedFlag;
     list.push_back(std::move(rec));
   }
+  EndsAtLastRecord(ar, result);
   return result;
 }
 
@@ -139,6 +150,7 @@ DataFileReadResult CopyDataFile(ArchiveReader& in, ArchiveWriter& out, CMeasureD
     }
     rec.Write(out);
   }
+  EndsAtLastRecord(in, result);
   return result;
 }
 

@@ -28,7 +28,8 @@ enum class DataFileForm {
 enum class DataFileError {
   kNone,
   kVersion,  // an unsupported version: nothing after the version text was read
-  kDamaged,  // it ends early or holds impossible lengths or counts
+  kDamaged,  // it ends early, holds impossible lengths or counts, or goes on
+             // after its last record
 };
 
 struct DataFileReadResult {
@@ -42,8 +43,9 @@ struct DataFileReadResult {
   bool ok() const { return kind == DataFileError::kNone; }
 };
 
-// Text shown when a file ends early or holds impossible lengths or counts
-// (a truncated file, a text length or a count running past the end):
+// Text shown when a file ends early, holds impossible lengths or counts (a
+// truncated file, a text length or a count running past the end) or holds
+// bytes after its last record:
 // "データファイルを読み込めません。\n\n（※　ファイルが途中で終わっているか、 壊れています。）" (the
 // data file cannot be read; it ends early or is damaged).
 std::string DataFileCorruptText();
@@ -62,6 +64,11 @@ std::string DataFileVersionText(const std::string& version);
 //
 // A current-record, registered-record or point count of 0 or less reads no
 // record (no point) and the read goes on.
+//
+// The file ends exactly at its last record, as every file this program
+// writes does: bytes left after what the counts describe (one trailing byte,
+// or the records a count flipped to 0 or less would hide) end the read with
+// DataFileCorruptText(), after the records were read.
 //
 // Malformed input never crashes or over-allocates: every length and count is
 // checked against what the input still holds before anything is allocated,

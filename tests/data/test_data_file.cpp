@@ -433,7 +433,8 @@ TEST(DataFile, CountsOfZeroOrLessReadNothingAndTheReadGoesOn) {
   };
   const Case cases[] = {
       {"C = -1", good.substr(0, 4) + I32(-1) + good.substr(101), 0, {2, 1}},
-      {"N = -1", good.substr(0, 101) + I32(-1) + good.substr(105), 1, {}},
+      {"N = -1", good.substr(0, 101) + I32(-1), 1, {}},
+      {"C = 0, N = 0", good.substr(0, 4) + I32(0) + I32(0), 0, {}},
       {"N = INT32_MIN", good.substr(0, 101) + I32(INT32_MIN), 1, {}},
       {"P = -1", good.substr(0, 105) + first + I32(-1) + second, 1, {0, 1}},
       {"P = INT32_MIN", good.substr(0, 105) + first + I32(INT32_MIN) + second, 1, {0, 1}},
@@ -449,16 +450,6 @@ TEST(DataFile, CountsOfZeroOrLessReadNothingAndTheReadGoesOn) {
       EXPECT_EQ(out.list[i]->Points().size(), c.points[i]) << c.what;
     }
   }
-}
-
-TEST(DataFile, TrailingBytesAreNotRead) {
-  CMeasureData current;
-  RecordList list;
-  list.push_back(MakeRecord(1, 2));
-  ReadOut out;
-  ReadBytesInto(DataFileBytes(current, list, DataFileForm::kFull) + "garbage\xFF\xFF", out);
-  EXPECT_TRUE(out.result.ok());
-  EXPECT_EQ(out.list.size(), 1u);
 }
 
 // --- Writing ------------------------------------------------------------------
@@ -642,6 +633,86 @@ TEST(DataFileMalformed, CopyingEqualsReadingWholeThenWriting) {
     if (r.ok()) {
       ASSERT_EQ(copied, DataFileBytes(whole.current, whole.list, DataFileForm::kFull))
           << "input " << i;
+    }
+  }
+}
+
+// A file is read by three readers: whole from memory, whole from a file
+// (streamed through the buffer and, for long point series, straight into
+// place) and copied record by record. Each result is the same.
+std::vector<DataFileReadResult> ReadEveryWay(const std::string& bytes) {
+  std::vector<DataFileReadResult> results;
+  ReadOut whole;
+  ReadBytesInto(bytes, whole);
+  results.push_back(whole.result);
+  test::TempDir dir;
+  const std::string path = dir.File("f.qd1");
+  test::WriteFile(path, bytes);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    ArchiveReader ar(fd);
+    ReadOut streamed;
+    streamed.result = ReadDataFile(ar, streamed.current, streamed.list, true, {100, 200});
+    results.push_back(streamed.result);
+    ::close(fd);
+  }
+  CMeasureData current;
+  std::string copied;
+  ArchiveReader in(bytes.data(), bytes.size());
+  ArchiveWriter out(&copied);
+  results.push_back(CopyDataFile(in, out, current, {100, 200}));
+  return results;
+}
+
+TEST(DataFileMalformed, BytesAfterWhatTheCountsDescribeAreDamage) {
+  CMeasureData current;
+  RecordList small;
+  small.push_back(MakeRecord(1, 2));
+  small.push_back(MakeRecord(2, 1));
+  RecordList large;  // past the reader's 1 MiB buffer
+  large.push_back(MakeRecord(1, 40000));
+  struct Base {
+    const char* what;
+    std::string bytes;
+    size_t lastPoints;  // points of the last record
+  };
+  const Base bases[] = {{"small", DataFileBytes(current, small, DataFileForm::kFull), 1},
+                        {"large", DataFileBytes(current, large, DataFileForm::kFull), 40000}};
+  for (const Base& b : bases) {
+    const std::string& good = b.bytes;
+    // Version 4 bytes, C at 4, the current record (93 bytes), N at 101; the
+    // last record's point count just before its points.
+    const size_t lastP = good.size() - 36 * b.lastPoints - 4;
+    auto with = [&good](size_t at, int32_t v) {
+      return good.substr(0, at) + I32(v) + good.substr(at + 4);
+    };
+    struct Case {
+      const char* what;
+      std::string bytes;
+    };
+    const Case cases[] = {
+        {"C = 0", with(4, 0)},
+        {"C = -1", with(4, -1)},
+        {"C = INT32_MIN", with(4, INT32_MIN)},
+        {"N = 0", with(101, 0)},
+        {"N = -1", with(101, -1)},
+        {"last P = 0", with(lastP, 0)},
+        {"last P = -1", with(lastP, -1)},
+        {"one trailing byte", good + std::string(1, '\0')},
+        {"a trailing count", good + I32(0)},
+        {"a trailing record", good + good.substr(8, 93)},
+        {"2 MiB trailing", good + std::string(2 << 20, 'x')},
+    };
+    for (const DataFileReadResult& r : ReadEveryWay(good))
+      ASSERT_TRUE(r.ok()) << b.what;
+    for (const Case& c : cases) {
+      const std::vector<DataFileReadResult> results = ReadEveryWay(c.bytes);
+      ASSERT_EQ(results.size(), 3u);
+      for (const DataFileReadResult& r : results) {
+        EXPECT_EQ(r.kind, DataFileError::kDamaged) << b.what << ": " << c.what;
+        EXPECT_EQ(r.error, DataFileCorruptText()) << b.what << ": " << c.what;
+        EXPECT_EQ(r.version, "101") << b.what << ": " << c.what;
+      }
     }
   }
 }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <random>
 
 #include "core/safe_file.h"
@@ -376,6 +377,64 @@ TEST_F(SafetyTest, MergingATruncatedSourceChangesNothing) {
   ui.Answer(MsgResult::kOk);
   EXPECT_TRUE(m.Merge(ui));
   EXPECT_EQ(m.Overwritten().size(), 3u);
+}
+
+// A count flipped to 0 or less, or bytes appended: the file holds more than
+// its counts describe. Opening it, merging it and merging it as the backup
+// "tmpdata.bak" refuse it as damaged and change nothing.
+TEST_F(SafetyTest, FilesHoldingMoreThanTheirCountsDescribeChangeNothing) {
+  CMeasureData cur;
+  Measure(cur, Dt(2017, 1, 1), 15);
+  RecordList list;
+  for (int i = 1; i <= 2; ++i) {
+    auto r = std::make_unique<CMeasureData>();
+    Measure(*r, Dt(2015, 3, i), 8);
+    r->id1 = 1;
+    r->id2 = 1;
+    r->id3 = i;
+    list.push_back(std::move(r));
+  }
+  const std::string full = DataFileBytes(cur, list, DataFileForm::kFull);
+  // The registered-record count follows the version (4 bytes), the current
+  // count and the current record (88 bytes, an empty remark, 15 points).
+  const size_t countAt = 4 + 4 + 93 + 15 * 36;
+  auto with = [&full](size_t at, int32_t v) {
+    std::string f = full;
+    std::memcpy(f.data() + at, &v, 4);
+    return f;
+  };
+  const std::string damaged[] = {with(4, 0),        with(countAt, 0),
+                                 with(countAt, -1), with(full.size() - 8 * 36 - 4, 0),
+                                 full + '\0',       full + std::string(5000, '\xFF')};
+
+  PrepareOldFile();
+  doc->ToggleOverlay(doc->Registered()[0].get());
+  const Snapshot before = Snap();
+  const std::string src = dir.File("src.qd1");
+  for (size_t i = 0; i < std::size(damaged); ++i) {
+    ::unlink(src.c_str());
+    WriteFile(src, damaged[i]);
+    ui.messages.clear();
+    ASSERT_FALSE(OpenDataFile(*doc, ui, src)) << i;
+    ASSERT_EQ(ui.messages.size(), 1u) << i;
+    EXPECT_EQ(ui.messages[0].text, DataFileCorruptText()) << i;
+    ASSERT_TRUE(Snap() == before) << "open " << i;
+
+    ::unlink(doc->BackupPath().c_str());
+    WriteFile(doc->BackupPath(), damaged[i]);
+    for (bool backup : {false, true}) {
+      ui.messages.clear();
+      ui.Answer(MsgResult::kOk);  // continue without saving
+      CMergeModel m(*doc);
+      m.Open();
+      m.backupMode = backup;
+      m.filePath = src;
+      ASSERT_FALSE(m.Merge(ui)) << i;
+      ASSERT_EQ(ui.messages.size(), 2u) << i;
+      EXPECT_EQ(ui.messages[1].text, DataFileCorruptText()) << i;
+      ASSERT_TRUE(Snap() == before) << (backup ? "backup merge " : "merge ") << i;
+    }
+  }
 }
 
 }  // namespace

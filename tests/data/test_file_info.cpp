@@ -55,8 +55,12 @@ TEST_F(DocTest, FileInfoIsEmptyBeforeAnyOpenOrSave) {
 }
 
 TEST_F(DocTest, FileInfoAfterSaveAndAfterTheFileIsGone) {
+  // A "100" file: the version text, then the current record without a count.
   std::string bytes = DataFileBytes(doc->Current(), doc->Registered(), DataFileForm::kFull);
-  bytes[3] = '0';  // "100"
+  bytes =
+      "\x03"
+      "100" +
+      bytes.substr(8);
   const std::string old = dir.File("old.qd1");
   WriteFile(old, bytes);
   ASSERT_TRUE(OpenDataFile(*doc, ui, old));

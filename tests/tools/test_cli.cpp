@@ -219,6 +219,36 @@ TEST_F(CliTest, TruncatedFileExits1WithTheDamageMessage) {
   EXPECT_EQ(Run({"dump", dir.path()}).exitCode, 1);
 }
 
+// A count flipped to 0 or less or bytes after the last record: refused as
+// damaged by dump and save-as, and save-as leaves no file (an existing one
+// as it was).
+TEST_F(CliTest, FilesHoldingMoreThanTheirCountsDescribeExit1) {
+  CMeasureData current;
+  RecordList list;
+  list.push_back(OddRecord());
+  const std::string good = DataFileBytes(current, list, DataFileForm::kFull);
+  auto with = [&good](size_t at, int32_t v) {
+    return good.substr(0, at) + I32(v) + good.substr(at + 4);
+  };
+  const std::string damaged[] = {with(4, 0), with(101, -1), with(good.size() - 131 * 36 - 4, 0),
+                                 good + "x"};
+  test::WriteFile(Path("kept.qd1"), good);
+  for (size_t i = 0; i < std::size(damaged); ++i) {
+    test::WriteFile(Path("bad.qd1"), damaged[i]);
+    RunResult r = Run({"dump", "bad.qd1"});
+    EXPECT_EQ(r.exitCode, 1) << i;
+    EXPECT_EQ(r.out, "") << i;
+    EXPECT_EQ(r.err, Cp932ToUtf8(DataFileCorruptText()) + "\n") << i;
+    r = Run({"save-as", "bad.qd1", "out.qd1"});
+    EXPECT_EQ(r.exitCode, 1) << i;
+    EXPECT_EQ(r.err, Cp932ToUtf8(DataFileCorruptText()) + "\n") << i;
+    EXPECT_FALSE(test::FileExists(Path("out.qd1"))) << i;
+    EXPECT_EQ(Run({"save-as", "bad.qd1", "kept.qd1"}).exitCode, 1) << i;
+    EXPECT_EQ(test::ReadFile(Path("kept.qd1")), good) << i;
+  }
+  EXPECT_EQ(Run({"dump", "kept.qd1"}).exitCode, 0);
+}
+
 TEST_F(CliTest, SaveAsBringsA100FileToThe101Form) {
   CMeasureData current;
   current.remark = Sj("古い形式");
