@@ -243,12 +243,36 @@ SafeWriteResult WriteFileAtomicallyWith(const std::string& target, const Content
   return r;
 }
 
+namespace {
+// EISDIR for a folder, EINVAL for any other file that is not a regular one.
+int NotRegularError(mode_t mode) {
+  return S_ISDIR(mode) ? EISDIR : EINVAL;
+}
+}  // namespace
+
 int OpenRegularFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
+  // A FIFO or a device is refused before it is opened: opening a FIFO waits
+  // for a writer, and opening a serial device changes its lines.
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = NotRegularError(st.st_mode);
+    return -1;
+  }
+  // Opened without blocking in case it was replaced meanwhile, checked again
+  // on the descriptor, then switched back to blocking reads.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  int error = 0;
+  if (fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = NotRegularError(st.st_mode);
+  } else if (const int flags = ::fcntl(fd, F_GETFL);
+             flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
     ::close(fd);
     errno = error;
     return -1;

@@ -50,8 +50,10 @@ SafeWriteResult WriteFileAtomicallyWith(const std::string& path, const ContentWr
 // EINTR. False with errno set (ENOSPC for a write of nothing).
 bool WriteFully(int fd, const void* data, size_t n);
 
-// Opens a regular file for reading: its descriptor, or -1 with errno set
-// (EISDIR, or EINVAL for another kind of file) when it is no regular file.
+// Opens a regular file for reading: its descriptor (blocking reads), or -1
+// with errno set (EISDIR, or EINVAL for another kind of file) when it is no
+// regular file. Never blocks: a FIFO or a device in the file's place is
+// refused without waiting for a writer and without being opened.
 int OpenRegularFile(const std::string& path);
 
 // Reads a whole regular file; false when it cannot be opened or read.

@@ -1,6 +1,7 @@
 // Loading the application's settings with their defaults and clamps, the
 // start-up write probe and the single-instance lock.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -168,6 +169,32 @@ TEST_F(AppStateTest, ProbeFailsOnAReadOnlyFile) {
   ASSERT_EQ(chmod(dir.File("Dis.ini").c_str(), 0444), 0);
   EXPECT_FALSE(app.ProbeSettingsWritable());
   EXPECT_EQ(app.settings.Get("RUNCNT"), "3");
+}
+
+// A FIFO in place of Dis.ini: start-up's seeding, loading and write probe go
+// on at once with the missing values, and the probe reports the failure.
+TEST_F(AppStateTest, AFifoInPlaceOfTheSettingsFileIsNeverWaitedOn) {
+  const std::string fifo = dir.File("Dis.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  bool seeded = true, probed = true, set = true;
+  std::optional<std::string> found;
+  EXPECT_TRUE(test::EndsWithoutAWriter(
+      [&] {
+        seeded = SeedNewSettings(app.settings);
+        app.LoadSettings();
+        probed = app.ProbeSettingsWritable();
+        found = app.settings.Find("RUNCNT");
+        set = app.settings.Set("GRAPH_MAXV", "9.0");
+      },
+      {fifo}));
+  EXPECT_FALSE(seeded);
+  EXPECT_FALSE(probed);
+  EXPECT_FALSE(found);
+  EXPECT_FALSE(set);
+  EXPECT_DOUBLE_EQ(app.graph.maxV, 0.0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));  // left as it is
 }
 
 // --- Single instance ----------------------------------------------------------

@@ -1,4 +1,5 @@
 // Crash-safe file replacement: the two flush modes and the regular-file open.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,34 @@ TEST(SafeFile, OpenRegularFileRefusesFoldersAndMissingFiles) {
   EXPECT_FALSE(ReadWholeFile(dir.path(), out));
   EXPECT_TRUE(ReadWholeFile(dir.File("x"), out));
   EXPECT_EQ(out, "abc");
+}
+
+TEST(SafeFile, OpenRegularFileNeverWaitsOnAFifoOrADevice) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int fd = 0, error = 0;
+  std::string out;
+  bool read = true;
+  EXPECT_TRUE(test::EndsWithoutAWriter(
+      [&] {
+        fd = OpenRegularFile(fifo);
+        error = errno;
+        read = ReadWholeFile(fifo, out);
+      },
+      {fifo}));
+  EXPECT_EQ(fd, -1);
+  EXPECT_EQ(error, EINVAL);
+  EXPECT_FALSE(read);
+  // A device is refused without being opened.
+  EXPECT_EQ(OpenRegularFile("/dev/null"), -1);
+  EXPECT_EQ(errno, EINVAL);
+  // A regular file reads as before, with blocking reads.
+  test::WriteFile(dir.File("x"), "abc");
+  fd = OpenRegularFile(dir.File("x"));
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  ::close(fd);
 }
 
 TEST(SafeFile, PathFolderAndFileName) {

@@ -437,5 +437,40 @@ TEST_F(SafetyTest, FilesHoldingMoreThanTheirCountsDescribeChangeNothing) {
   }
 }
 
+// A FIFO in place of a data file or of "tmpdata.bak" gets the cannot-open
+// message at once, from open and merge alike, and changes nothing.
+TEST_F(SafetyTest, AFifoInPlaceOfADataFileIsNeverWaitedOn) {
+  PrepareOldFile();
+  const Snapshot before = Snap();
+  const std::string fifo = dir.File("fifo.qd1");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(doc->BackupPath().c_str(), 0600), 0);
+  bool opened = true, merged = true, mergedBackup = true;
+  EXPECT_TRUE(EndsWithoutAWriter(
+      [&] {
+        opened = OpenDataFile(*doc, ui, fifo);
+        for (bool backup : {false, true}) {
+          ui.Answer(MsgResult::kOk);  // continue without saving
+          CMergeModel m(*doc);
+          m.Open();
+          m.backupMode = backup;
+          m.filePath = fifo;
+          (backup ? mergedBackup : merged) = m.Merge(ui);
+        }
+      },
+      {fifo, doc->BackupPath()}));
+  EXPECT_FALSE(opened);
+  EXPECT_FALSE(merged);
+  EXPECT_FALSE(mergedBackup);
+  ASSERT_EQ(ui.messages.size(), 5u);  // open; question and refusal twice
+  EXPECT_EQ(Utf8(ui.messages[0].text), "データファイルが開けません。");
+  EXPECT_EQ(Utf8(ui.messages[0].caption), "データファイルを開く");
+  for (size_t i : {2u, 4u}) {
+    EXPECT_EQ(Utf8(ui.messages[i].text), "データファイルが開けません。");
+    EXPECT_EQ(Utf8(ui.messages[i].caption), "データファイルを合成");
+  }
+  EXPECT_TRUE(Snap() == before);
+}
+
 }  // namespace
 }  // namespace qv::test

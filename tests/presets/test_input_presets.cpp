@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/app_state.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
 #include "data/document.h"
 #include "preset_test_util.h"
+#include "presets/graph_presets.h"
 #include "presets/input_presets.h"
 #include "presets/preset_texts.h"
 #include "support/test_support.h"
@@ -257,6 +259,32 @@ TEST(PresetSaveFailure, IsReportedInsteadOfSuccess) {
   ASSERT_EQ(ui.messages.size(), 2u);  // the question, then the failure
   EXPECT_EQ(ui.messages[1].caption, Sj("データ削除"));
   EXPECT_TRUE(list.Entries().empty());  // reloaded: the file holds nothing
+}
+
+// FIFOs in place of the preset files: the lists open empty at once and a
+// save is reported as failed, without waiting for a writer.
+TEST(PresetFiles, AFifoInTheirPlaceIsNeverWaitedOn) {
+  TempDir dir;
+  CAppState app;
+  app.settings.SetDirectory(dir.path());
+  const std::string input = dir.File("Inpset.ini"), graph = dir.File("Graset.ini");
+  ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(graph.c_str(), 0600), 0);
+  FakeUi ui;
+  size_t inputs = 1, graphs = 1;
+  bool added = true;
+  EXPECT_TRUE(EndsWithoutAWriter(
+      [&] {
+        inputs = CInputPresetList::Open(app).Entries().size();
+        graphs = CGraphPresetList::Open(app).Entries().size();
+        added = AddInputFieldsToList(app, ui, {"20.0", "10.0", "5.0", "6", "6.0", "200"});
+      },
+      {input, graph}));
+  EXPECT_EQ(inputs, 0u);
+  EXPECT_EQ(graphs, 0u);
+  EXPECT_FALSE(added);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Inpset.ini" + Sj(" を保存できませんでした。"));
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "data/codec.h"
 
@@ -89,6 +93,24 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool EndsWithoutAWriter(const std::function<void()>& fn, const std::vector<std::string>& fifos,
+                        double seconds) {
+  std::packaged_task<void()> task(fn);
+  std::future<void> done = task.get_future();
+  std::thread worker(std::move(task));
+  const bool inTime =
+      done.wait_for(std::chrono::duration<double>(seconds)) == std::future_status::ready;
+  while (done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+    for (const std::string& f : fifos) {
+      const int fd = ::open(f.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  worker.join();
+  done.get();
+  return inTime;
 }
 
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,

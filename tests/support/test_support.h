@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,13 @@ struct ProgramOutcome {
 // as the unprivileged user nobody when asked and the tests run as root.
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd, bool asNobody = false);
+
+// Runs `fn` and returns true when it ends within `seconds` while nothing
+// writes to the FIFOs in `fifos`. A call still waiting on one after that is
+// released (a writer opens each FIFO and closes it again) and the result is
+// false, so a test of "never waits" fails instead of hanging.
+bool EndsWithoutAWriter(const std::function<void()>& fn, const std::vector<std::string>& fifos,
+                        double seconds = 5.0);
 
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);

@@ -2,6 +2,7 @@
 // temporary folder, with their output, exit codes and error texts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,6 +187,25 @@ TEST_F(CliTest, MissingFileExits2) {
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("nothing-here.qd1"), std::string::npos);
   EXPECT_EQ(Run({"save-as", "nothing-here.qd1", "out.qd1"}).exitCode, 2);
+  EXPECT_FALSE(test::FileExists(Path("out.qd1")));
+}
+
+// A FIFO named as the data file is refused at once as a file that cannot be
+// opened (exit 1), and save-as writes nothing.
+TEST_F(CliTest, AFifoAsTheDataFileExits1WithoutWaiting) {
+  const std::string fifo = Path("fifo.qd1");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  RunResult dump, saveAs;
+  EXPECT_TRUE(test::EndsWithoutAWriter(
+      [&] {
+        dump = Run({"dump", "fifo.qd1"});
+        saveAs = Run({"save-as", "fifo.qd1", "out.qd1"});
+      },
+      {fifo}));
+  EXPECT_EQ(dump.exitCode, 1);
+  EXPECT_EQ(dump.out, "");
+  EXPECT_EQ(dump.err.rfind("データファイルが開けません。 fifo.qd1: ", 0), 0u) << dump.err;
+  EXPECT_EQ(saveAs.exitCode, 1);
   EXPECT_FALSE(test::FileExists(Path("out.qd1")));
 }
 
