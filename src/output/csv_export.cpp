@@ -11,6 +11,27 @@
 
 namespace qv {
 
+namespace {
+
+// The remark as one field: as it is, or, when it holds a comma, a quote or a
+// line break, in double quotes with its quotes doubled (RFC 4180), so that
+// readers see one field holding the remark. A line break inside is CR LF like
+// every line end of the file: a bare LF gets its CR, a CR LF stays.
+std::string RemarkField(const std::string& remark) {
+  if (remark.find_first_of(",\"\r\n") == std::string::npos) return remark;
+  std::string out = "\"";
+  for (size_t i = 0; i < remark.size(); ++i) {
+    const char c = remark[i];
+    if (c == '"') out += '"';
+    if (c == '\n' && (i == 0 || remark[i - 1] != '\r')) out += '\r';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace
+
 std::string CsvFileBytes(const CMeasureData& r) {
   static const std::string kBanner = Sj("Quorvex計測データ");
   static const std::string kTitles =
@@ -18,9 +39,7 @@ std::string CsvFileBytes(const CMeasureData& r) {
          "放電電流C,セル数,終了電圧,V1測定点,備考");
   static const std::string kUnits = Sj("登録ID,計測日時,秒,mAh,mWh,V,V,mΩ,,A,A,A,,V,秒,");
   static const std::string kSeries = Sj("放電時間,電池電圧");
-  // Lines are built with "\n"; the file gets CR LF for every "\n", as a
-  // text-mode stream writes them (a line break inside a remark included).
-  const std::string nl = "\n";
+  const std::string nl = "\r\n";  // every line, as a text-mode stream ends them
 
   std::string out;
   out.reserve(256 + r.Points().size() * 12);
@@ -34,7 +53,7 @@ std::string CsvFileBytes(const CMeasureData& r) {
          FixedText(r.internalResistance, 1) + "," + FixedText(r.pir, 1) + "," +
          FixedText(r.currentA, 1) + "," + FixedText(r.currentB, 1) + "," +
          FixedText(r.currentC, 1) + "," + IntText(r.cells) + "," + FixedText(r.endVoltage, 1) +
-         "," + IntText(r.v1Point) + "," + r.remark + nl;
+         "," + IntText(r.v1Point) + "," + RemarkField(r.remark) + nl;
   out += nl;
   out += kSeries + nl;
   const int decimals = r.cells == 1 ? 3 : 2;
@@ -44,13 +63,7 @@ std::string CsvFileBytes(const CMeasureData& r) {
     out += FixedText(p.voltage, decimals);
     out += nl;
   }
-  std::string crlf;
-  crlf.reserve(out.size() + out.size() / 8);
-  for (char c : out) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
+  return out;
 }
 
 std::string CsvFileName(const CMeasureData& r, CsvNameTable& names) {

@@ -16,7 +16,10 @@
 
 namespace qv {
 
-// The whole content of one export file.
+// The whole content of one export file. Fields are written as they are,
+// except a remark holding a comma, a double quote, CR or LF: it is quoted as
+// RFC 4180 does (in double quotes, its quotes doubled, its line breaks as
+// CR LF), so that the summary line keeps its 16 fields.
 std::string CsvFileBytes(const CMeasureData& record);
 
 struct CsvExportResult {

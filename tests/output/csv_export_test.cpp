@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "core/settings_store.h"
 #include "data/codec.h"
@@ -66,10 +70,87 @@ TEST(CsvFile, RecordWithoutPointsHasZerosAndNoSeries) {
   EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
 }
 
-TEST(CsvFile, RemarkWithCommaIsWrittenUnchanged) {
-  auto r = MakeRecord(1, 1, 1);
-  r->remark = "a,b";
-  EXPECT_NE(CsvFileBytes(*r).find(",300,a,b\r\n"), std::string::npos);
+// The summary line of a record without points, up to its remark field.
+std::string SummaryUpToRemark() {
+  return Sj("001-001-001,2024/03/05 14:07:09,0,0,0,7.123,0.000,45.7,12.3,10.0,5.0,1.5,6,5.4,300,");
+}
+
+std::string FileOfSummary(const std::string& summary) {
+  return Header() + summary + "\r\n\r\n" + Sj("放電時間,電池電圧\r\n");
+}
+
+// Remark fields as RFC 4180 quotes them, and only when they must be.
+TEST(CsvFile, RemarksAreQuotedOnlyWhenTheyHoldACommaAQuoteOrALineBreak) {
+  const struct {
+    std::string remark, field;
+  } cases[] = {
+      {"", ""},
+      {Sj("備考あり"), Sj("備考あり")},
+      {Sj("ソ表"), Sj("ソ表")},  // trail bytes 0x5C, no quoting
+      {"a'b;c\td", "a'b;c\td"},
+      {"a,b", "\"a,b\""},
+      {"\"quoted\" at the start", "\"\"\"quoted\"\" at the start\""},
+      {"end\"", "\"end\"\"\""},
+      {"two\r\nlines", "\"two\r\nlines\""},
+      {"two\nlines", "\"two\r\nlines\""},
+      {"\nfirst", "\"\r\nfirst\""},
+      {"cr\ronly", "\"cr\ronly\""},
+      {Sj("電池,\"新品\"\r\n２回目"), Sj("\"電池,\"\"新品\"\"\r\n２回目\"")},
+  };
+  for (const auto& c : cases) {
+    auto r = MakeRecord(1, 1, 1);
+    r->remark = c.remark;
+    EXPECT_EQ(CsvFileBytes(*r), FileOfSummary(SummaryUpToRemark() + c.field)) << c.remark;
+  }
+}
+
+// Python's csv module, a reader that keeps to RFC 4180, reads the files back
+// from Shift-JIS: every summary line has 16 fields and its last one is the
+// remark.
+TEST(CsvFile, AThirdPartyReaderGetsSixteenFieldsAndTheRemark) {
+  if (std::system("python3 -c 'import csv, json' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no python3 with its csv module";
+  const std::vector<std::string> remarks = {Sj("備考"),
+                                            "a,b",
+                                            "\"leading quote",
+                                            "say \"hi\", then go",
+                                            "two\r\nlines",
+                                            Sj("電池,\"新品\"\r\n２回目,終"),
+                                            ""};
+  test::TempDir dir;
+  std::string args;
+  for (size_t i = 0; i < remarks.size(); ++i) {
+    auto r = MakeRecord(1, 1, 1);
+    r->remark = remarks[i];
+    test::AddPoints(*r, 2);
+    const std::string path = dir.File("r" + std::to_string(i) + ".csv");
+    test::WriteFile(path, CsvFileBytes(*r));
+    args += " " + path;
+  }
+  test::WriteFile(dir.File("read.py"),
+                  "import csv, json, sys\n"
+                  "for path in sys.argv[1:]:\n"
+                  "    with open(path, encoding='cp932', newline='') as f:\n"
+                  "        rows = list(csv.reader(f))\n"
+                  "    print(json.dumps([len(rows), rows[4]]))\n");
+  FILE* p = ::popen(("python3 " + dir.File("read.py") + args).c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p))
+    out.append(buf, n);
+  ASSERT_EQ(::pclose(p), 0) << out;
+  std::istringstream lines(out);
+  for (const std::string& remark : remarks) {
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    const nlohmann::json j = nlohmann::json::parse(line);
+    EXPECT_EQ(j[0], 10) << line;  // 7 lines, then 3 points
+    ASSERT_EQ(j[1].size(), 16u) << line;
+    EXPECT_EQ(j[1][0], "001-001-001");
+    EXPECT_EQ(j[1][14], "300");
+    EXPECT_EQ(j[1][15], Cp932ToUtf8(remark)) << line;
+  }
 }
 
 TEST(CsvFile, EveryLineEndsInCrLf) {
