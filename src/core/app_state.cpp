@@ -65,7 +65,8 @@ bool SeedNewSettings(const CSettingsStore& settings) {
   const GraphSettings g = kFirstGraph;
   const InputConditions in;
   const Avg3Range range;
-  return settings.SetMany({
+  const PrintLayoutValues print = kFirstPrintLayout;
+  std::vector<std::pair<std::string, std::string>> entries = {
       {keys::kGraphMaxV, FixedText(g.maxV, 1)},
       {keys::kGraphMinV, FixedText(g.minV, 1)},
       {keys::kGraphGrid, g.grid ? "1" : "0"},
@@ -79,7 +80,29 @@ bool SeedNewSettings(const CSettingsStore& settings) {
       {keys::kDefV1Point, IntText(in.v1Point)},
       {keys::kAvg3Start, IntText(range.start)},
       {keys::kAvg3End, IntText(range.end)},
-  });
+      {keys::kPrintTopX, IntText(print.topX)},
+      {keys::kPrintTopY, IntText(print.topY)},
+      {keys::kPrintLabelW, IntText(print.labelW)},
+      {keys::kPrintLabelH, IntText(print.labelH)},
+      {keys::kPrintLabelGX, IntText(print.labelGX)},
+      {keys::kPrintLabelGY, IntText(print.labelGY)},
+      {keys::kPrintGraphWS, IntText(print.graphWS)},
+      {keys::kPrintLabelCX, IntText(print.labelCX)},
+      {keys::kPrintLabelCY, IntText(print.labelCY)},
+  };
+  // The whole ID range, parts as the dialogs store them ("%03d"): printing
+  // labels of every record, then the CSV export's range.
+  auto wholeRange = [&entries](const char* const* start, const char* const* end) {
+    for (int i = 0; i < 3; ++i)
+      entries.emplace_back(start[i], "001");
+    for (int i = 0; i < 3; ++i)
+      entries.emplace_back(end[i], "999");
+  };
+  wholeRange(keys::kPrintIdStart, keys::kPrintIdEnd);
+  entries.emplace_back(keys::kPrintForm, IntText(0));    // labels
+  entries.emplace_back(keys::kPrintChoice, IntText(0));  // every registered record
+  wholeRange(keys::kExportCsvIdStart, keys::kExportCsvIdEnd);
+  return settings.SetMany(entries);
 }
 
 }  // namespace qv

@@ -30,6 +30,22 @@ inline constexpr GraphSettings kDefaultGraph{12.0, 0.0, false, 1, 1.0};
 inline constexpr GraphSettings kFirstGraph{kDefaultGraph.maxV, kDefaultGraph.minV,
                                            kDefaultGraph.grid, 3, kDefaultGraph.gapY};
 
+// The print layout (PRINT_TOP_X .. PRINT_LABEL_CY): margins, label size and
+// gaps in mm, the graph width in s (0: each record's own discharge time),
+// labels per row and rows per sheet.
+struct PrintLayoutValues {
+  int topX, topY, labelW, labelH, labelGX, labelGY, graphWS, labelCX, labelCY;
+};
+// The values the print settings dialog's "既定値に戻す" restores.
+inline constexpr PrintLayoutValues kDefaultPrintLayout{9, 21, 24, 33, 4, 4, 600, 7, 7};
+// A new settings file's print layout: the defaults with the graph width 0,
+// so that the first print of a long run shows it whole.
+inline constexpr PrintLayoutValues kFirstPrintLayout = [] {
+  PrintLayoutValues v = kDefaultPrintLayout;
+  v.graphWS = 0;
+  return v;
+}();
+
 // Communication settings (COM_*), clamped as loaded.
 struct CommSettings {
   int timeoutMs = 1500;
@@ -85,8 +101,12 @@ class CAppState {
 
 // Writes the program's first values into a settings file that does not exist
 // yet (a new installation), so the graph and the inputs start from usable
-// ranges. An existing file is left as it is. True when the file was seeded;
-// false when it existed or could not be written.
+// ranges and printing and the CSV export work at once: the graph view's first
+// values, the input defaults, the first print layout (kFirstPrintLayout) for
+// labels of every registered record, and the whole ID range 001-001-001 to
+// 999-999-999 for printing and the CSV export. Nothing is written into a file
+// that exists (of any kind). True when the file was seeded; false when it
+// existed or could not be written.
 bool SeedNewSettings(const CSettingsStore& settings);
 
 // Clamp rule of COM_RETRY_C1..C3 and COM_TIMEOUT_MS: values of 1 or more

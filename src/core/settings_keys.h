@@ -50,6 +50,11 @@ inline constexpr const char* kRegisterId[3] = {"REGIST_ID1", "REGIST_ID2", "REGI
 // Merge and exports.
 inline constexpr char kMergeFile[] = "INPORT_MERGE";
 inline constexpr char kExportCsvFolder[] = "EXPORT_CSV";
+// The ID range of the last CSV export, parts written "%03d".
+inline constexpr const char* kExportCsvIdStart[3] = {"EXPORT_CSV_IDSTART1", "EXPORT_CSV_IDSTART2",
+                                                     "EXPORT_CSV_IDSTART3"};
+inline constexpr const char* kExportCsvIdEnd[3] = {"EXPORT_CSV_IDEND1", "EXPORT_CSV_IDEND2",
+                                                   "EXPORT_CSV_IDEND3"};
 inline constexpr char kExportBmpFile[] = "EXPORT_BMP";
 inline constexpr char kExportBmpTable[] = "EXPORT_BMP_PUTDATA";
 inline constexpr char kExportBmpWhite[] = "EXPORT_BMP_BGWHITE";

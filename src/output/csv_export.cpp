@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+#include <vector>
+
 #include "core/numtext.h"
 #include "core/settings_keys.h"
 #include "data/codec.h"
@@ -123,8 +126,10 @@ std::string CsvFolderMissingText() {
 
 void CCsvExportDlg::Open(const CSettingsStore& settings) {
   folder = settings.Get(keys::kExportCsvFolder);
-  from = {};
-  to = {};
+  for (size_t i = 0; i < 3; ++i) {
+    from[i] = settings.Get(keys::kExportCsvIdStart[i]);
+    to[i] = settings.Get(keys::kExportCsvIdEnd[i]);
+  }
   result = {};
 }
 
@@ -157,7 +162,12 @@ bool CCsvExportDlg::Export(IUserInterface& ui, const CSettingsStore& settings,
     ui.Tell(CsvFolderMissingText(), Sj("出力先フォルダ指定"), MsgIcon::kWarning);
     return false;
   }
-  settings.Set(keys::kExportCsvFolder, folder);
+  std::vector<std::pair<std::string, std::string>> stored = {{keys::kExportCsvFolder, folder}};
+  for (int i = 0; i < 3; ++i) {
+    stored.emplace_back(keys::kExportCsvIdStart[i], Format("%03d", f[i]));
+    stored.emplace_back(keys::kExportCsvIdEnd[i], Format("%03d", t[i]));
+  }
+  settings.SetMany(stored);
   result = WriteCsvFiles(list, folder, fromKey, toKey);
   return true;
 }

@@ -49,13 +49,15 @@ std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3);
 // Export dialog "CSV形式でデータ出力".
 class CCsvExportDlg {
  public:
-  // Opening: the folder field shows EXPORT_CSV, the ID fields are empty.
+  // Opening: the folder field shows EXPORT_CSV, the ID fields the range of
+  // the last export (EXPORT_CSV_IDSTART1.., EXPORT_CSV_IDEND1..; empty when
+  // not stored).
   void Open(const CSettingsStore& settings);
   // "参照": the folder picker; a confirmed choice replaces the folder text.
   void Browse(IUserInterface& ui);
-  // "ファイル出力": validates, stores EXPORT_CSV and runs the writer. Returns
-  // true when the dialog closes (accepted); false after a message, with the
-  // fields unchanged.
+  // "ファイル出力": validates, stores EXPORT_CSV and the range ("%03d" parts)
+  // and runs the writer. Returns true when the dialog closes (accepted);
+  // false after a message, with the fields unchanged.
   bool Export(IUserInterface& ui, const CSettingsStore& settings, const RecordList& list);
 
   std::string folder;  // file system bytes

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/app_state.h"
 #include "core/numtext.h"
 #include "core/settings_keys.h"
 #include "data/codec.h"
@@ -14,6 +15,12 @@ constexpr int kMaxBlankLabels = 100000;
 
 bool InRange(int v, int lo, int hi) {
   return v >= lo && v <= hi;
+}
+
+// Three typed ID parts, each 1 to 999.
+bool IdPartsValid(const std::array<std::string, 3>& parts) {
+  return std::all_of(parts.begin(), parts.end(),
+                     [](const std::string& p) { return InRange(AtoI(p), 1, 999); });
 }
 
 int64_t KeyOf(int p1, int p2, int p3) {
@@ -78,15 +85,16 @@ void CPrintSettingDlg::Open(const CSettingsStore& s) {
 }
 
 void CPrintSettingDlg::RestoreDefaults() {
-  topX = "9";
-  topY = "21";
-  labelW = "24";
-  labelH = "33";
-  labelGX = "4";
-  labelGY = "4";
-  graphWS = "600";
-  labelCX = "7";
-  labelCY = "7";
+  const PrintLayoutValues d = kDefaultPrintLayout;
+  topX = IntText(d.topX);
+  topY = IntText(d.topY);
+  labelW = IntText(d.labelW);
+  labelH = IntText(d.labelH);
+  labelGX = IntText(d.labelGX);
+  labelGY = IntText(d.labelGY);
+  graphWS = IntText(d.graphWS);
+  labelCX = IntText(d.labelCX);
+  labelCY = IntText(d.labelCY);
   form = kPrintLabels;
 }
 
@@ -110,12 +118,11 @@ std::string CPrintSettingDlg::ValidationLines() const {
   std::string out;
   for (const Check& c : checks)
     if (!InRange(AtoI(*c.field), c.lo, c.hi)) out += Sj(c.line);
-  auto partsBad = [](const std::array<std::string, 3>& parts) {
-    return std::any_of(parts.begin(), parts.end(),
-                       [](const std::string& p) { return !InRange(AtoI(p), 1, 999); });
-  };
-  if (partsBad(idStart)) out += Sj("開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
-  if (partsBad(idEnd)) out += Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  // The range is checked only when it chooses the records.
+  if (choice != kPrintRange) return out;
+  if (!IdPartsValid(idStart))
+    out += Sj("開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  if (!IdPartsValid(idEnd)) out += Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
   return out;
 }
 
@@ -138,9 +145,13 @@ bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
   s.SetInt(keys::kPrintGraphWS, AtoI(graphWS));
   s.SetInt(keys::kPrintLabelCX, AtoI(labelCX));
   s.SetInt(keys::kPrintLabelCY, AtoI(labelCY));
+  // An end of the range that was not checked is kept as stored unless it is
+  // valid: the file never gets an ID part outside 1 to 999.
   for (int i = 0; i < 3; ++i) {
-    s.Set(keys::kPrintIdStart[i], Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
-    s.Set(keys::kPrintIdEnd[i], Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
+    if (IdPartsValid(idStart))
+      s.Set(keys::kPrintIdStart[i], Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
+    if (IdPartsValid(idEnd))
+      s.Set(keys::kPrintIdEnd[i], Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
   }
   s.SetInt(keys::kPrintForm, form);
   s.SetInt(keys::kPrintChoice, choice);

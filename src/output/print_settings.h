@@ -31,8 +31,8 @@ class CPrintSettingDlg {
   // field; the graph width is left empty when its value is 0 or less). A
   // stored choice other than 0, 1 or 2 checks no radio button (-1).
   void Open(const CSettingsStore& settings);
-  // "既定値に戻す": default layout values and the label form; the ID range
-  // and the record choice stay.
+  // "既定値に戻す": the default layout values (kDefaultPrintLayout) and the
+  // label form; the ID range and the record choice stay.
   void RestoreDefaults();
 
   // Visibility and enabling follow the form and the record choice.
@@ -43,10 +43,13 @@ class CPrintSettingDlg {
     return form == kPrintLabels ? PrintLayoutPicture::kLabelSheet : PrintLayoutPicture::kGraphSheet;
   }
 
-  // The failure lines in order (empty when every value is valid).
+  // The failure lines in order (empty when every value is valid). The ID
+  // range is checked only while it chooses the records (kPrintRange).
   std::string ValidationLines() const;
   // Validates; on failure shows the message and returns false. Otherwise
-  // saves every value and returns true ("印刷データ適用").
+  // saves every value and returns true ("印刷データ適用"); an end of the ID
+  // range is saved only when its three parts are valid, else the stored one
+  // stays.
   bool Apply(IUserInterface& ui, const CSettingsStore& settings);
   // "印刷", "印刷プレビュー", "プリンタの設定": validate and save, then close
   // with `result`. Nothing when the values are invalid (the dialog stays).

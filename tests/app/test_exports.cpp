@@ -44,6 +44,7 @@ struct Exports : ::testing::Test {
 
 // --- CSV export ----------------------------------------------------------------
 
+// A new installation's dialog shows the whole ID range.
 TEST_F(Exports, CsvDialogShowsItsTextsAndTheLastFolder) {
   app->State().settings.Set("EXPORT_CSV", out.path());
   ASSERT_TRUE(app->Enabled(kCmdExportCsv));
@@ -53,8 +54,8 @@ TEST_F(Exports, CsvDialogShowsItsTextsAndTheLastFolder) {
     EXPECT_EQ(dlg->windowTitle().toStdString(), "CSV形式でデータ出力");
     EXPECT_EQ(dlg->FolderField()->text().toStdString(), out.path());
     for (int i = 0; i < 3; ++i) {
-      EXPECT_TRUE(dlg->FromField(i)->text().isEmpty());
-      EXPECT_TRUE(dlg->ToField(i)->text().isEmpty());
+      EXPECT_EQ(dlg->FromField(i)->text().toStdString(), "001");
+      EXPECT_EQ(dlg->ToField(i)->text().toStdString(), "999");
       EXPECT_EQ(TypingLimit(dlg->FromField(i)), 3);
     }
     EXPECT_EQ(dlg->NoteLabel()->text().toStdString(),

@@ -1,6 +1,7 @@
 // Printing: the print settings dialog over the stored settings, the print
 // flow to a PDF file, the preview of the same pages, and the painter that
 // turns the pages' drawing lists into pixels.
+#include <unistd.h>
 #include <QImage>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -88,6 +89,7 @@ TEST_F(PrintSettingsDialog, ShowsTheStoredTextsAndTheFormsFields) {
 }
 
 TEST_F(PrintSettingsDialog, EmptySettingsAreRefusedWithTheModelsMessage) {
+  WriteFile(Settings().Path(), "[QUORVEX]\r\n");  // no print settings stored
   CPrintSettingsDialog dlg(Settings(), app.ui, &app.Frame());
   EXPECT_TRUE(dlg.TopX()->text().isEmpty());
   EXPECT_TRUE(dlg.FormRadio(kPrintLabels)->isChecked());
@@ -103,9 +105,7 @@ TEST_F(PrintSettingsDialog, EmptySettingsAreRefusedWithTheModelsMessage) {
             "ラベル幅：5～100の範囲で設定してください。\n"
             "ラベル高さ：5～100の範囲で設定してください。\n"
             "ラベル列数：1～100の範囲で設定してください。\n"
-            "ラベル行数：1～100の範囲で設定してください。\n"
-            "開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n"
-            "終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+            "ラベル行数：1～100の範囲で設定してください。\n");
   EXPECT_EQ(Cp932ToUtf8(m.caption), "印刷データの設定");
   EXPECT_EQ(m.icon, MsgIcon::kWarning);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);  // still open, nothing closed it
@@ -225,7 +225,33 @@ TEST_F(PrintFlow, PreviewShowsTheSamePages) {
   EXPECT_FALSE(FileExists(pdf));
 }
 
+// From the first start: labels of every record at once, and graphs of each
+// record's whole run (673 s, longer than the 600 s of "既定値に戻す").
+TEST_F(PrintFlow, AFreshInstallationPrintsEveryRecordAtOnce) {
+  app.Doc().InsertRegistered(MakeRecord(2, 1, 1, 673));
+  app.Frame().OnCommand(kCmdPrint);
+  EXPECT_TRUE(app.ui.messages.empty());
+  ASSERT_TRUE(FileExists(pdf));
+  EXPECT_EQ(print->Engine().GetPageCount(), 1);  // 13 labels of 7 x 7
+  ::unlink(pdf.c_str());
+
+  print->runSettings = [](CPrintSettingsDialog& dlg) {
+    dlg.FormRadio(kPrintGraphs)->click();
+    EXPECT_TRUE(dlg.GraphWS()->text().isEmpty());
+    QTest::mouseClick(dlg.PrintButton(), Qt::LeftButton);
+    return dlg.result();
+  };
+  app.Frame().OnCommand(kCmdPrint);
+  EXPECT_TRUE(app.ui.messages.empty());
+  ASSERT_TRUE(FileExists(pdf));
+  EXPECT_EQ(print->Engine().Layout().settings.graphWS, 0);
+  EXPECT_EQ(print->Engine().GetPageCount(), 3);  // 2 x 3 graphs a sheet
+  EXPECT_EQ(PdfPageCount(pdf), 3);
+  EXPECT_EQ(print->Engine().Pages()[2].rows[0][0]->GetDischargeTime(), 673);
+}
+
 TEST_F(PrintFlow, InvalidSettingsPrintNothing) {
+  app.State().settings.Set("PRINT_TOP_X", "0");
   app.Frame().OnCommand(kCmdPrint);
   EXPECT_EQ(app.ui.messages.size(), 1u);
   EXPECT_FALSE(FileExists(pdf));

@@ -171,6 +171,33 @@ TEST_F(AppStateTest, ProbeFailsOnAReadOnlyFile) {
   EXPECT_EQ(app.settings.Get("RUNCNT"), "3");
 }
 
+// The first values, byte for byte: the graph and inputs, the print layout of
+// "既定値に戻す" with the graph width 0, labels of every record and the whole
+// ID range for printing and the CSV export. A file that exists, even an
+// empty one, is left as it is.
+TEST_F(AppStateTest, ANewSettingsFileGetsTheFirstValuesAndAnOldOneIsNeverChanged) {
+  ASSERT_TRUE(SeedNewSettings(app.settings));
+  EXPECT_EQ(
+      test::ReadFile(dir.File("Dis.ini")),
+      "[QUORVEX]\r\n"
+      "GRAPH_MAXV=12.0\r\nGRAPH_MINV=0.0\r\nGRAPH_GRID=0\r\nGRAPH_GAPX=3\r\nGRAPH_GAPY=1.0\r\n"
+      "DATA_DEF_DISA=1.0\r\nDATA_DEF_DISB=0.5\r\nDATA_DEF_DISC=0.1\r\nDATA_DEF_CELL=1\r\n"
+      "DATA_DEF_CUTV=1.0\r\nDATA_DEF_APO1=100\r\nDATA_DEF_APO3ST=0\r\nDATA_DEF_APO3ED=0\r\n"
+      "PRINT_TOP_X=9\r\nPRINT_TOP_Y=21\r\nPRINT_LABEL_W=24\r\nPRINT_LABEL_H=33\r\n"
+      "PRINT_LABEL_GX=4\r\nPRINT_LABEL_GY=4\r\nPRINT_GRAPH_WS=0\r\nPRINT_LABEL_CX=7\r\n"
+      "PRINT_LABEL_CY=7\r\n"
+      "PRINT_IDSTART1=001\r\nPRINT_IDSTART2=001\r\nPRINT_IDSTART3=001\r\n"
+      "PRINT_IDEND1=999\r\nPRINT_IDEND2=999\r\nPRINT_IDEND3=999\r\n"
+      "PRINT_RADIO=0\r\nPRINT_RADIO2=0\r\n"
+      "EXPORT_CSV_IDSTART1=001\r\nEXPORT_CSV_IDSTART2=001\r\nEXPORT_CSV_IDSTART3=001\r\n"
+      "EXPORT_CSV_IDEND1=999\r\nEXPORT_CSV_IDEND2=999\r\nEXPORT_CSV_IDEND3=999\r\n");
+  for (const std::string& old : {std::string(), std::string("[QUORVEX]\nGRAPH_MAXV=9.0\n")}) {
+    test::WriteFile(dir.File("Dis.ini"), old);
+    EXPECT_FALSE(SeedNewSettings(app.settings));
+    EXPECT_EQ(test::ReadFile(dir.File("Dis.ini")), old);
+  }
+}
+
 // A FIFO in place of Dis.ini: start-up's seeding, loading and write probe go
 // on at once with the missing values, and the probe reports the failure.
 TEST_F(AppStateTest, AFifoInPlaceOfTheSettingsFileIsNeverWaitedOn) {

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "core/app_state.h"
 #include "core/settings_store.h"
 #include "data/codec.h"
 #include "output/record_texts.h"
@@ -265,6 +266,31 @@ TEST_F(CsvDialog, OpensWithStoredFolderAndEmptyIds) {
   EXPECT_EQ(dlg.folder, out.path());
   EXPECT_EQ(dlg.from[0], "");
   EXPECT_EQ(dlg.to[2], "");
+}
+
+// The range of an export is stored with the folder and shown at the next
+// opening; a new settings file opens with the whole range and exports every
+// record at once.
+TEST_F(CsvDialog, TheRangeIsStoredAndAFreshSettingsFileHoldsTheWholeRange) {
+  ASSERT_TRUE(SeedNewSettings(settings));
+  dlg.Open(settings);
+  EXPECT_EQ(dlg.from, (std::array<std::string, 3>{"001", "001", "001"}));
+  EXPECT_EQ(dlg.to, (std::array<std::string, 3>{"999", "999", "999"}));
+  dlg.folder = out.path();
+  ASSERT_TRUE(dlg.Export(ui, settings, list));
+  EXPECT_EQ(dlg.result.written, 3);
+
+  Fill("5", "1", "01", "5", "1", "1x");
+  ASSERT_TRUE(dlg.Export(ui, settings, list));
+  EXPECT_EQ(dlg.result.written, 1);
+  EXPECT_EQ(settings.Get("EXPORT_CSV_IDSTART1"), "005");
+  EXPECT_EQ(settings.Get("EXPORT_CSV_IDEND3"), "001");
+  CCsvExportDlg again;
+  again.Open(settings);
+  EXPECT_EQ(again.folder, out.path());
+  EXPECT_EQ(again.from, (std::array<std::string, 3>{"005", "001", "001"}));
+  EXPECT_EQ(again.to, (std::array<std::string, 3>{"005", "001", "001"}));
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(CsvDialog, InvalidIdPartsAreRefused) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/app_state.h"
 #include "data/codec.h"
 #include "output/print_layout.h"
 #include "output_test_util.h"
@@ -43,12 +44,16 @@ TEST_F(PrintDialog, NoStoredSettingsListsEveryRequiredField) {
             "ラベル幅：5～100の範囲で設定してください。\n"
             "ラベル高さ：5～100の範囲で設定してください。\n"
             "ラベル列数：1～100の範囲で設定してください。\n"
-            "ラベル行数：1～100の範囲で設定してください。\n"
-            "開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n"
-            "終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+            "ラベル行数：1～100の範囲で設定してください。\n");
   EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "印刷データの設定");
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
   EXPECT_EQ(settings.Get("PRINT_TOP_X"), "");
+  // The empty range is listed once it chooses the records.
+  dlg.choice = kPrintRange;
+  const std::string lines = Cp932ToUtf8(dlg.ValidationLines());
+  EXPECT_EQ(lines.substr(lines.find("開始ID")),
+            "開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n"
+            "終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
 }
 
 TEST_F(PrintDialog, EveryRangeLineInOrder) {
@@ -64,6 +69,7 @@ TEST_F(PrintDialog, EveryRangeLineInOrder) {
   dlg.labelCY = "101";
   dlg.idStart = {"1", "1000", "1"};
   dlg.idEnd = {"0", "0", "0"};
+  dlg.choice = kPrintRange;
   EXPECT_EQ(Cp932ToUtf8(dlg.ValidationLines()),
             "左余白：3～200の範囲で設定してください。\n"
             "上余白：3～200の範囲で設定してください。\n"
@@ -76,6 +82,46 @@ TEST_F(PrintDialog, EveryRangeLineInOrder) {
             "ラベル行数：1～100の範囲で設定してください。\n"
             "開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n"
             "終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+}
+
+// The ID range is checked, and an invalid one refused, only while it chooses
+// the records; otherwise the print goes on and the stored range stays.
+TEST_F(PrintDialog, TheIdRangeIsCheckedOnlyWhenItChoosesTheRecords) {
+  const std::string startLine = Sj("開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  const std::string endLine = Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  const struct {
+    int choice;
+    std::array<std::string, 3> start, end;
+    std::string lines;
+  } cases[] = {
+      {kPrintAll, {"", "", ""}, {"", "", ""}, ""},
+      {kPrintSelected, {"0", "1", "1"}, {"1000", "1", "1"}, ""},
+      {-1, {"", "", ""}, {"", "", ""}, ""},
+      {kPrintRange, {"", "1", "1"}, {"9", "9", "9"}, startLine},
+      {kPrintRange, {"1", "1", "1"}, {"9", "-1", "9"}, endLine},
+      {kPrintRange, {"", "", ""}, {"", "", ""}, startLine + endLine},
+  };
+  for (const auto& c : cases) {
+    Valid();
+    dlg.choice = c.choice;
+    dlg.idStart = c.start;
+    dlg.idEnd = c.end;
+    EXPECT_EQ(dlg.ValidationLines(), c.lines) << c.choice;
+  }
+  // Printing all with an invalid start keeps the stored start and saves the
+  // valid end.
+  settings.SetMany({{"PRINT_IDSTART1", "004"}, {"PRINT_IDSTART2", "005"}});
+  Valid();
+  dlg.choice = kPrintAll;
+  dlg.idStart = {"0", "", "7"};
+  dlg.idEnd = {"8", "9", "10"};
+  EXPECT_EQ(dlg.Close(ui, settings, PrintDlgResult::kPrint), PrintDlgResult::kPrint);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(settings.Get("PRINT_IDSTART1"), "004");
+  EXPECT_EQ(settings.Get("PRINT_IDSTART2"), "005");
+  EXPECT_EQ(settings.Get("PRINT_IDSTART3"), "");
+  EXPECT_EQ(settings.Get("PRINT_IDEND3"), "010");
+  EXPECT_EQ(settings.Get("PRINT_RADIO2"), "0");
 }
 
 TEST_F(PrintDialog, StoredLabelHeightShownAndRefused) {
@@ -323,6 +369,34 @@ class PrintEngineRun : public ::testing::Test {
     ASSERT_TRUE(dlg.Apply(ui, settings));
   }
 };
+
+// A new settings file prints at once: the dialog opens with the default
+// layout, labels of every record and the whole ID range, and its print
+// button is accepted; graphs span each record's own discharge time.
+TEST_F(PrintEngineRun, AFreshSettingsFilePrintsEveryRecordAtOnce) {
+  ASSERT_TRUE(SeedNewSettings(settings));
+  CPrintSettingDlg dlg;
+  dlg.Open(settings);
+  EXPECT_EQ(dlg.topX, "9");
+  EXPECT_EQ(dlg.labelCY, "7");
+  EXPECT_EQ(dlg.graphWS, "");  // 0: each record's own length
+  EXPECT_EQ(dlg.idStart, (std::array<std::string, 3>{"001", "001", "001"}));
+  EXPECT_EQ(dlg.idEnd, (std::array<std::string, 3>{"999", "999", "999"}));
+  EXPECT_EQ(dlg.form, kPrintLabels);
+  EXPECT_EQ(dlg.choice, kPrintAll);
+  test::FakeUi ui;
+  dlg.form = kPrintGraphs;
+  EXPECT_EQ(dlg.Close(ui, settings, PrintDlgResult::kPrint), PrintDlgResult::kPrint);
+  EXPECT_TRUE(ui.messages.empty());
+  RecordList list = Records(12);
+  engine.BeginPrinting(settings, A4(), list, {}, graph);
+  EXPECT_EQ(engine.Layout().settings.graphWS, 0);
+  EXPECT_EQ(engine.GetPageCount(), 2);
+  // The range choice takes every record too.
+  settings.Set("PRINT_RADIO2", "1");
+  engine.BeginPrinting(settings, A4(), list, {}, graph);
+  EXPECT_EQ(engine.GetPageCount(), 2);
+}
 
 TEST_F(PrintEngineRun, LabelsWithBlankPositions) {
   Defaults();
