@@ -108,6 +108,36 @@ class SafetyTest : public DocTest {
     return path;
   }
 
+  // A file to merge: a current measurement of 15 points and `records`
+  // records 001-001-001 .. of 8 points, each the same measurement as a
+  // record of PrepareOldFile's document.
+  static std::string MergeSource(int records) {
+    CMeasureData cur;
+    Measure(cur, Dt(2017, 1, 1), 15);
+    RecordList list;
+    for (int i = 1; i <= records; ++i) {
+      auto r = std::make_unique<CMeasureData>();
+      Measure(*r, Dt(2015, 3, i), 8);
+      r->id1 = 1;
+      r->id2 = 1;
+      r->id3 = i;
+      list.push_back(std::move(r));
+    }
+    return DataFileBytes(cur, list, DataFileForm::kFull);
+  }
+
+  // The merge button on `path` (or on the backup), continuing without saving.
+  bool MergeFrom(const std::string& path, bool backup) {
+    ui.Answer(MsgResult::kOk);
+    CMergeModel m(*doc);
+    m.Open();
+    m.backupMode = backup;
+    m.filePath = path;
+    const bool merged = m.Merge(ui);
+    EXPECT_TRUE(merged || m.Overwritten().empty());
+    return merged;
+  }
+
   std::string oldBytes;
 };
 
@@ -340,18 +370,7 @@ TEST_F(SafetyTest, OpeningATruncatedFileChangesNothing) {
 }
 
 TEST_F(SafetyTest, MergingATruncatedSourceChangesNothing) {
-  CMeasureData cur;
-  Measure(cur, Dt(2017, 1, 1), 15);
-  RecordList list;
-  for (int i = 1; i <= 3; ++i) {
-    auto r = std::make_unique<CMeasureData>();
-    Measure(*r, Dt(2015, 3, i), 8);  // each replaces a document record
-    r->id1 = 1;
-    r->id2 = 1;
-    r->id3 = i;
-    list.push_back(std::move(r));
-  }
-  const std::string full = DataFileBytes(cur, list, DataFileForm::kFull);
+  const std::string full = MergeSource(3);
 
   PrepareOldFile();
   doc->ToggleOverlay(doc->Registered()[0].get());
@@ -361,14 +380,9 @@ TEST_F(SafetyTest, MergingATruncatedSourceChangesNothing) {
     ::unlink(src.c_str());
     WriteFile(src, full.substr(0, len));
     ui.messages.clear();
-    ui.Answer(MsgResult::kOk);  // continue without saving
-    CMergeModel m(*doc);
-    m.Open();
-    m.filePath = src;
-    ASSERT_FALSE(m.Merge(ui)) << len;
+    ASSERT_FALSE(MergeFrom(src, false)) << len;
     ASSERT_EQ(ui.messages.size(), 2u);
     ASSERT_EQ(ui.messages[1].text, DataFileCorruptText()) << len;
-    ASSERT_TRUE(m.Overwritten().empty());
     ASSERT_TRUE(Snap() == before) << "length " << len;
   }
   WriteFile(src, full);
@@ -383,18 +397,7 @@ TEST_F(SafetyTest, MergingATruncatedSourceChangesNothing) {
 // its counts describe. Opening it, merging it and merging it as the backup
 // "tmpdata.bak" refuse it as damaged and change nothing.
 TEST_F(SafetyTest, FilesHoldingMoreThanTheirCountsDescribeChangeNothing) {
-  CMeasureData cur;
-  Measure(cur, Dt(2017, 1, 1), 15);
-  RecordList list;
-  for (int i = 1; i <= 2; ++i) {
-    auto r = std::make_unique<CMeasureData>();
-    Measure(*r, Dt(2015, 3, i), 8);
-    r->id1 = 1;
-    r->id2 = 1;
-    r->id3 = i;
-    list.push_back(std::move(r));
-  }
-  const std::string full = DataFileBytes(cur, list, DataFileForm::kFull);
+  const std::string full = MergeSource(2);
   // The registered-record count follows the version (4 bytes), the current
   // count and the current record (88 bytes, an empty remark, 15 points).
   const size_t countAt = 4 + 4 + 93 + 15 * 36;
@@ -424,12 +427,7 @@ TEST_F(SafetyTest, FilesHoldingMoreThanTheirCountsDescribeChangeNothing) {
     WriteFile(doc->BackupPath(), damaged[i]);
     for (bool backup : {false, true}) {
       ui.messages.clear();
-      ui.Answer(MsgResult::kOk);  // continue without saving
-      CMergeModel m(*doc);
-      m.Open();
-      m.backupMode = backup;
-      m.filePath = src;
-      ASSERT_FALSE(m.Merge(ui)) << i;
+      ASSERT_FALSE(MergeFrom(src, backup)) << i;
       ASSERT_EQ(ui.messages.size(), 2u) << i;
       EXPECT_EQ(ui.messages[1].text, DataFileCorruptText()) << i;
       ASSERT_TRUE(Snap() == before) << (backup ? "backup merge " : "merge ") << i;
@@ -449,14 +447,8 @@ TEST_F(SafetyTest, AFifoInPlaceOfADataFileIsNeverWaitedOn) {
   EXPECT_TRUE(EndsWithoutAWriter(
       [&] {
         opened = OpenDataFile(*doc, ui, fifo);
-        for (bool backup : {false, true}) {
-          ui.Answer(MsgResult::kOk);  // continue without saving
-          CMergeModel m(*doc);
-          m.Open();
-          m.backupMode = backup;
-          m.filePath = fifo;
-          (backup ? mergedBackup : merged) = m.Merge(ui);
-        }
+        merged = MergeFrom(fifo, false);
+        mergedBackup = MergeFrom(fifo, true);
       },
       {fifo, doc->BackupPath()}));
   EXPECT_FALSE(opened);
