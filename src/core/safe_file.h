@@ -52,6 +52,7 @@ bool WriteFully(int fd, const void* data, size_t n);
 
 // Opens a regular file for reading: its descriptor, or -1 with errno set
 // (EISDIR, or EINVAL for another kind of file) when it is no regular file.
+// Never waits: a FIFO in the file's place is refused at once (EINVAL).
 int OpenRegularFile(const std::string& path);
 
 // Reads a whole regular file; false when it cannot be opened or read.
