@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QPushButton>
+#include <QThread>
 #include <QTreeView>
 
 #include "views/qt_text.h"
@@ -151,6 +152,23 @@ MsgResult QtUserInterface::ShowMessage(const Message& message) {
     return message.buttons == MsgButtons::kOk ? MsgResult::kOk : MsgResult::kCancel;
   }
   return ResultOf(box->standardButton(clicked));
+}
+
+void QtUserInterface::Notify(const Message& message) {
+  // Owned by the main window, not above a dialog: it stays while the user
+  // goes on, and goes when it is closed.
+  auto show = [message, owner = owner_] {
+    QMessageBox* box = BuildMessageBox(message, owner).release();
+    box->setObjectName(QString::fromLatin1(kNoticeName));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+  };
+  if (QThread::currentThread() == qApp->thread()) {
+    show();
+  } else {
+    QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+  }
 }
 
 QStringList QtUserInterface::ConvertFilter(const std::string& cp932Filter) {

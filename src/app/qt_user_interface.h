@@ -22,6 +22,11 @@ class QtUserInterface : public IUserInterface {
   QWidget* Owner() const { return owner_; }
 
   MsgResult ShowMessage(const Message& message) override;
+  // A non-modal box owned by the main window (object name kNoticeName),
+  // shown without waiting; called off the user-interface thread it is posted
+  // there.
+  void Notify(const Message& message) override;
+  static constexpr char kNoticeName[] = "notice";
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) override;

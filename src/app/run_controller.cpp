@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QStatusBar>
 #include <QThread>
 #include <mutex>
 #include <optional>
@@ -44,6 +45,10 @@ class CRunController::WorkerUi : public IUserInterface {
     owner_.Post([this, message] { ui_.ShowMessage(message); });
     return MsgResult::kOk;
   }
+  // In the status bar and a non-modal box, in order with the refreshes.
+  void Notify(const Message& message) override {
+    owner_.Post([this, message] { owner_.ShowNotice(message); });
+  }
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override {
     return ui_.ChooseOpenFile(request);
   }
@@ -69,9 +74,12 @@ CRunController::CRunController(CMainFrame& frame, CBrenlowDoc& doc, IUserInterfa
       alive_(std::make_shared<std::atomic<bool>>(true)) {
   setObjectName(QString::fromLatin1(kObjectName));
   InstallHooks();
+  // A run whose journal stayed for want of a backup is safe once saved.
+  doc_.SetSavedHandler([this] { control_.safeguard.DocumentSaved(); });
 }
 
 CRunController::~CRunController() {
+  doc_.SetSavedHandler({});
   alive_->store(false);
   if (control_.IsActive()) doc_.App().measuring.store(false);
   control_.Join();
@@ -187,6 +195,22 @@ void CRunController::SetStatus(const std::string& text) {
   if (QLabel* pane = frame_.RunStatusPane()) pane->repaint();
 }
 
+QLabel* CRunController::NoticePane() {
+  QStatusBar* bar = frame_.statusBar();
+  auto* pane = bar->findChild<QLabel*>(QString::fromLatin1(kNoticePaneName));
+  if (!pane) {
+    pane = new QLabel(bar);
+    pane->setObjectName(QString::fromLatin1(kNoticePaneName));
+    bar->addWidget(pane, 1);
+  }
+  return pane;
+}
+
+void CRunController::ShowNotice(const Message& message) {
+  NoticePane()->setText(ToQt(message.text));
+  ui_.Notify(message);
+}
+
 void CRunController::WaitCursor(bool on) {
   if (on && !cursorSet_) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -208,6 +232,7 @@ void CRunController::Start() {
   if (control_.IsActive()) return;
   stats_ = RunFollowStats{};
   lastIndex_ = 0;
+  NoticePane()->clear();
   control_.StartCommand();
   frame_.UpdateCommandStates();
 }

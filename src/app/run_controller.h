@@ -10,6 +10,7 @@
 // wait for them, so a window that is busy cannot hold the run up.
 #pragma once
 
+#include <QLabel>
 #include <QObject>
 #include <atomic>
 #include <chrono>
@@ -57,6 +58,11 @@ class CRunController : public QObject {
   void PortSetting();
   bool IsActive() const { return control_.IsActive(); }
 
+  // The status bar's pane of the run's notices (made on first use): a
+  // notice stays there until the next start.
+  QLabel* NoticePane();
+  static constexpr char kNoticePaneName[] = "runNoticePane";
+
   // The run control underneath (waits, last result).
   CRunControl& Control() { return control_; }
   const RunFollowStats& Stats() const { return stats_; }
@@ -87,6 +93,7 @@ class CRunController : public QObject {
   void ShowPoint(int index, int time, Clock::time_point posted);
   void ShowFinal(Clock::time_point posted);
   void SetStatus(const std::string& text);
+  void ShowNotice(const Message& message);
   void WaitCursor(bool on);
   int DetectPort();
   void NoteWait(Clock::time_point posted);

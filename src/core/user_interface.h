@@ -46,6 +46,12 @@ class IUserInterface {
   virtual std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) = 0;
 
+  // A notice that asks nothing and does not wait: the program goes on while
+  // it is shown (a non-modal box in the window, one line on stderr in the
+  // command-line tool). May be called on any thread. By default it is shown
+  // as a message with its OK button.
+  virtual void Notify(const Message& message) { ShowMessage(message); }
+
   // Shorthand for a message with one OK button.
   void Tell(std::string text, std::string caption, MsgIcon icon) {
     ShowMessage({std::move(text), std::move(caption), icon, MsgButtons::kOk, std::nullopt});

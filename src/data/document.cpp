@@ -146,6 +146,7 @@ SafeWriteResult CBrenlowDoc::Save(const std::string& path) {
     rec->saved = true;
   app_.fileVersion = kVersionFull;
   app_.modified = false;
+  if (saved_) saved_();
   return r;
 }
 

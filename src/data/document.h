@@ -92,7 +92,11 @@ class CBrenlowDoc {
   // Storing: writes the full form to `path` crash-safely. Only once the file
   // is on disk are the saved flags set, the file version set to "101" and the
   // modified flag cleared; on failure nothing changes and the old file stays.
+  // After a successful save the saved handler runs.
   SafeWriteResult Save(const std::string& path);
+  // Told of every successful Save (the run journal of a run that only the
+  // document held can go then).
+  void SetSavedHandler(std::function<void()> handler) { saved_ = std::move(handler); }
   // "tmpdata.bak" in the working folder.
   std::string BackupPath() const;
 
@@ -114,6 +118,7 @@ class CBrenlowDoc {
   std::vector<CMeasureData*> display_;
   mutable std::mutex lock_;
   std::function<void(int)> refresh_;
+  std::function<void()> saved_;
 };
 
 }  // namespace qv

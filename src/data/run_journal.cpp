@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -155,21 +156,23 @@ COleDateTime LocalDateTimeOfMs(int64_t ms) {
       {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec});
 }
 
+int64_t JournalEndMs(const JournalContents& journal) {
+  return journal.entries.empty() ? journal.header.startMs : journal.entries.back().arrivalMs;
+}
+
 void BuildRecoveredRecord(const JournalContents& journal, CMeasureData& out) {
   out.Reset(journal.header.inputs);
   auto& points = out.MutablePoints();
   points.reserve(journal.entries.size());
   for (const JournalEntry& e : journal.entries)
     points.push_back(e.point);
-  int64_t endMs = journal.header.startMs;
   if (!journal.entries.empty()) {
     const JournalEntry& last = journal.entries.back();
     out.avgVoltage1 = last.avgVoltage1;
     out.pir = last.pir;
     out.internalResistance = last.internalResistance;
-    endMs = last.arrivalMs;
   }
-  out.dateTime = LocalDateTimeOfMs(endMs);
+  out.dateTime = LocalDateTimeOfMs(JournalEndMs(journal));
   if (out.GetDischargeTime() <= 120) out.pir = 0.0;
 }
 
@@ -220,6 +223,9 @@ void CJournalWriter::Start(const std::string& path, const JournalHeader& header)
   removeFile_ = false;
   queue_.clear();
   error_ = 0;
+  failed_.store(0);
+  created_ = false;
+  fileId_ = JournalFileId{};
   sequence_ = 0;
   written_ = 0;
   stats_ = Stats{};
@@ -248,6 +254,7 @@ bool CJournalWriter::Finish(bool removeFile) {
 
 void CJournalWriter::Fail(int error) {
   if (error_ == 0) error_ = error ? error : EIO;
+  failed_.store(error_, std::memory_order_relaxed);
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
@@ -267,6 +274,9 @@ void CJournalWriter::Loop(std::string path, std::string header) {
   int error = 0;
   fd_ = CreateJournal(path, header, error);
   const bool created = fd_ >= 0;
+  struct stat st {};
+  if (created && ::fstat(fd_, &st) == 0) fileId_ = {st.st_dev, st.st_ino};
+  created_ = created;
   if (!created) Fail(error);
 
   std::vector<Queued> batch;

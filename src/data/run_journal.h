@@ -3,8 +3,9 @@
 // that went to sleep costs at most the last second of the run. The file
 // "runjournal.qvj" lives in the working folder beside "Dis.ini" and
 // "tmpdata.bak". It exists from the start of a run until the run has ended
-// and its automatic backup is written; one that is found at any other time
-// holds a run that was interrupted (run_recovery.h writes it out).
+// and is safe in a file (its automatic backup, or a data file it was saved
+// in); one that is found at any other time holds a run that was interrupted
+// or never saved (run_recovery.h writes it out).
 //
 // Format, version 1. Integers are little-endian two's complement, reals
 // little-endian IEEE 754 doubles; no padding.
@@ -40,6 +41,7 @@
 // sequence, and drops that one and everything after it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -76,6 +78,14 @@ struct JournalEntry {
   bool operator==(const JournalEntry&) const = default;
 };
 
+// The identity of a journal file (its device and inode).
+struct JournalFileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+
+  bool operator==(const JournalFileId&) const = default;
+};
+
 // What a journal holds.
 struct JournalContents {
   JournalHeader header;
@@ -92,11 +102,15 @@ std::string EncodeJournalEntry(uint32_t sequence, const JournalEntry& entry);
 // Otherwise true with every good entry (see the format above).
 bool ParseJournal(std::string_view bytes, JournalContents& out);
 
+// When the journaled run ended: the last point's arrival, the start when
+// there is none (ms since 1970-01-01 UTC).
+int64_t JournalEndMs(const JournalContents& journal);
+
 // The record an interrupted run leaves: the run's input conditions, every
 // journaled point as received, the last entry's average voltage 1, PIR and
 // internal resistance, and as its measurement date-time the local time of
-// the last point's arrival (of the start when there is none). As at the end
-// of every run, a discharge time of 120 s or less gives PIR 0.
+// JournalEndMs. As at the end of every run, a discharge time of 120 s or
+// less gives PIR 0.
 void BuildRecoveredRecord(const JournalContents& journal, CMeasureData& out);
 
 // The wall clock in ms since 1970-01-01 UTC, and such a time as local
@@ -113,9 +127,10 @@ COleDateTime LocalDateTimeOfMs(int64_t ms);
 // flock(2) on it, which tells a recovery that the run is still going.
 //
 // Failure: when the file cannot be created or a write or sync fails, the
-// writer stops writing, drops further points and keeps the errno; Finish
-// then returns false. A crash loses at most the points not yet synced; a
-// killed process loses none that were written.
+// writer stops writing, drops further points and keeps the errno; FailedSoFar
+// tells it at once (the run goes on and should say so), Finish returns false.
+// A crash loses at most the points not yet synced; a killed process loses
+// none that were written.
 class CJournalWriter {
  public:
   using Clock = std::chrono::steady_clock;
@@ -139,6 +154,13 @@ class CJournalWriter {
   bool Finish(bool removeFile = false);
   // errno of the first failure, 0 when none (read after Finish).
   int Error() const { return error_; }
+  // The same while the writer runs, from any thread: 0 while the journal
+  // holds every point appended so far (up to its writer's queue).
+  int FailedSoFar() const { return failed_.load(std::memory_order_relaxed); }
+  // The journal file this writer created, if it did (read after Finish):
+  // a later removal takes only this very file.
+  bool Created() const { return created_; }
+  const JournalFileId& FileId() const { return fileId_; }
 
   struct Stats {
     uint64_t entries = 0;  // points written
@@ -174,6 +196,9 @@ class CJournalWriter {
   // Writer thread only (read by others after the join).
   int fd_ = -1;
   int error_ = 0;
+  std::atomic<int> failed_{0};
+  bool created_ = false;
+  JournalFileId fileId_;
   uint32_t sequence_ = 0;
   long long written_ = 0;
   Stats stats_;

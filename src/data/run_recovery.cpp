@@ -36,8 +36,8 @@ std::string FileStampText(const COleDateTime& t) {
   return stamp;
 }
 
-std::string DefaultRecoveredPath(const std::string& journalPath, int64_t startMs) {
-  const std::string stamp = FileStampText(LocalDateTimeOfMs(startMs));
+std::string DefaultRecoveredPath(const std::string& journalPath, const COleDateTime& end) {
+  const std::string stamp = FileStampText(end);
   std::string folder = PathFolder(journalPath);
   if (!folder.empty() && folder.back() != '/') folder += '/';
   const std::string base = folder + "recovered-" + stamp;
@@ -52,7 +52,9 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
   const int fd = OpenRegularFile(journalPath);
   if (fd < 0) {
     r.error = errno;
-    r.status = errno == ENOENT ? RecoverStatus::kNoJournal : RecoverStatus::kUnreadable;
+    r.status = errno == ENOENT                      ? RecoverStatus::kNoJournal
+               : errno == EINVAL || errno == EISDIR ? RecoverStatus::kNotRegular
+                                                    : RecoverStatus::kUnreadable;
     return r;
   }
   // The writer of a run in progress holds this lock; a killed one does not.
@@ -73,7 +75,7 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
   r.record = std::make_unique<CMeasureData>();
   BuildRecoveredRecord(journal, *r.record);
   r.points = journal.entries.size();
-  r.path = outPath.empty() ? DefaultRecoveredPath(journalPath, journal.header.startMs) : outPath;
+  r.path = outPath.empty() ? DefaultRecoveredPath(journalPath, r.record->dateTime) : outPath;
   const SafeWriteResult w = SaveDataFileAtomically(r.path, *r.record, {}, DataFileForm::kFull);
   if (!w.ok) {
     r.error = w.error;
@@ -87,6 +89,20 @@ RecoverResult RecoverRunJournal(const std::string& journalPath, const std::strin
   ::close(fd);
   r.status = RecoverStatus::kWritten;
   return r;
+}
+
+bool RemoveFinishedJournal(const std::string& journalPath, const JournalFileId& id) {
+  const int fd = OpenRegularFile(journalPath);
+  if (fd < 0) return errno == ENOENT;
+  struct stat st {};
+  bool removed = false;
+  if (::fstat(fd, &st) == 0 && JournalFileId{st.st_dev, st.st_ino} == id &&
+      ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    removed = ::unlink(journalPath.c_str()) == 0;
+    if (removed) SyncDir(FolderOrDot(journalPath));
+  }
+  ::close(fd);
+  return removed;
 }
 
 std::string RecoveryCaption() {
@@ -116,6 +132,13 @@ std::string RecoveryWriteFailedText() {
       "容量と書き込みの権限を確認してください。記録ファイルは残してあります。）");
 }
 
+std::string JournalNotRegularText(const std::string& path) {
+  return Sj("計測の記録ファイルの名前 ") + Sj(path) +
+         Sj(" が、通常のファイルではないもの（FIFO やフォルダーなど）に") +
+         Sj("使われているため、記録ファイルを読み書きできません。\n\n") +
+         Sj("（※このファイルを削除するか名前を変えてください。）");
+}
+
 void RecoverAtStartup(CBrenlowDoc& doc, IUserInterface& ui) {
   const std::string journal = RunJournalPath(doc.App().settings.Directory());
   RecoverResult r = RecoverRunJournal(journal);
@@ -128,6 +151,9 @@ void RecoverAtStartup(CBrenlowDoc& doc, IUserInterface& ui) {
       return;
     case RecoverStatus::kWriteFailed:
       ui.Tell(RecoveryWriteFailedText(), RecoveryCaption(), MsgIcon::kWarning);
+      return;
+    case RecoverStatus::kNotRegular:
+      ui.Tell(JournalNotRegularText(journal), RecoveryCaption(), MsgIcon::kWarning);
       return;
     case RecoverStatus::kWritten:
       break;

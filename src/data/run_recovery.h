@@ -10,6 +10,7 @@
 #include "core/user_interface.h"
 #include "data/document.h"
 #include "data/measure_data.h"
+#include "data/run_journal.h"
 
 namespace qv {
 
@@ -18,6 +19,8 @@ enum class RecoverStatus {
   kNoJournal,    // there is no journal
   kActive,       // the journal belongs to a run still going in another process
   kUnreadable,   // the journal cannot be read; nothing written, journal left alone
+  kNotRegular,   // a FIFO, folder or other non-regular file has the journal's
+                 // name; nothing read or written, it is left alone
   kWriteFailed,  // the data file could not be written; journal left alone
 };
 
@@ -37,15 +40,20 @@ std::string RunJournalPath(const std::string& folder);
 std::string FileStampText(const COleDateTime& t);
 
 // "recovered-YYYYMMDD-HHMMSS.qd1" in the journal's folder, named after the
-// local start time of the run; "-2", "-3", ... is added before the extension
-// while a file of that name exists.
-std::string DefaultRecoveredPath(const std::string& journalPath, int64_t startMs);
+// run's end `end`, the date-time the recovered record holds; "-2", "-3", ...
+// is added before the extension while a file of that name exists.
+std::string DefaultRecoveredPath(const std::string& journalPath, const COleDateTime& end);
 
 // Writes the run in the journal at `journalPath` to `outPath` (empty: the
 // default name above) crash-safely and durably, then removes the journal.
 // The journal is locked meanwhile, so two recoveries never take the same run
 // and a journal still being written is reported as kActive and left alone.
 RecoverResult RecoverRunJournal(const std::string& journalPath, const std::string& outPath = {});
+
+// Removes the journal at `journalPath` once the run it holds is safe in a
+// data file, but only when it is still the file `id` and nobody holds it (a
+// later run's journal, or one being recovered, stays). True when it is gone.
+bool RemoveFinishedJournal(const std::string& journalPath, const JournalFileId& id);
 
 // Start-up of the application, after the splash: when the working folder
 // holds the journal of an interrupted run, writes it out, says how many
@@ -61,5 +69,7 @@ std::string RecoveredAtStartupText(size_t points, const std::string& path);
 std::string RecoveredBeforeRunText(size_t points, const std::string& path);
 std::string JournalUnreadableText(const std::string& path);
 std::string RecoveryWriteFailedText();
+// A non-regular file in the journal's place (recovery and the start of a run).
+std::string JournalNotRegularText(const std::string& path);
 
 }  // namespace qv

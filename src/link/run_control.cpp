@@ -47,6 +47,15 @@ StartOutcome CRunControl::StartCommand() {
   if (IsActive()) return StartOutcome::kBusy;
   Join();  // the thread of the previous run has finished its work
   if (hooks.focusMainWindow) hooks.focusMainWindow();
+  // Before anything else: a second run in the folder would keep no journal.
+  if (!safeguard.ClaimFolder()) return StartOutcome::kFolderBusy;
+  const StartOutcome outcome = StartInClaimedFolder();
+  // A started run's worker lets the folder go at its end.
+  if (outcome != StartOutcome::kStarted) safeguard.ReleaseFolder();
+  return outcome;
+}
+
+StartOutcome CRunControl::StartInClaimedFolder() {
   if (!ClearPanelIfConfirmed()) return StartOutcome::kCancelled;
   if (!InputsAreValid()) return StartOutcome::kInvalidInput;
   ApplyStartOptions();
@@ -206,8 +215,16 @@ void CRunControl::ReportRunEnd(RunResult result) {
 
 void CRunControl::FinishRun(RunResult result) {
   CAppState& app = doc_.App();
-  // Mode 2 keeps no backup: the run is as safe as it will be.
-  safeguard.EndRun(app.backupMode == 2 || doc_.WriteAutoBackup());
+  const int mode = app.backupMode;
+  // Mode 2 keeps no backup: the run is as safe as it will be. Only modes 0
+  // and 1 put the current measurement into the backup.
+  const bool backupWritten = mode == 2 || doc_.WriteAutoBackup();
+  const bool journalStays =
+      safeguard.EndRun(mode == 2 || (backupWritten && mode >= 0 && mode <= 1));
+  if (!backupWritten) {
+    ui_.Tell(BackupFailedText(doc_.BackupPath(), journalStays), GetRunControlTexts().captionRun,
+             MsgIcon::kWarning);
+  }
   app.runActive.store(false);
   app.measuring.store(false);
   ShowStatus(std::string());

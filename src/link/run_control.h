@@ -33,6 +33,8 @@ namespace qv {
 // What the start command did.
 enum class StartOutcome {
   kBusy,          // a run is active: nothing done
+  kFolderBusy,    // a run of another program (or object) holds the working
+                  // folder, or its journal's name is taken: told, nothing sent
   kCancelled,     // the user kept the panel's data, or did not confirm
   kInvalidInput,  // the validation message was shown
   kSendFailed,    // the port could not be opened or the values not sent
@@ -111,7 +113,9 @@ class CRunControl {
     std::vector<std::string> denied;  // devices refused for lack of permission
   };
 
-  // The start command's steps, in their order; each false ends the command.
+  // The start command's steps after the folder is claimed, in their order;
+  // each false ends the command.
+  StartOutcome StartInClaimedFolder();
   bool ClearPanelIfConfirmed();
   bool InputsAreValid();
   void ApplyStartOptions();

@@ -1,5 +1,6 @@
 #include "link/run_safeguard.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +26,24 @@ std::string CRunSafeguard::JournalFailedText() {
       "す。作業フォルダーの空き容量と書き込みの権限を確認してください。）");
 }
 
+bool CRunSafeguard::ClaimFolder() {
+  const std::string folder = doc_.App().settings.Directory();
+  const std::string& caption = GetRunControlTexts().captionStart;
+  if (folder_.Acquire(folder) == CRunFolderLock::Claim::kBusy) {
+    ui_.Tell(FolderBusyText(folder, DescribeActiveRun(folder)), caption, MsgIcon::kWarning);
+    return false;
+  }
+  // A FIFO there would take neither this run's journal nor a recovery.
+  const std::string journal = RunJournalPath(folder);
+  struct stat st {};
+  if (::stat(journal.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    folder_.Release();
+    ui_.Tell(JournalNotRegularText(journal), caption, MsgIcon::kWarning);
+    return false;
+  }
+  return true;
+}
+
 bool CRunSafeguard::ClearOldJournal(const std::string& path) {
   RecoverResult r = RecoverRunJournal(path);
   switch (r.status) {
@@ -34,8 +53,9 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
       ui_.Tell(RecoveredBeforeRunText(r.points, r.path), GetRunControlTexts().captionStart,
                MsgIcon::kInformation);
       return true;
-    case RecoverStatus::kActive:
-      return false;  // another program's run is writing it
+    case RecoverStatus::kActive:      // another program's run is writing it
+    case RecoverStatus::kNotRegular:  // came after ClaimFolder looked
+      return false;
     case RecoverStatus::kWriteFailed:
       ui_.Tell(RecoveryWriteFailedText(), GetRunControlTexts().captionStart, MsgIcon::kWarning);
       return false;
@@ -54,33 +74,79 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
 
 void CRunSafeguard::BeginRun() {
   journal_.Finish();
-  journalPath_.clear();
-  const std::string path = RunJournalPath(doc_.App().settings.Directory());
-  if (ClearOldJournal(path)) {
+  journaling_ = false;
+  noticeGiven_ = false;
+  {
+    // An earlier run's journal that stayed is taken up below like any other.
+    std::lock_guard<std::mutex> g(keptMu_);
+    kept_.reset();
+  }
+  journalPath_ = RunJournalPath(doc_.App().settings.Directory());
+  if (ClearOldJournal(journalPath_)) {
     JournalHeader header;
     {
       std::lock_guard<std::mutex> g(doc_.Lock());
       header.inputs = doc_.Current().Inputs();
     }
     header.startMs = WallClockMs();
-    journal_.Start(path, header);
-    journalPath_ = path;
+    journal_.Start(journalPath_, header);
+    journaling_ = true;
   }
   if (inhibitor) inhibitor->Acquire();
 }
 
 void CRunSafeguard::OnPoint(const FrameValues& v) {
-  if (journalPath_.empty()) return;
-  journal_.Append({WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
+  if (journaling_)
+    journal_.Append({WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
+  if (noticeGiven_) return;
+  const int error = journaling_ ? journal_.FailedSoFar() : 0;
+  if (journaling_ && error == 0) return;
+  noticeGiven_ = true;
+  ui_.Notify({JournalLostNoticeText(journalPath_, error), GetRunControlTexts().captionRun,
+              MsgIcon::kWarning, MsgButtons::kOk, std::nullopt});
 }
 
-void CRunSafeguard::EndRun(bool runIsSafe) {
+bool CRunSafeguard::EndRun(bool runIsSafe) {
   if (inhibitor) inhibitor->Release();
-  if (journalPath_.empty()) return;
-  // Only a journal this run created goes (not another run's: EEXIST).
-  const bool written = journal_.Finish(runIsSafe);
-  journalPath_.clear();
+  bool written = false;
+  bool stays = false;
+  if (journaling_) {
+    // Only a journal this run created goes (not another run's: EEXIST).
+    written = journal_.Finish(runIsSafe);
+    stays = !runIsSafe && journal_.Created();
+    journaling_ = false;
+  }
+  if (stays) {
+    KeptJournal k{journalPath_, journal_.FileId(), {}, 0};
+    {
+      std::lock_guard<std::mutex> g(doc_.Lock());
+      k.dateTime = doc_.Current().GetDateTimeText();
+      k.points = doc_.Current().Points().size();
+    }
+    std::lock_guard<std::mutex> g(keptMu_);
+    kept_ = std::move(k);
+  }
   if (!written) ui_.Tell(JournalFailedText(), GetRunControlTexts().captionRun, MsgIcon::kWarning);
+  folder_.Release();
+  return stays;
+}
+
+void CRunSafeguard::DocumentSaved() {
+  std::lock_guard<std::mutex> g(keptMu_);
+  if (!kept_) return;
+  bool holdsRun = false;
+  {
+    std::lock_guard<std::mutex> d(doc_.Lock());
+    auto isRun = [this](const CMeasureData& r) {
+      return r.Points().size() == kept_->points && r.GetDateTimeText() == kept_->dateTime;
+    };
+    holdsRun = isRun(doc_.Current());
+    for (const auto& r : doc_.Registered())
+      holdsRun = holdsRun || isRun(*r);
+  }
+  if (!holdsRun) return;
+  RemoveFinishedJournal(kept_->path, kept_->id);
+  kept_.reset();
 }
 
 }  // namespace qv

@@ -1,17 +1,21 @@
-// What keeps a discharge run safe beyond the program: the run journal of
-// every point (data/run_journal.h) and the lock that keeps the computer from
-// going to sleep (sleep_inhibitor.h), both held from the start of a run to
-// its end. The run control calls BeginRun just before its worker starts,
-// OnPoint for every point the link appends, and EndRun after the automatic
-// backup. None of them ever stops or fails a run: what cannot be done is
-// done without.
+// What keeps a discharge run safe beyond the program: the working folder's
+// run lock (data/run_lock.h), the run journal of every point
+// (data/run_journal.h) and the lock that keeps the computer from going to
+// sleep (sleep_inhibitor.h). The run control calls ClaimFolder first thing
+// in its start command (ReleaseFolder when it starts no run), BeginRun just
+// before its worker starts, OnPoint for every point the link appends, and
+// EndRun after the automatic backup. Once the folder is claimed nothing here
+// stops or fails a run: what cannot be done is done without, and said.
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "core/user_interface.h"
 #include "data/document.h"
 #include "data/run_journal.h"
+#include "data/run_lock.h"
 #include "link/analyzer_link.h"
 #include "link/sleep_inhibitor.h"
 
@@ -24,6 +28,15 @@ class CRunSafeguard {
   CRunSafeguard(const CRunSafeguard&) = delete;
   CRunSafeguard& operator=(const CRunSafeguard&) = delete;
 
+  // User-interface thread, before anything goes to the instrument: takes the
+  // working folder's run lock. False, with the reason told, when another run
+  // holds it (the message names the folder and that run) or when something
+  // that is no regular file has the journal's name; nothing is then written
+  // or changed. A folder that cannot be locked is no reason to refuse.
+  bool ClaimFolder();
+  // Lets the folder go again when the start command starts no run.
+  void ReleaseFolder() { folder_.Release(); }
+
   // User-interface thread, before the worker starts. An earlier run whose
   // journal is still in the working folder is first written out as
   // "recovered-….qd1" and the user is told so (one that cannot be read is
@@ -32,13 +45,21 @@ class CRunSafeguard {
   // current measurement's input conditions, and the sleep lock is taken.
   void BeginRun();
   // Worker thread, after every point the link appended: queues it for the
-  // journal (never waits for the disk).
+  // journal (never waits for the disk). The first point after the journal
+  // stopped being kept (or of a run that keeps none) brings a notice
+  // (IUserInterface::Notify) while the run goes on.
   void OnPoint(const FrameValues& values);
   // Worker thread, after the automatic backup. Closes the journal and removes
-  // it when `runIsSafe` (the backup was written, or the backup mode says
-  // there is none); otherwise it stays for a later recovery. Releases the
-  // sleep lock. When the journal could not be written the user is told once.
-  void EndRun(bool runIsSafe);
+  // it when `runIsSafe` (the backup holds the run, or the backup mode says
+  // there is none); otherwise it stays until DocumentSaved, or for a later
+  // recovery. Releases the sleep lock and the folder. When the journal could
+  // not be written the user is told. True when the journal stays.
+  bool EndRun(bool runIsSafe);
+  // Any thread but the worker's, after the document was written to a data
+  // file (the window's save, the command-line tool's --out): when it holds
+  // the last run whose journal stayed (same date-time and points, as the
+  // current measurement or a registered record), that journal goes.
+  void DocumentSaved();
 
   // The sleep lock (tests give their own).
   std::unique_ptr<ISleepInhibitor> inhibitor;
@@ -48,13 +69,26 @@ class CRunSafeguard {
   static std::string JournalFailedText();
 
  private:
+  // The journal of a finished run that is not yet safe in any file.
+  struct KeptJournal {
+    std::string path;
+    JournalFileId id;
+    std::string dateTime;  // the run's date-time text
+    size_t points = 0;
+  };
+
   // Clears the way for this run's journal; false when it must go without.
   bool ClearOldJournal(const std::string& path);
 
   CBrenlowDoc& doc_;
   IUserInterface& ui_;
+  CRunFolderLock folder_;
   CJournalWriter journal_;
-  std::string journalPath_;  // empty while no journal is kept
+  std::string journalPath_;  // the working folder's journal
+  bool journaling_ = false;  // this run keeps one
+  bool noticeGiven_ = false;
+  std::mutex keptMu_;
+  std::optional<KeptJournal> kept_;
 };
 
 }  // namespace qv

@@ -1,9 +1,12 @@
-// The fixed texts of the discharge run commands (CP932): captions, the
-// questions and warnings of the start, the worker and the stop, and the
-// status text while the input values are sent.
+// The texts of the discharge run commands (CP932): captions, the questions
+// and warnings of the start, the worker and the stop, the status text while
+// the input values are sent, and what is said of the working folder, the run
+// journal and the backup.
 #pragma once
 
 #include <string>
+
+#include "data/run_lock.h"
 
 namespace qv {
 
@@ -28,5 +31,15 @@ const RunControlTexts& GetRunControlTexts();
 
 // "緊急停止されました。\n\n（※" + cause + "）"
 std::string EmergencyStopText(const std::string& cause);
+
+// The refusal of a start beside the run that holds the working folder
+// `folder`: the folder and what is known of that run.
+std::string FolderBusyText(const std::string& folder, const ActiveRun& run);
+// One line, told while the run goes on: the journal at `path` stopped being
+// written (`error` the errno, 0 when unknown).
+std::string JournalLostNoticeText(const std::string& path, int error);
+// The end of a run whose automatic backup at `path` could not be written;
+// `journalKept`: the journal stays until the run is saved in a data file.
+std::string BackupFailedText(const std::string& path, bool journalKept);
 
 }  // namespace qv

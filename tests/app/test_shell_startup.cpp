@@ -163,7 +163,8 @@ TEST(StartUp, AnInterruptedRunIsWrittenOutAndLoadedIntoThePanel) {
     bytes += EncodeJournalEntry(static_cast<uint32_t>(i),
                                 {h.startMs + 1000 * i, {i, 10.0, 5.0 - 0.001 * i, 2.7 * i, 5.0}});
   WriteFile(journal, bytes);
-  const std::string saved = DefaultRecoveredPath(journal, h.startMs);
+  // Named after the run's end, its last point's arrival.
+  const std::string saved = DefaultRecoveredPath(journal, LocalDateTimeOfMs(h.startMs + 129000));
 
   // The question is answered with its first button, Yes.
   StartedApp a(std::nullopt, work.path());

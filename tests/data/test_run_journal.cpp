@@ -1,6 +1,9 @@
 // The run journal: its reader with torn and damaged files, the writer thread
-// with a slow disk, and the recovery into a data file.
+// with a slow disk, the recovery into a data file, and the folder's run lock.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +12,7 @@
 #include "data/archive.h"
 #include "data/data_file.h"
 #include "data/run_journal.h"
+#include "data/run_lock.h"
 #include "data/run_recovery.h"
 #include "support/test_support.h"
 
@@ -94,11 +98,14 @@ TEST(Recovery, TheRunBecomesADataFileAndOnlyThenTheJournalGoes) {
   RecoverResult r = RecoverRunJournal(journal);
   ASSERT_EQ(r.status, RecoverStatus::kWritten);
   EXPECT_EQ(r.points, 200u);
-  const DateParts start = LocalDateTimeOfMs(Header().startMs).Parts();
+  // Named after the run's end, the date-time the record holds (199 s after
+  // the start, a different name from the start's).
+  const DateParts end = LocalDateTimeOfMs(Entry(199).arrivalMs).Parts();
   char name[64];
-  std::snprintf(name, sizeof name, "/recovered-%04d%02d%02d-%02d%02d%02d.qd1", start.year,
-                start.month, start.day, start.hour, start.minute, start.second);
+  std::snprintf(name, sizeof name, "/recovered-%04d%02d%02d-%02d%02d%02d.qd1", end.year, end.month,
+                end.day, end.hour, end.minute, end.second);
   EXPECT_EQ(r.path, dir.path() + name);
+  EXPECT_NE(r.path, DefaultRecoveredPath(journal, LocalDateTimeOfMs(Header().startMs)));
   EXPECT_FALSE(FileExists(journal));
 
   // A "101" file whose current measurement is the run, points as received,
@@ -114,15 +121,16 @@ TEST(Recovery, TheRunBecomesADataFileAndOnlyThenTheJournalGoes) {
   EXPECT_EQ(cur.dateTime, LocalDateTimeOfMs(Entry(199).arrivalMs));
   EXPECT_DOUBLE_EQ(cur.pir, Entry(199).pir);
 
-  // Nothing more to recover; a second run of the same start gets its own name.
+  // Nothing more to recover; a second run of the same end gets its own name.
   EXPECT_EQ(RecoverRunJournal(journal).status, RecoverStatus::kNoJournal);
-  WriteFile(journal, Journal(1));
+  WriteFile(journal, Journal(200));
   r = RecoverRunJournal(journal);
   std::string second = name;
   second.insert(second.size() - 4, "-2");
   EXPECT_EQ(r.path, dir.path() + second);
   // A run of 120 s or less has no PIR, as at the end of every run.
-  EXPECT_DOUBLE_EQ(r.record->pir, 0.0);
+  WriteFile(journal, Journal(1));
+  EXPECT_DOUBLE_EQ(RecoverRunJournal(journal).record->pir, 0.0);
 
   // An unreadable journal, or one whose file cannot be written, stays.
   WriteFile(journal, "QVJRNL01 but not a header");
@@ -162,6 +170,80 @@ TEST(JournalWriter, ASlowDiskLosesNoPointAndSyncsAreGrouped) {
   EXPECT_FALSE(other.Finish());
   EXPECT_EQ(other.Error(), EEXIST);
   EXPECT_EQ(ReadFile(path).size(), kJournalHeaderBytes + 500 * kJournalEntryBytes);
+}
+
+TEST(Recovery, AFifoInTheJournalsPlaceIsRefusedAtOnceAndLeftAlone) {
+  TempDir dir;
+  const std::string journal = RunJournalPath(dir.path() + "/");
+  ASSERT_EQ(::mkfifo(journal.c_str(), 0644), 0);
+  // No writer ever opens it: a blocking open would never return.
+  EXPECT_EQ(RecoverRunJournal(journal).status, RecoverStatus::kNotRegular);
+  struct stat st {};
+  ASSERT_EQ(::lstat(journal.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  CRunFolderLock lock;
+  EXPECT_EQ(lock.Acquire(dir.path()), CRunFolderLock::Claim::kTaken);
+}
+
+TEST(RunFolderLock, OneRunPerFolderAndTheHolderIsNamed) {
+  TempDir dir;
+  CRunFolderLock first, second;
+  ASSERT_EQ(first.Acquire(dir.path() + "/"), CRunFolderLock::Claim::kTaken);
+  EXPECT_EQ(second.Acquire(dir.path()), CRunFolderLock::Claim::kBusy);
+  EXPECT_FALSE(second.Held());
+  // Before the journal exists only the process is known.
+  ActiveRun run = DescribeActiveRun(dir.path());
+  EXPECT_EQ(run.pid, ::getpid());
+  std::string comm = ReadFile("/proc/self/comm");
+  ASSERT_FALSE(comm.empty());
+  comm.pop_back();  // its line end
+  EXPECT_EQ(run.program, comm);
+  EXPECT_FALSE(run.journaled);
+
+  // A writer's journal holds the folder even without the folder lock (a run
+  // on a file system without directory locks), and tells the conditions.
+  first.Release();
+  CJournalWriter writer;
+  writer.Start(RunJournalPath(dir.path() + "/"), Header());
+  for (int i = 0; i < 2000 && !FileExists(RunJournalPath(dir.path() + "/")); ++i)
+    usleep(1000);
+  EXPECT_EQ(second.Acquire(dir.path()), CRunFolderLock::Claim::kBusy);
+  run = DescribeActiveRun(dir.path());
+  EXPECT_EQ(run.pid, ::getpid());
+  ASSERT_TRUE(run.journaled);
+  EXPECT_EQ(run.header, Header());
+  ASSERT_TRUE(writer.Finish(true));
+  EXPECT_EQ(second.Acquire(dir.path()), CRunFolderLock::Claim::kTaken);
+  // A released lock is free again.
+  second.Release();
+  EXPECT_EQ(first.Acquire(dir.path()), CRunFolderLock::Claim::kTaken);
+}
+
+TEST(Recovery, AFinishedRunsJournalGoesOnlyWhileItIsTheSameFileAndFree) {
+  TempDir dir;
+  const std::string journal = RunJournalPath(dir.path() + "/");
+  CJournalWriter w;
+  w.Start(journal, Header());
+  w.Append(Entry(0));
+  ASSERT_TRUE(w.Finish());
+  ASSERT_TRUE(w.Created());
+  const JournalFileId id = w.FileId();
+
+  // Another file under the name (a later run's journal) stays.
+  ASSERT_EQ(::rename(journal.c_str(), dir.File("old").c_str()), 0);
+  WriteFile(journal, Journal(3));
+  EXPECT_FALSE(RemoveFinishedJournal(journal, id));
+  EXPECT_EQ(ReadFile(journal), Journal(3));
+  ASSERT_EQ(::rename(dir.File("old").c_str(), journal.c_str()), 0);
+  // So does one being recovered (its lock held).
+  const int held = ::open(journal.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  EXPECT_FALSE(RemoveFinishedJournal(journal, id));
+  ::close(held);
+  EXPECT_TRUE(FileExists(journal));
+  EXPECT_TRUE(RemoveFinishedJournal(journal, id));
+  EXPECT_FALSE(FileExists(journal));
+  EXPECT_TRUE(RemoveFinishedJournal(journal, id));  // gone already
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -15,8 +16,10 @@
 #include <cerrno>
 #include <thread>
 
+#include "core/numtext.h"
 #include "data/codec.h"
 #include "data/run_journal.h"
+#include "data/run_lock.h"
 #include "data/run_recovery.h"
 #include "link/input_check.h"
 #include "link/run_control.h"
@@ -415,7 +418,9 @@ TEST_F(RunControlTest, ARunAfterAnUnrecoveredOneWritesItOutFirstAndLeavesNoJourn
   for (uint32_t i = 0; i < 3; ++i)
     bytes += EncodeJournalEntry(i, {old.startMs + 1000 * i, {static_cast<int>(i), 1, 1.2, 0, 0}});
   WriteFile(journal, bytes);
-  const std::string recovered = DefaultRecoveredPath(journal, old.startMs);
+  // Named after the old run's end, its last point's arrival.
+  const std::string recovered =
+      DefaultRecoveredPath(journal, LocalDateTimeOfMs(old.startMs + 2000));
 
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
@@ -445,23 +450,179 @@ TEST_F(RunControlTest, ARunAfterAnUnrecoveredOneWritesItOutFirstAndLeavesNoJourn
   EXPECT_FALSE(FileExists(journal));
 }
 
-TEST_F(RunControlTest, AJournalThatCannotBeWrittenIsToldOnceAfterTheRun) {
+TEST_F(RunControlTest, AJournalThatCannotBeWrittenIsToldAtOnceAndAgainAfterTheRun) {
   Set("START_DIRECT", "1");
   run->safeguard.Journal().SetFaultForTesting(0, ENOSPC, {});
   ScriptedInstrument inst(PortsDir(), 1);
   inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
-               FrameText("STOP", 200, 1.0, "1.000")});
+               FrameText("LOAD", 2, 1.0, "1.280"), FrameText("STOP", 200, 1.0, "1.000")});
+  // The writer fails on the first point; the point after it brings the
+  // notice while the run goes on.
+  inst.atFrame[1] = [this] {
+    for (int i = 0; i < 2000 && run->safeguard.Journal().FailedSoFar() == 0; ++i)
+      usleep(1000);
+  };
+  size_t noticesDuringRun = 0, messagesDuringRun = 0;
+  inst.atFrame[3] = [&] {
+    noticesDuringRun = ui.notices.size();
+    messagesDuringRun = ui.messages.size();
+  };
   UseInstrument(inst);
   run->StartCommand();
   run->Join();
-  // The run took every frame all the same.
+  EXPECT_EQ(noticesDuringRun, 1u);
+  EXPECT_EQ(messagesDuringRun, 0u);
+  ASSERT_EQ(ui.notices.size(), 1u);
+  EXPECT_EQ(Cp932ToUtf8(ui.notices[0].text),
+            "計測中の記録ファイル " + dir.File("runjournal.qvj") +
+                " に書き込めません（空き容量がありません）。計測は続けますが、このままプログラムが"
+                "中断すると計測データは失われます。");
+  EXPECT_EQ(Cp932ToUtf8(ui.notices[0].caption), "放電と計測");
+  EXPECT_EQ(ui.notices[0].icon, MsgIcon::kWarning);
+  // The run took every frame all the same, and says it again at its end.
   EXPECT_EQ(run->LastRunResult(), RunResult::kInstrumentStopped);
-  EXPECT_EQ(doc->Current().Points().size(), 3u);
+  EXPECT_EQ(doc->Current().Points().size(), 4u);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, CRunSafeguard::JournalFailedText());
   EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測");
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
   EXPECT_FALSE(FileExists(dir.File("runjournal.qvj")));
+}
+
+TEST_F(RunControlTest, ASecondRunInTheFolderIsRefusedBeforeAnythingIsSent) {
+  Set("START_DIRECT", "1");
+  ScriptedInstrument inst(PortsDir(), 1), other(PortsDir(), 2);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 2, 1.0, "1.000")});
+  // A second program in the same folder: a document and run control of its own.
+  CAppState app2;
+  app2.settings.SetDirectory(dir.path());
+  app2.LoadSettings();
+  CBrenlowDoc doc2(app2);
+  FakeUi ui2;
+  CRunControl second(doc2, ui2);
+  second.portOverride = 2;
+  second.sleeper = Recorder();
+  const std::string journal = dir.File("runjournal.qvj");
+  JournalContents during;
+  std::string before, after;
+  StartOutcome refused = StartOutcome::kStarted;
+  bool backupMeanwhile = true;
+  inst.atFrame[2] = [&] {
+    for (int i = 0;
+         i < 2000 && !(ParseJournal(ReadFile(journal), during) && during.entries.size() == 2); ++i)
+      usleep(1000);
+    before = ReadFile(journal);
+    refused = second.StartCommand();
+    after = ReadFile(journal);
+    backupMeanwhile = FileExists(dir.File("tmpdata.bak"));
+  };
+  UseInstrument(inst);
+  ASSERT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+
+  EXPECT_EQ(refused, StartOutcome::kFolderBusy);
+  EXPECT_EQ(other.Received(), "");
+  EXPECT_FALSE(backupMeanwhile);
+  ASSERT_EQ(during.entries.size(), 2u);
+  EXPECT_EQ(after, before);
+  std::string comm = ReadFile("/proc/self/comm");
+  comm.pop_back();
+  ASSERT_EQ(ui2.messages.size(), 1u);
+  EXPECT_EQ(
+      ui2.TextsUtf8()[0],
+      "この作業フォルダーでは、ほかの放電と計測が実行中です。\n計測を開始できません。\n\n"
+      "作業フォルダー：" +
+          dir.path() + "\n実行中の計測：" + comm + "（プロセス番号 " + std::to_string(::getpid()) +
+          "）\n開始日時：" + Cp932ToUtf8(LocalDateTimeOfMs(during.header.startMs).Text()) +
+          "\n入力値：放電電流Ａ 1.0 A、放電電流Ｂ 0.5 A、放電電流Ｃ 0.1 A、セル数 1、終了電圧 "
+          "1.0 V、V1測定点 100 秒\n\n（※実行中の計測が終わってから開始してください。同じ作業"
+          "フォルダーで二つの計測を同時に行うと、計測中の記録が残せません。）");
+  EXPECT_EQ(Cp932ToUtf8(ui2.messages[0].caption), "放電と計測を開始");
+  EXPECT_EQ(ui2.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_TRUE(ui2.notices.empty());
+  // The first run went on to its normal end.
+  EXPECT_EQ(run->LastRunResult(), RunResult::kInstrumentStopped);
+  EXPECT_EQ(doc->Current().Points().size(), 3u);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(FileExists(journal));
+  // Its end let the folder go: the second program may run now.
+  other.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("STOP", 1, 1.0, "1.000")});
+  second.frameHook = other.FrameHook();
+  EXPECT_EQ(second.StartCommand(), StartOutcome::kStarted);
+  second.Join();
+  EXPECT_EQ(second.LastRunResult(), RunResult::kInstrumentStopped);
+}
+
+TEST_F(RunControlTest, AFifoInTheJournalsPlaceIsRefusedAtTheStart) {
+  ScriptedInstrument inst(PortsDir(), 1);
+  const std::string journal = dir.File("runjournal.qvj");
+  ASSERT_EQ(::mkfifo(journal.c_str(), 0644), 0);
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kFolderBusy);
+  EXPECT_EQ(inst.Received(), "");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(Texts()[0], "計測の記録ファイルの名前 " + journal +
+                            " が、通常のファイルではないもの（FIFO やフォルダーなど）に使われている"
+                            "ため、記録ファイルを読み書きできません。\n\n（※このファイルを削除する"
+                            "か名前を変えてください。）");
+  EXPECT_EQ(Cp932ToUtf8(ui.messages[0].caption), "放電と計測を開始");
+  struct stat st {};
+  ASSERT_EQ(::lstat(journal.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  // The folder was let go again.
+  CRunFolderLock lock;
+  EXPECT_EQ(lock.Acquire(dir.path()), CRunFolderLock::Claim::kTaken);
+}
+
+struct UnsafeEndCase {
+  const char* name;
+  const char* backupMode;
+  bool clearPanelBeforeSave;  // the saved file does not hold the run
+  bool journalAfterSave;
+};
+
+TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
+  Set("START_DIRECT", "1");
+  const UnsafeEndCase cases[] = {
+      {"unwritable backup, saved", "0", false, false},
+      {"unwritable backup, panel cleared, saved", "0", true, true},
+      {"backup mode that keeps no measurement, saved", "5", false, false},
+  };
+  for (const UnsafeEndCase& c : cases) {
+    TempDir work;
+    WriteFile(work.File("Dis.ini"), ReadFile(dir.File("Dis.ini")));
+    ::symlink(PortsDir().c_str(), work.File("ports").c_str());
+    app.settings.SetDirectory(work.path());
+    app.backupMode = AtoI(c.backupMode);
+    const bool backupFails = app.backupMode == 0;
+    if (backupFails) ::mkdir(work.File("tmpdata.bak").c_str(), 0755);
+    const std::string kept = work.File("runjournal.qvj");
+    ui.messages.clear();
+    doc->Current().Reset(app.inputs);
+    ScriptedInstrument inst(PortsDir(), 1);
+    inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("STOP", 200, 1.0, "1.000")});
+    UseInstrument(inst);
+    ASSERT_EQ(run->StartCommand(), StartOutcome::kStarted) << c.name;
+    run->Join();
+    ASSERT_TRUE(FileExists(kept)) << c.name;
+    if (backupFails) {
+      ASSERT_EQ(ui.messages.size(), 1u) << c.name;
+      EXPECT_EQ(Texts()[0], "計測データを自動バックアップファイル " + work.File("tmpdata.bak") +
+                                " に保存できませんでした。\n\n（※作業フォルダーの空き容量と書き込み"
+                                "の権限を確認してください。計測中の記録ファイルは、計測データがデー"
+                                "タファイルに保存されるまで残してあります。）")
+          << c.name;
+    } else {
+      EXPECT_TRUE(ui.messages.empty()) << c.name;
+    }
+    // The window wires the document's saves to the safeguard so.
+    doc->SetSavedHandler([this] { run->safeguard.DocumentSaved(); });
+    if (c.clearPanelBeforeSave) doc->ResetCurrent();
+    ASSERT_TRUE(doc->Save(work.File("run.qd1")).ok) << c.name;
+    EXPECT_EQ(FileExists(kept), c.journalAfterSave) << c.name;
+    doc->SetSavedHandler({});
+  }
+  app.settings.SetDirectory(dir.path());
 }
 
 // ------------------------------------------------------------- sleep lock

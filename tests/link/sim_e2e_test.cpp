@@ -1,5 +1,6 @@
 // End to end: quorvex-cli measure, recover and scan against the orvantis-sim
-// program.
+// program, with runs side by side and folders that cannot be written.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,12 +10,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "data/run_journal.h"
 #include "support/test_support.h"
 
 namespace qv::test {
@@ -22,15 +25,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A child process with its working folder and its output in files.
+// A child process with its working folder and its output in files; as the
+// unprivileged user nobody when asked and the tests run as root.
 class Child {
  public:
   Child(const std::string& cwd, std::vector<std::string> args, const std::string& out,
-        const std::string& err) {
+        const std::string& err, bool asNobody = false) {
     pid_ = ::fork();
     if (pid_ == 0) {
       if (::chdir(cwd.c_str()) != 0) ::_exit(126);
       if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) ::_exit(126);
+      if (asNobody && ::geteuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        ::_exit(125);
       std::vector<char*> argv;
       for (auto& a : args)
         argv.push_back(a.data());
@@ -46,6 +53,13 @@ class Child {
     }
   }
   void Signal(int sig) { ::kill(pid_, sig); }
+  pid_t Pid() const { return pid_; }
+  // True while it has not ended.
+  bool Running() {
+    int status = 0;
+    if (done_ || ::waitpid(pid_, &status, WNOHANG) != 0) return false;
+    return true;
+  }
   // Exit code, or -1 when it did not end in time.
   int Wait(int ms) {
     auto until = Clock::now() + std::chrono::milliseconds(ms);
@@ -78,17 +92,22 @@ class SimEndToEnd : public ::testing::Test {
               "DATA_DEF_DISC=1.0\r\nDATA_DEF_CELL=4\r\nDATA_DEF_CUTV=4.0\r\nDATA_DEF_APO1=100\r\n");
   }
 
-  // Starts the simulator and waits until it has published its port.
-  std::unique_ptr<Child> StartSim(int com, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {Bin("orvantis-sim"), "--dir", dir.path(), "--com",
+  // Starts the simulator and waits until it has published its port; its
+  // output goes to <name>.out and <name>.err in the test's folder.
+  std::unique_ptr<Child> StartSim(int com, std::vector<std::string> extra = {},
+                                  const std::string& name = "sim", const std::string& work = {},
+                                  bool asNobody = false) {
+    const std::string folder = work.empty() ? dir.path() : work;
+    std::vector<std::string> args = {Bin("orvantis-sim"), "--dir", folder, "--com",
                                      std::to_string(com)};
     args.insert(args.end(), extra.begin(), extra.end());
-    auto sim = std::make_unique<Child>(dir.path(), args, dir.File("sim.out"), dir.File("sim.err"));
+    const std::string out = dir.File(name + ".out");
+    auto sim = std::make_unique<Child>(folder, args, out, dir.File(name + ".err"), asNobody);
     auto until = Clock::now() + std::chrono::seconds(10);
-    while (ReadFile(dir.File("sim.out")).find("COM") == std::string::npos && Clock::now() < until) {
+    while (ReadFile(out).find("COM") == std::string::npos && Clock::now() < until) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_NE(ReadFile(dir.File("sim.out")).find("COM" + std::to_string(com)), std::string::npos);
+    EXPECT_NE(ReadFile(out).find("COM" + std::to_string(com)), std::string::npos);
     return sim;
   }
 
@@ -349,6 +368,166 @@ TEST_F(SimEndToEnd, ScanWithoutInstrumentExitsOne) {
   auto cli = Cli({"scan", "--dev-root", dir.File("nodev")});
   EXPECT_EQ(cli->Wait(60000), 1);
   EXPECT_EQ(ReadFile(dir.File("cli.out")), "");
+}
+
+// Waits until `done` holds, up to `ms`; whether it did.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+  const auto until = Clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+size_t JournalPoints(const std::string& bytes) {
+  return bytes.size() < kJournalHeaderBytes
+             ? 0
+             : (bytes.size() - kJournalHeaderBytes) / kJournalEntryBytes;
+}
+
+TEST_F(SimEndToEnd, ASecondMeasureInTheFolderExitsTwoAndLeavesTheFirstRunAlone) {
+  auto sim = StartSim(5, {"--speed", "0", "--capacity", "100000", "--gap-ms", "5"});
+  auto idle = StartSim(6, {"--verbose"}, "idle");
+  auto first = Cli({"measure", "--port", "5", "--currents", "10,5,1", "--cells", "4", "--out",
+                    "run.qd1", "--dev-root", dir.File("nodev")});
+  const std::string journal = dir.File("runjournal.qvj");
+  ASSERT_TRUE(WaitFor([&] { return JournalPoints(ReadFile(journal)) >= 20; }, 30000));
+  const std::string before = ReadFile(journal);
+
+  Child second(dir.path(),
+               {Bin("quorvex-cli"), "measure", "--port", "6", "--out", "run2.qd1", "--dev-root",
+                dir.File("nodev")},
+               dir.File("cli2.out"), dir.File("cli2.err"));
+  EXPECT_EQ(second.Wait(20000), 2);
+  const std::string said = ReadFile(dir.File("cli2.err"));
+  for (const std::string& part :
+       {std::string(
+            "この作業フォルダーでは、ほかの放電と計測が実行中です。\n計測を開始できません。"),
+        "作業フォルダー：" + dir.path() + "\n",
+        "実行中の計測：quorvex-cli（プロセス番号 " + std::to_string(first->Pid()) + "）\n",
+        std::string("入力値：放電電流Ａ 10.0 A、放電電流Ｂ 5.0 A、放電電流Ｃ 1.0 A、セル数 4、"
+                    "終了電圧 4.0 V、V1測定点 100 秒\n")}) {
+    EXPECT_NE(said.find(part), std::string::npos) << part << "\nin\n" << said;
+  }
+  // Nothing went to its instrument and nothing was written.
+  EXPECT_EQ(ReadFile(dir.File("idle.err")), "");
+  EXPECT_EQ(ReadFile(dir.File("cli2.out")), "");
+  EXPECT_FALSE(FileExists(dir.File("run2.qd1")));
+  EXPECT_FALSE(FileExists(dir.File("tmpdata.bak")));
+  // The first run's journal only went on growing.
+  const std::string after = ReadFile(journal);
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  EXPECT_TRUE(first->Running());
+
+  first->Signal(SIGINT);
+  EXPECT_EQ(first->Wait(20000), 0) << ReadFile(dir.File("cli.err"));
+  EXPECT_FALSE(FileExists(journal));
+  const nlohmann::json j = Dump("run.qd1");
+  const auto& pts = j["current"]["points"];
+  ASSERT_GE(pts.size(), JournalPoints(after));
+  for (size_t i = 0; i < pts.size(); ++i)
+    ASSERT_EQ(pts[i][0].get<int>(), static_cast<int>(i));
+  sim->Signal(SIGTERM);
+  idle->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+  EXPECT_EQ(idle->Wait(5000), 0);
+}
+
+TEST_F(SimEndToEnd, AJournalInAReadOnlyFolderIsToldWhileTheRunGoesOn) {
+  // The working folder cannot be written by the programs (run as nobody when
+  // the tests run as root); its ports/ and the folder of --out can.
+  const std::string ro = dir.File("ro"), out = dir.File("out");
+  ::chmod(dir.path().c_str(), 0755);
+  for (const std::string& d : {ro, ro + "/ports", ro + "/nodev", out}) {
+    ::mkdir(d.c_str(), 0755);
+    ::chmod(d.c_str(), d == ro ? 0755 : 0777);
+  }
+  WriteFile(ro + "/Dis.ini", ReadFile(dir.File("Dis.ini")));
+  if (::geteuid() != 0) ::chmod(ro.c_str(), 0555);
+  auto sim =
+      StartSim(8, {"--speed", "0", "--capacity", "100000", "--gap-ms", "5"}, "sim", ro, true);
+  Child cli(ro,
+            {Bin("quorvex-cli"), "measure", "--port", "8", "--currents", "10,5,1", "--cells", "4",
+             "--out", out + "/run.qd1", "--dev-root", ro + "/nodev"},
+            dir.File("cli.out"), dir.File("cli.err"), true);
+  const std::string notice =
+      "計測中の記録ファイル " + ro +
+      "/runjournal.qvj に書き込めません（書き込みの権限がありません）。計測は"
+      "続けますが、このままプログラムが中断すると計測データは失われます。\n";
+  ASSERT_TRUE(WaitFor([&] { return !ReadFile(dir.File("cli.err")).empty(); }, 30000));
+  // Told as the first thing, while the run is going on.
+  EXPECT_TRUE(cli.Running());
+  EXPECT_EQ(ReadFile(dir.File("cli.err")), notice);
+  EXPECT_FALSE(ReadFile(dir.File("cli.out")).empty());
+
+  cli.Signal(SIGINT);
+  EXPECT_EQ(cli.Wait(20000), 0);
+  const std::string err = ReadFile(dir.File("cli.err"));
+  EXPECT_EQ(err.find(notice), 0u);
+  EXPECT_EQ(err.find(notice, 1), std::string::npos);
+  // And again at its end, with the backup that could not be written.
+  EXPECT_NE(err.find("計測中の記録ファイルに書き込めませんでした。"), std::string::npos) << err;
+  EXPECT_NE(err.find("計測データを自動バックアップファイル " + ro +
+                     "/tmpdata.bak に保存できませんでした。"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("計測データは計測データ欄に残っています。）"), std::string::npos) << err;
+  EXPECT_TRUE(FileExists(out + "/run.qd1"));
+  EXPECT_FALSE(FileExists(ro + "/runjournal.qvj"));
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+  ::chmod(ro.c_str(), 0755);
+}
+
+TEST_F(SimEndToEnd, WithoutABackupTheJournalGoesOnceTheOutFileIsWritten) {
+  ::mkdir(dir.File("tmpdata.bak").c_str(), 0755);  // the backup cannot replace a folder
+  ::mkdir(dir.File("out").c_str(), 0755);
+  auto sim = StartSim(4, {"--speed", "0", "--capacity", "20", "--gap-ms", "2"});
+  const std::string journal = dir.File("runjournal.qvj");
+  const struct {
+    const char* out;
+    int exitCode;
+    bool journalLeft;
+  } cases[] = {{"out/run.qd1", 0, false}, {"no/such/folder/run.qd1", 2, true}};
+  for (const auto& c : cases) {
+    auto cli = Cli({"measure", "--port", "4", "--currents", "1,1,1", "--cells", "1", "--out", c.out,
+                    "--dev-root", dir.File("nodev")});
+    EXPECT_EQ(cli->Wait(60000), c.exitCode) << c.out;
+    const std::string err = ReadFile(dir.File("cli.err"));
+    EXPECT_NE(err.find("計測データを自動バックアップファイル " + dir.File("tmpdata.bak") +
+                       " に保存できませんでした。"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(FileExists(journal), c.journalLeft) << c.out;
+  }
+  // The run that is in no file is recovered from the journal.
+  auto recover = Cli({"recover"});
+  EXPECT_EQ(recover->Wait(20000), 0) << ReadFile(dir.File("cli.err"));
+  EXPECT_FALSE(FileExists(journal));
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->Wait(5000), 0);
+}
+
+TEST_F(SimEndToEnd, AFifoInTheJournalsPlaceHoldsUpNoCommand) {
+  const std::string journal = dir.File("runjournal.qvj");
+  ASSERT_EQ(::mkfifo(journal.c_str(), 0644), 0);
+  const std::string refused = "計測の記録ファイルの名前 " + journal +
+                              " が、通常のファイルではないもの（FIFO やフォルダーなど）に使われて"
+                              "いるため、記録ファイルを読み書きできません。";
+  auto recover = Cli({"recover"});
+  EXPECT_EQ(recover->Wait(20000), 2);
+  EXPECT_NE(ReadFile(dir.File("cli.err")).find(refused), std::string::npos);
+  // Refused before the input values are sent (there is no instrument on 9).
+  auto measure =
+      Cli({"measure", "--port", "9", "--out", "run.qd1", "--dev-root", dir.File("nodev")});
+  EXPECT_EQ(measure->Wait(20000), 2);
+  const std::string err = ReadFile(dir.File("cli.err"));
+  EXPECT_NE(err.find(refused), std::string::npos) << err;
+  EXPECT_EQ(err.find("入力値が送信できません。"), std::string::npos) << err;
+  struct stat st {};
+  ASSERT_EQ(::lstat(journal.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

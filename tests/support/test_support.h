@@ -20,6 +20,8 @@ class FakeUi : public IUserInterface {
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const FolderDialogRequest& request) override;
+  // Notices are kept apart from the messages: they ask nothing.
+  void Notify(const Message& message) override { notices.push_back(message); }
 
   void Answer(MsgResult r) { answers.push_back(r); }
   void ChooseFile(std::optional<std::string> path) { files.push_back(std::move(path)); }
@@ -28,6 +30,7 @@ class FakeUi : public IUserInterface {
   std::vector<std::string> TextsUtf8() const;
 
   std::vector<Message> messages;
+  std::vector<Message> notices;
   std::vector<FileDialogRequest> fileRequests;
   std::vector<FolderDialogRequest> folderRequests;
   std::deque<MsgResult> answers;

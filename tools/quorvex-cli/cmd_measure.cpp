@@ -34,6 +34,8 @@ class ConsoleUi : public IUserInterface {
         return MsgResult::kCancel;
     }
   }
+  // A notice during the run: one line, and the run goes on.
+  void Notify(const Message& m) override { std::cerr << Cp932ToUtf8(m.text) << "\n"; }
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
   std::optional<std::string> ChooseFolder(const FolderDialogRequest&) override { return {}; }
@@ -125,8 +127,14 @@ int Measure(const MeasureArgs& args) {
 
   const RunResult result = run.LastRunResult();
   if (result != RunResult::kNoRun) {
-    std::lock_guard<std::mutex> g(doc.Lock());
-    if (WriteDataFileAt(args.out, doc.Current(), doc.Registered()) != kExitOk) return 2;
+    int written;
+    {
+      std::lock_guard<std::mutex> g(doc.Lock());
+      written = WriteDataFileAt(args.out, doc.Current(), doc.Registered());
+    }
+    if (written != kExitOk) return 2;
+    // The run is safe in --out: a journal kept for want of a backup goes.
+    run.safeguard.DocumentSaved();
   }
   return result == RunResult::kInstrumentStopped ? 0 : 2;
 }
@@ -140,8 +148,9 @@ Registrar measureCommand([](CLI::App& app) -> std::function<int()> {
                  "  0  the run ended with the instrument's STOP (also after Ctrl-C); the data\n"
                  "     file is written\n"
                  "  1  invalid input values\n"
-                 "  2  no run was started, the run ended without a STOP (what was measured\n"
-                 "     is written), or the data file cannot be written\n"
+                 "  2  no run was started (also because another run is active in the working\n"
+                 "     folder), the run ended without a STOP (what was measured is written),\n"
+                 "     or the data file cannot be written\n"
                  "  3  the --trace file cannot be written");
   sub->add_option("--port", args->port, "COM number (1-256)")->required();
   sub->add_option("--currents", args->currents, "discharge currents A,B,C in A");

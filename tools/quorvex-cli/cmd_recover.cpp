@@ -34,6 +34,9 @@ int Recover(const std::string& out) {
     case RecoverStatus::kUnreadable:
       std::cerr << Cp932ToUtf8(JournalUnreadableText(journal)) << "\n";
       return kRecoverUnreadable;
+    case RecoverStatus::kNotRegular:
+      std::cerr << Cp932ToUtf8(JournalNotRegularText(journal)) << "\n";
+      return kRecoverUnreadable;
     case RecoverStatus::kWriteFailed:
       std::cerr << Cp932ToUtf8(Sj("データファイルが保存できませんでした。")) << " " << r.path
                 << ": " << std::strerror(r.error) << "\n";
@@ -51,9 +54,10 @@ Registrar recoverCommand([](CLI::App& app) -> std::function<int()> {
   ExitStatusHelp(sub,
                  "  0  written\n"
                  "  1  no interrupted run\n"
-                 "  2  the journal cannot be read (it is left alone)\n"
+                 "  2  the journal cannot be read, or is no regular file (it is left alone)\n"
                  "  3  the data file cannot be written");
-  sub->add_option("--out", *out, "data file (.qd1) to write; default recovered-<start>.qd1");
+  sub->add_option("--out", *out,
+                  "data file (.qd1) to write; default recovered-<end>.qd1, after the run's end");
   return [out] { return Recover(*out); };
 });
 
