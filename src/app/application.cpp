@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 #include <clocale>
@@ -20,6 +21,10 @@ namespace qv::ui {
 
 void SetUpApplication() {
   std::setlocale(LC_NUMERIC, "C");
+  // Qt's own dialogs write sizes and dates in Japanese, as every text of the
+  // program is. The program's numbers do not depend on it: the core formats
+  // them itself, and Qt's number texts (QString::number) ignore the locale.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   QApplication::setApplicationName(QStringLiteral("Quorvex"));
   // The desktop entry's name (so that the window gets its icon there) and
   // the same icon for windows and the task bar.

@@ -26,7 +26,8 @@ struct StartOptions {
 
 // Process-wide settings made once the QApplication exists: numbers in the C
 // library's format (Qt switches it to the user's locale; the core formats and
-// reads numbers with it), the application's name and Qt's Japanese texts.
+// reads numbers with it), the application's name, and Qt's Japanese texts and
+// locale (sizes and dates of its dialogs).
 void SetUpApplication();
 
 // The Japanese gothic face as the window font. It loads the font database,

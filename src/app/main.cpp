@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/termination.h"
 #include "core/instance_lock.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,15 @@ int main(int argc, char** argv) {
   // From the desktop the program keeps its files in a folder of its own.
   if (qv::ui::StartedFromDesktop(QApplication::arguments())) qv::ui::EnterDesktopWorkFolder(file);
 
-  qv::ui::CBrenlowApp app(qv::ui::StartOptions{});
-  app.Start(file);
-  return QApplication::exec();
+  int rc = 0;
+  {
+    qv::ui::CBrenlowApp app(qv::ui::StartOptions{});
+    app.Start(file);
+    qv::ui::TerminationRequest termination(*app.Frame(), app.State(), app.Doc());
+    rc = QApplication::exec();
+    // The window has closed: a new start may take over at once.
+    lock.Release();
+  }  // the document, the window and the run's threads end here
+  qv::ui::LimitTeardown(rc);
+  return rc;
 }

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QPushButton>
 #include <QThread>
 #include <QTreeView>
@@ -88,6 +90,38 @@ QString StartFolder(const std::string& start) {
   QDir parent = info.absoluteDir();
   if (parent.exists()) return parent.absolutePath();
   return {};
+}
+
+// A chooser's size, type and date columns in the application's locale (set
+// Japanese at start-up): the file system model writes sizes and dates in the
+// system's locale and names a folder only in English.
+class LocaleFileColumns final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || index.column() < 1 || index.column() > 3)
+      return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    const QLocale locale;
+    switch (index.column()) {
+      case 1:
+        return files->isDir(source) ? QString() : locale.formattedDataSize(files->size(source));
+      case 2:
+        if (files->isDir(source)) return QString::fromUtf8("フォルダー");
+        return QIdentityProxyModel::data(index, role);
+      default:
+        return locale.toString(files->lastModified(source), QLocale::ShortFormat);
+    }
+  }
+};
+
+// Settings every chooser shares: Qt's own dialog, with its detail columns
+// in the application's locale.
+void PrepareChooser(QFileDialog& dlg) {
+  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  dlg.setProxyModel(new LocaleFileColumns(&dlg));
 }
 
 }  // namespace
@@ -201,7 +235,7 @@ QString QtUserInterface::WithDefaultExtension(const QString& path,
 std::unique_ptr<QFileDialog> QtUserInterface::BuildFileDialog(const FileDialogRequest& request,
                                                               bool save, QWidget* owner) {
   auto dlg = std::make_unique<QFileDialog>(owner);
-  dlg->setOption(QFileDialog::DontUseNativeDialog, true);
+  PrepareChooser(*dlg);
   dlg->resize(760, 460);
   // Size, type and date columns as wide as their texts once a folder is read.
   if (auto* tree = dlg->findChild<QTreeView*>(QStringLiteral("treeView"))) {
@@ -251,7 +285,7 @@ std::optional<std::string> QtUserInterface::ChooseSaveFile(const FileDialogReque
 
 std::optional<std::string> QtUserInterface::ChooseFolder(const FolderDialogRequest& request) {
   QFileDialog dlg(Parent());
-  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  PrepareChooser(dlg);
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   if (!request.title.empty()) dlg.setWindowTitle(ToQt(request.title));

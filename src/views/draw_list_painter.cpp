@@ -43,6 +43,25 @@ Qt::Alignment AlignOf(HAlign a) {
   return Qt::AlignLeft;
 }
 
+void PaintCellText(QPainter& painter, const DrawItem& d, const QRectF& cell,
+                   const DrawListMapper& map) {
+  const double inset = map.Width(d.inset);
+  QRectF text = cell.adjusted(inset, 0, -inset, 0);
+  const QRectF room = d.frame ? map.Inside(cell) : text;
+  Qt::Alignment vertical = Qt::AlignVCenter;
+  const double line = painter.fontMetrics().height();
+  if (line > room.height()) {
+    text.setTop(room.top());
+    text.setHeight(line);
+    vertical = Qt::AlignTop;
+  }
+  painter.save();
+  painter.setClipRect(room, Qt::IntersectClip);
+  painter.drawText(text, AlignOf(d.align) | vertical | Qt::TextDontClip | Qt::TextSingleLine,
+                   ToQt(d.text));
+  painter.restore();
+}
+
 }  // namespace
 
 QPointF PixelMapper::Point(int x, int y) const {
@@ -71,6 +90,12 @@ QPointF PaperMapper::Point(int x, int y) const {
 
 QRectF PaperMapper::Cell(int x1, int y1, int x2, int y2) const {
   return QRectF(Point(x1, y1), Point(x2, y2)).normalized();
+}
+
+QRectF PaperMapper::Inside(const QRectF& cell) const {
+  // The frame's lines are centred on the cell's edges.
+  const double half = PenWidth() / 2;
+  return cell.adjusted(half, half, -half, -half);
 }
 
 double PaperMapper::PenWidth() const {
@@ -122,11 +147,7 @@ void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper
           painter.drawRect(map.Frame(cell));
           painter.setPen(pen);
         }
-        if (!d.text.empty()) {
-          const double inset = map.Width(d.inset);
-          painter.drawText(cell.adjusted(inset, 0, -inset, 0),
-                           AlignOf(d.align) | Qt::AlignVCenter | kOneLine, ToQt(d.text));
-        }
+        if (!d.text.empty()) PaintCellText(painter, d, cell, map);
         break;
       }
       case DrawKind::kText: {

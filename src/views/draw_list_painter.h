@@ -1,8 +1,12 @@
 // The one painter of the core's drawing lists (printed pages, the bitmap
 // export's table overlay). The core has placed every line, cell, text and logo
 // in the list's unit; a mapper turns those units into device coordinates and
-// the painter only draws. Cell texts are clipped to their cells, a text with a
-// box (x2 > x1) to that box.
+// the painter only draws. A cell's text is aligned in the cell less its inset
+// and vertically centred; where its line is taller than the room it hangs from
+// the room's top, so that only the descent can be lost. A framed cell's text
+// may run into the inset (a title a little wider than its column shows whole)
+// and is clipped to the inside of the frame; an unframed cell's text to the
+// cell less its inset. A text with a box (x2 > x1) is clipped to that box.
 #pragma once
 
 #include <QFont>
@@ -24,6 +28,8 @@ class DrawListMapper {
   virtual QRectF Cell(int x1, int y1, int x2, int y2) const = 0;
   // The rectangle a cell's frame is drawn along.
   virtual QRectF Frame(const QRectF& cell) const = 0;
+  // The inside of a framed cell: what its frame lines leave.
+  virtual QRectF Inside(const QRectF& cell) const = 0;
   virtual double Width(int units) const = 0;
   virtual double PenWidth() const = 0;
   // How lines end: pixel images keep their last pixel, paper lines end where
@@ -41,6 +47,7 @@ class PixelMapper final : public DrawListMapper {
   QPointF Point(int x, int y) const override;
   QRectF Cell(int x1, int y1, int x2, int y2) const override;
   QRectF Frame(const QRectF& cell) const override;
+  QRectF Inside(const QRectF& cell) const override { return cell.adjusted(1, 1, -1, -1); }
   double Width(int units) const override { return units; }
   double PenWidth() const override { return 1.0; }
   Qt::PenCapStyle LineCap() const override { return Qt::SquareCap; }
@@ -58,6 +65,7 @@ class PaperMapper final : public DrawListMapper {
   QPointF Point(int x, int y) const override;
   QRectF Cell(int x1, int y1, int x2, int y2) const override;
   QRectF Frame(const QRectF& cell) const override { return cell; }
+  QRectF Inside(const QRectF& cell) const override;
   double Width(int units) const override { return units * sx_; }
   double PenWidth() const override;
   Qt::PenCapStyle LineCap() const override { return Qt::FlatCap; }

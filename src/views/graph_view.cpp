@@ -427,6 +427,9 @@ int CGraphView::CursorUpdate(int windowX) {
 void CGraphView::Refresh() {
   viewport()->update();
   if (isVisible()) viewport()->repaint();
+  // The repaint drew the cursor where it was; its strip is repainted again
+  // after the new evaluation, which may move or remove it.
+  InvalidateStrip(drawnCursorX_);
   drawnCursorX_ = kNoCursor;
   CursorUpdate(cursorX_ - ScrollX());
 }

@@ -1,5 +1,8 @@
 // The registration and ID change dialogs driven through the menu commands,
 // and the Qt message boxes and file choosers of the user interface port.
+#include <sys/stat.h>
+#include <utime.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -9,6 +12,9 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTreeView>
+#include <cstdio>
+#include <ctime>
 
 #include "app/dialogs/length_limit.h"
 #include "app/dialogs/port_detect_dialog.h"
@@ -369,6 +375,47 @@ TEST(QtFileChooser, ChosenFileComesBackAsAPath) {
   auto chosen = ui.ChooseSaveFile(r);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, dir.File("new.qd1"));
+}
+
+TEST(QtFileChooser, SizesDatesAndFoldersInJapanese) {
+  ui::SetUpApplication();
+  TempDir dir;
+  WriteFile(dir.File("a.qd1"), std::string(2000, 'x'));
+  ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+  struct tm local = {};
+  local.tm_year = 2015 - 1900;
+  local.tm_mon = 5;
+  local.tm_mday = 30;
+  local.tm_hour = 12;
+  local.tm_min = 34;
+  local.tm_isdst = -1;
+  const struct utimbuf times = {std::mktime(&local), std::mktime(&local)};
+  ASSERT_EQ(::utime(dir.File("a.qd1").c_str(), &times), 0);
+
+  FileDialogRequest r;
+  r.startDirectory = dir.path();
+  auto dlg = QtUserInterface::BuildFileDialog(r, false, nullptr);
+  auto* tree = dlg->findChild<QTreeView*>(QStringLiteral("treeView"));
+  ASSERT_NE(tree, nullptr);
+  QAbstractItemModel* m = tree->model();
+  auto row = [&](const char* name) {
+    const QModelIndex root = tree->rootIndex();
+    for (int i = 0; i < m->rowCount(root); ++i)
+      if (m->index(i, 0, root).data().toString() == QLatin1String(name))
+        return m->index(i, 0, root);
+    return QModelIndex();
+  };
+  ASSERT_TRUE(Pump([&] { return row("a.qd1").isValid() && row("sub").isValid(); }));
+  const QModelIndex file = row("a.qd1");
+  EXPECT_EQ(file.siblingAtColumn(1).data().toString(), QString::fromUtf8("1.95 KiB"));
+  EXPECT_EQ(file.siblingAtColumn(3).data().toString(), QStringLiteral("2015/06/30 12:34"));
+  EXPECT_EQ(row("sub").siblingAtColumn(1).data().toString(), QString());
+  EXPECT_EQ(row("sub").siblingAtColumn(2).data().toString(), QString::fromUtf8("フォルダー"));
+  // The program's own number texts keep their form.
+  EXPECT_EQ(QString::number(1234.5), QStringLiteral("1234.5"));
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.1f", 1234.5);
+  EXPECT_STREQ(buf, "1234.5");
 }
 
 // Enter presses the focused button (as the key does in any dialog of the

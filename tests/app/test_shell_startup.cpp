@@ -1,8 +1,13 @@
 // Start-up: the data file named on the command line, the settings of a new
 // installation, the settings write probe, the recovery of an interrupted run
 // and the splash window.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -11,11 +16,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <QThread>
 
 #include <cstdio>
 
 #include "app/command_line.h"
 #include "app/splash_window.h"
+#include "app/termination.h"
 #include "data/codec.h"
 #include "data/run_journal.h"
 #include "data/run_recovery.h"
@@ -271,6 +278,71 @@ TEST(SingleInstance, SecondStartEndsSilently) {
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished();
+}
+
+// Milliseconds on `clock` until another process could take the lock file,
+// or -1 after two seconds.
+qint64 MsUntilLockIsFree(const std::string& path, const QElapsedTimer& clock) {
+  while (clock.elapsed() < 2000) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+      ::close(fd);
+      if (free) return clock.elapsed();
+    }
+    QThread::msleep(1);
+  }
+  return -1;
+}
+
+// Closing the window ends the process at once, even when a library's
+// teardown would take seconds, and a start right after runs.
+TEST(SingleInstance, ClosingEndsTheProcessAtOnceAndANewStartRuns) {
+  const QString exe = QStringLiteral(QV_BIN_DIR "/quorvex");
+  if (!QFileInfo::exists(exe)) GTEST_SKIP() << "the program is not built";
+  for (const bool slowLibrary : {false, true}) {
+    TempDir work;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(work.path()));
+    if (slowLibrary) env.insert("LD_PRELOAD", QStringLiteral(QV_SLOW_TEARDOWN_LIB));
+    auto startedUp = [&](int runs) {
+      return ReadFile(work.File("Dis.ini")).find("RUNCNT=" + std::to_string(runs)) !=
+             std::string::npos;
+    };
+    QProcess first, second;
+    for (QProcess* p : {&first, &second}) {
+      p->setProcessEnvironment(env);
+      p->setWorkingDirectory(QString::fromStdString(work.path()));
+    }
+    first.start(exe, {});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(Pump([&] { return startedUp(1); }, 10000)) << slowLibrary;
+    // SIGTERM closes the window as its close command does.
+    QElapsedTimer closing;
+    closing.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(first.processId()), SIGTERM), 0);
+    // The instance lock is free once the window has closed, before the
+    // libraries' teardown.
+    const qint64 lockFree = MsUntilLockIsFree(work.File("quorvex.lock"), closing);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    const qint64 ms = closing.elapsed();
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit) << slowLibrary;
+    EXPECT_EQ(first.exitCode(), 0) << slowLibrary;
+    EXPECT_LT(ms, 1000) << slowLibrary;
+    // With the slow library the lock is free before its teardown is cut short.
+    if (slowLibrary) {
+      EXPECT_GE(lockFree, 0);
+      EXPECT_LT(lockFree, ui::kTeardownGraceMs);
+    }
+
+    second.start(exe, {});
+    ASSERT_TRUE(second.waitForStarted());
+    EXPECT_TRUE(Pump([&] { return startedUp(2); }, 10000)) << slowLibrary;
+    EXPECT_EQ(second.state(), QProcess::Running) << slowLibrary;
+    second.kill();
+    second.waitForFinished();
+  }
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <utility>
 
 #include "data/codec.h"
+#include "output/bitmap_export.h"
 #include "output/print_layout.h"
 #include "views/draw_list_painter.h"
 
@@ -60,6 +62,83 @@ TEST(DrawListPainter, PaperTextsStayInTheirCellsAndBoxes) {
   EXPECT_GT(DarkIn(img, QRect(100, 300, 300, 40)), 50);
   EXPECT_EQ(DarkIn(img, QRect(401, 295, 1100, 50)), 0);
   EXPECT_GT(DarkIn(img, QRect(401, 495, 1100, 50)), 50);
+}
+
+// The bounding box of the dark pixels in `r`; empty without any.
+QRect InkBox(const QImage& img, const QRect& r) {
+  QRect box;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (qGray(img.pixel(x, y)) < 100) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+// The ink of `text` alone, drawn with nothing around it in the font `map`
+// gives `list` on an image like `like`.
+QRect FreeInk(const QImage& like, const DrawList& list, const DrawListMapper& map,
+              const std::string& text) {
+  QImage img(400, 200, QImage::Format_RGB32);
+  img.setDotsPerMeterX(like.dotsPerMeterX());
+  img.setDotsPerMeterY(like.dotsPerMeterY());
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setFont(map.Font(list, p));
+  p.setPen(Qt::black);
+  p.drawText(QPoint(100, 100), QString::fromUtf8(Cp932ToUtf8(text).c_str()));
+  p.end();
+  return InkBox(img, img.rect());
+}
+
+// Every title of a table header keeps all of its ink: the same box as the
+// text drawn alone, inside the cell's frame.
+void ExpectTitlesWhole(const DrawList& list, const DrawListMapper& map, const QImage& img) {
+  int titles = 0;
+  for (const DrawItem& d : list.items) {
+    if (d.kind != DrawKind::kCell || d.text.empty() || !d.frame) continue;
+    const std::string utf8 = Cp932ToUtf8(d.text);
+    if (utf8 != "放電時間" && utf8 != "終了電圧" && utf8 != "放電電力") continue;
+    ++titles;
+    // The pixels wholly inside the frame: a glyph cut there has less ink.
+    const QRectF inside = map.Inside(map.Cell(d.x1, d.y1, d.x2, d.y2));
+    const QPoint from(static_cast<int>(std::ceil(inside.left())),
+                      static_cast<int>(std::ceil(inside.top())));
+    const QPoint to(static_cast<int>(std::floor(inside.right())) - 1,
+                    static_cast<int>(std::floor(inside.bottom())) - 1);
+    const QRect drawn = InkBox(img, QRect(from, to));
+    EXPECT_EQ(drawn.size(), FreeInk(img, list, map, d.text).size()) << utf8;
+  }
+  EXPECT_GE(titles, 3);
+}
+
+TEST(DrawListPainter, TableTitlesShowWholeInTheExportAndOnPaper) {
+  CMeasureData r;
+  r.displaySlot = 1;
+  r.AppendPoint({600, 10.0, 7.0, 1500.0, 7.2});
+  const std::vector<CMeasureData*> display{&r};
+  const BitmapGeometry g = ComputeBitmapGeometry(display, 1, true);
+  const DrawList overlay = BitmapOverlay(g, display, true, true);
+  const QImage bitmap = Paint(overlay, PixelMapper(), g.width, g.height);
+  ExpectTitlesWhole(overlay, PixelMapper(), bitmap);
+
+  // A4 at 254 dpi, margins 9 and 21 mm: one paper unit is one pixel.
+  PrintLayout l;
+  l.settings.topX = 9;
+  l.settings.topY = 21;
+  l.settings.tableLine = 1;
+  l.settings.form = kPrintTable;
+  l.settings.font = Sj("ＭＳ ゴシック");
+  l.metrics = ComputePageMetrics({0, 0, 2100, 2970, 254, 254, 96}, l.settings);
+  PrintPage page;
+  page.records = {&r};
+  const DrawList table = TablePageList(l, page, 1, 1);
+  const PaperMapper paper(l.metrics, 254, 254);
+  const QImage sheet = Paint(table, paper, 2100, 500);
+  ExpectTitlesWhole(table, paper, sheet);
+
+  if (const QByteArray look = qgetenv("QV_PRINT_LOOK"); !look.isEmpty()) {
+    bitmap.save(QString::fromLocal8Bit(look) + QStringLiteral("/export_table.png"));
+    sheet.save(QString::fromLocal8Bit(look) + QStringLiteral("/print_table_header.png"));
+  }
 }
 
 TEST(DrawListPainter, BothLogosShowWhole) {

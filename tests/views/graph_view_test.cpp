@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -511,6 +512,37 @@ TEST(GraphCursor, RefreshKeepsTheCursorAtTheSameSecondWhenScrolled) {
   EXPECT_EQ(g.view.CursorTimeText(), "100s");
   // The next mouse position is read with the scroll position.
   EXPECT_EQ(g.view.CursorUpdate(190), 100);
+}
+
+// What the screen shows: the window's backing store, not a fresh rendering.
+QImage OnScreen(CGraphView& view) {
+  QApplication::processEvents();
+  const QPoint at = view.viewport()->mapTo(view.window(), QPoint(0, 0));
+  return view.screen()
+      ->grabWindow(view.window()->winId(), at.x(), at.y(), view.viewport()->width(),
+                   view.viewport()->height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(GraphCursor, ARefreshWithoutThePointsTakesTheReadoutOffTheScreen) {
+  // Opening another file clears the document and refreshes the graph: the
+  // readout of the old cursor must not stay on the screen.
+  DocFixture f;
+  for (int t = 0; t <= 100; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  ShownGraph g(f, 1);
+  g.view.CursorUpdate(90);  // 50 s
+  const QRect strip(90, 5, 40, 290);
+  ASSERT_TRUE(AnyPixel(OnScreen(g.view), strip, kAxis));
+  ASSERT_TRUE(AnyPixel(OnScreen(g.view), strip, kCyan));
+  f.doc.Clear();
+  g.view.Refresh();
+  EXPECT_EQ(g.view.CursorX(), CGraphView::kNoCursor);
+  const QImage after = OnScreen(g.view);
+  EXPECT_FALSE(AnyPixel(after, strip, kAxis));
+  EXPECT_FALSE(AnyPixel(after, strip, kCyan));
+  EXPECT_FALSE(AnyPixel(after, strip, kWhite));
 }
 
 TEST(GraphCursor, ArrowKeysStepThePointerByTheTimeScale) {
