@@ -93,6 +93,84 @@ class SumExtremes {
   std::array<std::pair<int64_t, size_t>, 3> hi_, lo_;
 };
 
+// The three largest resistance spreads with their groups: the largest
+// spread outside any two groups without a walk over all of them.
+class TopSpreads {
+ public:
+  explicit TopSpreads(const std::vector<double>& spreads) { Reset(spreads); }
+
+  void Reset(const std::vector<double>& spreads) {
+    top_.fill({-INFINITY, kNone});
+    for (size_t k = 0; k < spreads.size(); ++k) {
+      std::pair<double, size_t> v{spreads[k], k};
+      for (auto& t : top_)
+        if (v.first > t.first || t.second == kNone) std::swap(v, t);
+    }
+  }
+
+  // The largest spread of a group other than a and b (0 when there is none).
+  double LargestBesides(size_t a, size_t b) const {
+    for (const auto& [v, k] : top_)
+      if (k != kNone && k != a && k != b) return v;
+    return 0.0;
+  }
+
+ private:
+  static constexpr size_t kNone = std::numeric_limits<size_t>::max();
+  std::array<std::pair<double, size_t>, 3> top_;
+};
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// SnakeAndSwap, stopped after the swap at which `deadline` has passed.
+std::vector<std::vector<size_t>> SnakeAndSwapUntil(const std::vector<int64_t>& units, size_t groups,
+                                                   size_t perGroup, Deadline deadline) {
+  if (groups == 0) return {};
+  const size_t n = std::min(units.size(), groups * perGroup);
+  std::vector<size_t> order(units.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&units](size_t a, size_t b) { return units[a] > units[b]; });
+  std::vector<std::vector<size_t>> out(groups);
+  for (size_t r = 0; r < n; ++r) {
+    const size_t round = r / groups, at = r % groups;
+    out[round % 2 == 0 ? at : groups - 1 - at].push_back(order[r]);
+  }
+  std::vector<int64_t> sums = GroupSums(units, out);
+  while (std::chrono::steady_clock::now() < deadline) {
+    int64_t best = RangeOf(sums);
+    const auto [lo, hi] = std::minmax_element(sums.begin(), sums.end());
+    // Only a swap with a group at the largest or the smallest sum can lower
+    // the range: the groups it leaves keep theirs.
+    auto extreme = [&sums, lo = *lo, hi = *hi](size_t k) { return sums[k] == lo || sums[k] == hi; };
+    const SumExtremes extremes(sums);
+    bool found = false;
+    size_t ba = 0, bi = 0, bb = 0, bj = 0;
+    for (size_t a = 0; a < groups; ++a) {
+      for (size_t b = a + 1; b < groups; ++b) {
+        if (!extreme(a) && !extreme(b)) continue;
+        for (size_t i = 0; i < out[a].size(); ++i) {
+          for (size_t j = 0; j < out[b].size(); ++j) {
+            const int64_t d = units[out[a][i]] - units[out[b][j]];
+            const int64_t r = extremes.RangeAfterMove(sums, a, b, d);
+            if (r < best) {
+              best = r;
+              found = true;
+              ba = a, bi = i, bb = b, bj = j;
+            }
+          }
+        }
+      }
+    }
+    if (!found) break;
+    const int64_t d = units[out[ba][bi]] - units[out[bb][bj]];
+    std::swap(out[ba][bi], out[bb][bj]);
+    sums[ba] -= d;
+    sums[bb] += d;
+  }
+  return out;
+}
+
 // Every split of the cells (in index order) into groups filled in order of
 // first use, so each split is visited once.
 class ExhaustiveSplit {
@@ -171,14 +249,12 @@ constexpr double kWorkPerSecond = 1.2e8;
 class GroupSearch {
  public:
   GroupSearch(const std::vector<int64_t>& units, const std::vector<double>& irs,
-              std::vector<std::vector<size_t>> groups, double timeLimit)
+              std::vector<std::vector<size_t>> groups, double timeLimit, Deadline deadline)
       : units_(units),
         irs_(irs),
         groups_(std::move(groups)),
         workLimit_(kWorkPerSecond * timeLimit),
-        deadline_(std::chrono::steady_clock::now() +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(timeLimit))) {
+        deadline_(deadline) {
     sums_ = GroupSums(units_, groups_);
     // Every group sum is a multiple of the cells' common divisor; when the
     // groups cannot share the total equally the range is at least that.
@@ -205,7 +281,7 @@ class GroupSearch {
     const size_t per = groups_[0].size();
     // A fifth of the work is kept for the resistance spreads.
     const double balanceWork = workLimit_ * 0.8;
-    for (uint64_t iter = 0; bestRange > lowerBound_ && !OutOfWork(iter, balanceWork); ++iter) {
+    while (bestRange > lowerBound_ && !OutOfWork(balanceWork)) {
       std::vector<std::vector<size_t>> trial = cur;
       std::vector<int64_t> trialSums = curSums;
       // Kick: one to three random swaps, the first out of the heaviest or
@@ -254,17 +330,16 @@ class GroupSearch {
       ir[k] = IrSpread(irs_, groups_[k]);
     int64_t range = RangeOf(sums_);
     SumExtremes extremes(sums_);
+    TopSpreads top(ir);
     bool improved = true;
-    while (improved && !OutOfWork(0, workLimit_)) {
+    while (improved && !OutOfWork(workLimit_)) {
       improved = false;
       for (size_t a = 0; a < g; ++a) {
         for (size_t b = a + 1; b < g; ++b) {
-          work_ += static_cast<double>(groups_[a].size() * groups_[b].size() * g);
+          work_ += static_cast<double>(groups_[a].size() * groups_[b].size());
+          if (OutOfWork(workLimit_)) return;
           // The other groups' spreads stay while a and b trade cells.
-          double others = 0.0;
-          for (size_t k = 0; k < g; ++k) {
-            if (k != a && k != b) others = std::max(others, ir[k]);
-          }
+          const double others = top.LargestBesides(a, b);
           for (size_t i = 0; i < groups_[a].size(); ++i) {
             for (size_t j = 0; j < groups_[b].size(); ++j) {
               const int64_t d = units_[groups_[a][i]] - units_[groups_[b][j]];
@@ -284,6 +359,7 @@ class GroupSearch {
                 extremes.Reset(sums_);
                 ir[a] = na;
                 ir[b] = nb;
+                top.Reset(ir);
                 range = newRange;
                 improved = true;
               } else {
@@ -300,10 +376,11 @@ class GroupSearch {
 
  private:
   // True when `limit` work has been done or the time limit has passed (the
-  // clock is read every 16th iteration).
-  bool OutOfWork(uint64_t iter, double limit) {
+  // clock is read at every 16th question; each pass asks at least once per
+  // pair of groups, so no pass outruns the clock by much).
+  bool OutOfWork(double limit) {
     if (work_ >= limit) return true;
-    if (iter % 16 == 0 && std::chrono::steady_clock::now() >= deadline_) {
+    if (++questions_ % 16 == 0 && std::chrono::steady_clock::now() >= deadline_) {
       work_ = workLimit_;
       return true;
     }
@@ -337,6 +414,7 @@ class GroupSearch {
     std::vector<size_t> pick(per), best(per);
     for (size_t a = 0; a < g; ++a) {
       for (size_t b = a + 1; b < g; ++b) {
+        if (OutOfWork(workLimit_)) return moved;
         std::copy(groups[a].begin(), groups[a].end(), cells.begin());
         std::copy(groups[b].begin(), groups[b].end(),
                   cells.begin() + static_cast<std::ptrdiff_t>(per));
@@ -397,6 +475,7 @@ class GroupSearch {
       for (size_t a = 0; a < g; ++a) {
         for (size_t b = a + 1; b < g; ++b) {
           work_ += static_cast<double>(groups[a].size() * groups[b].size());
+          if (OutOfWork(workLimit_)) return any;
           for (size_t i = 0; i < groups[a].size(); ++i) {
             for (size_t j = 0; j < groups[b].size(); ++j) {
               const int64_t d = units_[groups[a][i]] - units_[groups[b][j]];
@@ -418,7 +497,6 @@ class GroupSearch {
   bool SwapPairs(std::vector<std::vector<size_t>>& groups, std::vector<int64_t>& sums) {
     const size_t g = groups.size();
     bool moved = false;
-    uint64_t checks = 0;
     for (size_t a = 0; a < g; ++a) {
       for (size_t b = a + 1; b < g; ++b) {
         std::vector<size_t>& ga = groups[a];
@@ -427,7 +505,7 @@ class GroupSearch {
           for (size_t i2 = i1 + 1; i2 < ga.size(); ++i2) {
             // Large groups make this sweep long: it stops with the work.
             work_ += static_cast<double>(gb.size() * gb.size()) / 2.0;
-            if (OutOfWork(++checks, workLimit_)) return moved;
+            if (OutOfWork(workLimit_)) return moved;
             for (size_t j1 = 0; j1 < gb.size(); ++j1) {
               for (size_t j2 = j1 + 1; j2 < gb.size(); ++j2) {
                 const int64_t d = units_[ga[i1]] + units_[ga[i2]] - units_[gb[j1]] - units_[gb[j2]];
@@ -454,7 +532,8 @@ class GroupSearch {
   int64_t lowerBound_ = 0;
   double work_ = 0.0;
   double workLimit_;
-  std::chrono::steady_clock::time_point deadline_;
+  Deadline deadline_;
+  uint64_t questions_ = 0;
 };
 
 }  // namespace
@@ -470,45 +549,7 @@ int64_t GroupRange(const std::vector<int64_t>& units,
 
 std::vector<std::vector<size_t>> SnakeAndSwap(const std::vector<int64_t>& units, size_t groups,
                                               size_t perGroup) {
-  if (groups == 0) return {};
-  const size_t n = std::min(units.size(), groups * perGroup);
-  std::vector<size_t> order(units.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&units](size_t a, size_t b) { return units[a] > units[b]; });
-  std::vector<std::vector<size_t>> out(groups);
-  for (size_t r = 0; r < n; ++r) {
-    const size_t round = r / groups, at = r % groups;
-    out[round % 2 == 0 ? at : groups - 1 - at].push_back(order[r]);
-  }
-  std::vector<int64_t> sums = GroupSums(units, out);
-  while (true) {
-    int64_t best = RangeOf(sums);
-    const SumExtremes extremes(sums);
-    bool found = false;
-    size_t ba = 0, bi = 0, bb = 0, bj = 0;
-    for (size_t a = 0; a < groups; ++a) {
-      for (size_t b = a + 1; b < groups; ++b) {
-        for (size_t i = 0; i < out[a].size(); ++i) {
-          for (size_t j = 0; j < out[b].size(); ++j) {
-            const int64_t d = units[out[a][i]] - units[out[b][j]];
-            const int64_t r = extremes.RangeAfterMove(sums, a, b, d);
-            if (r < best) {
-              best = r;
-              found = true;
-              ba = a, bi = i, bb = b, bj = j;
-            }
-          }
-        }
-      }
-    }
-    if (!found) break;
-    const int64_t d = units[out[ba][bi]] - units[out[bb][bj]];
-    std::swap(out[ba][bi], out[bb][bj]);
-    sums[ba] -= d;
-    sums[bb] += d;
-  }
-  return out;
+  return SnakeAndSwapUntil(units, groups, perGroup, Deadline::max());
 }
 
 GroupSplit BalanceGroups(const std::vector<double>& capacities, const std::vector<double>& irs,
@@ -516,6 +557,9 @@ GroupSplit BalanceGroups(const std::vector<double>& capacities, const std::vecto
   GroupSplit out;
   const size_t n = groups * perGroup;
   if (groups == 0 || perGroup == 0 || capacities.size() != n || irs.size() != n) return out;
+  const Deadline deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<Deadline::duration>(std::chrono::duration<double>(timeLimit));
   std::vector<int64_t> units(n);
   for (size_t i = 0; i < n; ++i)
     units[i] = CapacityUnits(capacities[i]);
@@ -524,7 +568,8 @@ GroupSplit BalanceGroups(const std::vector<double>& capacities, const std::vecto
     out.optimal = true;
     return out;
   }
-  GroupSearch search(units, irs, SnakeAndSwap(units, groups, perGroup), timeLimit);
+  GroupSearch search(units, irs, SnakeAndSwapUntil(units, groups, perGroup, deadline), timeLimit,
+                     deadline);
   out.optimal = search.Balance();
   search.SpreadResistance();
   out.groups = search.Groups();

@@ -217,19 +217,16 @@ void MatchSeries(const std::vector<MatchCell>& cells, const std::vector<size_t>&
     std::sort(sp.cells.begin(), sp.cells.end());
     sp.capacity = CellCapacity(cells, sp.cells[0]);
     for (size_t c : sp.cells) {
-      const double cap = CellCapacity(cells, c);
-      if (cap < sp.capacity || std::isnan(cap)) sp.capacity = cap;
+      sp.capacity = std::min(sp.capacity, CellCapacity(cells, c));
       inPack[c] = 1;
     }
     result.packs.push_back(std::move(sp));
   }
-  // A capacity that is not a number (capacity not being a criterion, a
-  // damaged record may hold one) sorts last.
-  auto key = [](double c) { return std::isnan(c) ? -INFINITY : c; };
+  // One criterion: ExactSeriesPacks is exactly optimal.
+  result.optimal = result.criteria.size() == 1;
   std::stable_sort(result.packs.begin(), result.packs.end(),
-                   [&key](const SeriesPack& a, const SeriesPack& b) {
-                     if (key(a.capacity) != key(b.capacity))
-                       return key(a.capacity) > key(b.capacity);
+                   [](const SeriesPack& a, const SeriesPack& b) {
+                     if (a.capacity != b.capacity) return a.capacity > b.capacity;
                      return a.cells[0] < b.cells[0];
                    });
 }
@@ -268,6 +265,7 @@ void MatchParallel(const std::vector<size_t>& usable,
   });
   ParallelPack pack;
   pack.optimal = split.optimal;
+  result.optimal = split.optimal;
   for (auto& [ids, units] : groups) {
     for (size_t c : ids)
       inPack[c] = 1;
@@ -341,7 +339,8 @@ MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& 
   std::vector<std::vector<double>> values;  // per usable cell, in `used` order
   for (size_t i = 0; i < cells.size(); ++i) {
     std::vector<double> v;
-    bool ok = true;
+    const double capacity = CellCapacity(cells, i);
+    bool ok = capacity > 0.0 && Usable(capacity);
     for (MatchCriterion c : used) {
       v.push_back(MatchCriterionValue(*cells[i].record, c));
       ok = ok && Usable(v.back());
@@ -365,8 +364,8 @@ MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& 
     MatchParallel(usable, values, series, per, request.timeLimit, result, inPack);
   else
     MatchSeries(cells, usable, values, series, result, inPack);
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (!inPack[i]) result.left.push_back(i);
+  for (size_t u : usable) {
+    if (!inPack[u]) result.left.push_back(u);
   }
   return result;
 }

@@ -82,7 +82,9 @@ std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& l
 inline constexpr int kMatchMaxCount = 999;        // series and parallel counts
 inline constexpr double kMatchDefaultTime = 2.0;  // s
 inline constexpr double kMatchMaxTime = 3600.0;   // s
-// Values beyond this size (or not finite) make a cell unusable.
+// Values beyond this size (or not finite) make a cell unusable, and so does a
+// capacity of 0 or less (a record without points, or one that delivered
+// nothing), whatever the criteria.
 inline constexpr double kMatchValueLimit = 1e9;
 
 struct MatchRequest {
@@ -128,9 +130,13 @@ struct MatchResult {
   bool normalized = false;
   std::vector<SeriesPack> packs;  // by capacity, largest first; ties by first cell
   std::optional<ParallelPack> parallelPack;
-  // Cells in no pack, ascending; the unusable ones (a value used is not
-  // finite or beyond kMatchValueLimit) are among them and listed again here.
+  // The answer is proven best: series packs by one criterion, or a
+  // series-parallel split whose range is proven smallest.
+  bool optimal = false;
+  // Usable cells in no pack, ascending (every cell when refused).
   std::vector<size_t> left;
+  // Cells never matched, ascending: no capacity, or a value used that is not
+  // finite or beyond kMatchValueLimit. They count in no spread or deviation.
   std::vector<size_t> unusable;
   size_t usableCells = 0;
   size_t neededCells = 0;  // cells one pack needs (series x parallel)
@@ -225,7 +231,9 @@ std::vector<std::vector<size_t>> SnakeAndSwap(const std::vector<int64_t>& units,
 // fixed work amount per second of `timeLimit`) until the range reaches its
 // lower bound, the work is done or the time limit passes; the range is never
 // above the snake-and-swap range. Then swaps that keep the range lower the
-// resistance spreads.
+// resistance spreads. Every pass watches the clock, so the whole split keeps
+// to `timeLimit` (measured from the call) at any size; a limit so short that
+// it stops the snake-and-swap itself keeps the range that had been reached.
 GroupSplit BalanceGroups(const std::vector<double>& capacities, const std::vector<double>& irs,
                          size_t groups, size_t perGroup, double timeLimit = kMatchDefaultTime);
 

@@ -113,16 +113,18 @@ MatchTable MakeMatchTable(const MatchResult& r, const std::vector<MatchCell>& ce
           Sj("ばらつき: 各基準の値を標準偏差で割って重みを掛け、セル間の差の最大をとった値"));
     }
   }
-  if (!r.left.empty()) {
+  auto addRow = [&t, &ids](const char* titleUtf8, const std::vector<size_t>& cellsOfRow) {
     MatchTableRow row;
     row.fields.assign(t.titles.size(), std::string());
-    row.fields[0] = Sj("余り");
-    row.ids = ids(r.left);
-    row.leftOver = true;
+    row.fields[0] = Sj(titleUtf8);
+    row.ids = ids(cellsOfRow);
     t.rows.push_back(std::move(row));
-  }
+    return &t.rows.back();
+  };
+  if (!r.left.empty()) addRow("余り", r.left)->leftOver = true;
   if (!r.unusable.empty()) {
-    t.notes.push_back(Sj("値が計算に使えないため除いたセル: ") + MatchIdsText(ids(r.unusable)));
+    addRow("除外", r.unusable)->unusable = true;
+    t.notes.push_back(Sj("除外: 容量がない（計測点がないか 0 mAh）か、値が計算に使えないセル"));
   }
   return t;
 }
@@ -193,7 +195,7 @@ Message MatchRefusalMessage(const MatchResult& r) {
                          "このパックには %d セルが必要ですが、対象のセルは %d 個です。"),
                       static_cast<int>(r.neededCells), static_cast<int>(r.usableCells));
       if (!r.unusable.empty())
-        m.text += Format(Sj("\n（値が計算に使えないセル %d 個を除きました。）"),
+        m.text += Format(Sj("\n（容量がないか値が計算に使えないセル %d 個を除きました。）"),
                          static_cast<int>(r.unusable.size()));
       break;
   }

@@ -15,15 +15,17 @@ struct MatchTableRow {
   std::vector<std::string> fields;  // one text per leading column
   std::vector<std::string> ids;     // the cells' ID texts, ascending
   int pack = -1;                    // index into MatchResult::packs, or -1
-  bool leftOver = false;            // the row of the cells in no pack
+  bool leftOver = false;            // the row of the usable cells in no pack
+  bool unusable = false;            // the row of the cells that cannot be matched
 };
 
 struct MatchTable {
   // Titles of the leading columns; the IDs follow in one more column
   // ("登録ID") or, in the CSV file, one column per cell ("セル1", ...).
   std::vector<std::string> titles;
-  std::vector<MatchTableRow> rows;  // packs or groups in result order, then the left-over row
-  std::vector<std::string> notes;   // lines shown under the table
+  // Packs or groups in result order, then the left-over and the unusable row.
+  std::vector<MatchTableRow> rows;
+  std::vector<std::string> notes;  // lines shown under the table
 };
 
 // The IDs of a row joined by single spaces, as the table and the window show them.
@@ -35,8 +37,9 @@ std::string MatchHeadline(const MatchResult& r);
 std::string MatchSpreadText(const MatchResult& r, double spread);
 
 // Series packs: "パック", "パック容量[mAh]", "ばらつき[unit]"; series-parallel:
-// "グループ", "容量計[mAh]", "内部抵抗差[mΩ]". The left-over row is "余り";
-// it is left out when every cell is in a pack.
+// "グループ", "容量計[mAh]", "内部抵抗差[mΩ]". The left-over row is "余り",
+// the row of the unusable cells "除外" (with a note saying why); each is left
+// out when it would be empty.
 MatchTable MakeMatchTable(const MatchResult& r, const std::vector<MatchCell>& cells);
 
 // The headline, the table with aligned columns (a double-byte character is

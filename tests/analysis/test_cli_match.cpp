@@ -122,6 +122,50 @@ TEST_F(CliMatchTest, SeriesParallelJsonAndTheTableForPeople) {
   EXPECT_EQ(Out(), want);
 }
 
+TEST_F(CliMatchTest, JsonSaysWhetherProvenBestTheRangeAndTheUnusableCells) {
+  // A record without points and one of 0 mAh: never matched.
+  RecordList z;
+  auto empty = std::make_unique<CMeasureData>();
+  empty->id1 = empty->id2 = 1;
+  empty->id3 = 20;
+  empty->internalResistance = 10.0;
+  z.push_back(std::move(empty));
+  z.push_back(Cell(21, 0.0, 10.0));
+  WriteFile(dir.File("z.qd1"), DataFileBytes(CMeasureData(), z, DataFileForm::kFull));
+  const nlohmann::json unusable = nlohmann::json::parse(R"(["001-001-020","001-001-021"])");
+  const struct {
+    const char* args;
+    bool optimal;
+  } cases[] = {
+      {"a.qd1 b.qd1 z.qd1 --series 3 --json", true},
+      {"a.qd1 b.qd1 z.qd1 --series 3 --by capacity,ir --json", false},
+      // Capacity is what a series-parallel pack goes by: asking for it is accepted.
+      {"a.qd1 b.qd1 z.qd1 --series 2 --parallel 3 --by capacity --json", true},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(Run(c.args), 0) << c.args << ": " << Err();
+    const nlohmann::json j = nlohmann::json::parse(Out());
+    EXPECT_EQ(j["optimal"], c.optimal) << c.args;
+    EXPECT_EQ(j["unusable"], unusable) << c.args;
+    const std::string packs = j["packs"].dump() + j["left"].dump();
+    EXPECT_EQ(packs.find("001-001-02"), std::string::npos) << c.args;
+    EXPECT_EQ(j.contains("range"), j["parallel"] != 1) << c.args;
+  }
+  // The range of the series-parallel pack, as the window computes it (the
+  // fifteen cells of a and b are more than twelve: found by the search).
+  ASSERT_EQ(Run("a.qd1 b.qd1 z.qd1 --series 4 --parallel 3 --json"), 0) << Err();
+  MatchRequest req;
+  req.series = 4;
+  req.parallel = 3;
+  const auto [r, cells] = InProcess(req);
+  EXPECT_EQ(nlohmann::json::parse(Out())["range"].get<double>(), r.parallelPack->range);
+  EXPECT_EQ(nlohmann::json::parse(Out())["optimal"], r.optimal);
+  // The table for people lists them in a row of their own.
+  ASSERT_EQ(Run("a.qd1 b.qd1 z.qd1 --series 3"), 0) << Err();
+  EXPECT_NE(Out().find("除外"), std::string::npos);
+  EXPECT_NE(Out().find("001-001-020 001-001-021\n"), std::string::npos) << Out();
+}
+
 TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwoBadIdsThree) {
   WriteFile(dir.File("bad.qd1"), "101");
   const struct {
@@ -138,6 +182,7 @@ TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwoBadIdsThre
       {"a.qd1 --series 3 --by volts", 1, "\"volts\""},
       {"a.qd1 --series 3 --by ir:0", 1, "重み"},
       {"a.qd1 --series 3 --parallel 2 --by ir", 1, "基準を指定できません"},
+      {"a.qd1 --series 3 --parallel 2 --by capacity,ir", 1, "基準を指定できません"},
       {"a.qd1 --series 3 --from 0-1-1", 3, "ID欄"},
       {"a.qd1 --series 3 --to 1-1", 3, "ID欄"},
       {"a.qd1 --series 3 --time-limit 0", 1, "探索時間"},
@@ -146,7 +191,7 @@ TEST_F(CliMatchTest, BadOptionsAndTooFewCellsExitOneUnreadableFilesTwoBadIdsThre
       {"a.qd1 b.qd1 --series 16", 1, "15 個"},
       {"a.qd1 --series 2 --from 1-1-5 --to 1-1-1", 1, "0 個"},
       {"a.qd1 none.qd1 --series 2", 2, "none.qd1"},
-      {"bad.qd1 --series 2", 2, ""},
+      {"a.qd1 bad.qd1 --series 2", 2, "bad.qd1: "},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), c.code) << c.args;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <random>
 #include <set>
 
+#include "analysis/pack_match_report.h"
 #include "data/codec.h"
 
 namespace qv {
@@ -307,6 +309,36 @@ TEST(PackMatchParallel, AboveTwelveCellsTheSplitNeverLosesToSnakeAndSwap) {
   }
 }
 
+TEST(PackMatchParallel, TheTimeLimitHoldsForManyGroupsOfFewCells) {
+  // Unrounded capacities, so no split reaches the lower bound and only the
+  // clock ends the search; the bound is generous (sanitizers, a busy
+  // machine), bench/pack_match.cpp has the figure.
+  std::mt19937 rng(3);
+  for (const size_t per : {3, 6}) {
+    const size_t groups = 999, n = 6000;
+    std::vector<double> caps(n), irs(n);
+    for (size_t i = 0; i < n; ++i) {
+      caps[i] = std::normal_distribution<double>(2200.0, 60.0)(rng);
+      irs[i] = std::uniform_real_distribution<double>(8.0, 14.0)(rng);
+    }
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return caps[a] > caps[b]; });
+    std::vector<double> topCaps, topIrs;
+    for (size_t k = 0; k < groups * per; ++k) {
+      topCaps.push_back(caps[order[k]]);
+      topIrs.push_back(irs[order[k]]);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const GroupSplit split = BalanceGroups(topCaps, topIrs, groups, per, 0.1);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 1.5) << groups << "x" << per;
+    ExpectValidPacks(split.groups, groups * per, per);
+    EXPECT_FALSE(split.optimal);
+  }
+}
+
 // --- Whole matching -------------------------------------------------------------
 
 class PackMatchRecords : public ::testing::Test {
@@ -415,8 +447,71 @@ TEST_F(PackMatchRecords, RefusalsAndUnusableCells) {
       continue;
     }
     EXPECT_EQ(r.unusable, std::vector<size_t>{2});
-    EXPECT_NE(std::find(r.left.begin(), r.left.end(), size_t{2}), r.left.end());
+    EXPECT_EQ(std::find(r.left.begin(), r.left.end(), size_t{2}), r.left.end());
   }
+}
+
+TEST_F(PackMatchRecords, CellsWithoutCapacityAreNeverMatchedAndChangeNothing) {
+  std::mt19937 rng(4);
+  for (int i = 0; i < 30; ++i)
+    Add(i + 1, std::round(std::uniform_real_distribution<double>(2000, 2100)(rng)),
+        std::uniform_real_distribution<double>(8, 14)(rng), 1,
+        std::uniform_real_distribution<double>(7.0, 7.4)(rng));
+  const MatchRequest requests[] = {
+      {3, 1, {{MatchCriterion::kIr, 1.0}}, 2.0},
+      {3, 1, {{MatchCriterion::kAvg1, 1.0}, {MatchCriterion::kIr, 0.5}}, 2.0},
+      {4, 3, {}, 2.0},  // the 12 largest: found exactly
+  };
+  const std::vector<MatchCell> clean = Cells();
+  std::vector<MatchResult> before;
+  for (const MatchRequest& req : requests)
+    before.push_back(MatchPacks(clean, req));
+  // No points at all, and points that delivered nothing; both with values
+  // that would otherwise fit every criterion.
+  auto empty = std::make_unique<CMeasureData>();
+  empty->id1 = empty->id2 = 1;
+  empty->id3 = 40;
+  empty->internalResistance = 10.0;
+  empty->avgVoltage1 = 7.2;
+  list.push_back(std::move(empty));
+  Add(41, 0.0);
+  const std::vector<MatchCell> cells = Cells();
+  const std::vector<std::string> none = {"001-001-040", "001-001-041"};
+  for (size_t k = 0; k < std::size(requests); ++k) {
+    const MatchResult r = MatchPacks(cells, requests[k]);
+    ASSERT_EQ(r.status, MatchStatus::kOk) << k;
+    EXPECT_EQ(Ids(cells, r.unusable), none) << k;
+    EXPECT_EQ(r.usableCells, 30u) << k;
+    // The same answer as without them: they count in no standard deviation.
+    EXPECT_EQ(Ids(cells, r.left), Ids(clean, before[k].left)) << k;
+    ASSERT_EQ(r.packs.size(), before[k].packs.size()) << k;
+    for (size_t p = 0; p < r.packs.size(); ++p) {
+      EXPECT_EQ(Ids(cells, r.packs[p].cells), Ids(clean, before[k].packs[p].cells)) << k;
+      EXPECT_EQ(r.packs[p].spread, before[k].packs[p].spread) << k;
+    }
+    ASSERT_EQ(r.parallelPack.has_value(), before[k].parallelPack.has_value());
+    if (r.parallelPack) {
+      for (size_t g = 0; g < r.parallelPack->groups.size(); ++g)
+        EXPECT_EQ(Ids(cells, r.parallelPack->groups[g]),
+                  Ids(clean, before[k].parallelPack->groups[g]));
+    }
+    EXPECT_EQ(r.optimal, k != 1) << k;
+    // The table lists them in a row of their own, and nowhere else.
+    const MatchTable t = MakeMatchTable(r, cells);
+    ASSERT_FALSE(t.rows.empty());
+    EXPECT_TRUE(t.rows.back().unusable);
+    EXPECT_EQ(t.rows.back().fields[0], Sj("除外"));
+    EXPECT_EQ(t.rows.back().ids, none);
+    for (size_t row = 0; row + 1 < t.rows.size(); ++row)
+      for (const std::string& id : t.rows[row].ids)
+        EXPECT_TRUE(id != none[0] && id != none[1]) << k << ": " << id;
+  }
+  // Too few cells once they are left out: the refusal says how many went.
+  MatchRequest big;
+  big.series = 31;
+  const MatchResult refused = MatchPacks(cells, big);
+  EXPECT_EQ(refused.status, MatchStatus::kTooFewCells);
+  EXPECT_NE(MatchRefusalMessage(refused).text.find(Sj("セル 2 個を除きました")), std::string::npos);
 }
 
 TEST_F(PackMatchRecords, SeriesParallelTakesTheLargestCellsAndBalancesTheGroups) {

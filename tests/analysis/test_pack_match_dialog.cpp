@@ -94,6 +94,21 @@ TEST_F(PackMatchDialogTest, SelectingASmallSeriesPackOverlaysOnlyItsCells) {
   EXPECT_FALSE(dlg.OverlayRow(*doc, 0));
 }
 
+TEST_F(PackMatchDialogTest, CellsWithoutCapacityAreListedApartAndNeverOverlaid) {
+  Register(Source(20.0, 10.0), 1, 1, 16);  // no points
+  auto spent = Source(20.0, 10.0);
+  spent->AppendPoint(Pt(0, 8.2, 20.0, 0.0));
+  Register(std::move(spent), 1, 1, 17);  // 0 mAh
+  dlg.series = 5;
+  ASSERT_TRUE(dlg.Compute(ui, *doc));
+  ASSERT_EQ(dlg.Table().rows.size(), 4u);  // three packs, no left-over row, the unusable row
+  const MatchTableRow& last = dlg.Table().rows.back();
+  EXPECT_TRUE(last.unusable);
+  EXPECT_EQ(last.ids, (std::vector<std::string>{"001-001-016", "001-001-017"}));
+  EXPECT_FALSE(dlg.CanOverlay(3));
+  EXPECT_EQ(dlg.Result().usableCells, 15u);
+}
+
 TEST_F(PackMatchDialogTest, TheCsvFileIsShiftJisWithCrLf) {
   dlg.series = 4;
   dlg.use[static_cast<size_t>(MatchCriterion::kIr)] = true;

@@ -370,6 +370,18 @@ TEST_F(CliTest, SampleWritesABelievableFile) {
     EXPECT_LT(pts.back()[2].get<double>(), 6.0 + 0.2);
   }
   EXPECT_TRUE(japanese);
+  // One constant-current record with its resistance and PIR: a virtual curve
+  // can be made from it.
+  std::string constant;
+  for (const auto& rec : j["records"]) {
+    const auto& a = rec["currents"];
+    if (a[0] == a[1] && a[1] == a[2] && rec["internal_resistance"].get<double>() > 0.0 &&
+        rec["pir"].get<double>() > 0.0)
+      constant = rec["id_text"];
+  }
+  ASSERT_NE(constant, "");
+  RunResult v = Run({"virtual", "s.qd1", "--id", constant, "--current", "30", "--out", "v.qd1"});
+  EXPECT_EQ(v.exitCode, 0) << v.err;
   // Sorted and distinct, as a registration list is.
   for (size_t i = 1; i < keys.size(); ++i)
     EXPECT_LT(keys[i - 1], keys[i]);

@@ -126,11 +126,13 @@ double Instrument::CurrentAt(int t) const {
 }
 
 std::string Instrument::NextFrame() {
-  if (!Reporting()) return {};
+  if (state_ == State::kStopped) return stopFrame_;
+  if (state_ != State::kRunning) return {};
   if (faults_.instantStop) {
-    // Stopped at once, at 0 s and 0 V; the same report until "G".
+    // Stopped at once, at 0 s and 0 V.
     state_ = State::kStopped;
-    return "STOP 0 0.00 0.000 0 0.000 0.000 0.0 0.0\n\r";
+    stopFrame_ = "STOP 0 0.00 0.000 0 0.000 0.000 0.0 0.0\n\r";
+    return stopFrame_;
   }
   const int t = t_++;
   const double amps = CurrentAt(t);
@@ -138,9 +140,7 @@ std::string Instrument::NextFrame() {
   double v = pack_.Voltage(amps);
   if (t == 122) vB_ = v;
   if (t == 120) v120_ = v;
-  if (t == 123 && std::fabs(cond_.currentB - cond_.currentC) > 1e-9) {
-    ir_ = std::fabs((v - vB_) / (cond_.currentB - cond_.currentC)) * 1000.0;
-  }
+  if (t == 123) ir_ = MeasuredResistance(v, amps);
   if (t == 125 && ir_ > 0.0) pir_ = (v120_ / pack_.Cells()) * 100.0 / (ir_ / pack_.Cells());
   sumV_ += v;
   ++samples_;
@@ -151,7 +151,6 @@ std::string Instrument::NextFrame() {
   if (faults_.overRange) v += 12.0;
   bool stop = endRequested_ || pack_.Voltage(amps) <= cond_.endVoltage;
   if (faults_.overRange && t >= 3) stop = true;
-  if (stop) state_ = State::kStopped;
   std::string frame = stop ? "STOP " : "LOAD ";
   frame += std::to_string(t) + " ";
   frame += Fmt("%.2f", amps) + " ";
@@ -161,7 +160,19 @@ std::string Instrument::NextFrame() {
   frame += Fmt("%.3f", sumV_ / samples_) + " ";
   frame += Fmt("%.1f", pir_) + " ";
   frame += Fmt("%.1f", ir_) + "\n\r";
+  if (stop) {
+    state_ = State::kStopped;
+    stopFrame_ = frame;
+  }
   return frame;
+}
+
+double Instrument::MeasuredResistance(double vC, double amps) const {
+  const double step = cond_.currentB - cond_.currentC;
+  if (std::fabs(step) > 1e-9) return std::fabs((vC - vB_) / step) * 1000.0;
+  // No step between B and C (a constant-current run): a pulse of its own,
+  // 1 A more for an instant that no frame shows, gives the voltage drop.
+  return (pack_.Voltage(amps) - pack_.Voltage(amps + 1.0)) * 1000.0;
 }
 
 }  // namespace orvsim

@@ -38,7 +38,7 @@ struct Faults {
   bool split = false;        // frames arrive in two pieces
   bool together = false;     // some frames are sent back to back
   bool unplug = false;       // the cable is pulled mid-run
-  bool instantStop = false;  // "STOP" at 0.0 V from the start until "G"
+  bool instantStop = false;  // "STOP" at 0.0 V from the start
   bool overRange = false;    // voltages beyond the range
   int unplugAt = 30;         // simulated second of the unplugging
 };
@@ -74,17 +74,14 @@ class Instrument {
   std::string Receive(const std::string& bytes);
 
   State GetState() const { return state_; }
-  // Frames are due: while discharging, and after an instant stop until the
-  // stop is acknowledged.
-  bool Reporting() const {
-    return state_ == State::kRunning || (state_ == State::kStopped && faults_.instantStop);
-  }
+  // Frames are due: while discharging, and after the discharge has stopped
+  // until the stop is acknowledged.
+  bool Reporting() const { return state_ != State::kIdle; }
   bool JustStarted() const { return justStarted_; }
   void ClearJustStarted() { justStarted_ = false; }
   // The next frame of a running discharge (one simulated second on), LF CR
-  // ended; after a "STOP" frame the instrument waits for "G" (the instant
-  // stop fault repeats its "STOP" frame meanwhile, as a real instrument
-  // goes on reporting a stop until it is acknowledged).
+  // ended. Once it has stopped, the instrument reports the same "STOP" frame
+  // again and again until "G" acknowledges it; empty while idle.
   std::string NextFrame();
   // The simulated time of the next frame.
   int NextTime() const { return t_; }
@@ -96,6 +93,9 @@ class Instrument {
   std::string Command(const std::string& line);
   void StartRun();
   double CurrentAt(int t) const;
+  // Internal resistance in mOhm from the voltage `vC` at current C (`amps`)
+  // after the voltage at current B.
+  double MeasuredResistance(double vC, double amps) const;
 
   double capacityMah_;
   double rCell_;
@@ -119,6 +119,7 @@ class Instrument {
   double ir_ = 0.0;
   double pir_ = 0.0;
   double v120_ = 0.0;
+  std::string stopFrame_;  // repeated until acknowledged
 };
 
 }  // namespace orvsim

@@ -39,6 +39,7 @@ struct Pty {
   int master = -1;
   int slave = -1;  // kept open so the terminal survives the application's closes
   std::string name;
+  bool packet = false;  // the master reads the application's input purges too
 };
 
 bool OpenPty(Pty& p) {
@@ -50,6 +51,9 @@ bool OpenPty(Pty& p) {
   p.name = name;
   p.slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (p.slave < 0) return false;
+  // Packet mode: a purge of the application's input arrives as a status byte.
+  int on = 1;
+  p.packet = ::ioctl(p.master, TIOCPKT, &on) == 0;
   struct termios t;
   if (::tcgetattr(p.slave, &t) == 0) {
     ::cfmakeraw(&t);
@@ -115,10 +119,6 @@ int Pending(const Pty& p) {
   return n;
 }
 
-bool IsStopFrame(const std::string& frame) {
-  return frame.compare(0, 4, "STOP") == 0;
-}
-
 void SleepInterruptible(int ms) {
   auto until = Clock::now() + Ms(ms);
   while (!g_stop && Clock::now() < until)
@@ -129,19 +129,27 @@ void SleepInterruptible(int ms) {
 // second at the chosen speed), and never sooner than `gap` after the
 // application took the last one; a frame it does not take holds the next one
 // back for at most a second, as the instrument would not wait longer.
+//
+// At full pace (no interval) the application's own sign that it waits sets
+// the pace: it empties its input before it reads a frame, so the next frame
+// comes `gap` after that purge, however long the application took over the
+// last one. Without such a purge (a reader that does not purge, or a
+// terminal that cannot tell it), a frame a second.
 class FramePacer {
  public:
   FramePacer(Ms interval, Ms gap) : interval_(interval), gap_(gap) {}
 
   // After "S": the application waits 100 ms and then discards what came in,
-  // so the first frame comes 250 ms after the start.
-  void Restart(Clock::time_point now) {
-    lastSent_ = now + Ms(250) - interval_;
+  // so the first frame comes 250 ms after the start, or after that purge.
+  void Restart(Clock::time_point now, bool purgeSignal) {
+    purgeSignal_ = purgeSignal && interval_ == Ms(0);
+    lastSent_ = now + Ms(250) - (purgeSignal_ ? Ms(1000) : interval_);
     consumedAt_ = now + Ms(250) - gap_;
     awaiting_ = false;
+    purged_ = false;
   }
   // A frame was sent and has not been seen taken yet.
-  bool Awaiting() const { return awaiting_; }
+  bool Awaiting() const { return awaiting_ && !purgeSignal_; }
   // Notes whether the frame sent last has been read (`pending` bytes are
   // still unread); checks back sooner and sooner while it has not.
   void Watch(Clock::time_point now, int pending) {
@@ -152,13 +160,21 @@ class FramePacer {
       checkMs_ = std::min(checkMs_ * 2, 50);
     }
   }
+  // The application emptied its input: it waits for the next frame.
+  void Purged(Clock::time_point now) {
+    if (purged_) return;
+    purged_ = true;
+    purgedAt_ = now;
+  }
   Clock::time_point Due() const {
+    if (purgeSignal_) return purged_ ? purgedAt_ + gap_ : lastSent_ + Ms(1000);
     return awaiting_ ? lastSent_ + std::max<Ms>(interval_, Ms(1000))
                      : std::max(lastSent_ + interval_, consumedAt_ + gap_);
   }
   void Sent(Clock::time_point at) {
     lastSent_ = at;
     awaiting_ = true;
+    purged_ = false;
     checkMs_ = 1;
   }
   // The poll time-out: no longer than `timeout`, until the frame is due, and
@@ -166,15 +182,18 @@ class FramePacer {
   int Timeout(Clock::time_point now, int timeout) const {
     const auto left = std::chrono::duration_cast<Ms>(Due() - now).count() + 1;
     timeout = static_cast<int>(std::min<long long>(left, timeout));
-    return awaiting_ ? std::min(timeout, checkMs_) : timeout;
+    return Awaiting() ? std::min(timeout, checkMs_) : timeout;
   }
 
  private:
   Ms interval_;
   Ms gap_;
+  bool purgeSignal_ = false;  // full pace on a terminal that tells purges
   Clock::time_point lastSent_ = Clock::now();
   Clock::time_point consumedAt_ = Clock::now();
+  Clock::time_point purgedAt_ = Clock::now();
   bool awaiting_ = false;  // the last frame has not been taken yet
+  bool purged_ = false;    // the application purged its input since then
   int checkMs_ = 1;
 };
 
@@ -223,7 +242,6 @@ class Simulator {
   orvsim::Instrument inst_;
   FramePacer pacer_;
   int frameNo_ = 0;
-  std::string held_;  // a frame kept back for the next send
 };
 
 int Simulator::Run() {
@@ -231,12 +249,11 @@ int Simulator::Run() {
   while (!g_stop) {
     const auto now = Clock::now();
     int timeout = 500;
-    if (inst_.Reporting() || !held_.empty()) {
+    if (inst_.Reporting()) {
       if (inst_.JustStarted()) {
         inst_.ClearJustStarted();
-        pacer_.Restart(now);
+        pacer_.Restart(now, pty_.packet);
         frameNo_ = 0;
-        held_.clear();
       }
       if (faults.unplug && inst_.NextTime() >= faults.unplugAt) {
         if (!Unplug()) return g_stop ? 0 : 1;
@@ -265,31 +282,22 @@ bool Simulator::Unplug() {
   if (g_stop) return false;
   if (!Open()) return false;
   inst_ = orvsim::Instrument(o_.capacity, o_.resistance, o_.faults);
-  held_.clear();
   return true;
 }
 
 std::string Simulator::NextFrame() {
-  std::string frame = held_.empty() ? inst_.NextFrame() : std::move(held_);
-  held_.clear();
+  std::string frame = inst_.NextFrame();
   ++frameNo_;
   if (o_.faults.together && frameNo_ % 5 == 0 &&
       inst_.GetState() == orvsim::Instrument::State::kRunning) {
-    // The second frame is lost to the application; a "STOP" is kept for the
-    // next send so that the run can still end normally.
-    std::string second = inst_.NextFrame();
-    if (IsStopFrame(second)) {
-      held_ = std::move(second);
-    } else {
-      frame += second;
-    }
+    // The second frame is lost to the application (a "STOP" among them comes
+    // again until it is acknowledged).
+    frame += inst_.NextFrame();
   }
   if (o_.faults.garbage) {
     // Every seventh frame is preceded by a run too long for a token, which
-    // costs the application that frame; the final "STOP" is spared so that
-    // the run can still end normally.
-    frame = (frameNo_ % 7 == 0 && !IsStopFrame(frame) ? std::string(40, 'Z') : std::string("#~?")) +
-            " " + frame;
+    // costs the application that frame.
+    frame = (frameNo_ % 7 == 0 ? std::string(40, 'Z') : std::string("#~?")) + " " + frame;
   }
   return frame;
 }
@@ -313,7 +321,16 @@ void Simulator::Receive(int timeout) {
   char buf[512];
   const ssize_t n = ::read(pty_.master, buf, sizeof buf);
   if (n <= 0) return;
-  const std::string in(buf, static_cast<size_t>(n));
+  size_t skip = 0;
+  if (pty_.packet) {
+    // A packet: 0 and the data, or one status byte.
+    if (buf[0] != TIOCPKT_DATA) {
+      if (buf[0] & TIOCPKT_FLUSHREAD) pacer_.Purged(Clock::now());
+      return;
+    }
+    skip = 1;
+  }
+  const std::string in(buf + skip, static_cast<size_t>(n) - skip);
   if (o_.verbose) {
     for (char c : in)
       c == '\r' ? std::fputs("<CR>\n", stderr) : std::fputc(c, stderr);
@@ -351,7 +368,9 @@ int main(int argc, char** argv) {
   app.add_option("--capacity", o.capacity, "pack capacity, mAh")->capture_default_str();
   app.add_option("--resistance", o.resistance, "internal resistance per cell, milliohm")
       ->capture_default_str();
-  app.add_option("--gap-ms", o.gapMs, "least pause after a frame was taken, ms")
+  app.add_option("--gap-ms", o.gapMs,
+                 "least pause after a frame was taken (at full speed: after the reader's purge "
+                 "before its next read), ms")
       ->capture_default_str();
   app.add_option("--runs", o.runs, "exit after this many runs (0: never)")->capture_default_str();
   app.add_option("--fault", faultNames, FaultHelp())->check(CLI::IsMember(known));

@@ -2,8 +2,11 @@
 // [--from ID --to ID] [--time-limit SEC] [--json]: the cells of the
 // registered records of data files matched into series packs, or into one
 // series-parallel pack, as the matching window does it. A table for people,
-// or one JSON object. Exit 1 for a bad option or too few cells, 2 for a data
-// file that cannot be read, 3 for a registration ID not of the form P1-P2-P3.
+// or one JSON object (with whether the answer is proven best, the range of a
+// series-parallel pack's group sums and the cells that cannot be matched).
+// Exit 1 for a bad option or too few cells, 2 for a data file that cannot be
+// read (named in the message), 3 for a registration ID not of the form
+// P1-P2-P3.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -74,8 +77,10 @@ nlohmann::ordered_json Json(const MatchResult& r, const std::vector<MatchCell>& 
   j["criteria"] = nlohmann::ordered_json::array();
   for (const WeightedCriterion& w : r.criteria)
     j["criteria"].push_back({{"name", MatchCriterionName(w.criterion)}, {"weight", w.weight}});
+  j["optimal"] = r.optimal;
   j["packs"] = nlohmann::ordered_json::array();
   if (r.parallelPack) {
+    j["range"] = r.parallelPack->range;
     nlohmann::ordered_json groups = nlohmann::ordered_json::array();
     for (const auto& g : r.parallelPack->groups)
       groups.push_back(Ids(cells, g));
@@ -85,6 +90,7 @@ nlohmann::ordered_json Json(const MatchResult& r, const std::vector<MatchCell>& 
       j["packs"].push_back({{"cells", Ids(cells, p.cells)}, {"spread", p.spread}});
   }
   j["left"] = Ids(cells, r.left);
+  j["unusable"] = Ids(cells, r.unusable);
   return j;
 }
 
@@ -102,12 +108,14 @@ int Match(const MatchArgs& a) {
   if (req.timeLimit <= 0.0 || req.timeLimit > kMatchMaxTime)
     return Refuse(StatusText(MatchStatus::kBadTime));
   if (a.byGiven) {
-    if (req.parallel > 1)
-      return Refuse(Sj("並列数が2以上のときは、基準を指定できません（容量で組み合わせます）。"));
     std::string error;
     auto criteria = ParseMatchCriteria(a.by, &error);
     if (!criteria) return Refuse(error);
-    req.criteria = std::move(*criteria);
+    // A series-parallel pack goes by capacity: asking for it is no fault.
+    if (req.parallel > 1 &&
+        !(criteria->size() == 1 && (*criteria)[0].criterion == MatchCriterion::kCapacity))
+      return Refuse(Sj("並列数が2以上のときは、基準を指定できません（容量で組み合わせます）。"));
+    if (req.parallel == 1) req.criteria = std::move(*criteria);
   }
   const std::optional<RegistrationId> from = IdArgument(a.from);
   if (!from) return kExitBadId;
@@ -120,7 +128,7 @@ int Match(const MatchArgs& a) {
   std::vector<const RecordList*> lists;
   for (const std::string& path : a.files) {
     files.push_back(std::make_unique<LoadedFile>());
-    if (ReadDataFileAt(path, app, *files.back()) != kExitOk) return kExitBadFile;
+    if (ReadDataFileAt(path, app, *files.back(), true) != kExitOk) return kExitBadFile;
     lists.push_back(&files.back()->records);
   }
   const std::vector<MatchCell> cells = CollectMatchCells(lists, from->Key(), to->Key());
@@ -148,7 +156,7 @@ Registrar matchCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--parallel", args->parallel, "cells in parallel (default 1: series packs)");
   sub->add_option("--by", args->by,
                   "criteria with weights, e.g. capacity,ir:0.5 (capacity, energy, avg1, avg2, "
-                  "avg3, ir, pir, time; default capacity)");
+                  "avg3, ir, pir, time; default capacity; with --parallel only capacity)");
   sub->add_option("--from", args->from, "first registration ID, P1-P2-P3 (default 1-1-1)");
   sub->add_option("--to", args->to, "last registration ID, P1-P2-P3 (default 999-999-999)");
   sub->add_option("--time-limit", args->timeLimit,

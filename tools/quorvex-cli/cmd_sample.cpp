@@ -3,7 +3,9 @@
 // no randomness), so the same command always writes the same bytes: a current
 // measurement and several registered records of 6-cell NiMH packs discharged
 // at 20 A, one point per second, with the internal-resistance window at 120 to
-// 125 s where the analyzer switches to currents B and C.
+// 125 s where the analyzer switches to currents B and C. One record is a
+// constant-current run (20 A throughout, its resistance measured by the
+// analyzer all the same), the kind a virtual curve is made from.
 #include <cmath>
 #include <iostream>
 #include <memory>
@@ -25,6 +27,7 @@ struct SamplePack {
   double resistanceMo;  // pack internal resistance, mOhm
   double freshness;     // shifts the plateau: 0 tired pack, 1 new pack
   double pir;
+  bool constantCurrent = false;  // currents B and C equal to A
 };
 
 double Round(double v, int decimals) {
@@ -44,8 +47,8 @@ std::unique_ptr<CMeasureData> MakeRecord(const SamplePack& s, int maxSeconds) {
   in.cells = 6;
   in.endVoltage = 6.0;
   in.currentA = 20.0;
-  in.currentB = 5.0;
-  in.currentC = 10.0;
+  in.currentB = s.constantCurrent ? in.currentA : 5.0;
+  in.currentC = s.constantCurrent ? in.currentA : 10.0;
   in.v1Point = 300;
   auto r = std::make_unique<CMeasureData>(in);
   r->id1 = s.id1;
@@ -89,6 +92,7 @@ const SamplePack kRegistered[] = {
     {1, 1, 2, {2015, 3, 4, 13, 40, 5}, "同上　2回目（充電直後）", 3285.5, 25.1, 0.9, 12.1},
     {1, 2, 1, {2015, 3, 5, 9, 3, 58}, "ﾒｰｶｰB ﾊﾟｯｸ No.7", 2980.0, 31.2, 0.4, 10.7},
     {2, 1, 1, {2014, 12, 24, 18, 30, 0}, "①②③ 内部抵抗 約30mΩ～ 要注意", 2650.0, 35.6, 0.1, 9.4},
+    {3, 1, 1, {2015, 3, 5, 15, 20, 0}, "メーカーＣ　定電流20A", 3150.0, 26.2, 0.8, 11.6, true},
     {10, 5, 123, {2015, 1, 9, 8, 0, 30}, "Ⅰ型 ㈱試験所 髙﨑 ～比較用～", 3120.0, 26.9, 0.7, 11.5},
 };
 
@@ -100,7 +104,7 @@ bool WriteSample(const std::string& path, const std::string& version, int record
   for (int i = 0; i < records; ++i) {
     const SamplePack& pack = kRegistered[static_cast<size_t>(i) % std::size(kRegistered)];
     auto rec = MakeRecord(pack, maxSeconds);
-    // Further copies of the table get later IDs (at most 790-...) so the list
+    // Further copies of the table get later IDs (at most 670-...) so the list
     // stays sorted and every ID part stays within 1 to 999.
     rec->id1 += 20 * (i / static_cast<int>(std::size(kRegistered)));
     list.push_back(std::move(rec));

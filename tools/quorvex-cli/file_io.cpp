@@ -39,7 +39,7 @@ int SaveFailed(const std::string& path, int error) {
 
 }  // namespace
 
-int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out) {
+int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out, bool namePath) {
   int fd = -1;
   if (int rc = OpenDataFileAt(path, fd); rc != kExitOk) return rc;
   ArchiveReader ar(fd);
@@ -49,7 +49,7 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
   out.version = r.version;
   out.hasCurrent = r.currentRecords > 0;
   if (!r.ok()) {
-    std::cerr << Cp932ToUtf8(r.error) << "\n";
+    std::cerr << (namePath ? path + ": " : std::string()) << Cp932ToUtf8(r.error) << "\n";
     return kExitUnreadable;
   }
   return kExitOk;

@@ -22,7 +22,10 @@ void LoadAppSettings(CAppState& app);
 
 // Reads `path`. On failure prints the error (UTF-8) on stderr and returns the
 // exit code: 2 for a missing file, 1 for one that cannot be read or is refused.
-int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out);
+// With `namePath` a refused file's message begins with "<path>: " (a command
+// that reads several files says which one).
+int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& out,
+                   bool namePath = false);
 
 // Writes the full form atomically; prints the failure and returns 1 on error.
 int WriteDataFileAt(const std::string& path, const CMeasureData& current,
