@@ -85,7 +85,7 @@ void BM_PolylinesOnly(benchmark::State& state) {
     for (const auto& p : r->Points())
       poly << QPoint(qv::ui::CGraphView::XOf(p.time, s), qv::ui::CGraphView::YOf(p.voltage, s));
     polys.push_back(poly);
-    const uint32_t rgb = qv::SlotColor(r->displaySlot);
+    const uint32_t rgb = qv::SlotColor(scene.doc.SlotOf(*r));
     QPen pen(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), 1);
     pen.setCosmetic(true);
     pens.push_back(pen);

@@ -96,16 +96,15 @@ bool CmdRegister(CBrenlowDoc& doc, const RegisterDialogFn& dialog) {
 CMeasureData* RegisterAccepted(CBrenlowDoc& doc, const IdParts& id) {
   doc.SetModified();
   doc.ResetDisplayList();
-  auto rec = std::make_unique<CMeasureData>();
+  std::unique_ptr<CMeasureData> rec;
   {
     std::lock_guard<std::mutex> guard(doc.Lock());
-    rec->CopyFrom(doc.Current());
+    rec = std::make_unique<CMeasureData>(doc.Current());
   }
   rec->UpdateAvgVolt3(doc.App().avg3);
   rec->id1 = id.p1;
   rec->id2 = id.p2;
   rec->id3 = id.p3;
-  rec->saved = false;
   CMeasureData* raw = doc.InsertRegistered(std::move(rec));
   // The data view's rebuild gives the record its row key; then it is overlaid.
   doc.RefreshViews(kRefreshData);
@@ -154,13 +153,7 @@ bool CmdChangeId(CBrenlowDoc& doc, IUserInterface& ui, const std::vector<int>& s
   if (!rec) return false;
   std::optional<IdParts> id = dialog(doc, *rec);
   if (!id) return false;
-  doc.SetModified();
-  rec->id1 = id->p1;
-  rec->id2 = id->p2;
-  rec->id3 = id->p3;
-  std::unique_ptr<CMeasureData> owned = doc.RemoveRegistered(rec);
-  if (owned) doc.InsertRegistered(std::move(owned));
-  rec->displaySlot = -1;
+  doc.ChangeRegisteredId(rec, id->p1, id->p2, id->p3);
   doc.RefreshViews(kRefreshAll);
   ui.Tell(Sj("登録IDを変更しました。"), Sj("登録IDの変更"), MsgIcon::kInformation);
   return true;

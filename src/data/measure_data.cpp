@@ -48,33 +48,13 @@ void CMeasureData::Reset(const InputConditions& in) {
   id1 = id2 = id3 = -1;
   dateTime = COleDateTime{};
   remark.clear();
-  listRowKey = -1;
-  displaySlot = -1;
   points_.clear();
   points_.shrink_to_fit();
-  saved = false;
   SetInputs(in);
   avgVoltage1 = 0.0;
   avgVoltage3 = 0.0;
   pir = 0.0;
   internalResistance = 0.0;
-}
-
-void CMeasureData::CopyFrom(const CMeasureData& src) {
-  if (&src == this) return;
-  Reset();
-  id1 = src.id1;
-  id2 = src.id2;
-  id3 = src.id3;
-  dateTime = src.dateTime;
-  remark = src.remark;
-  SetInputs(src.Inputs());
-  avgVoltage1 = src.avgVoltage1;
-  avgVoltage3 = src.avgVoltage3;
-  pir = src.pir;
-  internalResistance = src.internalResistance;
-  saved = src.saved;
-  points_ = src.points_;
 }
 
 InputConditions CMeasureData::Inputs() const {

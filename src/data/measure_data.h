@@ -1,4 +1,8 @@
 // One discharge test: its input conditions, the sample series and the results.
+// The record is a plain value holding what the data file holds (and average
+// voltage 3, computed from its points): copies are independent and compare
+// equal. How a record is shown (display slot, list row) and whether it is in
+// a saved file are the document's (data/document.h).
 #pragma once
 
 #include <cstdint>
@@ -34,15 +38,13 @@ class CMeasureData {
  public:
   CMeasureData() { Reset(); }
   explicit CMeasureData(const InputConditions& in) { Reset(in); }
-  virtual ~CMeasureData() = default;
-  CMeasureData(const CMeasureData&) = delete;
-  CMeasureData& operator=(const CMeasureData&) = delete;
 
   // Every field back to its state after reset; the input conditions become `in`.
   void Reset(const InputConditions& in = {});
   bool IsEmpty() const { return points_.empty(); }
-  // Copies everything but the list row key and display slot (both -1 after).
-  void CopyFrom(const CMeasureData& src);
+
+  // Every field and every point equal (a NaN field never compares equal).
+  bool operator==(const CMeasureData&) const = default;
 
   void Write(ArchiveWriter& ar) const;
   // Reads one record into this (reset) record, then truncates the V1 point to
@@ -77,9 +79,6 @@ class CMeasureData {
   int32_t id1 = -1, id2 = -1, id3 = -1;
   COleDateTime dateTime;
   std::string remark;  // CP932 bytes
-  int32_t listRowKey = -1;
-  int32_t displaySlot = -1;
-  bool saved = false;
   int32_t cells = 1;
   double endVoltage = 1.0;
   double currentA = 1.0, currentB = 0.5, currentC = 0.1;
@@ -95,5 +94,14 @@ class CMeasureData {
 
 // Colour of a display slot as 0xRRGGBB.
 uint32_t SlotColor(int slot);
+
+// A record drawn in the graph and its display slot: 1 for the current
+// measurement, 2 to 7 for the overlays.
+struct DisplayedRecord {
+  const CMeasureData* record = nullptr;
+  int slot = -1;
+
+  bool operator==(const DisplayedRecord&) const = default;
+};
 
 }  // namespace qv

@@ -49,18 +49,18 @@ BitmapGeometry ComputeBitmapGeometry(const std::vector<CMeasureData*>& displayLi
   return g;
 }
 
-std::vector<BitmapTableCell> BitmapTableCells(const std::vector<CMeasureData*>& displayList,
+std::vector<BitmapTableCell> BitmapTableCells(const std::vector<DisplayedRecord>& displayList,
                                               int height) {
   std::vector<BitmapTableCell> data;
   int rowTop = height - 16;
   int highest = height - 3;
   for (auto it = displayList.rbegin(); it != displayList.rend(); ++it) {
-    const CMeasureData* r = *it;
+    const CMeasureData* r = it->record;
     if (!r || r->IsEmpty()) continue;
     std::vector<std::string> texts = DataTexts(*r);
     for (size_t c = 0; c < std::size(kColumns); ++c) {
       data.push_back({kColumns[c].left, rowTop, kColumns[c].right, rowTop + 14, texts[c],
-                      c == 0 ? HAlign::kCenter : HAlign::kRight, c == 0, r->displaySlot});
+                      c == 0 ? HAlign::kCenter : HAlign::kRight, c == 0, it->slot});
     }
     highest = rowTop;
     rowTop -= 13;
@@ -78,7 +78,7 @@ std::vector<BitmapTableCell> BitmapTableCells(const std::vector<CMeasureData*>& 
   return cells;
 }
 
-DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<CMeasureData*>& displayList,
+DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<DisplayedRecord>& displayList,
                        bool dataTable, bool whiteBackground) {
   const uint32_t background = whiteBackground ? 0xFFFFFF : 0x000000;
   const uint32_t textColour = whiteBackground ? 0x000000 : 0xFFFFFF;

@@ -43,14 +43,14 @@ struct BitmapTableCell {
 
 // Title row, units row and one data row per record with points (the last
 // record of the display list lowest), in drawing order.
-std::vector<BitmapTableCell> BitmapTableCells(const std::vector<CMeasureData*>& displayList,
+std::vector<BitmapTableCell> BitmapTableCells(const std::vector<DisplayedRecord>& displayList,
                                               int height);
 
 // Everything drawn over the graph after the graph view's own drawing: the
 // background band from G - 1 down, the three footer texts and, when asked,
 // the table. Pixels, y downwards.
 DrawList BitmapOverlay(const BitmapGeometry& geometry,
-                       const std::vector<CMeasureData*>& displayList, bool dataTable,
+                       const std::vector<DisplayedRecord>& displayList, bool dataTable,
                        bool whiteBackground);
 
 // What the window side needs to make the image once the dialog accepted.

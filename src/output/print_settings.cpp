@@ -196,20 +196,6 @@ PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   return p;
 }
 
-std::vector<const CMeasureData*> SelectedByRowKeys(const RecordList& list,
-                                                   const std::vector<int>& rowKeys) {
-  std::vector<const CMeasureData*> out;
-  for (int key : rowKeys) {
-    for (const auto& r : list) {
-      if (r->listRowKey == key) {
-        out.push_back(r.get());
-        break;
-      }
-    }
-  }
-  return out;
-}
-
 std::vector<const CMeasureData*> FilterPrintRecords(
     const RecordList& list, const PrintSettings& settings,
     const std::vector<const CMeasureData*>& selected) {

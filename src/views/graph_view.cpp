@@ -373,7 +373,7 @@ void CGraphView::DrawCurves(QPainter& p, const Scale& s, int visLeft, int visRig
     const CMeasureData& r = **it;
     BuildCurveRuns(r.Points(), s, visLeft, visRight, curveBuffer_);
     if (curveBuffer_.lengths.empty()) continue;
-    p.setPen(OnePixelPen(SlotQColor(r.displaySlot)));
+    p.setPen(OnePixelPen(SlotQColor(doc_.SlotOf(r))));
     const QPoint* run = curveBuffer_.points.constData();
     for (int n : curveBuffer_.lengths) {
       if (n == 1)
@@ -399,7 +399,7 @@ int CGraphView::CursorUpdate(int windowX) {
       if (r == &doc_.Current()) guard.lock();
       const CMeasurePoint* p = r->FindPoint(t);
       if (!p) continue;
-      const CursorLabel label{p->voltage, r->cells, r->displaySlot};
+      const CursorLabel label{p->voltage, r->cells, doc_.SlotOf(*r)};
       auto pos = std::find_if(labels_.begin(), labels_.end(),
                               [&](const CursorLabel& l) { return l.v < label.v; });
       labels_.insert(pos, label);

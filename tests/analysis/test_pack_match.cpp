@@ -386,9 +386,7 @@ TEST_F(PackMatchRecords, TheNewestMeasurementOfAnIdIsTheCellAndTheRangeLimitsThe
   EXPECT_TRUE(Cells(1001009, 1001001).empty());
   // A second list: its newer record of an ID wins, an equal one does not.
   RecordList other;
-  auto r = std::make_unique<CMeasureData>();
-  r->CopyFrom(*newer);
-  other.push_back(std::move(r));
+  other.push_back(std::make_unique<CMeasureData>(*newer));
   EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, newer);
   other[0]->dateTime = COleDateTime::FromParts({2020, 1, 8, 0, 0, 0});
   EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, other[0].get());

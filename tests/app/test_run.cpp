@@ -30,9 +30,7 @@ std::vector<std::string> FastSmallRun() {
 
 std::unique_ptr<CMeasureData> CopyCurrent(CBrenlowDoc& doc) {
   std::lock_guard<std::mutex> g(doc.Lock());
-  auto copy = std::make_unique<CMeasureData>();
-  copy->CopyFrom(doc.Current());
-  return copy;
+  return std::make_unique<CMeasureData>(doc.Current());
 }
 
 // Frames come 250 ms after the start command: the read time-out must cover

@@ -347,10 +347,10 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
   CMeasureData* a = Add(1, 1, 1, Dt(2015, 1, 1));
   Add(2, 1, 1, Dt(2015, 1, 1));
   Add(3, 1, 1, Dt(2015, 1, 1));
-  a->saved = true;
+  doc->SetSaved(*a, true);
   NumberRows();
   doc->ToggleOverlay(a);
-  ASSERT_EQ(a->displaySlot, 2);
+  ASSERT_EQ(doc->SlotOf(*a), 2);
   app.modified = false;
   refreshes.clear();
 
@@ -364,9 +364,9 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
               ElementsAre("002-001-001 2015/01/01 10:11:12", "002-005-001 2015/01/01 10:11:12",
                           "003-001-001 2015/01/01 10:11:12"));
   EXPECT_EQ(doc->Registered()[1].get(), a);
-  EXPECT_EQ(a->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*a), -1);
   EXPECT_THAT(doc->DisplayList(), ElementsAre(&doc->Current()));
-  EXPECT_TRUE(a->saved);  // keeps its saved flag
+  EXPECT_TRUE(doc->IsSaved(*a));  // keeps its saved flag
   EXPECT_TRUE(app.modified);
   EXPECT_THAT(refreshes, ElementsAre(7));
   ASSERT_EQ(ui.messages.size(), 2u);  // the question, then the result
@@ -378,8 +378,8 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
 TEST_F(RegTest, ChangeIdSearchesTheRowKeyFromTheEnd) {
   CMeasureData* a = Add(1, 1, 1, Dt(2015, 1, 1));
   CMeasureData* b = Add(2, 1, 1, Dt(2015, 1, 1));
-  a->listRowKey = 5;
-  b->listRowKey = 5;
+  doc->SetRowKey(*a, 5);
+  doc->SetRowKey(*b, 5);
   const CMeasureData* seen = nullptr;
   CmdChangeId(*doc, ui, {5}, true, [&](CBrenlowDoc&, CMeasureData& rec) {
     seen = &rec;

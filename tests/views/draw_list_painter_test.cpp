@@ -112,11 +112,9 @@ void ExpectTitlesWhole(const DrawList& list, const DrawListMapper& map, const QI
 
 TEST(DrawListPainter, TableTitlesShowWholeInTheExportAndOnPaper) {
   CMeasureData r;
-  r.displaySlot = 1;
   r.AppendPoint({600, 10.0, 7.0, 1500.0, 7.2});
-  const std::vector<CMeasureData*> display{&r};
-  const BitmapGeometry g = ComputeBitmapGeometry(display, 1, true);
-  const DrawList overlay = BitmapOverlay(g, display, true, true);
+  const BitmapGeometry g = ComputeBitmapGeometry({&r}, 1, true);
+  const DrawList overlay = BitmapOverlay(g, {{&r, 1}}, true, true);
   const QImage bitmap = Paint(overlay, PixelMapper(), g.width, g.height);
   ExpectTitlesWhole(overlay, PixelMapper(), bitmap);
 
