@@ -159,7 +159,7 @@ std::optional<std::vector<WeightedCriterion>> ParseMatchCriteria(std::string_vie
 // --- Cells ------------------------------------------------------------------
 
 std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
-                                         uint32_t fromKey, uint32_t toKey) {
+                                         int64_t fromKey, int64_t toKey) {
   std::map<uint32_t, MatchCell> byKey;
   std::map<uint32_t, std::string> dateOf;
   for (const RecordList* list : lists) {

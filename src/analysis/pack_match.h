@@ -70,12 +70,12 @@ struct MatchCell {
 };
 
 // The cells of the registered records of `lists` whose ID key lies in
-// [fromKey, toKey] (a reversed range matches nothing; records without an ID
-// never match). Records with the same ID are one cell: the one with the
-// latest date-time text, the first of equal ones in the order given. Ordered
-// by ID key. The records must outlive the cells.
+// [fromKey, toKey] (RegistrationId::Key of the range's ends; a reversed range
+// matches nothing; records without an ID never match). Records with the same ID are one cell: the
+// one with the latest date-time text, the first of equal ones in the order given. Ordered by ID
+// key. The records must outlive the cells.
 std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
-                                         uint32_t fromKey, uint32_t toKey);
+                                         int64_t fromKey, int64_t toKey);
 
 // --- Matching ---------------------------------------------------------------
 

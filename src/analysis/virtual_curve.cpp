@@ -109,7 +109,7 @@ void MakeVirtualCurve(CMeasureData& target, const CMeasureData& source, double i
 
   // 6. Remark, 7. identity.
   target.remark = VirtualRemark(ia, target);
-  target.id1 = target.id2 = target.id3 = -1;
+  target.SetId(RegistrationId{});
   target.dateTime = now;
 
   // 8. Running average voltage and average voltage 1.

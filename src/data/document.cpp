@@ -73,7 +73,7 @@ void CBrenlowDoc::DeleteRegistered(const std::unordered_set<const CMeasureData*>
   });
 }
 
-bool CBrenlowDoc::ChangeRegisteredId(CMeasureData* record, int32_t id1, int32_t id2, int32_t id3) {
+bool CBrenlowDoc::ChangeRegisteredId(CMeasureData* record, const RegistrationId& id) {
   SetModified();
   auto it = std::find_if(registered_.begin(), registered_.end(),
                          [record](const auto& r) { return r.get() == record; });
@@ -81,9 +81,7 @@ bool CBrenlowDoc::ChangeRegisteredId(CMeasureData* record, int32_t id1, int32_t 
   std::unique_ptr<CMeasureData> owned = std::move(*it);
   registered_.erase(it);
   Undisplay(record);
-  owned->id1 = id1;
-  owned->id2 = id2;
-  owned->id3 = id3;
+  owned->SetId(id);
   PlaceRegistered(std::move(owned));
   return true;
 }

@@ -69,11 +69,11 @@ class CBrenlowDoc {
   // replaces them by its source records); a record drawn is taken off the
   // graph.
   void DeleteRegistered(const std::unordered_set<const CMeasureData*>& records);
-  // Sets the modified flag, gives the registered record the ID parts, moves
+  // Sets the modified flag, gives the registered record the ID, moves
   // it to its sorted place (as RemoveRegistered followed by InsertRegistered
   // would) and takes it off the graph. Its row key and saved flag stay. False
   // when the record is not registered (nothing changes but the flag).
-  bool ChangeRegisteredId(CMeasureData* record, int32_t id1, int32_t id2, int32_t id3);
+  bool ChangeRegisteredId(CMeasureData* record, const RegistrationId& id);
   // Every displayed record loses its slot; the list then holds only the
   // current measurement, in slot 1.
   void ResetDisplayList();

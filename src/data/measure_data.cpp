@@ -1,7 +1,6 @@
 #include "data/measure_data.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "data/archive.h"
@@ -70,17 +69,20 @@ void CMeasureData::SetInputs(const InputConditions& in) {
   v1Point = in.v1Point;
 }
 
+void CMeasureData::SetId(const RegistrationId& id) {
+  id1 = id.p1;
+  id2 = id.p2;
+  id3 = id.p3;
+}
+
 std::string CMeasureData::GetIdText() const {
-  if (id1 < 0 || id2 < 0 || id3 < 0) return {};
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%03d-%03d-%03d", id1, id2, id3);
-  return buf;
+  const RegistrationId id = Id();
+  return id.IsSet() ? id.Text() : std::string();
 }
 
 uint32_t CMeasureData::GetIdKey() const {
-  if (id1 < 0 || id2 < 0 || id3 < 0) return 0;
-  return static_cast<uint32_t>(id1) * 1000000u + static_cast<uint32_t>(id2) * 1000u +
-         static_cast<uint32_t>(id3);
+  const RegistrationId id = Id();
+  return id.IsSet() ? static_cast<uint32_t>(id.Key()) : 0u;
 }
 
 const CMeasurePoint* CMeasureData::FindPoint(int32_t t) const {

@@ -11,6 +11,7 @@
 
 #include "core/conditions.h"
 #include "data/ole_datetime.h"
+#include "data/registration_id.h"
 
 namespace qv {
 
@@ -52,8 +53,12 @@ class CMeasureData {
   // false when the archive failed (truncated or implausible data).
   bool Read(ArchiveReader& ar, const Avg3Range& range);
 
-  std::string GetIdText() const;  // "%03d-%03d-%03d", empty when unset
-  uint32_t GetIdKey() const;      // part1*1000000 + part2*1000 + part3, 0 when unset
+  RegistrationId Id() const { return {id1, id2, id3}; }
+  void SetId(const RegistrationId& id);
+  std::string GetIdText() const;  // Id().Text(), empty when a part is unset
+  // Id().Key() in unsigned 32 bits (parts above 999 from a damaged file wrap),
+  // 0 when a part is unset.
+  uint32_t GetIdKey() const;
   std::string GetDateTimeText() const { return dateTime.Text(); }
   bool IsMeasured() const { return dateTime.Parts().year > 100; }
 

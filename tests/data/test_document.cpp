@@ -114,11 +114,13 @@ TEST_F(DocTest, RegisterResetsEvenAFullDisplayList) {
 TEST_F(DocTest, RegisterCommandCancelledChangesNothing) {
   Measure(doc->Current(), Dt(2015, 3, 4));
   EXPECT_TRUE(CanRegister(*doc));
-  EXPECT_FALSE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<IdParts>(); }));
+  EXPECT_FALSE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<RegistrationId>(); }));
   EXPECT_TRUE(doc->Registered().empty());
   EXPECT_FALSE(app.modified);
   EXPECT_FALSE(doc->Current().IsEmpty());
-  EXPECT_TRUE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<IdParts>({4, 5, 6}); }));
+  EXPECT_TRUE(CmdRegister(*doc, [](CBrenlowDoc&) {
+    return std::optional<RegistrationId>({4, 5, 6});
+  }));
   EXPECT_THAT(Ids(), ElementsAre("004-005-006 2015/03/04 10:11:12"));
 }
 

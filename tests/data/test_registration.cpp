@@ -197,7 +197,7 @@ TEST_F(RegTest, RegisterChecksEveryFieldInOrder) {
 
   auto id = m.Register(ui);
   ASSERT_TRUE(id);
-  EXPECT_EQ(*id, (IdParts{100, 1, 999}));
+  EXPECT_EQ(*id, (RegistrationId{100, 1, 999}));
 }
 
 TEST_F(RegTest, RegisterAsksWhenTheIdExistsAndRemembersTheTypedTexts) {
@@ -221,7 +221,7 @@ TEST_F(RegTest, RegisterAsksWhenTheIdExistsAndRemembersTheTypedTexts) {
   auto id = m.Register(ui);
   ASSERT_TRUE(id);
   EXPECT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(*id, (IdParts{7, 1, 1}));
+  EXPECT_EQ(*id, (RegistrationId{7, 1, 1}));
   EXPECT_EQ(app.settings.Get("REGIST_NEXT"), "1");
   EXPECT_EQ(app.settings.Get("REGIST_ID1"), "007");
   EXPECT_EQ(app.settings.Get("REGIST_ID2"), "1");
@@ -277,7 +277,7 @@ TEST_F(RegTest, IdChangeChecksSameIdAndAsks) {
   m.fields = {"4", "05", "6"};
   auto id = m.Ok(ui);
   ASSERT_TRUE(id);
-  EXPECT_EQ(*id, (IdParts{4, 5, 6}));
+  EXPECT_EQ(*id, (RegistrationId{4, 5, 6}));
   EXPECT_EQ(Utf8(ui.messages[3].text),
             "（入力されたID 004-005-006 と同じIDが既に登録リストに存在します。）\n\n"
             "登録ID 001-002-003 を 004-005-006 に変更します。\nよろしいですか？");
@@ -331,7 +331,7 @@ TEST_F(RegTest, DeleteAndChangeIdDoNothingWithoutTheListFocus) {
   bool dialogRan = false;
   auto dialog = [&](CBrenlowDoc&, CMeasureData&) {
     dialogRan = true;
-    return std::optional<IdParts>(IdParts{2, 2, 2});
+    return std::optional<RegistrationId>(RegistrationId{2, 2, 2});
   };
   EXPECT_FALSE(CmdDelete(*doc, ui, {0}, false));
   EXPECT_FALSE(CmdChangeId(*doc, ui, {0}, false, dialog));
@@ -383,7 +383,7 @@ TEST_F(RegTest, ChangeIdSearchesTheRowKeyFromTheEnd) {
   const CMeasureData* seen = nullptr;
   CmdChangeId(*doc, ui, {5}, true, [&](CBrenlowDoc&, CMeasureData& rec) {
     seen = &rec;
-    return std::optional<IdParts>();
+    return std::optional<RegistrationId>();
   });
   EXPECT_EQ(seen, b);
   EXPECT_TRUE(ui.messages.empty());  // cancelled: no result message

@@ -18,7 +18,6 @@
 #include "data/codec.h"
 #include "file_io.h"
 #include "id_arg.h"
-#include "output/csv_export.h"
 
 namespace qv::cli {
 namespace {
