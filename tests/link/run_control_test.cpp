@@ -214,7 +214,11 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   ASSERT_TRUE(doc->ToggleOverlay(reg));
   app.graph = GraphSettings{5.0, 1.0, true, 3, 0.5};
   bool graphHook = false;
-  run->hooks.applyDefaultGraph = [&] { graphHook = true; };
+  GraphSettings hookGraph;
+  run->hooks.applyDefaultGraph = [&](const GraphSettings& g) {
+    graphHook = true;
+    hookGraph = g;
+  };
   ui.Answer(MsgResult::kOk);
   ui.Answer(MsgResult::kNo);
   run->StartCommand();  // no instrument: sending fails afterwards
@@ -222,6 +226,7 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   EXPECT_EQ(reg->displaySlot, -1);
   EXPECT_TRUE(graphHook);
   EXPECT_EQ(app.graph, (GraphSettings{12.0, 0.0, false, 1, 1.0}));
+  EXPECT_EQ(hookGraph, app.graph);
   EXPECT_THAT(refreshes, ElementsAre(7));
   // The settings file is not written.
   EXPECT_EQ(app.settings.Get("GRAPH_MAXV"), "");
@@ -298,6 +303,21 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   EXPECT_THAT(status, ElementsAre("入力値送信中", "", ""));
   EXPECT_EQ(inst.Received(), CurrentsCommand(1.0, 0.5, 0.1) + ConditionsCommand(1, 1.0, 100) +
                                  "S\rG\rG\rG\r\r\r\r\r\r\r");
+}
+
+TEST_F(RunControlTest, FurtherSinksSeeEveryPointOnceItIsRecorded) {
+  Set("START_DIRECT", "1");
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Frames({FrameText("LOAD", 0, 1.0, "1.300"), FrameText("LOAD", 1, 1.0, "1.290"),
+               FrameText("STOP", 2, 1.0, "1.000")});
+  UseInstrument(inst);
+  std::vector<std::string> events;
+  SinkNotes extra(*doc, events);
+  run->frameSinks = {&extra};
+  EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
+  run->Join();
+  EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "p2/3", "end"));
+  EXPECT_TRUE(doc->Current().IsMeasured());
 }
 
 TEST_F(RunControlTest, ConfirmationDeclinedStartsNothing) {
@@ -616,7 +636,7 @@ TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
       EXPECT_TRUE(ui.messages.empty()) << c.name;
     }
     // The window wires the document's saves to the safeguard so.
-    doc->SetSavedHandler([this] { run->safeguard.DocumentSaved(); });
+    doc->SetSavedHandler([this] { run->DocumentSaved(); });
     if (c.clearPanelBeforeSave) doc->ResetCurrent();
     ASSERT_TRUE(doc->Save(work.File("run.qd1")).ok) << c.name;
     EXPECT_EQ(FileExists(kept), c.journalAfterSave) << c.name;
