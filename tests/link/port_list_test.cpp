@@ -145,7 +145,7 @@ TEST_F(PermissionTest, DetectionNamesTheFirstRefusedDeviceAndHowManyThereWere) {
   const int rc = AsNobody([&] {
     FakeUi ui;
     ui.Answer(MsgResult::kNo);
-    if (RunPortDetection(*doc, ui, {}, [](int) {}) != -1) return 1;
+    if (RunPortDetection(LinkSettingsOf(app), ui, {}, [](int) {}) != -1) return 1;
     if (ui.messages.size() != 1) return 2;
     const std::string text = ui.TextsUtf8()[0];
     if (!IsPermissionHinted(text, Cp932ToUtf8(ScanRetryText()), inst->DevicePath())) return 3;
@@ -161,7 +161,7 @@ TEST_F(PermissionTest, ADeviceThatMayBeOpenedAddsNothing) {
   const int rc = AsNobody([&] {
     FakeUi ui;
     ui.Answer(MsgResult::kNo);
-    RunPortDetection(*doc, ui, {}, [](int) {});
+    RunPortDetection(LinkSettingsOf(app), ui, {}, [](int) {});
     return ui.messages.size() == 1 && ui.messages[0].text == ScanRetryText() ? 0 : 1;
   });
   EXPECT_EQ(rc, 0);

@@ -214,7 +214,11 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   ASSERT_TRUE(doc->ToggleOverlay(reg));
   app.graph = GraphSettings{5.0, 1.0, true, 3, 0.5};
   bool graphHook = false;
-  run->hooks.applyDefaultGraph = [&] { graphHook = true; };
+  GraphSettings hookGraph;
+  run->hooks.applyDefaultGraph = [&](const GraphSettings& g) {
+    graphHook = true;
+    hookGraph = g;
+  };
   ui.Answer(MsgResult::kOk);
   ui.Answer(MsgResult::kNo);
   run->StartCommand();  // no instrument: sending fails afterwards
@@ -222,6 +226,7 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   EXPECT_EQ(reg->displaySlot, -1);
   EXPECT_TRUE(graphHook);
   EXPECT_EQ(app.graph, (GraphSettings{12.0, 0.0, false, 1, 1.0}));
+  EXPECT_EQ(hookGraph, app.graph);
   EXPECT_THAT(refreshes, ElementsAre(7));
   // The settings file is not written.
   EXPECT_EQ(app.settings.Get("GRAPH_MAXV"), "");
@@ -285,6 +290,10 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   int finals = 0;
   run->hooks.pointRefresh = [&](int t) { points.push_back(t); };
   run->hooks.finalRefresh = [&] { ++finals; };
+  // A further sink sees every point once it is in the record.
+  std::vector<std::string> events;
+  SinkNotes extra(*doc, events);
+  run->frameSinks = {&extra};
   EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
   EXPECT_TRUE(app.modified);
   run->Join();
@@ -292,6 +301,7 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_THAT(points, ElementsAre(0, 1, 2));
   EXPECT_EQ(finals, 1);
+  EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "p2/3", "end"));
   EXPECT_FALSE(app.measuring);
   EXPECT_FALSE(app.runActive);
   EXPECT_TRUE(FileExists(dir.File("tmpdata.bak")));
@@ -616,7 +626,7 @@ TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
       EXPECT_TRUE(ui.messages.empty()) << c.name;
     }
     // The window wires the document's saves to the safeguard so.
-    doc->SetSavedHandler([this] { run->safeguard.DocumentSaved(); });
+    doc->SetSavedHandler([this] { run->DocumentSaved(); });
     if (c.clearPanelBeforeSave) doc->ResetCurrent();
     ASSERT_TRUE(doc->Save(work.File("run.qd1")).ok) << c.name;
     EXPECT_EQ(FileExists(kept), c.journalAfterSave) << c.name;
