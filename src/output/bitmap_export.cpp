@@ -49,18 +49,17 @@ BitmapGeometry ComputeBitmapGeometry(const std::vector<CMeasureData*>& displayLi
   return g;
 }
 
-std::vector<BitmapTableCell> BitmapTableCells(const std::vector<CMeasureData*>& displayList,
-                                              int height) {
+std::vector<BitmapTableCell> BitmapTableCells(std::span<const GraphCurve> curves, int height) {
   std::vector<BitmapTableCell> data;
   int rowTop = height - 16;
   int highest = height - 3;
-  for (auto it = displayList.rbegin(); it != displayList.rend(); ++it) {
-    const CMeasureData* r = *it;
+  for (auto it = curves.rbegin(); it != curves.rend(); ++it) {
+    const CMeasureData* r = it->record;
     if (!r || r->IsEmpty()) continue;
     std::vector<std::string> texts = DataTexts(*r);
     for (size_t c = 0; c < std::size(kColumns); ++c) {
       data.push_back({kColumns[c].left, rowTop, kColumns[c].right, rowTop + 14, texts[c],
-                      c == 0 ? HAlign::kCenter : HAlign::kRight, c == 0, r->displaySlot});
+                      c == 0 ? HAlign::kCenter : HAlign::kRight, c == 0, it->slot});
     }
     highest = rowTop;
     rowTop -= 13;
@@ -78,8 +77,8 @@ std::vector<BitmapTableCell> BitmapTableCells(const std::vector<CMeasureData*>& 
   return cells;
 }
 
-DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<CMeasureData*>& displayList,
-                       bool dataTable, bool whiteBackground) {
+DrawList BitmapOverlay(const BitmapGeometry& g, std::span<const GraphCurve> curves, bool dataTable,
+                       bool whiteBackground) {
   const uint32_t background = whiteBackground ? 0xFFFFFF : 0x000000;
   const uint32_t textColour = whiteBackground ? 0x000000 : 0xFFFFFF;
   DrawList list;
@@ -94,7 +93,7 @@ DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<CMeasureData*>
       textColour;
   list.Text(g.width - 60, g.graphHeight - 13, "[Sec.]").color = textColour;
   if (dataTable) {
-    for (BitmapTableCell& c : BitmapTableCells(displayList, g.height)) {
+    for (BitmapTableCell& c : BitmapTableCells(curves, g.height)) {
       DrawItem& d =
           list.Cell(c.left, c.top, c.right, c.bottom, std::move(c.text), c.align, 6, true);
       d.fill = true;

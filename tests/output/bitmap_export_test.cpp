@@ -144,6 +144,15 @@ std::vector<CMeasureData*> Ptrs(const std::vector<std::unique_ptr<CMeasureData>>
   return out;
 }
 
+// The records drawn in the given display slots, in order.
+std::vector<GraphCurve> Drawn(const std::vector<std::unique_ptr<CMeasureData>>& v,
+                              const std::vector<int>& slots) {
+  std::vector<GraphCurve> out;
+  for (size_t i = 0; i < v.size(); ++i)
+    out.push_back({v[i].get(), slots[i]});
+  return out;
+}
+
 TEST(BitmapGeometry, SixHundredSecondsAtScaleOne) {
   std::vector<std::unique_ptr<CMeasureData>> recs;
   recs.push_back(std::make_unique<CMeasureData>());  // empty current measurement
@@ -170,17 +179,13 @@ TEST(BitmapGeometry, AtLeast510Wide) {
 TEST(BitmapTable, RowsFromTheBottomCurrentOnTop) {
   std::vector<std::unique_ptr<CMeasureData>> recs;
   recs.push_back(MakeRecord(-1, -1, -1));
-  recs.back()->displaySlot = 1;
   AddPoints(*recs.back(), 600, 10);
   recs.push_back(MakeRecord(1, 2, 3));  // no points: no row
-  recs.back()->displaySlot = 2;
   recs.push_back(MakeRecord(4, 5, 6));
-  recs.back()->displaySlot = 3;
   recs.back()->AppendPoint({300, 10.0, 7.0, 1500.9, 7.2});
-  auto display = Ptrs(recs);
-  BitmapGeometry g = ComputeBitmapGeometry(display, 1, true);
+  BitmapGeometry g = ComputeBitmapGeometry(Ptrs(recs), 1, true);
   ASSERT_EQ(g.height, 330 + 26 + 31);
-  auto cells = BitmapTableCells(display, g.height);
+  auto cells = BitmapTableCells(Drawn(recs, {1, 2, 3}), g.height);
   ASSERT_EQ(cells.size(), 9u * 4);
   // Title row and units row above the highest data row (top 387 - 29 = 358).
   EXPECT_EQ(cells[0].top, 358 - 26);
@@ -223,10 +228,9 @@ TEST(BitmapTable, NoRecordsLeavesHeaderAboveTheBottom) {
 TEST(BitmapOverlay, BandFooterAndColours) {
   std::vector<std::unique_ptr<CMeasureData>> recs;
   recs.push_back(MakeRecord(1, 1, 1));
-  recs.back()->displaySlot = 4;
   AddPoints(*recs.back(), 600, 10);
-  auto display = Ptrs(recs);
-  BitmapGeometry g = ComputeBitmapGeometry(display, 1, true);
+  const std::vector<GraphCurve> display = Drawn(recs, {4});
+  BitmapGeometry g = ComputeBitmapGeometry(Ptrs(recs), 1, true);
   DrawList white = BitmapOverlay(g, display, true, true);
   ASSERT_GE(white.items.size(), 4u + 27u);
   EXPECT_EQ(white.items[0].y1, 329);

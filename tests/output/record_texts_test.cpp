@@ -35,7 +35,6 @@ TEST(RecordTexts, FormatsOfEveryValue) {
 // as the data view and the point detail show it, not as 0.
 TEST(RecordTexts, CapacityBeyondTheIntegerRangeIsClampedLikeTheDataView) {
   auto big = MakeRecord(1, 2, 3);
-  big->displaySlot = 2;
   big->AppendPoint({600, 10.0, 7.0, 3.0e9, 0.0});
   EXPECT_EQ(MakeRecordTexts(*big).capacity, "2147483647");
   auto negative = MakeRecord(1, 2, 4);
@@ -44,7 +43,7 @@ TEST(RecordTexts, CapacityBeyondTheIntegerRangeIsClampedLikeTheDataView) {
   EXPECT_EQ(TruncInt(3.0e9), 2147483647);
   EXPECT_EQ(TruncInt(-7.9), -7);
 
-  std::vector<CMeasureData*> display{big.get()};
+  const std::vector<GraphCurve> display{{big.get(), 2}};
   auto cells = BitmapTableCells(display, 374);
   ASSERT_EQ(cells.size(), 27u);
   EXPECT_EQ(cells[18 + 2].text, "2147483647");

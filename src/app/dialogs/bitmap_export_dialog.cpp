@@ -27,7 +27,7 @@ QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExpor
   image.fill(request.whiteBackground ? Qt::white : Qt::black);
   QPainter p(&image);
   graph.Draw(p, QRect(0, 0, g.width, g.height), true, request.whiteBackground);
-  PaintDrawList(p, BitmapOverlay(g, doc.DisplayList(), request.dataTable, request.whiteBackground),
+  PaintDrawList(p, BitmapOverlay(g, DrawnCurves(doc), request.dataTable, request.whiteBackground),
                 PixelMapper());
   p.end();
   return image;

@@ -27,8 +27,8 @@ class CGraphView;
 // painter can draw into at 16 bits, else 32 bits per pixel.
 QImage::Format DisplayImageFormat();
 
-// The image of an accepted export: the graph drawn by `graph` (external, on
-// white when asked) with the overlay of the core on top.
+// The image of an accepted export: the graph's scene drawn by `graph`
+// (external, on white when asked) with the overlay of the core on top.
 QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExportRequest& request,
                     QImage::Format format = DisplayImageFormat());
 
