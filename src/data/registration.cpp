@@ -73,7 +73,7 @@ bool FindFreeId(const RecordList& registered, std::array<int32_t, 3>& values,
 
 // ---------------------------------------------------------------------------
 
-CRegistrationModel::CRegistrationModel(const CBrenlowDoc& doc, const CSettingsStore& settings)
+CRegistrationModel::CRegistrationModel(const CBrenlowDoc& doc, CSettingsStore& settings)
     : doc_(doc), settings_(settings) {}
 
 void CRegistrationModel::Open() {

@@ -136,8 +136,8 @@ void CBitmapExportDlg::Browse(IUserInterface& ui) {
 }
 
 std::optional<BitmapExportRequest> CBitmapExportDlg::Export(
-    IUserInterface& ui, const CSettingsStore& settings,
-    const std::vector<CMeasureData*>& displayList, int timeScale) {
+    IUserInterface& ui, CSettingsStore& settings, const std::vector<CMeasureData*>& displayList,
+    int timeScale) {
   std::string trimmed = TrimBlanks(path);
   if (trimmed.empty()) {
     ui.Tell(Sj("出力ファイル名を設定してください。"), Sj("出力ファイル名設定"), MsgIcon::kWarning);

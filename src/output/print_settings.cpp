@@ -130,7 +130,7 @@ std::string PrintValidationMessage(const std::string& lines) {
   return Sj("印刷データに不正な値があります。次の項目を入力しなおしてください。\n\n") + lines;
 }
 
-bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
+bool CPrintSettingDlg::Apply(IUserInterface& ui, CSettingsStore& s) {
   std::string lines = ValidationLines();
   if (!lines.empty()) {
     ui.Tell(PrintValidationMessage(lines), Sj("印刷データの設定"), MsgIcon::kWarning);
@@ -158,7 +158,7 @@ bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
   return true;
 }
 
-std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, const CSettingsStore& s,
+std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, CSettingsStore& s,
                                                       PrintDlgResult result) {
   if (result == PrintDlgResult::kClose) return result;
   if (!Apply(ui, s)) return std::nullopt;

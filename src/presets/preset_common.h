@@ -92,7 +92,7 @@ class CPresetList {
 
   // COUNT and the entries' keys in order, in one rewrite of the file; keys of
   // higher positions that an earlier, longer list left stay untouched.
-  bool Save() const {
+  bool Save() {
     const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
     PresetKeyValues kv;
     kv.emplace_back("COUNT", std::to_string(count));

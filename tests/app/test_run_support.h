@@ -83,7 +83,7 @@ class RunWindowTest : public ::testing::Test {
     CPortNames::SetDefaultDeviceRoot("/dev");
   }
 
-  virtual void AdjustSettings(const CSettingsStore&) {}
+  virtual void AdjustSettings(CSettingsStore&) {}
 
   // Starts a run through the menu command and waits for its end.
   bool RunToEnd(int ms = 30000) {

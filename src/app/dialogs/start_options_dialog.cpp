@@ -7,7 +7,7 @@
 #include "core/settings_keys.h"
 namespace qv::ui {
 
-CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent)
+CStartOptionsDlg::CStartOptionsDlg(CSettingsStore& settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
   setWindowTitle(QString::fromUtf8("計測開始時の設定"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
