@@ -36,7 +36,7 @@ void CRunControl::Join() {
 }
 
 int CRunControl::ComPort() const {
-  return portOverride ? *portOverride : doc_.App().settings.GetInt(keys::kComPort);
+  return portOverride ? *portOverride : doc_.App().settings.Value(keys::kComPort);
 }
 
 void CRunControl::ShowStatus(const std::string& text) {
@@ -64,8 +64,7 @@ StartOutcome CRunControl::StartInClaimedFolder() {
     ReportSendFailure(attempt);
     return StartOutcome::kSendFailed;
   }
-  if (doc_.App().settings.GetInt(keys::kStartDirect) == 0 && hooks.confirmStart &&
-      !hooks.confirmStart())
+  if (!doc_.App().settings.Value(keys::kStartDirect) && hooks.confirmStart && !hooks.confirmStart())
     return StartOutcome::kCancelled;
   StartWorker();
   return StartOutcome::kStarted;
@@ -110,11 +109,11 @@ bool CRunControl::InputsAreValid() {
 void CRunControl::ApplyStartOptions() {
   CAppState& app = doc_.App();
   int flags = 0;
-  if (app.settings.GetInt(keys::kStartClearOverlays) > 0 && doc_.DisplayList().size() > 1) {
+  if (app.settings.Value(keys::kStartClearOverlays) && doc_.DisplayList().size() > 1) {
     doc_.ResetDisplayList();
     flags = kRefreshAll;
   }
-  if (app.settings.GetInt(keys::kStartDefaultGraph) > 0) {
+  if (app.settings.Value(keys::kStartDefaultGraph)) {
     app.graph = kDefaultGraph;
     if (hooks.applyDefaultGraph) hooks.applyDefaultGraph();
     flags |= kRefreshGraph;
@@ -159,7 +158,7 @@ void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
   if (r != MsgResult::kYes) return;
   const int found =
       hooks.detectPort ? hooks.detectPort() : RunPortDetection(doc_, ui_, {}, sleeper);
-  if (found >= 1) app.settings.SetInt(keys::kComPort, found);
+  if (found >= 1) app.settings.SetValue(keys::kComPort, found);
 }
 
 void CRunControl::StartWorker() {

@@ -116,8 +116,8 @@ std::string TrimBlanks(const std::string& text) {
 
 void CBitmapExportDlg::Open(const CSettingsStore& settings) {
   path = settings.Get(keys::kExportBmpFile);
-  dataTable = AtoI(settings.Get(keys::kExportBmpTable)) != 0;
-  whiteBackground = AtoI(settings.Get(keys::kExportBmpWhite)) != 0;
+  dataTable = settings.Value(keys::kExportBmpTable);
+  whiteBackground = settings.Value(keys::kExportBmpWhite);
 }
 
 void CBitmapExportDlg::Browse(IUserInterface& ui) {
@@ -144,8 +144,8 @@ std::optional<BitmapExportRequest> CBitmapExportDlg::Export(
     return std::nullopt;
   }
   settings.Set(keys::kExportBmpFile, trimmed);
-  settings.SetInt(keys::kExportBmpTable, dataTable ? 1 : 0);
-  settings.SetInt(keys::kExportBmpWhite, whiteBackground ? 1 : 0);
+  settings.SetValue(keys::kExportBmpTable, dataTable);
+  settings.SetValue(keys::kExportBmpWhite, whiteBackground);
   BitmapExportRequest req;
   req.path = trimmed;
   req.dataTable = dataTable;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/settings_keys.h"
 #include "core/settings_store.h"
 #include "core/user_interface.h"
 
@@ -17,6 +18,8 @@ namespace qv {
 class CAppState;
 
 inline constexpr int kMaxPresets = 20;
+// The entry count of a preset file, read into 0 .. 20.
+inline constexpr keys::IntKey kPresetCount{.name = "COUNT", .min = 0, .max = kMaxPresets};
 
 // A column of a preset table (after the report control's "No." column).
 struct PresetColumn {
@@ -95,7 +98,7 @@ class CPresetList {
   bool Save() {
     const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
     PresetKeyValues kv;
-    kv.emplace_back("COUNT", std::to_string(count));
+    kv.emplace_back(kPresetCount, kPresetCount.Text(static_cast<int>(count)));
     for (size_t i = 0; i < count; ++i)
       Derived::WriteEntry(kv, Keys(i + 1), entries_[i]);
     return store_.SetMany(kv);
