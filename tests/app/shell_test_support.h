@@ -16,8 +16,8 @@
 #include "app/main_frame.h"
 #include "data/data_file.h"
 #include "data/document.h"
-#include "qt_app_env.h"
 #include "support/test_support.h"
+#include "views/qt_app_env.h"
 
 namespace qv::test::shell {
 
