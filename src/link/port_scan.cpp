@@ -80,16 +80,16 @@ std::string CPortSettingModel::InitialText() const {
   return app_.settings.Get(keys::kComPort).substr(0, kMaxChars);
 }
 
-bool CPortSettingModel::Accept(const std::string& text) const {
+bool CPortSettingModel::Accept(const std::string& text) {
   const int port = AtoI(text.substr(0, kMaxChars));
   if (port < 1 || port > CSerialPort::kMaxPort) return false;
-  app_.settings.SetInt(keys::kComPort, port);
+  app_.settings.SetValue(keys::kComPort, port);
   return true;
 }
 
-bool CPortSettingModel::TakeDetected(int found) const {
+bool CPortSettingModel::TakeDetected(int found) {
   if (found < 1) return false;
-  app_.settings.SetInt(keys::kComPort, found);
+  app_.settings.SetValue(keys::kComPort, found);
   return true;
 }
 

@@ -48,21 +48,21 @@ class CPortSettingModel {
  public:
   static constexpr int kMaxChars = 3;
 
-  explicit CPortSettingModel(const CAppState& app) : app_(app) {}
+  explicit CPortSettingModel(CAppState& app) : app_(app) {}
   // The edit box's text on opening.
   std::string InitialText() const;
   // OK: a number 1..256 is written to COMPORT and true returned (close the
   // dialog); anything else returns false and the dialog stays open.
-  bool Accept(const std::string& text) const;
+  bool Accept(const std::string& text);
   // After the detection dialog: a found port (1 or more) is written and
   // true returned (close the setting dialog as if cancelled).
-  bool TakeDetected(int found) const;
+  bool TakeDetected(int found);
   // The line under the edit box: the device the typed number maps to (as
   // PortDeviceText gives it), "なし" when there is none.
   std::string DeviceText(const std::string& text) const;
 
  private:
-  const CAppState& app_;
+  CAppState& app_;
 };
 
 }  // namespace qv

@@ -58,7 +58,7 @@ void CRunControl::StopAndJoin() {
 }
 
 int CRunControl::ComPort() const {
-  return portOverride ? *portOverride : app_.settings.GetInt(keys::kComPort);
+  return portOverride ? *portOverride : app_.settings.Value(keys::kComPort);
 }
 
 void CRunControl::ShowStatus(const std::string& text) {
@@ -86,7 +86,7 @@ StartOutcome CRunControl::StartInClaimedFolder() {
     ReportSendFailure(attempt);
     return StartOutcome::kSendFailed;
   }
-  if (app_.settings.GetInt(keys::kStartDirect) == 0 && hooks.confirmStart && !hooks.confirmStart())
+  if (!app_.settings.Value(keys::kStartDirect) && hooks.confirmStart && !hooks.confirmStart())
     return StartOutcome::kCancelled;
   StartWorker();
   return StartOutcome::kStarted;
@@ -130,11 +130,11 @@ bool CRunControl::InputsAreValid() {
 
 void CRunControl::ApplyStartOptions() {
   int flags = 0;
-  if (app_.settings.GetInt(keys::kStartClearOverlays) > 0 && doc_.DisplayList().size() > 1) {
+  if (app_.settings.Value(keys::kStartClearOverlays) && doc_.DisplayList().size() > 1) {
     doc_.ResetDisplayList();
     flags = kRefreshAll;
   }
-  if (app_.settings.GetInt(keys::kStartDefaultGraph) > 0) {
+  if (app_.settings.Value(keys::kStartDefaultGraph)) {
     app_.graph = kDefaultGraph;
     if (hooks.applyDefaultGraph) hooks.applyDefaultGraph(app_.graph);
     flags |= kRefreshGraph;
@@ -183,7 +183,7 @@ void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
   if (r != MsgResult::kYes) return;
   const int found = hooks.detectPort ? hooks.detectPort()
                                      : RunPortDetection(LinkSettingsOf(app_), ui_, {}, sleeper);
-  if (found >= 1) app_.settings.SetInt(keys::kComPort, found);
+  if (found >= 1) app_.settings.SetValue(keys::kComPort, found);
 }
 
 void CRunControl::StartWorker() {

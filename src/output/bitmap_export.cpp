@@ -115,8 +115,8 @@ std::string TrimBlanks(const std::string& text) {
 
 void CBitmapExportDlg::Open(const CSettingsStore& settings) {
   path = settings.Get(keys::kExportBmpFile);
-  dataTable = AtoI(settings.Get(keys::kExportBmpTable)) != 0;
-  whiteBackground = AtoI(settings.Get(keys::kExportBmpWhite)) != 0;
+  dataTable = settings.Value(keys::kExportBmpTable);
+  whiteBackground = settings.Value(keys::kExportBmpWhite);
 }
 
 void CBitmapExportDlg::Browse(IUserInterface& ui) {
@@ -135,16 +135,16 @@ void CBitmapExportDlg::Browse(IUserInterface& ui) {
 }
 
 std::optional<BitmapExportRequest> CBitmapExportDlg::Export(
-    IUserInterface& ui, const CSettingsStore& settings,
-    const std::vector<CMeasureData*>& displayList, int timeScale) {
+    IUserInterface& ui, CSettingsStore& settings, const std::vector<CMeasureData*>& displayList,
+    int timeScale) {
   std::string trimmed = TrimBlanks(path);
   if (trimmed.empty()) {
     ui.Tell(Sj("出力ファイル名を設定してください。"), Sj("出力ファイル名設定"), MsgIcon::kWarning);
     return std::nullopt;
   }
   settings.Set(keys::kExportBmpFile, trimmed);
-  settings.SetInt(keys::kExportBmpTable, dataTable ? 1 : 0);
-  settings.SetInt(keys::kExportBmpWhite, whiteBackground ? 1 : 0);
+  settings.SetValue(keys::kExportBmpTable, dataTable);
+  settings.SetValue(keys::kExportBmpWhite, whiteBackground);
   BitmapExportRequest req;
   req.path = trimmed;
   req.dataTable = dataTable;

@@ -67,7 +67,7 @@ class CBitmapExportDlg {
   void Browse(IUserInterface& ui);
   // "ファイル出力": refuses an empty (trimmed) path with a message; otherwise
   // writes the three settings and returns what to draw and where to write.
-  std::optional<BitmapExportRequest> Export(IUserInterface& ui, const CSettingsStore& settings,
+  std::optional<BitmapExportRequest> Export(IUserInterface& ui, CSettingsStore& settings,
                                             const std::vector<CMeasureData*>& displayList,
                                             int timeScale);
 

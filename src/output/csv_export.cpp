@@ -140,8 +140,7 @@ void CCsvExportDlg::Browse(IUserInterface& ui) {
   if (auto chosen = ui.ChooseFolder(req)) folder = *chosen;
 }
 
-bool CCsvExportDlg::Export(IUserInterface& ui, const CSettingsStore& settings,
-                           const RecordList& list) {
+bool CCsvExportDlg::Export(IUserInterface& ui, CSettingsStore& settings, const RecordList& list) {
   int f[3], t[3];
   for (int i = 0; i < 3; ++i) {
     f[i] = AtoI(from[static_cast<size_t>(i)]);

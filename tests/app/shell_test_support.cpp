@@ -73,7 +73,7 @@ StartedApp::~StartedApp() {
   app.reset();
 }
 
-void StoreValidSettings(const CSettingsStore& s, int form, int choice) {
+void StoreValidSettings(CSettingsStore& s, int form, int choice) {
   s.SetMany({{"PRINT_TOP_X", "9"},
              {"PRINT_TOP_Y", "21"},
              {"PRINT_LABEL_W", "24"},

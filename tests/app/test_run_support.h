@@ -22,9 +22,9 @@
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
-#include "qt_app_env.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
 #include "support/test_support.h"
+#include "views/qt_app_env.h"
 
 namespace qv::test {
 
@@ -83,7 +83,7 @@ class RunWindowTest : public ::testing::Test {
     CPortNames::SetDefaultDeviceRoot("/dev");
   }
 
-  virtual void AdjustSettings(const CSettingsStore&) {}
+  virtual void AdjustSettings(CSettingsStore&) {}
 
   // Starts a run through the menu command and waits for its end.
   bool RunToEnd(int ms = 30000) {

@@ -41,7 +41,7 @@ int Scan(const ScanArgs& args) {
     std::cerr << Cp932ToUtf8(PermissionHintText(denied)) << "\n";
     return 2;
   }
-  if (args.save) app.settings.SetInt(keys::kComPort, found);
+  if (args.save) app.settings.SetValue(keys::kComPort, found);
   std::printf("COM%d\n", found);
   return 0;
 }
