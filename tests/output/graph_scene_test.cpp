@@ -263,7 +263,8 @@ TEST(GraphScene, GridLinesAreDottedAcrossTheWidestCurve) {
   Scene scene;
   GraphScale s = Defaults(3);
   s.grid = true;
-  const auto lines = Find(scene.Build(s), DrawKind::kLine);
+  const DrawList d = scene.Build(s);
+  const auto lines = Find(d, DrawKind::kLine);
   const DrawItem* top = lines.back();
   EXPECT_TRUE(top->dotted);
   EXPECT_EQ(std::vector<int>({top->x1, top->y1, top->x2, top->y2}),
