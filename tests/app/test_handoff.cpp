@@ -206,6 +206,16 @@ void TwoStations(const QString& display) {
   StartStation(second, runtime, b.path(), display);
   EXPECT_EQ(first.state(), QProcess::Running);
   EXPECT_EQ(second.state(), QProcess::Running);
+  // What ./run.sh asks before it starts a station.
+  QProcess station;
+  station.setProcessEnvironment(ProgramEnvironment(runtime, display));
+  station.setWorkingDirectory(QString::fromStdString(a.path()));
+  station.start(QStringLiteral(QV_BIN_DIR "/quorvex-cli"), {"station"});
+  ASSERT_TRUE(station.waitForFinished(10000));
+  EXPECT_EQ(station.exitCode(), 0);
+  EXPECT_EQ(
+      station.readAllStandardOutput().toStdString(),
+      "quorvex running in " + a.path() + "/ (process " + std::to_string(first.processId()) + ")\n");
 
   third.setProcessEnvironment(ProgramEnvironment(runtime, display));
   third.start(Program(),
