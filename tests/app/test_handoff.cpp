@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/handoff.h"
+#include "app/run_controller.h"
 #include "core/instance_lock.h"
 #include "core/open_request.h"
 #include "data/codec.h"
@@ -269,6 +270,32 @@ TEST(HandOff, AWindowThatDoesNotAnswerIsNamed) {
   EXPECT_EQ(p.readAllStandardError().toStdString(),
             "quorvex: a Quorvex window already works in " + folder.path() + "/ (process " +
                 std::to_string(getpid()) + ") but does not take requests; nothing was opened\n");
+}
+
+// A run that ends while the user works in another window gets a desktop
+// notice; one that ends in front of the user does not.
+TEST(RunEnd, ANoticeGoesToTheDesktopOnlyWhileTheWindowIsNotInFront) {
+  StartedApp a;
+  FillCurrent(a.Doc().Current(), 300);
+  a.Doc().Current().cells = 6;
+  a.Doc().Current().endVoltage = 6.5;
+  ui::CRunController* run = ui::CRunController::Of(a.Frame());
+  ASSERT_NE(run, nullptr);
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(Pump([&] { return other.isActiveWindow(); }));
+  emit run->RunFinished(RunResult::kInstrumentStopped);
+  ASSERT_EQ(a.desktopNotices.size(), 1u);
+  EXPECT_EQ(a.desktopNotices[0].summary, "Quorvex：放電と計測の終了");
+  EXPECT_EQ(a.desktopNotices[0].body, "終止電圧に達しました。容量 84 mAh、放電時間 5分00秒");
+  emit run->RunFinished(RunResult::kNoRun);  // nothing took place
+  EXPECT_EQ(a.desktopNotices.size(), 1u);
+
+  ui::BringToFront(a.Frame());
+  ASSERT_TRUE(Pump([&] { return a.Frame().isActiveWindow(); }));
+  emit run->RunFinished(RunResult::kCommFailure);
+  EXPECT_EQ(a.desktopNotices.size(), 1u);
 }
 
 TEST(CommandLine, DirAndQuorvexDirNameTheWorkingFolder) {
