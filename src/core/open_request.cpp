@@ -90,7 +90,8 @@ RequestState ParseOpenRequest(const std::string& bytes, std::vector<std::string>
     return bytes.size() > header + 4 ? RequestState::kInvalid : RequestState::kIncomplete;
   const std::string countText = bytes.substr(header, eol - header);
   if (countText.empty() || countText.size() > 4 ||
-      countText.find_first_not_of("0123456789") != std::string::npos)
+      countText.find_first_not_of("0123456789") != std::string::npos ||
+      (countText.size() > 1 && countText[0] == '0'))
     return RequestState::kInvalid;
   const size_t count = std::strtoul(countText.c_str(), nullptr, 10);
   if (count > kMaxRequestFiles) return RequestState::kInvalid;

@@ -41,6 +41,7 @@ TEST(OpenRequest, ReadsBackWhatWasSentAndNothingElse) {
       {"GET / HTTP/1.0\r\n"s, "not a request"},
       {"QVOPEN1 x\n"s, "no count"},
       {"QVOPEN1 \n"s, "empty count"},
+      {"QVOPEN1 01\n/a\0"s, "a count with a leading zero"},
       {"QVOPEN1 1025\n"s, "too many files"},
       {"QVOPEN1 123456"s, "a count too long"},
       {"QVOPEN1 1\nrelative.qd1\0"s, "a relative path"},

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "private_bus.h"
 #include "support/test_support.h"
 
 namespace qv::test {
@@ -20,65 +21,14 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// dbus-daemon with a session bus of its own in `dir`, named by
-// DBUS_SESSION_BUS_ADDRESS for as long as it lives.
-class PrivateSessionBus {
- public:
-  explicit PrivateSessionBus(const std::string& dir) : socket_(dir + "/session_bus_socket") {
-    const std::string config = dir + "/session.conf";
-    WriteFile(config, "<busconfig><type>session</type><listen>unix:path=" + socket_ +
-                          "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                          "user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow "
-                          "receive_sender=\"*\"/></policy></busconfig>\n");
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const std::string arg = "--config-file=" + config;
-      ::execl("/usr/bin/dbus-daemon", "dbus-daemon", arg.c_str(), "--nofork", "--nopidfile",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    for (int i = 0; i < 500 && !FileExists(socket_); ++i)
-      usleep(10000);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", Address().c_str(), 1);
-  }
-  ~PrivateSessionBus() {
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (pid_ > 0) ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  std::string Address() const { return "unix:path=" + socket_; }
-
- private:
-  std::string socket_;
-  pid_t pid_ = -1;
-};
-
 // Owns org.freedesktop.Notifications and records every Notify as
 // "app|replaces|icon|summary|body|actions|desktop-entry|timeout".
 class StandInNotifications {
  public:
-  explicit StandInNotifications(const std::string& address) {
-    sd_bus_new(&bus_);
-    sd_bus_set_address(bus_, address.c_str());
-    sd_bus_set_bus_client(bus_, 1);
-    started_ = sd_bus_start(bus_) >= 0 &&
-               sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/Notifications",
-                                        "org.freedesktop.Notifications", kVtable, this) >= 0 &&
-               sd_bus_request_name(bus_, "org.freedesktop.Notifications", 0) >= 0;
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        while (sd_bus_process(bus_, nullptr) > 0) {
-        }
-        sd_bus_wait(bus_, 20000);
-      }
-    });
-  }
-  ~StandInNotifications() {
-    stop_ = true;
-    thread_.join();
-    sd_bus_flush_close_unref(bus_);
-  }
-  bool Started() const { return started_; }
+  explicit StandInNotifications(const std::string& address)
+      : service_(address, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                 "org.freedesktop.Notifications", kVtable, this) {}
+  bool Started() const { return service_.Started(); }
   std::vector<std::string> Calls() {
     std::lock_guard<std::mutex> g(mu_);
     return calls_;
@@ -126,12 +76,9 @@ class StandInNotifications {
       SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", OnNotify, SD_BUS_VTABLE_UNPRIVILEGED),
       SD_BUS_VTABLE_END};
 
-  sd_bus* bus_ = nullptr;
-  bool started_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
   std::mutex mu_;
   std::vector<std::string> calls_;
+  BusService service_;
 };
 
 // A measured record of `seconds` points falling from 8.0 V to `lastVolts`
@@ -173,7 +120,7 @@ TEST(RunEndNotice, SaysHowTheRunEndedWithCapacityAndTime) {
 TEST(DesktopNotice, GoesToTheNotificationServiceOfTheSessionBus) {
   ASSERT_EQ(::access("/usr/bin/dbus-daemon", X_OK), 0) << "dbus-daemon is not installed";
   TempDir dir;
-  PrivateSessionBus bus(dir.path());
+  PrivateBus bus(dir.path(), "session");
   {
     // A bus without the service: nothing is shown, and it says so.
     EXPECT_FALSE(SendDesktopNotice({"Quorvex：放電と計測の終了", "本文"}));

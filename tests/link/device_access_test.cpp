@@ -28,6 +28,17 @@
 namespace qv::test {
 namespace {
 
+// Everything written to the pipe end `fd` until its writers close; closes it.
+std::string ReadToEnd(int fd) {
+  std::string out;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0)
+    out.append(buf, static_cast<size_t>(n));
+  ::close(fd);
+  return out;
+}
+
 // A pseudo-terminal device owned by root with the group and mode given.
 class Pty {
  public:
@@ -94,12 +105,7 @@ class UsersTest : public ::testing::Test {
       _exit(0);
     }
     ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-      out.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
+    const std::string out = ReadToEnd(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "exit " + std::to_string(status);
@@ -202,12 +208,7 @@ class BusyPortTest : public LinkTest {
       return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
     }();
     ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-      out.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
+    const std::string out = ReadToEnd(fds[0]);
     return rc == 0 ? out : "rc " + std::to_string(rc);
   }
   std::unique_ptr<ScriptedInstrument> inst;
