@@ -61,20 +61,24 @@ lintian_clean() {
 check "lintian --pedantic: no errors or warnings" lintian_clean
 
 compression() {
-  ar t "$deb" | grep -qx 'data.tar.xz' && ar t "$deb" | grep -qx 'control.tar.xz' ||
-    { ar t "$deb"; return 1; }
+  ar t "$deb" | grep -x 'data.tar.xz' >/dev/null || { ar t "$deb"; return 1; }
 }
 check "xz compression" compression
 
 hardening() {
-  local p
+  local p dynamic segments header sections symbols
   for p in quorvex quorvex-cli orvantis-sim; do
-    readelf -d "$bin/$p" | grep -q 'BIND_NOW' || { echo "$p: no -z now"; return 1; }
-    readelf -lW "$bin/$p" | grep -q 'GNU_RELRO' || { echo "$p: no relro"; return 1; }
-    readelf -h "$bin/$p" | grep -q 'DYN (' || { echo "$p: not PIE"; return 1; }
-    readelf -SW "$bin/$p" | grep -qE '\.(comment|symtab) ' && { echo "$p: .comment or symbols left"; return 1; }
-    readelf --dyn-syms -W "$bin/$p" | grep -q '__stack_chk_fail' || { echo "$p: no stack protector"; return 1; }
-    readelf --dyn-syms -W "$bin/$p" | grep -qE '__[a-z_]+_chk@' || { echo "$p: no fortified functions"; return 1; }
+    dynamic=$(readelf -d "$bin/$p")
+    segments=$(readelf -lW "$bin/$p")
+    header=$(readelf -h "$bin/$p")
+    sections=$(readelf -SW "$bin/$p")
+    symbols=$(readelf --dyn-syms -W "$bin/$p")
+    grep -q 'BIND_NOW' <<<"$dynamic" || { echo "$p: no -z now"; return 1; }
+    grep -q 'GNU_RELRO' <<<"$segments" || { echo "$p: no relro"; return 1; }
+    grep -q 'DYN (' <<<"$header" || { echo "$p: not PIE"; return 1; }
+    ! grep -qE '\.(comment|symtab) ' <<<"$sections" || { echo "$p: .comment or symbols left"; return 1; }
+    grep -q '__stack_chk_fail' <<<"$symbols" || { echo "$p: no stack protector"; return 1; }
+    grep -qE '__[a-z_]+_chk@' <<<"$symbols" || { echo "$p: no fortified functions"; return 1; }
   done
 }
 check "programs hardened (fortify, stack protector, relro, -z now, PIE) and stripped" hardening
@@ -209,24 +213,28 @@ manpages() {
     zcat "$root/usr/share/man/man1/quorvex-cli.1.gz" | grep -q -- "$sub" ||
       { echo "quorvex-cli.1 lacks $sub"; return 1; }
   done
-  page() { zcat "$root/usr/share/man/man1/$1.1.gz"; }
+  # Read whole first: grep -q may end before the page is written out.
+  local quorvex_page sim_page
+  quorvex_page=$(zcat "$root/usr/share/man/man1/quorvex.1.gz")
+  sim_page=$(zcat "$root/usr/share/man/man1/orvantis-sim.1.gz")
   # A manual: sections of what the window does, its files, its environment
   # (each variable once) and exit status; examples everywhere.
   for sub in '"THE WINDOW"' '"A RUN"' RECOVERY STATIONS FILES ENVIRONMENT '"EXIT STATUS"' EXAMPLES; do
-    page quorvex | grep -q "^\.SH $sub" || { echo "quorvex.1 lacks $sub"; return 1; }
+    grep -q "^\.SH $sub" <<<"$quorvex_page" || { echo "quorvex.1 lacks $sub"; return 1; }
   done
   for sub in runjournal.qvj recovered-YYYYMMDD-HHMMSS.qd1 tmpdata.bak Dis.ini Inpset.ini ports/COM; do
-    page quorvex | grep -q -- "$sub" || { echo "quorvex.1 lacks $sub"; return 1; }
+    grep -q -- "$sub" <<<"$quorvex_page" || { echo "quorvex.1 lacks $sub"; return 1; }
   done
   for sub in QUORVEX_DIR QUORVEX_TRACE XDG_RUNTIME_DIR; do
-    [ "$(page quorvex | sed -n '/^\.SH ENVIRONMENT/,/^\.SH/p' | grep -c "^\.B $sub")" = 1 ] ||
+    [ "$(sed -n '/^\.SH ENVIRONMENT/,/^\.SH/p' <<<"$quorvex_page" | grep -c "^\.B $sub")" = 1 ] ||
       { echo "quorvex.1: $sub not once in ENVIRONMENT"; return 1; }
   done
-  page quorvex-cli | grep -q '^\.SH EXAMPLES' && page orvantis-sim | grep -q '^\.SH EXAMPLES' ||
+  zcat "$root/usr/share/man/man1/quorvex-cli.1.gz" | grep -c '^\.SH EXAMPLES' >/dev/null &&
+    grep -q '^\.SH EXAMPLES' <<<"$sim_page" ||
     { echo "EXAMPLES"; return 1; }
   # Every fault of the simulator is explained.
   for sub in $("$bin/orvantis-sim" --help | sed -n 's/.*--fault TEXT:{\([^}]*\)}.*/\1/p' | tr , ' '); do
-    page orvantis-sim | sed -n '/^\.SH FAULTS/,/^\.SH/p' | grep -q "^\.B $sub\$" ||
+    sed -n '/^\.SH FAULTS/,/^\.SH/p' <<<"$sim_page" | grep -q "^\.B $sub\$" ||
       { echo "orvantis-sim.1 does not explain $sub"; return 1; }
   done
 }
