@@ -60,6 +60,12 @@ class Pty {
   std::string name_;
 };
 
+void RemoveUser(const std::string& name) {
+  if (std::system(("userdel " + name + " >/dev/null 2>&1").c_str()) != 0) {
+    // There was none.
+  }
+}
+
 // Users made for the test and removed with it: one in the group dialout
 // (in the group database), one outside it.
 class UsersTest : public ::testing::Test {
@@ -71,16 +77,16 @@ class UsersTest : public ::testing::Test {
     member_ = "qvin" + tag;
     outsider_ = "qvout" + tag;
     for (const std::string& u : {member_, outsider_})
-      std::system(("userdel " + u + " 2>/dev/null").c_str());
+      RemoveUser(u);  // left by an earlier run that was killed
+    made_ = true;     // whatever useradd makes goes again
     if (std::system(("useradd -M -N -s /usr/sbin/nologin -G dialout " + member_).c_str()) != 0 ||
         std::system(("useradd -M -N -s /usr/sbin/nologin " + outsider_).c_str()) != 0)
       GTEST_SKIP() << "useradd failed";
-    made_ = true;
   }
   void TearDown() override {
     if (!made_) return;
     for (const std::string& u : {member_, outsider_})
-      std::system(("userdel " + u + " >/dev/null 2>&1").c_str());
+      RemoveUser(u);
   }
 
   // Runs `body` in a child as `user`: with the groups of a new login
