@@ -155,6 +155,12 @@ void CMainFrame::OnRefreshViews(int flags) {
 
 // --- Commands -----------------------------------------------------------------
 
+Message RunActiveMessage(std::string caption) {
+  return {Sj("放電と計測の実行中は、この操作はできません。\n\n（※放電と計測が終わってから、もう一度"
+             "行ってください。）"),
+          std::move(caption), MsgIcon::kWarning, MsgButtons::kOk, std::nullopt};
+}
+
 void CMainFrame::BuildActions() {
   for (const CommandText& t : CommandTexts()) {
     auto* a = new QAction(U8(t.caption), this);

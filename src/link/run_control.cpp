@@ -175,7 +175,7 @@ void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
   // A device the user may not open needs a different remedy than a silent
   // instrument: say so.
   ui_.Tell(attempt.openError == EACCES ? WithPermissionHint(t.noPermission, attempt.denied)
-                                       : t.sendFailed,
+                                       : WithPermissionHint(t.sendFailed, attempt.denied),
            t.captionStart, MsgIcon::kWarning);
   if (app_.commErrorCount != 1) return;
   const MsgResult r = ui_.ShowMessage(

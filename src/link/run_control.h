@@ -128,7 +128,7 @@ class CRunControl {
   struct SendAttempt {
     bool sent = false;
     int openError = 0;                // errno of a failed open, 0 otherwise
-    std::vector<std::string> denied;  // devices refused for lack of permission
+    std::vector<std::string> denied;  // devices refused: no permission, or in use
   };
 
   // The start command's steps after the folder is claimed, in their order;

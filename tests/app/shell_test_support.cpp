@@ -63,6 +63,10 @@ StartedApp::StartedApp(const std::optional<std::string>& file, std::string workD
   options.workDir = workDir.empty() ? dir.path() : workDir;
   options.splash = false;
   options.ui = &ui;
+  options.sendNotice = [this](const DesktopNotice& n) {
+    desktopNotices.push_back(n);
+    return true;
+  };
   app = std::make_unique<ui::CBrenlowApp>(options);
   app->Start(file);
 }

@@ -65,6 +65,8 @@ struct StartedApp {
 
   TempDir dir;
   FakeUi ui;
+  // The desktop notices the application sent (none reach the desktop).
+  std::vector<DesktopNotice> desktopNotices;
   std::unique_ptr<ui::CBrenlowApp> app;
 };
 

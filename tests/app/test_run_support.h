@@ -61,7 +61,9 @@ class RunWindowTest : public ::testing::Test {
     store.SetInt("DATA_DEF_APO1", 100);
     AdjustSettings(store);
 
-    app_ = std::make_unique<qv::ui::CBrenlowApp>(qv::ui::StartOptions{dir_.path(), false, &ui_});
+    // Run-end notices stay off the desktop.
+    app_ = std::make_unique<qv::ui::CBrenlowApp>(qv::ui::StartOptions{
+        dir_.path(), false, &ui_, [](const qv::DesktopNotice&) { return true; }});
     app_->Start(std::nullopt);
     frame_ = app_->Frame();
     ASSERT_NE(frame_, nullptr);

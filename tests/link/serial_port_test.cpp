@@ -131,7 +131,7 @@ TEST_F(SerialPortTest, NoPermissionIsToldApart) {
 TEST_F(SerialPortTest, StartCommandNamesThePortSettingForNoPermission) {
   ::chmod(dir.path().c_str(), 0755);
   ::chmod(dir.File("Dis.ini").c_str(), 0644);
-  ::chmod(inst->DevicePath().c_str(), 0);
+  ASSERT_TRUE(MakeDialoutDevice(inst->DevicePath()));
   Set("COMPORT", "4");
   const int rc = AsNobody([&] {
     FakeUi ui;
