@@ -4,7 +4,12 @@
 # display the same run goes headless through `quorvex-cli measure`, and the
 # results table is printed.
 #
-#   ./run.sh [FILE.qd1]        arguments go to quorvex
+#   ./run.sh [FILE.qd1...]     arguments go to quorvex
+#
+# One station per working folder: when a Quorvex window already works in the
+# folder, no simulator is started and nothing is changed; the window comes to
+# the front and opens the files given (a headless run refuses instead). A
+# second station runs beside it from another folder (QUORVEX_DIR).
 #
 # Environment:
 #   QUORVEX_DIR   working folder (Dis.ini, tmpdata.bak, ports/); default build/work
@@ -36,6 +41,17 @@ mkdir -p "$work/ports"
 work=$(cd "$work" && pwd)
 # Settings go through the program's own store (quorvex-cli settings).
 settings() { (cd "$work" && "$bin/quorvex-cli" settings "$@"); }
+
+# A window that works in this folder already keeps it: its settings, its
+# port and its simulator stay as they are.
+if running=$(cd "$work" && "$bin/quorvex-cli" station); then
+  if [ "$headless" = 1 ]; then
+    echo "run.sh: $running; end it or choose another folder (QUORVEX_DIR)" >&2
+    exit 1
+  fi
+  echo "run.sh: $running; its window comes to the front" >&2
+  exec "$bin/quorvex" --dir "$work" "$@"
+fi
 
 # A new working folder starts from the program's first values, as the
 # application writes them at its first start, with the inputs and graph range
@@ -108,7 +124,7 @@ fi
 
 if [ "$headless" = 0 ]; then
   # The application's working folder holds its settings and the ports/ links.
-  (cd "$work" && "$bin/quorvex" "$@") || status=$?
+  (cd "$work" && "$bin/quorvex" --dir "$work" "$@") || status=$?
   exit "${status:-0}"
 fi
 

@@ -12,7 +12,9 @@
 
 #include "core/app_state.h"
 #include "data/document.h"
+#include "output/graph_scene.h"
 #include "views/graph_view.h"
+#include "views/qt_color.h"
 
 namespace {
 
@@ -80,13 +82,12 @@ void BM_PolylinesOnly(benchmark::State& state) {
   const auto& s = scene.view->GetScale();
   std::vector<QPolygon> polys;
   std::vector<QPen> pens;
-  for (const qv::CMeasureData* r : scene.doc.DisplayList()) {
+  for (const qv::GraphCurve& c : qv::ui::DrawnCurves(scene.doc)) {
     QPolygon poly;
-    for (const auto& p : r->Points())
-      poly << QPoint(qv::ui::CGraphView::XOf(p.time, s), qv::ui::CGraphView::YOf(p.voltage, s));
+    for (const auto& p : c.record->Points())
+      poly << QPoint(s.XOf(p.time), s.YOf(p.voltage));
     polys.push_back(poly);
-    const uint32_t rgb = qv::SlotColor(scene.doc.SlotOf(*r));
-    QPen pen(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), 1);
+    QPen pen(qv::ui::SlotQColor(c.slot), 1);
     pen.setCosmetic(true);
     pens.push_back(pen);
   }

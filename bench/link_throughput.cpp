@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "data/document.h"
 #include "data/run_journal.h"
 #include "link/analyzer_link.h"
+#include "link/run_recorder.h"
 
 namespace {
 
@@ -83,6 +85,29 @@ struct RunStats {
   qv::CJournalWriter::Stats journal;
 };
 
+// Counts the points as the window's refresh would see them, after the
+// recorder and the journal.
+class FrameCounter : public qv::IFrameSink {
+ public:
+  explicit FrameCounter(std::function<void()> onPoint) : onPoint_(std::move(onPoint)) {}
+  void OnFrame(const qv::FrameValues&) override { onPoint_(); }
+
+ private:
+  std::function<void()> onPoint_;
+};
+
+// Every point into a run journal, as the run's safeguard queues it.
+class JournalSink : public qv::IFrameSink {
+ public:
+  explicit JournalSink(qv::CJournalWriter& writer) : writer_(writer) {}
+  void OnFrame(const qv::FrameValues& v) override {
+    writer_.Append({qv::WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
+  }
+
+ private:
+  qv::CJournalWriter& writer_;
+};
+
 // One run: input values, then RunMeasurement. `stopAfter` > 0 clears the
 // measuring flag after that many points (the link then ends the run). With
 // `journal` every point also goes to a run journal in the simulator's folder.
@@ -100,36 +125,37 @@ RunStats OneRun(const Sim& sim, int stopAfter, bool journal = false) {
   r.endVoltage = 4.0;
   r.v1Point = 100;
   RunStats s;
+  const qv::LinkSettings settings = qv::LinkSettingsOf(app);
   {
-    qv::CAnalyzerLink link(doc);
-    if (!link.OpenLink(1) || !link.SendInputValues()) return s;
+    qv::CAnalyzerLink link(settings);
+    if (!link.OpenLink(1) || !link.SendInputValues(r.Inputs())) return s;
     link.CloseLink();
   }
-  qv::CAnalyzerLink link(doc);
+  qv::CAnalyzerLink link(settings);
   if (!link.OpenLink(1)) return s;
   Clock::time_point first, last;
   double cpuFirst = 0.0, cpuLast = 0.0;
-  link.SetCallbacks(
-      [&](int) {
-        last = Clock::now();
-        cpuLast = CpuSeconds();
-        if (s.points == 0) {
-          first = last;
-          cpuFirst = cpuLast;
-        }
-        if (++s.points == stopAfter) app.measuring = false;
-      },
-      {});
+  qv::CRunRecorder recorder(r, doc.Lock());
+  FrameCounter counter([&] {
+    last = Clock::now();
+    cpuLast = CpuSeconds();
+    if (s.points == 0) {
+      first = last;
+      cpuFirst = cpuLast;
+    }
+    if (++s.points == stopAfter) app.measuring = false;
+  });
   qv::CJournalWriter writer;
+  JournalSink journalSink(writer);
+  qv::FrameSinks sinks{&recorder};
   const std::string journalPath = sim.Dir() + "/" + qv::kRunJournalName;
   if (journal) {
     writer.Start(journalPath, {r.Inputs(), qv::WallClockMs()});
-    link.SetPointSink([&](const qv::FrameValues& v) {
-      writer.Append({qv::WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
-    });
+    sinks.push_back(&journalSink);
   }
+  sinks.push_back(&counter);
   app.measuring = true;
-  s.result = static_cast<int>(link.RunMeasurement());
+  s.result = static_cast<int>(link.RunMeasurement(r.cells, app.measuring, sinks));
   link.CloseLink();
   if (journal) {
     if (!writer.Finish()) s.result = -1;

@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/app/sim_process.h"
 #include "app/application.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
+#include "support/sim_process.h"
 
 namespace {
 

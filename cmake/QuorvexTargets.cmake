@@ -33,24 +33,39 @@ set(QV_ALL_MODULES ${QV_CORE_MODULES} views resources app)
 # Programs, benchmarks and fuzzers stand beside the ladder on the Qt-free core.
 set(QV_LADDER_tools ${QV_CORE_MODULES})
 
-# qv_check_ladder(MODULE DIR): refuses to configure when a file under DIR
-# includes a project folder ("folder/file.h") that MODULE may not use.
-function(qv_check_ladder module dir)
+# qv_check_includes(MODULE FILES...): refuses to configure when one of FILES
+# includes a project folder ("folder/file.h") that MODULE may not use, or
+# reaches out of its own folder ("../"), which would hide what it uses.
+# Folders that are not modules (support/ of the tests, quorvex-cli/) pass.
+function(qv_check_includes module)
   set(allowed ${module} ${QV_LADDER_${module}})
-  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
-  foreach(f ${files})
-    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+  foreach(f ${ARGN})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${f})
+    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line ${lines})
-      string(REGEX REPLACE "^[^\"]*\"([a-z_]+)/.*$" "\\1" used "${line}")
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" path "${line}")
+      if(path MATCHES "(^|/)\\.\\./")
+        message(FATAL_ERROR "${rel} includes ${path}: name the folder from the include root "
+                            "instead of climbing out of its own")
+      endif()
+      if(NOT path MATCHES "^([a-z_]+)/")
+        continue()
+      endif()
+      set(used ${CMAKE_MATCH_1})
       list(FIND QV_ALL_MODULES ${used} known)
       list(FIND allowed ${used} ok)
       if(known GREATER_EQUAL 0 AND ok LESS 0)
-        file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${f})
-        message(FATAL_ERROR "${rel} includes ${used}/, which ${module} may not use "
-                            "(it may use: ${QV_LADDER_${module}})")
+        message(FATAL_ERROR "${rel} includes ${used}/, which ${module} code may not use "
+                            "(it may use: ${allowed})")
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# qv_check_ladder(MODULE DIR): qv_check_includes for every file under DIR.
+function(qv_check_ladder module dir)
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  qv_check_includes(${module} ${files})
 endfunction()
 
 # qv_core_module(MODULE [OTHER_LIBS...]): the Qt-free static library qv_MODULE

@@ -78,6 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  if (inPacks + r.left.size() != cells.size()) __builtin_trap();
+  // Every cell is in a pack, left over or unusable, and in one place only.
+  for (size_t c : r.left)
+    if (!used.insert(c).second) __builtin_trap();
+  for (size_t c : r.unusable)
+    if (!used.insert(c).second) __builtin_trap();
+  if (inPacks + r.left.size() + r.unusable.size() != cells.size()) __builtin_trap();
   return 0;
 }

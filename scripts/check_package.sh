@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Checks the Debian package as an installer finds it:
+# Checks the Debian package as an installer and a distribution find it:
 #   scripts/check_package.sh PACKAGE.deb
-# its control fields and file list, the desktop entry (desktop-file-validate),
-# the data file type (*.qd1, and magic for the version texts at the start of
-# a file), the icons and manual pages, and the programs run from the unpacked
-# tree with no run path at all (so none into the build folder). One line per
-# check; exit 1 when any failed.
+# lintian --pedantic (no error or warning), its control fields and file list,
+# xz compression, hardened and stripped programs, the desktop entry
+# (desktop-file-validate) and its mailcap entry (update-mime), the data file
+# type (*.qd1, magic for the version texts at the start of a file, the old
+# name as an alias, its icon), the AppStream metadata (appstreamcli
+# validate), the icons and manual pages, and the programs run from the
+# unpacked tree with no run path at all (so none into the build folder). One
+# line per check; exit 1 when any failed.
 set -uo pipefail
 
 deb=$(realpath "$1")
@@ -49,15 +52,52 @@ control() {
 }
 check "control fields (version $version, Depends from shared libraries)" control
 
+lintian_clean() {
+  # Errors and warnings fail; pedantic notes and information are shown.
+  lintian --pedantic --no-tag-display-limit "$deb" >"$work/lintian" 2>&1
+  cat "$work/lintian"
+  ! grep -E '^(E|W): ' "$work/lintian"
+}
+check "lintian --pedantic: no errors or warnings" lintian_clean
+
+compression() {
+  ar t "$deb" | grep -x 'data.tar.xz' >/dev/null || { ar t "$deb"; return 1; }
+}
+check "xz compression" compression
+
+hardening() {
+  local p dynamic segments header sections symbols
+  for p in quorvex quorvex-cli orvantis-sim; do
+    dynamic=$(readelf -d "$bin/$p")
+    segments=$(readelf -lW "$bin/$p")
+    header=$(readelf -h "$bin/$p")
+    sections=$(readelf -SW "$bin/$p")
+    symbols=$(readelf --dyn-syms -W "$bin/$p")
+    grep -q 'BIND_NOW' <<<"$dynamic" || { echo "$p: no -z now"; return 1; }
+    grep -q 'GNU_RELRO' <<<"$segments" || { echo "$p: no relro"; return 1; }
+    grep -q 'DYN (' <<<"$header" || { echo "$p: not PIE"; return 1; }
+    ! grep -qE '\.(comment|symtab) ' <<<"$sections" || { echo "$p: .comment or symbols left"; return 1; }
+    grep -q '__stack_chk_fail' <<<"$symbols" || { echo "$p: no stack protector"; return 1; }
+    grep -qE '__[a-z_]+_chk@' <<<"$symbols" || { echo "$p: no fortified functions"; return 1; }
+  done
+}
+check "programs hardened (fortify, stack protector, relro, -z now, PIE) and stripped" hardening
+
 files() {
   local expected actual
   expected=$(
     printf '%s\n' /usr/bin/quorvex /usr/bin/quorvex-cli /usr/bin/orvantis-sim \
       /usr/share/applications/quorvex.desktop /usr/share/mime/packages/quorvex.xml \
-      /usr/share/doc/quorvex/copyright /usr/share/icons/hicolor/scalable/apps/quorvex.svg \
+      /usr/share/doc/quorvex/copyright /usr/share/doc/quorvex/changelog.gz \
+      /usr/share/metainfo/example.orvantis.quorvex.metainfo.xml \
+      /usr/share/icons/hicolor/scalable/apps/quorvex.svg \
+      /usr/share/icons/hicolor/scalable/mimetypes/application-vnd.quorvex.data.svg \
       /usr/share/man/man1/quorvex.1.gz /usr/share/man/man1/quorvex-cli.1.gz \
       /usr/share/man/man1/orvantis-sim.1.gz
-    for s in 16 22 24 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${s}x$s/apps/quorvex.png"; done
+    for s in 16 22 24 32 48 64 128 256; do
+      echo "/usr/share/icons/hicolor/${s}x$s/apps/quorvex.png"
+      echo "/usr/share/icons/hicolor/${s}x$s/mimetypes/application-vnd.quorvex.data.png"
+    done
   )
   actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
   diff <(sort <<<"$expected") <(sort <<<"$actual") || return 1
@@ -72,12 +112,32 @@ check "file list" files
 desktop() {
   local entry=$root/usr/share/applications/quorvex.desktop
   desktop-file-validate "$entry" || return 1
-  grep -qx 'Exec=quorvex --desktop %f' "$entry" || { echo "Exec"; return 1; }
-  grep -qx 'MimeType=application/x-quorvex-data;' "$entry" || { echo "MimeType"; return 1; }
+  grep -qx 'Exec=quorvex --desktop %F' "$entry" || { echo "Exec"; return 1; }
+  grep -qx 'MimeType=application/vnd.quorvex.data;application/x-quorvex-data;' "$entry" ||
+    { echo "MimeType"; return 1; }
   grep -q '^Name\[ja\]=' "$entry" && grep -q '^Comment\[ja\]=' "$entry" || { echo "ja"; return 1; }
   grep -Eq '^Categories=.*Science;.*Electronics;' "$entry" || { echo "Categories"; return 1; }
 }
 check "desktop entry (desktop-file-validate)" desktop
+
+# update-mime writes a mailcap entry from every desktop entry; run on the
+# package's entry alone (its folders pointed into the unpacked tree), the
+# entry must start the program as the desktop does.
+mailcap() {
+  local script=$work/update-mime
+  sed -e "s|^my \$appsdir\t*= .*|my \$appsdir = \"$root/usr/share/applications\";|" \
+      -e "s|^my \$mimedir\t*= .*|my \$mimedir = \"$work/no-mime-packages\";|" \
+      -e "s|^my \$conffile\t*= .*|my \$conffile = \"$work/none.conf\";|" \
+      /usr/sbin/update-mime >"$script"
+  mkdir -p "$work/mailcap-home"
+  HOME=$work/mailcap-home perl "$script" --local || return 1
+  local expected='quorvex --desktop %s; test=test -n "$DISPLAY"'
+  for t in application/vnd.quorvex.data application/x-quorvex-data; do
+    grep -qxF "$t; $expected" "$work/mailcap-home/.mailcap" ||
+      { cat "$work/mailcap-home/.mailcap"; echo "no mailcap entry for $t"; return 1; }
+  done
+}
+check "mailcap entry keeps --desktop (update-mime)" mailcap
 
 mime() {
   mkdir -p "$work/share/mime/packages" "$work/data"
@@ -95,7 +155,11 @@ mime() {
     got=$(type_of "$1")
     [ "$got" = "$2" ] || { echo "$(basename "$1"): $got, expected $2"; return 1; }
   }
-  local t=application/x-quorvex-data d=$work/data
+  grep -qx 'application/x-quorvex-data application/vnd.quorvex.data' "$work/share/mime/aliases" ||
+    { echo "no alias: $(cat "$work/share/mime/aliases")"; return 1; }
+  grep -qx 'application/vnd.quorvex.data:x-office-document' "$work/share/mime/generic-icons" ||
+    { echo "generic icon"; return 1; }
+  local t=application/vnd.quorvex.data d=$work/data
   printf 'not a data file' >"$d/name-only.qd1"
   printf '\003101\001\000\000\000' >"$d/v101.dat"
   printf '\004101b\001\000\000\000' >"$d/v101b.dat"
@@ -107,18 +171,34 @@ mime() {
     for v in v101 v101b v100 v100b; do expect "$d/$v.dat" $t || return 1; done &&
     expect "$d/v102.dat" application/octet-stream
 }
-check "data file type (*.qd1 and the version texts)" mime
+check "data file type (*.qd1, the version texts, the old name as an alias)" mime
+
+appstream() {
+  local m=$root/usr/share/metainfo/example.orvantis.quorvex.metainfo.xml
+  appstreamcli validate --no-net --pedantic --explain "$m" || return 1
+  local want
+  for want in '<binary>quorvex</binary>' '<binary>quorvex-cli</binary>' \
+      '<binary>orvantis-sim</binary>' '<mediatype>application/vnd.quorvex.data</mediatype>' \
+      '<launchable type="desktop-id">quorvex.desktop</launchable>' '<screenshot type="default">'; do
+    grep -qF "$want" "$m" || { echo "metainfo lacks $want"; return 1; }
+  done
+  grep -qF "<release version=\"$version\"" "$m" || { echo "no release $version"; return 1; }
+}
+check "AppStream metadata (appstreamcli validate)" appstream
 
 icons() {
   local s png
   for s in 16 22 24 32 48 64 128 256; do
-    png=$root/usr/share/icons/hicolor/${s}x$s/apps/quorvex.png
-    # The PNG header's width and height.
-    [ "$(od -An -tx1 -j1 -N3 "$png" | tr -d ' \n')" = 504e47 ] || { echo "$png: no PNG"; return 1; }
-    [ "$(od -An -tu4 --endian=big -j16 -N8 "$png" | xargs)" = "$s $s" ] ||
-      { echo "$png: not ${s}x$s"; return 1; }
+    for png in "$root/usr/share/icons/hicolor/${s}x$s/apps/quorvex.png" \
+        "$root/usr/share/icons/hicolor/${s}x$s/mimetypes/application-vnd.quorvex.data.png"; do
+      # The PNG header's width and height.
+      [ "$(od -An -tx1 -j1 -N3 "$png" | tr -d ' \n')" = 504e47 ] || { echo "$png: no PNG"; return 1; }
+      [ "$(od -An -tu4 --endian=big -j16 -N8 "$png" | xargs)" = "$s $s" ] ||
+        { echo "$png: not ${s}x$s"; return 1; }
+    done
   done
-  grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/quorvex.svg"
+  grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/quorvex.svg" &&
+    grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/mimetypes/application-vnd.quorvex.data.svg"
 }
 check "icons" icons
 
@@ -132,6 +212,30 @@ manpages() {
   for sub in $("$bin/quorvex-cli" --help | sed -n '/^Subcommands:/,$ s/^  \([a-z-]*\) .*/\1/p'); do
     zcat "$root/usr/share/man/man1/quorvex-cli.1.gz" | grep -q -- "$sub" ||
       { echo "quorvex-cli.1 lacks $sub"; return 1; }
+  done
+  # Read whole first: grep -q may end before the page is written out.
+  local quorvex_page sim_page
+  quorvex_page=$(zcat "$root/usr/share/man/man1/quorvex.1.gz")
+  sim_page=$(zcat "$root/usr/share/man/man1/orvantis-sim.1.gz")
+  # A manual: sections of what the window does, its files, its environment
+  # (each variable once) and exit status; examples everywhere.
+  for sub in '"THE WINDOW"' '"A RUN"' RECOVERY STATIONS FILES ENVIRONMENT '"EXIT STATUS"' EXAMPLES; do
+    grep -q "^\.SH $sub" <<<"$quorvex_page" || { echo "quorvex.1 lacks $sub"; return 1; }
+  done
+  for sub in runjournal.qvj recovered-YYYYMMDD-HHMMSS.qd1 tmpdata.bak Dis.ini Inpset.ini ports/COM; do
+    grep -q -- "$sub" <<<"$quorvex_page" || { echo "quorvex.1 lacks $sub"; return 1; }
+  done
+  for sub in QUORVEX_DIR QUORVEX_TRACE XDG_RUNTIME_DIR; do
+    [ "$(sed -n '/^\.SH ENVIRONMENT/,/^\.SH/p' <<<"$quorvex_page" | grep -c "^\.B $sub")" = 1 ] ||
+      { echo "quorvex.1: $sub not once in ENVIRONMENT"; return 1; }
+  done
+  zcat "$root/usr/share/man/man1/quorvex-cli.1.gz" | grep -c '^\.SH EXAMPLES' >/dev/null &&
+    grep -q '^\.SH EXAMPLES' <<<"$sim_page" ||
+    { echo "EXAMPLES"; return 1; }
+  # Every fault of the simulator is explained.
+  for sub in $("$bin/orvantis-sim" --help | sed -n 's/.*--fault TEXT:{\([^}]*\)}.*/\1/p' | tr , ' '); do
+    sed -n '/^\.SH FAULTS/,/^\.SH/p' <<<"$sim_page" | grep -q "^\.B $sub\$" ||
+      { echo "orvantis-sim.1 does not explain $sub"; return 1; }
   done
 }
 check "manual pages" manpages

@@ -18,6 +18,9 @@ PACKAGES=(
   # The Debian package and its checks (scripts/package.sh, check_package.sh);
   # rsvg-convert redraws the icon (src/resources/make_icons.sh).
   dpkg-dev desktop-file-utils help2man shared-mime-info libglib2.0-bin librsvg2-bin
+  # The package as a distribution checks it: lintian, the AppStream validator,
+  # and update-mime (mailcap), whose entry must keep --desktop.
+  lintian appstream mailcap
 )
 
 missing=()

@@ -5,11 +5,18 @@
 # and CPack (Depends from the programs' shared libraries, dpkg-shlibdeps). A
 # build folder that is not a Release build with the desktop program is
 # configured as one first; a new folder leaves out the tests and benchmarks.
+# Every file in the package carries the time of the last commit
+# (SOURCE_DATE_EPOCH, unless given), so that a package made again from the
+# same commit is the same file (scripts/check_reproducible.sh).
 # The package's path is the last line printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build}
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+fi
+export SOURCE_DATE_EPOCH
 cache=$build/CMakeCache.txt
 setting() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
 

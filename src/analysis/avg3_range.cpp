@@ -27,8 +27,8 @@ Avg3RangeOutcome AcceptAvg3Range(CAppState& app, IUserInterface& ui,
   if (start == app.avg3.start && end == app.avg3.end) return Avg3RangeOutcome::kUnchanged;
   app.avg3.start = start;
   app.avg3.end = end;
-  app.settings.SetInt(keys::kAvg3Start, start);
-  app.settings.SetInt(keys::kAvg3End, end);
+  app.settings.SetValue(keys::kAvg3Start, start);
+  app.settings.SetValue(keys::kAvg3End, end);
   return Avg3RangeOutcome::kChanged;
 }
 

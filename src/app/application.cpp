@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "app/run_controller.h"
 #include "app/splash_window.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
@@ -109,7 +110,26 @@ void CBrenlowApp::FinishStartup(const std::optional<std::string>& file) {
   // The journal of a run that did not end normally is written out, and the
   // run is offered for the measurement panel.
   RecoverAtStartup(doc_, *ui_);
+  NoticeRunEndsWhileAway();
   if (frame_) frame_->UpdateCommandStates();
+}
+
+void CBrenlowApp::NoticeRunEndsWhileAway() {
+  CRunController* run = frame_ ? CRunController::Of(*frame_) : nullptr;
+  if (!run) return;
+  QObject::connect(run, &CRunController::RunFinished, frame_.get(), [this](RunResult result) {
+    if (frame_->isActiveWindow()) return;
+    DesktopNotice notice;
+    {
+      std::lock_guard<std::mutex> g(doc_.Lock());
+      notice = RunEndNotice(result, doc_.Current());
+    }
+    if (notice.summary.empty()) return;
+    if (options_.sendNotice)
+      options_.sendNotice(notice);
+    else
+      SendDesktopNotice(notice);
+  });
 }
 
 }  // namespace qv::ui

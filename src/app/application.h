@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/qt_user_interface.h"
 #include "core/app_state.h"
 #include "data/document.h"
+#include "link/desktop_notice.h"
 
 namespace qv::ui {
 
@@ -22,6 +24,10 @@ struct StartOptions {
   bool splash = true;
   // Messages and choosers go here instead of real dialogs (tests).
   IUserInterface* ui = nullptr;
+  // Shows the desktop notice of a run that ended while the window was not
+  // the active one; empty: the desktop's notification service
+  // (SendDesktopNotice).
+  std::function<bool(const DesktopNotice&)> sendNotice = nullptr;
 };
 
 // Process-wide settings made once the QApplication exists: numbers in the C
@@ -64,6 +70,8 @@ class CBrenlowApp {
 
  private:
   void FinishStartup(const std::optional<std::string>& file);
+  // A run that ends while the window is not in front gets a desktop notice.
+  void NoticeRunEndsWhileAway();
 
   StartOptions options_;
   CAppState state_;

@@ -1,5 +1,5 @@
 // Command ids of the menu, toolbar and accelerators, and the table of their
-// captions, status-bar prompts and tooltips.
+// captions, status-bar prompts, tooltips and toolbar images.
 #pragma once
 
 #include <vector>
@@ -49,13 +49,15 @@ enum CommandId : int {
   kCmdPointDetail = 32795,
 };
 
-// One menu command: its id, caption (UTF-8, with its mnemonic) and the
-// status-bar prompt and tooltip.
+// One menu command: its id, caption (UTF-8, with its mnemonic), the
+// status-bar prompt and tooltip, and the name of its toolbar image
+// (":/quorvex/images/<icon>.png"; none for a command off the toolbar).
 struct CommandText {
   int id;
   const char* caption;
   const char* prompt;
   const char* tooltip;
+  const char* icon = nullptr;
 };
 
 // One pull-down menu: its caption and its entries in order; 0 is a separator.

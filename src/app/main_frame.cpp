@@ -33,36 +33,6 @@ namespace qv::ui {
 
 namespace {
 
-// The toolbar image of a command, or none.
-const char* IconName(int id) {
-  switch (id) {
-    case kCmdOpen:
-      return "open";
-    case kCmdSave:
-      return "save";
-    case kCmdPrint:
-      return "print";
-    case kCmdStart:
-      return "start";
-    case kCmdStop:
-      return "stop";
-    case kCmdRegister:
-      return "register";
-    case kCmdDelete:
-      return "delete";
-    case kCmdClearPanel:
-      return "clear";
-    case kCmdGraphSettings:
-      return "graph";
-    case kCmdInputDefaults:
-      return "inputs";
-    case kCmdAbout:
-      return "about";
-    default:
-      return nullptr;
-  }
-}
-
 // Status bar pane 2: a fixed caption.
 constexpr char kCaptionText[] = "ORVANTIS";
 
@@ -185,14 +155,20 @@ void CMainFrame::OnRefreshViews(int flags) {
 
 // --- Commands -----------------------------------------------------------------
 
+Message RunActiveMessage(std::string caption) {
+  return {Sj("放電と計測の実行中は、この操作はできません。\n\n（※放電と計測が終わってから、もう一度"
+             "行ってください。）"),
+          std::move(caption), MsgIcon::kWarning, MsgButtons::kOk, std::nullopt};
+}
+
 void CMainFrame::BuildActions() {
   for (const CommandText& t : CommandTexts()) {
     auto* a = new QAction(U8(t.caption), this);
     a->setStatusTip(U8(t.prompt));
     a->setToolTip(U8(t.tooltip));
     a->setData(t.id);
-    if (const char* icon = IconName(t.id))
-      a->setIcon(LazyIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(icon))));
+    if (t.icon)
+      a->setIcon(LazyIcon(QStringLiteral(":/quorvex/images/%1.png").arg(QLatin1String(t.icon))));
     a->setEnabled(false);
     const int id = t.id;
     connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });

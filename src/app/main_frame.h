@@ -24,6 +24,11 @@ class CResultView;
 class CGraphView;
 class CDataView;
 
+// What the window says when it is asked, from outside its menus, for
+// something a run does not allow (a data file handed to it, for one): the
+// menus grey such commands out. A warning with the caption given.
+Message RunActiveMessage(std::string caption);
+
 class CMainFrame : public QMainWindow {
   Q_OBJECT
  public:

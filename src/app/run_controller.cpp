@@ -75,14 +75,13 @@ CRunController::CRunController(CMainFrame& frame, CBrenlowDoc& doc, IUserInterfa
   setObjectName(QString::fromLatin1(kObjectName));
   InstallHooks();
   // A run whose journal stayed for want of a backup is safe once saved.
-  doc_.SetSavedHandler([this] { control_.safeguard.DocumentSaved(); });
+  doc_.SetSavedHandler([this] { control_.DocumentSaved(); });
 }
 
 CRunController::~CRunController() {
   doc_.SetSavedHandler({});
   alive_->store(false);
-  if (control_.IsActive()) doc_.App().measuring.store(false);
-  control_.Join();
+  control_.StopAndJoin();
   if (cursorSet_) QApplication::restoreOverrideCursor();
 }
 
@@ -134,8 +133,8 @@ void CRunController::InstallHooks() {
     });
   };
   h.waitCursor = [this](bool on) { WaitCursor(on); };
-  h.applyDefaultGraph = [this] {
-    if (CGraphView* graph = frame_.GraphView()) graph->ApplySettings(doc_.App().graph);
+  h.applyDefaultGraph = [this](const GraphSettings& settings) {
+    if (CGraphView* graph = frame_.GraphView()) graph->ApplySettings(settings);
   };
   h.confirmStart = [this] {
     CStartConfirmDlg dlg(&frame_);

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "core/conditions.h"
+#include "core/settings_keys.h"
 #include "core/settings_store.h"
 
 namespace qv {
 
-// Graph display settings (GRAPH_*).
+// Graph display settings (GRAPH_*); the defaults are what a file without
+// the keys gives.
 struct GraphSettings {
   double maxV = 0.0;
   double minV = 0.0;
@@ -21,14 +23,19 @@ struct GraphSettings {
   bool operator==(const GraphSettings&) const = default;
 };
 
-// The graph's default display settings: 12.0 V down to 0.0 V, no grid,
-// labels every 1.0 V, 1 pixel per second. The start option START_DEFGRA
-// applies them.
-inline constexpr GraphSettings kDefaultGraph{12.0, 0.0, false, 1, 1.0};
 // The graph view's first values, which a new settings file also starts
-// from: the defaults at 3 pixels per second.
-inline constexpr GraphSettings kFirstGraph{kDefaultGraph.maxV, kDefaultGraph.minV,
-                                           kDefaultGraph.grid, 3, kDefaultGraph.gapY};
+// from (the first values of the table's GRAPH_* keys): 12.0 V down to
+// 0.0 V, no grid, labels every 1.0 V, 3 pixels per second.
+inline constexpr GraphSettings kFirstGraph{*keys::kGraphMaxV.first, *keys::kGraphMinV.first,
+                                           *keys::kGraphGrid.first, *keys::kGraphGapX.first,
+                                           *keys::kGraphGapY.first};
+// The graph's default display settings, which the start option START_DEFGRA
+// applies: the first values at 1 pixel per second.
+inline constexpr GraphSettings kDefaultGraph = [] {
+  GraphSettings g = kFirstGraph;
+  g.gapX = 1;
+  return g;
+}();
 
 // The print layout (PRINT_TOP_X .. PRINT_LABEL_CY): margins, label size and
 // gaps in mm, the graph width in s (0: each record's own discharge time),
@@ -36,22 +43,27 @@ inline constexpr GraphSettings kFirstGraph{kDefaultGraph.maxV, kDefaultGraph.min
 struct PrintLayoutValues {
   int topX, topY, labelW, labelH, labelGX, labelGY, graphWS, labelCX, labelCY;
 };
-// The values the print settings dialog's "既定値に戻す" restores.
-inline constexpr PrintLayoutValues kDefaultPrintLayout{9, 21, 24, 33, 4, 4, 600, 7, 7};
-// A new settings file's print layout: the defaults with the graph width 0,
-// so that the first print of a long run shows it whole.
-inline constexpr PrintLayoutValues kFirstPrintLayout = [] {
-  PrintLayoutValues v = kDefaultPrintLayout;
-  v.graphWS = 0;
+// A new settings file's print layout (the table's first values), with the
+// graph width 0 so that the first print of a long run shows it whole.
+inline constexpr PrintLayoutValues kFirstPrintLayout{
+    *keys::kPrintTopX.first,    *keys::kPrintTopY.first,    *keys::kPrintLabelW.first,
+    *keys::kPrintLabelH.first,  *keys::kPrintLabelGX.first, *keys::kPrintLabelGY.first,
+    *keys::kPrintGraphWS.first, *keys::kPrintLabelCX.first, *keys::kPrintLabelCY.first};
+// The values the print settings dialog's "既定値に戻す" restores: the first
+// layout with a graph width of 600 s.
+inline constexpr PrintLayoutValues kDefaultPrintLayout = [] {
+  PrintLayoutValues v = kFirstPrintLayout;
+  v.graphWS = 600;
   return v;
 }();
 
-// Communication settings (COM_*), clamped as loaded.
+// Communication settings (COM_*), clamped as loaded; the defaults are the
+// keys' missing values.
 struct CommSettings {
-  int timeoutMs = 1500;
-  int retryC1 = 5;
-  int retryC2 = 5;
-  int retryC3 = 5;
+  int timeoutMs = keys::kComTimeoutMs.missing;
+  int retryC1 = keys::kComRetryC1.missing;
+  int retryC2 = keys::kComRetryC2.missing;
+  int retryC3 = keys::kComRetryC3.missing;
 };
 
 // Option flag bits.
@@ -101,16 +113,18 @@ class CAppState {
 
 // Writes the program's first values into a settings file that does not exist
 // yet (a new installation), so the graph and the inputs start from usable
-// ranges and printing and the CSV export work at once: the graph view's first
-// values, the input defaults, the first print layout (kFirstPrintLayout) for
-// labels of every registered record, and the whole ID range 001-001-001 to
-// 999-999-999 for printing and the CSV export. Nothing is written into a file
-// that exists (of any kind). True when the file was seeded; false when it
-// existed or could not be written.
-bool SeedNewSettings(const CSettingsStore& settings);
+// ranges and printing and the CSV export work at once: every key of the
+// table that has a first value, in the table's order (the graph view's first
+// values, the input defaults, the first print layout for labels of every
+// registered record, and the whole ID range 001-001-001 to 999-999-999 for
+// printing and the CSV export). Nothing is written into a file that exists
+// (of any kind). True when the file was seeded; false when it existed or
+// could not be written.
+bool SeedNewSettings(CSettingsStore& settings);
 
-// Clamp rule of COM_RETRY_C1..C3 and COM_TIMEOUT_MS: values of 1 or more
-// replace the default, capped at `limit`; 0, negative or missing keep it.
+// Clamp rule of COM_RETRY_C1..C3 and COM_TIMEOUT_MS (keys::IntKey with a
+// minimum of 1): values of 1 or more replace the default, capped at `limit`;
+// 0, negative or missing keep it.
 int ClampSetting(int value, int deflt, int limit);
 
 }  // namespace qv

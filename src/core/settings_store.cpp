@@ -115,14 +115,13 @@ std::optional<std::string> CSettingsStore::Find(std::string_view key) const {
   return std::nullopt;
 }
 
-bool CSettingsStore::Set(std::string_view key, std::string_view value) const {
+bool CSettingsStore::Set(std::string_view key, std::string_view value) {
   return SetMany({{std::string(key), std::string(value)}});
 }
 
 // Check, read, edit line by line, write: one rewrite of the file, which
 // reads best in one piece.
-bool CSettingsStore::SetMany(
-    const std::vector<std::pair<std::string, std::string>>& entries) const {
+bool CSettingsStore::SetMany(const std::vector<std::pair<std::string, std::string>>& entries) {
   // A key that could not be read back as the same key is refused.
   for (const auto& e : entries) {
     std::string_view key = Trim(e.first);
@@ -219,8 +218,11 @@ int CSettingsStore::GetInt(std::string_view key) const {
 double CSettingsStore::GetDouble(std::string_view key) const {
   return AtoF(Get(key));
 }
-bool CSettingsStore::SetInt(std::string_view key, long long v) const {
+bool CSettingsStore::SetInt(std::string_view key, long long v) {
   return Set(key, IntText(v));
+}
+bool CSettingsStore::SetValue(const keys::RealKey& key, double value, int decimals) {
+  return Set(key, FixedText(value, decimals));
 }
 
 std::string CurrentDirectory() {

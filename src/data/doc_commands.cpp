@@ -174,16 +174,28 @@ void CmdRemoveOverlays(CBrenlowDoc& doc) {
 
 // --- Open ---------------------------------------------------------------------
 
+namespace {
+
+// Unsaved changes are given up only when the user says so.
+bool MayReplaceDocument(CBrenlowDoc& doc, IUserInterface& ui) {
+  if (!doc.IsModified()) return true;
+  Message m{Sj("変更されたデータがあります。\n保存せずにデータファイルを開きますか？"),
+            Sj("データファイルを開く"), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
+  return ui.ShowMessage(m) == MsgResult::kOk;
+}
+
+}  // namespace
+
 bool CmdOpen(CBrenlowDoc& doc, IUserInterface& ui) {
-  if (doc.IsModified()) {
-    Message m{Sj("変更されたデータがあります。\n保存せずにデータファイルを開きますか？"),
-              Sj("データファイルを開く"), MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
-    if (ui.ShowMessage(m) != MsgResult::kOk) return false;
-  }
+  if (!MayReplaceDocument(doc, ui)) return false;
   std::optional<std::string> path = ui.ChooseOpenFile(
       DataFileRequest(LastFileName(doc.App()), PathFolder(LastFilePath(doc.App()))));
   if (!path || path->empty()) return false;
   return OpenDataFile(doc, ui, *path);
+}
+
+bool OpenNamedFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& path) {
+  return MayReplaceDocument(doc, ui) && OpenDataFile(doc, ui, path);
 }
 
 bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& chosen) {

@@ -68,6 +68,10 @@ void CmdRemoveOverlays(CBrenlowDoc& doc);
 // Open: asks about unsaved changes, shows the open chooser and loads the
 // chosen file. True when a file was read.
 bool CmdOpen(CBrenlowDoc& doc, IUserInterface& ui);
+// Open with the file named instead of chosen (a file handed to the running
+// window): asks about unsaved changes as Open does, then OpenDataFile. True
+// when the file was read.
+bool OpenNamedFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& path);
 // Loads `path` (the chosen file, or the file named on the command line) and
 // refreshes the graph; the steps of Open after the chooser.
 bool OpenDataFile(CBrenlowDoc& doc, IUserInterface& ui, const std::string& path);

@@ -61,18 +61,18 @@ bool FindFreeId(const RecordList& registered, std::array<int32_t, 3>& values,
 
 // ---------------------------------------------------------------------------
 
-CRegistrationModel::CRegistrationModel(const CBrenlowDoc& doc, const CSettingsStore& settings)
+CRegistrationModel::CRegistrationModel(const CBrenlowDoc& doc, CSettingsStore& settings)
     : doc_(doc), settings_(settings) {}
 
 void CRegistrationModel::Open() {
   fields = {};
   proposeNext = false;
-  showAutoAssign = settings_.GetInt(keys::kNumberButtons) > 0;
-  if (settings_.GetInt(keys::kRegisterNext) <= 0) return;
+  showAutoAssign = settings_.Value(keys::kNumberButtons);
+  if (!settings_.Value(keys::kRegisterNext)) return;
   proposeNext = true;
-  std::array<int32_t, 3> v = {settings_.GetInt(keys::kRegisterId[0]),
-                              settings_.GetInt(keys::kRegisterId[1]),
-                              settings_.GetInt(keys::kRegisterId[2])};
+  std::array<int32_t, 3> v = {settings_.Value(keys::kRegisterId[0]),
+                              settings_.Value(keys::kRegisterId[1]),
+                              settings_.Value(keys::kRegisterId[2])};
   if (FindFreeId(doc_.Registered(), v, {true, true, true})) {
     for (int i = 0; i < 3; ++i)
       fields[i] = IntText(v[i]);

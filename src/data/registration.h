@@ -35,7 +35,7 @@ bool FindFreeId(const RecordList& registered, std::array<int32_t, 3>& values,
 // Registration dialog ("計測データの登録").
 class CRegistrationModel {
  public:
-  CRegistrationModel(const CBrenlowDoc& doc, const CSettingsStore& settings);
+  CRegistrationModel(const CBrenlowDoc& doc, CSettingsStore& settings);
 
   // Opening: the fields and the propose-next box from REGIST_NEXT and
   // REGIST_ID1..3 (the next free ID from the remembered one, "%d" texts), and
@@ -60,7 +60,7 @@ class CRegistrationModel {
 
  private:
   const CBrenlowDoc& doc_;
-  const CSettingsStore& settings_;
+  CSettingsStore& settings_;
 };
 
 // ID change dialog ("登録IDの変更") for one registered record.

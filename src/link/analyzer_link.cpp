@@ -1,8 +1,8 @@
 #include "link/analyzer_link.h"
 
 #include <chrono>
-#include <mutex>
 #include <thread>
+#include <utility>
 
 #include "core/numtext.h"
 #include "data/text_format.h"
@@ -113,10 +113,15 @@ FrameResult ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int c
   return slot[0] == "STOP" ? FrameResult::kStop : FrameResult::kLoad;
 }
 
+LinkSettings LinkSettingsOf(const CAppState& app) {
+  return {app.ReadCommSettings(), PortNamesOf(app)};
+}
+
 // -------------------------------------------------------------- CAnalyzerLink
 
-CAnalyzerLink::CAnalyzerLink(CBrenlowDoc& doc) : doc_(doc), sleep_(RealSleeper()) {
-  SetPortNames(PortNamesOf(doc.App()));
+CAnalyzerLink::CAnalyzerLink(LinkSettings settings)
+    : settings_(std::move(settings)), sleep_(RealSleeper()) {
+  serial_.SetPortNames(settings_.ports);
 }
 
 CAnalyzerLink::~CAnalyzerLink() = default;
@@ -127,26 +132,26 @@ void CAnalyzerLink::Wait(int ms) {
 
 bool CAnalyzerLink::OpenLink(int port) {
   port_ = port;
-  const int timeout = doc_.App().ReadCommSettings().timeoutMs;
-  if (Open(port, kQueueBytes, kQueueBytes) != PortResult::kOk) return false;
-  if (Configure(port, kLineAnalyzer) != PortResult::kOk) return false;
-  if (SetWriteTimeout(port, timeout) != PortResult::kOk) return false;
-  return SetReadTimeouts(port, timeout) == PortResult::kOk;
+  const int timeout = settings_.comm.timeoutMs;
+  if (serial_.Open(port, kQueueBytes, kQueueBytes) != PortResult::kOk) return false;
+  if (serial_.Configure(port, kLineAnalyzer) != PortResult::kOk) return false;
+  if (serial_.SetWriteTimeout(port, timeout) != PortResult::kOk) return false;
+  return serial_.SetReadTimeouts(port, timeout) == PortResult::kOk;
 }
 
 void CAnalyzerLink::CloseLink() {
-  PurgeTransmit(port_);
-  PurgeReceive(port_);
-  Close(port_);
+  serial_.PurgeTransmit(port_);
+  serial_.PurgeReceive(port_);
+  serial_.Close(port_);
 }
 
 bool CAnalyzerLink::SendCommand(std::string_view bytes) {
   const int n = static_cast<int>(bytes.size());
-  return Write(port_, bytes.data(), n) == n;
+  return serial_.Write(port_, bytes.data(), n) == n;
 }
 
 bool CAnalyzerLink::NextByte(unsigned char& c) {
-  return Read(port_, &c, 1) == 1;
+  return serial_.Read(port_, &c, 1) == 1;
 }
 
 bool CAnalyzerLink::ReadAck(char expected) {
@@ -162,43 +167,33 @@ void CAnalyzerLink::SendThrice(std::string_view command) {
   SendCommand(command);
 }
 
-bool CAnalyzerLink::SendAcked(const std::function<std::string(const CMeasureData&)>& command,
-                              char ack) {
-  PurgeReceive(port_);
-  std::string cmd;
-  {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    cmd = command(doc_.Current());
-  }
-  SendCommand(cmd);
+bool CAnalyzerLink::SendAcked(const std::string& command, char ack) {
+  serial_.PurgeReceive(port_);
+  SendCommand(command);
   return ReadAck(ack);
 }
 
-bool CAnalyzerLink::SendCurrents() {
-  return SendAcked(
-      [](const CMeasureData& r) { return CurrentsCommand(r.currentA, r.currentB, r.currentC); },
-      'd');
+bool CAnalyzerLink::SendCurrents(const InputConditions& in) {
+  return SendAcked(CurrentsCommand(in.currentA, in.currentB, in.currentC), 'd');
 }
 
-bool CAnalyzerLink::SendConditions() {
-  return SendAcked(
-      [](const CMeasureData& r) { return ConditionsCommand(r.cells, r.endVoltage, r.v1Point); },
-      'f');
+bool CAnalyzerLink::SendConditions(const InputConditions& in) {
+  return SendAcked(ConditionsCommand(in.cells, in.endVoltage, in.v1Point), 'f');
 }
 
 bool CAnalyzerLink::Probe() {
-  SetWirePhase(WirePhase::kProbe);
-  PurgeReceive(port_);
+  serial_.SetWirePhase(WirePhase::kProbe);
+  serial_.PurgeReceive(port_);
   SendCommand(ProbeCommand());
   const bool ok = ReadAck('d');
-  PurgeReceive(port_);
+  serial_.PurgeReceive(port_);
   return ok;
 }
 
 bool CAnalyzerLink::ProbeWithRetries() {
-  SetWirePhase(WirePhase::kProbe);
-  PurgeTransmit(port_);
-  PurgeReceive(port_);
+  serial_.SetWirePhase(WirePhase::kProbe);
+  serial_.PurgeTransmit(port_);
+  serial_.PurgeReceive(port_);
   bool ok = false;
   for (int i = 0; i < 3 && !ok; ++i) {
     Wait(200);
@@ -208,21 +203,21 @@ bool CAnalyzerLink::ProbeWithRetries() {
   return ok;
 }
 
-bool CAnalyzerLink::SendInputValues() {
-  const CommSettings comm = doc_.App().ReadCommSettings();
-  SetWirePhase(WirePhase::kInputs);
-  PurgeTransmit(port_);
-  PurgeReceive(port_);
+bool CAnalyzerLink::SendInputValues(const InputConditions& inputs) {
+  const int retries = settings_.comm.retryC1;
+  serial_.SetWirePhase(WirePhase::kInputs);
+  serial_.PurgeTransmit(port_);
+  serial_.PurgeReceive(port_);
   bool currents = false;
-  for (int i = 0; i < comm.retryC1 && !currents; ++i) {
+  for (int i = 0; i < retries && !currents; ++i) {
     Wait(100);
-    currents = SendCurrents();
+    currents = SendCurrents(inputs);
   }
   bool conditions = false;
   if (currents) {
-    for (int i = 0; i < comm.retryC1 && !conditions; ++i) {
+    for (int i = 0; i < retries && !conditions; ++i) {
       Wait(100);
-      conditions = SendConditions();
+      conditions = SendConditions(inputs);
     }
   }
   if (currents && conditions) return true;
@@ -234,98 +229,67 @@ bool CAnalyzerLink::ReadToken(std::string& token) {
   return ReadTokenFrom([this](unsigned char& c) { return NextByte(c); }, token) == TokenStatus::kOk;
 }
 
-FrameResult CAnalyzerLink::ReadFrame(CMeasureData& record, CMeasurePoint& point) {
-  PurgeReceive(port_);
+FrameResult CAnalyzerLink::ReadFrame(int cells, FrameValues& values) {
+  serial_.PurgeReceive(port_);
   if (frameHook_) frameHook_();
-  int cells;
-  {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    cells = record.cells;
-  }
-  FrameValues v;
-  const FrameResult r = ReadFrameFrom([this](unsigned char& c) { return NextByte(c); }, cells, v);
-  if (r == FrameResult::kFail) return r;
-  point = v.point;
-  std::lock_guard<std::mutex> g(doc_.Lock());
-  record.avgVoltage1 = v.avgVoltage1;
-  record.pir = v.pir;
-  record.internalResistance = v.internalResistance;
-  return r;
+  return ReadFrameFrom([this](unsigned char& c) { return NextByte(c); }, cells, values);
 }
 
 // ------------------------------------------------------------------ the run
 
-RunResult CAnalyzerLink::RunMeasurement() {
-  const CommSettings comm = doc_.App().ReadCommSettings();
-  SetWirePhase(WirePhase::kStart);
-  ClearPoints();
+RunResult CAnalyzerLink::RunMeasurement(int cells, const std::atomic<bool>& measuring,
+                                        const FrameSinks& sinks) {
+  serial_.SetWirePhase(WirePhase::kStart);
+  serial_.PurgeTransmit(port_);
+  serial_.PurgeReceive(port_);
+  for (IFrameSink* sink : sinks)
+    sink->OnRunStart();
   RunResult result = RunResult::kCommFailure;
-  if (StartPhase(comm.retryC2)) result = PollingPhase(comm.retryC3);
+  if (StartPhase(cells, sinks)) result = PollingPhase(cells, measuring, sinks);
   if (result == RunResult::kInstrumentStopped) AcknowledgeStop();
   Ending();
+  for (IFrameSink* sink : sinks)
+    sink->OnRunEnd();
   return result;
 }
 
-void CAnalyzerLink::ClearPoints() {
-  PurgeTransmit(port_);
-  PurgeReceive(port_);
-  std::lock_guard<std::mutex> g(doc_.Lock());
-  doc_.Current().MutablePoints().clear();
-}
-
-void CAnalyzerLink::AppendPoint(const CMeasurePoint& p) {
-  FrameValues appended{p, 0.0, 0.0, 0.0};
-  {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    CMeasureData& record = doc_.Current();
-    record.AppendPoint(p);
-    appended.avgVoltage1 = record.avgVoltage1;
-    appended.pir = record.pir;
-    appended.internalResistance = record.internalResistance;
-  }
-  if (pointSink_) pointSink_(appended);
-}
-
-bool CAnalyzerLink::StartPhase(int attempts) {
-  CMeasureData& record = doc_.Current();
-  for (int attempt = 0; attempt < attempts; ++attempt) {
+bool CAnalyzerLink::StartPhase(int cells, const FrameSinks& sinks) {
+  for (int attempt = 0; attempt < settings_.comm.retryC2; ++attempt) {
     SendCommand(kStartCommand);
     Wait(100);
-    CMeasurePoint p;
-    if (ReadFrame(record, p) == FrameResult::kFail) {
-      std::lock_guard<std::mutex> g(doc_.Lock());
-      record.avgVoltage1 = 0.0;
-      record.pir = 0.0;
-      record.internalResistance = 0.0;
+    FrameValues v;
+    if (ReadFrame(cells, v) == FrameResult::kFail) {
+      for (IFrameSink* sink : sinks)
+        sink->OnStartMissed();
       continue;
     }
     // Whatever its status, the first frame leads into the polling phase.
-    AppendPoint(p);
-    if (onPoint_) onPoint_(p.time);
+    for (IFrameSink* sink : sinks)
+      sink->OnFrame(v);
     return true;
   }
   return false;
 }
 
-RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
-  SetWirePhase(WirePhase::kPolling);
-  CMeasureData& record = doc_.Current();
+RunResult CAnalyzerLink::PollingPhase(int cells, const std::atomic<bool>& measuring,
+                                      const FrameSinks& sinks) {
+  serial_.SetWirePhase(WirePhase::kPolling);
   int errors = 0;
   bool limit = false;
   for (int passes = 1;; ++passes) {
-    if (!doc_.App().measuring.load()) SendCommand(kEndCommand);
-    CMeasurePoint p;
-    const FrameResult r = ReadFrame(record, p);
+    if (!measuring.load()) SendCommand(kEndCommand);
+    FrameValues v;
+    const FrameResult r = ReadFrame(cells, v);
     if (r == FrameResult::kFail) {
       ++errors;
       Wait(100);
-      if (errors >= maxErrors) return RunResult::kCommFailure;
+      if (errors >= settings_.comm.retryC3) return RunResult::kCommFailure;
     } else {
       errors = 0;
-      AppendPoint(p);
-      if (p.time >= kRunMaxSeconds) limit = true;
+      if (v.point.time >= kRunMaxSeconds) limit = true;
       if (limit && r != FrameResult::kStop) SendCommand(kEndCommand);
-      if (onPoint_) onPoint_(p.time);
+      for (IFrameSink* sink : sinks)
+        sink->OnFrame(v);
       if (r == FrameResult::kStop) return RunResult::kInstrumentStopped;
     }
     if (passes >= kRunMaxPasses) return RunResult::kPassLimit;
@@ -333,23 +297,16 @@ RunResult CAnalyzerLink::PollingPhase(int maxErrors) {
 }
 
 void CAnalyzerLink::AcknowledgeStop() {
-  SetWirePhase(WirePhase::kStopAck);
+  serial_.SetWirePhase(WirePhase::kStopAck);
   SendThrice(kStopAckCommand);
 }
 
 void CAnalyzerLink::Ending() {
-  SetWirePhase(WirePhase::kEnding);
+  serial_.SetWirePhase(WirePhase::kEnding);
   Wait(700);
   SendThrice(kFlushCommand);
-  PurgeTransmit(port_);
-  PurgeReceive(port_);
-  {
-    std::lock_guard<std::mutex> g(doc_.Lock());
-    CMeasureData& record = doc_.Current();
-    record.dateTime = COleDateTime::Now();
-    if (record.GetDischargeTime() <= 120) record.pir = 0.0;
-  }
-  if (onEnd_) onEnd_();
+  serial_.PurgeTransmit(port_);
+  serial_.PurgeReceive(port_);
 }
 
 }  // namespace qv

@@ -1,17 +1,24 @@
 // The ORVANTIS analyzer's command protocol over a serial port: sending the
 // discharge conditions, probing a port, and following a discharge run frame
-// by frame into the document's current measurement.
+// by frame, each frame handed to the run's sinks (frame_sink.h).
+//
+// The link knows no document and no settings file. Its owner gives it what
+// an operation needs as values: the communication limits and the COM
+// numbering (LinkSettings), the input conditions to send, and for a run the
+// cell count, the stop flag and the sinks.
 //
 // A link lives for one operation sequence on one thread: construct, OpenLink,
 // one of SendInputValues / RunMeasurement / ProbeWithRetries, CloseLink.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
 
-#include "data/document.h"
-#include "data/measure_data.h"
+#include "core/app_state.h"
+#include "core/conditions.h"
+#include "link/frame_sink.h"
 #include "link/serial_port.h"
 
 namespace qv {
@@ -63,55 +70,63 @@ TokenStatus ReadTokenFrom(const std::function<bool(unsigned char&)>& next, std::
 // A frame's nine tokens read from a byte source. `cells` decides whether the
 // voltage token loses its last character. The point and the record results
 // are filled only for kLoad and kStop.
-struct FrameValues {
-  CMeasurePoint point;
-  double avgVoltage1 = 0.0;
-  double pir = 0.0;
-  double internalResistance = 0.0;
-};
 FrameResult ReadFrameFrom(const std::function<bool(unsigned char&)>& next, int cells,
                           FrameValues& out);
 
-class CAnalyzerLink : public CSerialPort {
- public:
-  // COM numbers are resolved with the `ports/` folder beside the settings
-  // file of the document's application.
-  explicit CAnalyzerLink(CBrenlowDoc& doc);
-  ~CAnalyzerLink() override;
+// What a link is told of the settings: the read and write time-out, the
+// retry limits and how COM numbers map to devices. Its owner reads them for
+// each operation, so a changed settings file counts from the next one.
+struct LinkSettings {
+  CommSettings comm;
+  CPortNames ports;
+};
+// The application's settings as they are now: COM_* as ReadCommSettings
+// clamps them, and the ports/ folder beside the settings file.
+LinkSettings LinkSettingsOf(const CAppState& app);
 
+class CAnalyzerLink {
+ public:
+  explicit CAnalyzerLink(LinkSettings settings);
+  ~CAnalyzerLink();
+  CAnalyzerLink(const CAnalyzerLink&) = delete;
+  CAnalyzerLink& operator=(const CAnalyzerLink&) = delete;
+
+  // Opens COM `port` with the analyzer's line settings and the time-out;
+  // false when it cannot be opened or set (CloseLink all the same).
   bool OpenLink(int port);
   void CloseLink();
   int Port() const { return port_; }
+  // The port table the link talks through (its last open error and device).
+  CSerialPort& Serial() { return serial_; }
+  const CSerialPort& Serial() const { return serial_; }
 
-  bool SendCurrents();
-  bool SendConditions();
+  // Each sends its command and compares the one-byte answer; false on a
+  // wrong answer or none within the time-out.
+  bool SendCurrents(const InputConditions& inputs);
+  bool SendConditions(const InputConditions& inputs);
   bool Probe();
+  // The probe up to three times, then the flush; true when one was answered.
   bool ProbeWithRetries();
-  bool SendInputValues();
+  // The currents ("D"), then the conditions ("F"), each tried up to
+  // COM_RETRY_C1 times; false, after the flush, when either was never
+  // acknowledged.
+  bool SendInputValues(const InputConditions& inputs);
 
   // One token; false on no data or too long.
   bool ReadToken(std::string& token);
-  // One frame into `point` and the results of `record` (the document's
-  // current measurement; its results are written under the document lock).
-  FrameResult ReadFrame(CMeasureData& record, CMeasurePoint& point);
-  // The whole run into the document's current measurement, in its phases:
-  // the start ("S" until a first frame), polling (frames until a "STOP"),
-  // the stop acknowledgement ("G" three times) and the ending (flush, end
-  // date-time). The first frame, whatever its status, is followed by the
-  // polling phase; only a "STOP" read there is acknowledged. Never returns
-  // kNoRun.
-  RunResult RunMeasurement();
+  // One frame after the receive buffer was discarded; `cells` decides the
+  // voltage digit rule. `values` is filled for kLoad and kStop.
+  FrameResult ReadFrame(int cells, FrameValues& values);
+  // The whole run, in its phases: the start ("S" until a first frame),
+  // polling (frames until a "STOP"), the stop acknowledgement ("G" three
+  // times) and the ending (flush). The first frame, whatever its status, is
+  // followed by the polling phase; only a "STOP" read there is acknowledged.
+  // While `measuring` is false the end command goes before every frame read;
+  // from 9999 s on it follows every "LOAD" frame before the frame is handed
+  // on. The sinks get every event of the run (IFrameSink) in their order.
+  // Never returns kNoRun.
+  RunResult RunMeasurement(int cells, const std::atomic<bool>& measuring, const FrameSinks& sinks);
 
-  // Called on the calling (worker) thread, without the document lock held:
-  // `onPoint` after every point appended, with its elapsed time; `onEnd`
-  // once at the end of the run, after the ending sequence.
-  void SetCallbacks(std::function<void(int time)> onPoint, std::function<void()> onEnd) {
-    onPoint_ = std::move(onPoint);
-    onEnd_ = std::move(onEnd);
-  }
-  // Called on the calling (worker) thread right after each point was
-  // appended, with the point and the record's results after its frame.
-  void SetPointSink(std::function<void(const FrameValues&)> sink) { pointSink_ = std::move(sink); }
   void SetSleeper(LinkSleeper sleeper) { sleep_ = std::move(sleeper); }
   // Called at the start of every ReadFrame, after the receive buffer was
   // discarded (test instruments send their next frame from here).
@@ -119,34 +134,28 @@ class CAnalyzerLink : public CSerialPort {
 
  private:
   // The phases of RunMeasurement.
-  void ClearPoints();
-  // True when a first frame was read (and appended) within `attempts`.
-  bool StartPhase(int attempts);
-  // Until a "STOP", `maxErrors` failed frames in a row, or the pass limit.
-  RunResult PollingPhase(int maxErrors);
+  // True when a first frame was read (and handed on) within COM_RETRY_C2
+  // attempts.
+  bool StartPhase(int cells, const FrameSinks& sinks);
+  // Until a "STOP", COM_RETRY_C3 failed frames in a row, or the pass limit.
+  RunResult PollingPhase(int cells, const std::atomic<bool>& measuring, const FrameSinks& sinks);
   void AcknowledgeStop();
   void Ending();
-  // Appends a point to the current measurement and hands it, with the
-  // record's results, to the point sink.
-  void AppendPoint(const CMeasurePoint& p);
 
   bool SendCommand(std::string_view bytes);
-  // PurgeReceive, the command built from the current measurement, and its
-  // one-byte answer compared with `ack`.
-  bool SendAcked(const std::function<std::string(const CMeasureData&)>& command, char ack);
+  // PurgeReceive, the command, and its one-byte answer compared with `ack`.
+  bool SendAcked(const std::string& command, char ack);
   bool ReadAck(char expected);
   // The command three times, 100 ms apart (the flush "\r\r", "G").
   void SendThrice(std::string_view command);
   void Wait(int ms);
   bool NextByte(unsigned char& c);
 
-  CBrenlowDoc& doc_;
+  CSerialPort serial_;
+  LinkSettings settings_;
   int port_ = 1;
   LinkSleeper sleep_;
-  std::function<void(int)> onPoint_;
-  std::function<void()> onEnd_;
   std::function<void()> frameHook_;
-  std::function<void(const FrameValues&)> pointSink_;
 };
 
 }  // namespace qv

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "data/codec.h"
+#include "link/device_access.h"
 
 namespace qv {
 namespace {
@@ -203,19 +204,54 @@ CPortNames PortNamesOf(const CAppState& app) {
   return CPortNames(app.settings.Directory() + "ports", CPortNames::DefaultDeviceRoot());
 }
 
+namespace {
+
+// The line for a device that is in use, naming the holder when /proc shows it.
+std::string BusyText(const std::string& who, const std::string& device) {
+  const std::optional<DeviceHolder> holder = FindHolder(device);
+  std::string by;
+  if (holder) {
+    by = Sj("（") + (holder->program.empty() ? std::string() : holder->program + Sj("、")) +
+         Sj("プロセス ") + std::to_string(holder->pid) + Sj("）");
+  }
+  return who + Sj(" は別のプログラム") + by +
+         Sj("が使用中です。そのプログラムを終了してから、もう一度行ってください。");
+}
+
+}  // namespace
+
 std::string PermissionHintText(const std::vector<std::string>& devices) {
   if (devices.empty()) return {};
-  std::string first = RealPath(devices.front());
-  if (first.empty()) first = devices.front();
-  std::string who = first;
+  const DeviceAccess a = InspectDevice(devices.front());
+  std::string who = a.device;
   if (devices.size() > 1)
     who += Sj(" など ") + std::to_string(devices.size()) + Sj(" 個のデバイス");
-  return who + Sj(" を開く権限がありません。dialout グループに入り（sudo usermod -aG dialout ") +
-         UserName() + Sj("）、ログインし直してください。");
+  const std::string denied = who + Sj(" を開く権限がありません");
+  switch (AdviceFor(a)) {
+    case AccessAdvice::kJoinGroup:
+      return denied + Sj("。") + a.group + Sj(" グループに入り（sudo usermod -aG ") + a.group +
+             " " + UserName() + Sj("）、ログインし直してください。");
+    case AccessAdvice::kLogInAgain:
+      return denied + Sj("。") + UserName() + Sj(" は ") + a.group +
+             Sj(" グループに入っていますが、今のログインはその前からのものです。ログインし直してく"
+                "ださい。");
+    case AccessAdvice::kOwnerAndMode:
+      return denied + Sj("（所有者 ") + a.owner + Sj("、グループ ") + a.group + Sj("、") +
+             ModeText(a.mode) +
+             Sj("）。グループに入っても開けないため、デバイスの所有者かモードを変える必要があります"
+                "（管理者に相談してください）。");
+    case AccessAdvice::kNone:
+      break;
+  }
+  // Examined and open to this user: the open failed because the device is
+  // in use.
+  if (a.known && a.mayOpen) return BusyText(who, a.device);
+  return denied + Sj("。");
 }
 
 std::vector<std::string> DeniedDevices(const CSerialPort& port) {
-  if (port.LastOpenError() != EACCES || port.LastOpenPath().empty()) return {};
+  const int e = port.LastOpenError();
+  if ((e != EACCES && e != EBUSY) || port.LastOpenPath().empty()) return {};
   return {port.LastOpenPath()};
 }
 

@@ -1,7 +1,7 @@
 // The serial devices behind the COM numbers, as a person looks for them: the
 // listing of `quorvex-cli ports`, the device line of the port setting dialog
-// and of port detection, and the line that tells a user without permission
-// to open a device what to do.
+// and of port detection, and the line that tells a user who cannot open a
+// device (no permission, or another program holds it) what to do.
 //
 // Numbers map to devices as CPortNames resolves them (a ports/COM<n> link
 // first, then the automatic numbering); the USB descriptions come from
@@ -57,18 +57,23 @@ int PortLinkNumber(const std::string& name);
 // process's device root.
 CPortNames PortNamesOf(const CAppState& app);
 
-// The line added to a message when opening a device failed for lack of
-// permission (CP932): it names the device (the first one and how many more)
-// and the fix, joining the group dialout and logging in again. Empty for no
-// devices.
+// The line added to a message when opening devices failed for lack of
+// permission or because another program holds them (CP932). It names the
+// device (the first one and how many more) and what helps, as the first
+// device shows it now (device_access.h): joining its group ("sudo usermod
+// -aG <group> <user>", then logging in again) when that is the fix, logging
+// in again when the user has joined but this session predates it, its owner,
+// group and mode when the group does not help; for a device the user may
+// open, that another program (named, with its process, where /proc shows
+// it) is using it. Empty for no devices.
 std::string PermissionHintText(const std::vector<std::string>& devices);
 
 // The device of `port`'s last Open when that failed for lack of permission
-// (EACCES); empty otherwise.
+// (EACCES) or because the device is in use (EBUSY); empty otherwise.
 std::vector<std::string> DeniedDevices(const CSerialPort& port);
 
-// `message` followed by a blank line and the permission hint when `devices`
-// is not empty; `message` alone otherwise.
+// `message` followed by a blank line and the hint when `devices` is not
+// empty; `message` alone otherwise.
 std::string WithPermissionHint(const std::string& message, const std::vector<std::string>& devices);
 
 }  // namespace qv

@@ -28,13 +28,13 @@ std::string ScanRetryCaption() {
   return Sj("接続機器の反応がありません");
 }
 
-int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper,
-              std::vector<std::string>* denied) {
+int ScanPorts(const LinkSettings& settings, const ScanProgress& progress,
+              const LinkSleeper& sleeper, std::vector<std::string>* denied) {
   const std::string format = Sj("COM%d を検査中...");
   int found = -1;
   for (int i = 1; i <= CSerialPort::kMaxPort; ++i) {
     if (progress) progress(i, Format(format, i));
-    CAnalyzerLink link(doc);
+    CAnalyzerLink link(settings);
     if (sleeper) link.SetSleeper(sleeper);
     if (link.OpenLink(i)) {
       const bool ok = link.ProbeWithRetries();
@@ -45,7 +45,7 @@ int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper&
       }
     } else {
       if (denied) {
-        for (std::string& d : DeniedDevices(link))
+        for (std::string& d : DeniedDevices(link.Serial()))
           denied->push_back(std::move(d));
       }
       // Leave no device open behind (the settings may have been refused).
@@ -56,13 +56,13 @@ int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper&
   return found;
 }
 
-int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& progress,
+int RunPortDetection(const LinkSettings& settings, IUserInterface& ui, const ScanProgress& progress,
                      const LinkSleeper& sleeper) {
   int found = -1;
   for (;;) {
     if (progress) progress(0, std::string());
     std::vector<std::string> denied;
-    found = ScanPorts(doc, progress, sleeper, &denied);
+    found = ScanPorts(settings, progress, sleeper, &denied);
     if (found >= 1) {
       ui.Tell(ScanDoneText(found), ScanDoneCaption(), MsgIcon::kInformation);
       break;
@@ -80,16 +80,16 @@ std::string CPortSettingModel::InitialText() const {
   return app_.settings.Get(keys::kComPort).substr(0, kMaxChars);
 }
 
-bool CPortSettingModel::Accept(const std::string& text) const {
+bool CPortSettingModel::Accept(const std::string& text) {
   const int port = AtoI(text.substr(0, kMaxChars));
   if (port < 1 || port > CSerialPort::kMaxPort) return false;
-  app_.settings.SetInt(keys::kComPort, port);
+  app_.settings.SetValue(keys::kComPort, port);
   return true;
 }
 
-bool CPortSettingModel::TakeDetected(int found) const {
+bool CPortSettingModel::TakeDetected(int found) {
   if (found < 1) return false;
-  app_.settings.SetInt(keys::kComPort, found);
+  app_.settings.SetValue(keys::kComPort, found);
   return true;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app_state.h"
 #include "core/user_interface.h"
-#include "data/document.h"
 #include "link/analyzer_link.h"
 
 namespace qv {
@@ -19,18 +19,19 @@ namespace qv {
 using ScanProgress = std::function<void(int port, const std::string& text)>;
 
 // Tries COM1..COM256 in order with the analyzer's probe and returns the first
-// port that answers, or -1. Each port is opened, probed and closed again.
-// `sleeper` replaces the probe's waits (tests); empty: real waits. When
-// `denied` is given it receives the devices that could not be opened for
-// lack of permission, in the order tried.
-int ScanPorts(CBrenlowDoc& doc, const ScanProgress& progress, const LinkSleeper& sleeper = {},
-              std::vector<std::string>* denied = nullptr);
+// port that answers, or -1. Each port is opened (with the time-out and the
+// COM numbering of `settings`), probed and closed again. `sleeper` replaces
+// the probe's waits (tests); empty: real waits. When `denied` is given it
+// receives the devices that could not be opened for lack of permission, in
+// the order tried.
+int ScanPorts(const LinkSettings& settings, const ScanProgress& progress,
+              const LinkSleeper& sleeper = {}, std::vector<std::string>* denied = nullptr);
 
 // The detection dialog's scan with its messages: scans, tells the found port
 // ("自動設定完了") or asks whether to retry ("接続機器の反応がありません"),
 // again and again while the user answers Yes. Returns the found port or -1.
 // The caller writes COMPORT.
-int RunPortDetection(CBrenlowDoc& doc, IUserInterface& ui, const ScanProgress& progress,
+int RunPortDetection(const LinkSettings& settings, IUserInterface& ui, const ScanProgress& progress,
                      const LinkSleeper& sleeper = {});
 
 // Texts of the detection dialog's messages.
@@ -47,21 +48,21 @@ class CPortSettingModel {
  public:
   static constexpr int kMaxChars = 3;
 
-  explicit CPortSettingModel(const CAppState& app) : app_(app) {}
+  explicit CPortSettingModel(CAppState& app) : app_(app) {}
   // The edit box's text on opening.
   std::string InitialText() const;
   // OK: a number 1..256 is written to COMPORT and true returned (close the
   // dialog); anything else returns false and the dialog stays open.
-  bool Accept(const std::string& text) const;
+  bool Accept(const std::string& text);
   // After the detection dialog: a found port (1 or more) is written and
   // true returned (close the setting dialog as if cancelled).
-  bool TakeDetected(int found) const;
+  bool TakeDetected(int found);
   // The line under the edit box: the device the typed number maps to (as
   // PortDeviceText gives it), "なし" when there is none.
   std::string DeviceText(const std::string& text) const;
 
  private:
-  const CAppState& app_;
+  CAppState& app_;
 };
 
 }  // namespace qv

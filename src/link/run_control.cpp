@@ -9,6 +9,24 @@
 #include "link/port_scan.h"
 
 namespace qv {
+namespace {
+
+// The window's (or the tool's) refresh hooks as a sink of the run.
+class RefreshSink : public IFrameSink {
+ public:
+  explicit RefreshSink(const RunHooks& hooks) : hooks_(hooks) {}
+  void OnFrame(const FrameValues& v) override {
+    if (hooks_.pointRefresh) hooks_.pointRefresh(v.point.time);
+  }
+  void OnRunEnd() override {
+    if (hooks_.finalRefresh) hooks_.finalRefresh();
+  }
+
+ private:
+  const RunHooks& hooks_;
+};
+
+}  // namespace
 
 std::string CRunControl::EmergencyCause(const CMeasureData& record) {
   const int t = record.GetDischargeTime();
@@ -20,23 +38,27 @@ std::string CRunControl::EmergencyCause(const CMeasureData& record) {
 }
 
 CRunControl::CRunControl(CBrenlowDoc& doc, IUserInterface& ui)
-    : safeguard(doc, ui), doc_(doc), ui_(ui) {}
+    : safeguard(ui), doc_(doc), app_(doc.App()), ui_(ui), recorder_(doc.Current(), doc.Lock()) {}
 
 CRunControl::~CRunControl() {
-  if (IsActive()) doc_.App().measuring.store(false);
-  Join();
+  StopAndJoin();
 }
 
 bool CRunControl::IsActive() const {
-  return doc_.App().runActive.load();
+  return app_.runActive.load();
 }
 
 void CRunControl::Join() {
   if (worker_.joinable()) worker_.join();
 }
 
+void CRunControl::StopAndJoin() {
+  if (IsActive()) app_.measuring.store(false);
+  Join();
+}
+
 int CRunControl::ComPort() const {
-  return portOverride ? *portOverride : doc_.App().settings.GetInt(keys::kComPort);
+  return portOverride ? *portOverride : app_.settings.Value(keys::kComPort);
 }
 
 void CRunControl::ShowStatus(const std::string& text) {
@@ -48,7 +70,7 @@ StartOutcome CRunControl::StartCommand() {
   Join();  // the thread of the previous run has finished its work
   if (hooks.focusMainWindow) hooks.focusMainWindow();
   // Before anything else: a second run in the folder would keep no journal.
-  if (!safeguard.ClaimFolder()) return StartOutcome::kFolderBusy;
+  if (!safeguard.ClaimFolder(app_.settings.Directory())) return StartOutcome::kFolderBusy;
   const StartOutcome outcome = StartInClaimedFolder();
   // A started run's worker lets the folder go at its end.
   if (outcome != StartOutcome::kStarted) safeguard.ReleaseFolder();
@@ -64,8 +86,7 @@ StartOutcome CRunControl::StartInClaimedFolder() {
     ReportSendFailure(attempt);
     return StartOutcome::kSendFailed;
   }
-  if (doc_.App().settings.GetInt(keys::kStartDirect) == 0 && hooks.confirmStart &&
-      !hooks.confirmStart())
+  if (!app_.settings.Value(keys::kStartDirect) && hooks.confirmStart && !hooks.confirmStart())
     return StartOutcome::kCancelled;
   StartWorker();
   return StartOutcome::kStarted;
@@ -108,15 +129,14 @@ bool CRunControl::InputsAreValid() {
 }
 
 void CRunControl::ApplyStartOptions() {
-  CAppState& app = doc_.App();
   int flags = 0;
-  if (app.settings.GetInt(keys::kStartClearOverlays) > 0 && doc_.DisplayList().size() > 1) {
+  if (app_.settings.Value(keys::kStartClearOverlays) && doc_.DisplayList().size() > 1) {
     doc_.ResetDisplayList();
     flags = kRefreshAll;
   }
-  if (app.settings.GetInt(keys::kStartDefaultGraph) > 0) {
-    app.graph = kDefaultGraph;
-    if (hooks.applyDefaultGraph) hooks.applyDefaultGraph();
+  if (app_.settings.Value(keys::kStartDefaultGraph)) {
+    app_.graph = kDefaultGraph;
+    if (hooks.applyDefaultGraph) hooks.applyDefaultGraph(app_.graph);
     flags |= kRefreshGraph;
   }
   if (flags != 0) doc_.RefreshViews(flags);
@@ -126,11 +146,16 @@ CRunControl::SendAttempt CRunControl::SendInputValues() {
   ShowStatus(GetRunControlTexts().sendingStatus);
   if (hooks.waitCursor) hooks.waitCursor(true);
   SendAttempt attempt;
-  CAnalyzerLink link(doc_);
+  InputConditions inputs;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    inputs = doc_.Current().Inputs();
+  }
+  CAnalyzerLink link(LinkSettingsOf(app_));
   link.SetSleeper(sleeper);
   const bool opened = link.OpenLink(ComPort());
-  if (!opened) attempt.openError = link.LastOpenError();
-  attempt.sent = opened && link.SendInputValues();
+  if (!opened) attempt.openError = link.Serial().LastOpenError();
+  attempt.sent = opened && link.SendInputValues(inputs);
   if (attempt.sent) {
     link.CloseLink();
     if (sleeper) sleeper(1000);
@@ -139,59 +164,65 @@ CRunControl::SendAttempt CRunControl::SendInputValues() {
   ShowStatus(std::string());
   if (!attempt.sent) {
     link.CloseLink();
-    attempt.denied = DeniedDevices(link);
+    attempt.denied = DeniedDevices(link.Serial());
   }
   return attempt;
 }
 
 void CRunControl::ReportSendFailure(const SendAttempt& attempt) {
-  CAppState& app = doc_.App();
   const RunControlTexts& t = GetRunControlTexts();
-  ++app.commErrorCount;
+  ++app_.commErrorCount;
   // A device the user may not open needs a different remedy than a silent
   // instrument: say so.
   ui_.Tell(attempt.openError == EACCES ? WithPermissionHint(t.noPermission, attempt.denied)
-                                       : t.sendFailed,
+                                       : WithPermissionHint(t.sendFailed, attempt.denied),
            t.captionStart, MsgIcon::kWarning);
-  if (app.commErrorCount != 1) return;
+  if (app_.commErrorCount != 1) return;
   const MsgResult r = ui_.ShowMessage(
       {t.detectHint, t.detectHintCaption, MsgIcon::kQuestion, MsgButtons::kYesNo, std::nullopt});
   if (r != MsgResult::kYes) return;
-  const int found =
-      hooks.detectPort ? hooks.detectPort() : RunPortDetection(doc_, ui_, {}, sleeper);
-  if (found >= 1) app.settings.SetInt(keys::kComPort, found);
+  const int found = hooks.detectPort ? hooks.detectPort()
+                                     : RunPortDetection(LinkSettingsOf(app_), ui_, {}, sleeper);
+  if (found >= 1) app_.settings.SetValue(keys::kComPort, found);
 }
 
 void CRunControl::StartWorker() {
-  CAppState& app = doc_.App();
-  safeguard.BeginRun();
-  app.measuring.store(true);
-  app.runActive.store(true);
+  InputConditions inputs;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    inputs = doc_.Current().Inputs();
+  }
+  safeguard.BeginRun(inputs);
+  // The worker's link reads no settings: it is given them as they are now.
+  WorkerSetup setup{ComPort(), LinkSettingsOf(app_), inputs.cells};
+  app_.measuring.store(true);
+  app_.runActive.store(true);
   doc_.SetModified();
   lastResult_ = RunResult::kNoRun;
-  worker_ = std::thread([this] { MeasureWorker(); });
+  worker_ = std::thread([this, setup = std::move(setup)] { MeasureWorker(setup); });
 }
 
-void CRunControl::MeasureWorker() {
-  const RunResult result = FollowRun();
+void CRunControl::MeasureWorker(const WorkerSetup& setup) {
+  const RunResult result = FollowRun(setup);
   lastResult_ = result;
   FinishRun(result);
 }
 
-RunResult CRunControl::FollowRun() {
-  CAnalyzerLink link(doc_);
+RunResult CRunControl::FollowRun(const WorkerSetup& setup) {
+  CAnalyzerLink link(setup.link);
   link.SetSleeper(sleeper);
   link.SetFrameHook(frameHook);
-  link.SetCallbacks(hooks.pointRefresh, hooks.finalRefresh);
-  link.SetPointSink([this](const FrameValues& v) { safeguard.OnPoint(v); });
   const RunControlTexts& t = GetRunControlTexts();
-  if (!link.OpenLink(ComPort())) {
-    ui_.Tell(WithPermissionHint(t.cannotStart, DeniedDevices(link)), t.captionStart,
+  if (!link.OpenLink(setup.port)) {
+    ui_.Tell(WithPermissionHint(t.cannotStart, DeniedDevices(link.Serial())), t.captionStart,
              MsgIcon::kWarning);
     link.CloseLink();
     return RunResult::kNoRun;
   }
-  const RunResult result = link.RunMeasurement();
+  RefreshSink refresh(hooks);
+  FrameSinks sinks{&recorder_, &safeguard, &refresh};
+  sinks.insert(sinks.end(), frameSinks.begin(), frameSinks.end());
+  const RunResult result = link.RunMeasurement(setup.cells, app_.measuring, sinks);
   link.CloseLink();
   ReportRunEnd(result);
   return result;
@@ -199,7 +230,7 @@ RunResult CRunControl::FollowRun() {
 
 void CRunControl::ReportRunEnd(RunResult result) {
   // After a stop by the user nothing more is said.
-  if (!doc_.App().measuring.load()) return;
+  if (!app_.measuring.load()) return;
   const RunControlTexts& t = GetRunControlTexts();
   if (result == RunResult::kCommFailure) {
     ui_.Tell(t.commLost, t.captionRun, MsgIcon::kWarning);
@@ -214,25 +245,29 @@ void CRunControl::ReportRunEnd(RunResult result) {
 }
 
 void CRunControl::FinishRun(RunResult result) {
-  CAppState& app = doc_.App();
-  const int mode = app.backupMode;
+  const int mode = app_.backupMode;
   // Mode 2 keeps no backup: the run is as safe as it will be. Only modes 0
   // and 1 put the current measurement into the backup.
   const bool backupWritten = mode == 2 || doc_.WriteAutoBackup();
+  CRunSafeguard::RunMark run;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    run = CRunSafeguard::MarkOf(doc_.Current());
+  }
   const bool journalStays =
-      safeguard.EndRun(mode == 2 || (backupWritten && mode >= 0 && mode <= 1));
+      safeguard.EndRun(mode == 2 || (backupWritten && mode >= 0 && mode <= 1), run);
   if (!backupWritten) {
     ui_.Tell(BackupFailedText(doc_.BackupPath(), journalStays), GetRunControlTexts().captionRun,
              MsgIcon::kWarning);
   }
-  app.runActive.store(false);
-  app.measuring.store(false);
+  app_.runActive.store(false);
+  app_.measuring.store(false);
   ShowStatus(std::string());
   if (hooks.runEnded) hooks.runEnded(result);
 }
 
 void CRunControl::StopCommand() {
-  doc_.App().measuring.store(false);
+  app_.measuring.store(false);
   const RunControlTexts& t = GetRunControlTexts();
   ui_.Tell(t.stopped, t.captionStop, MsgIcon::kInformation);
 }

@@ -9,9 +9,15 @@
 //   - the hooks pointRefresh, finalRefresh, setStatus and runEnded,
 // all called ON THE WORKER THREAD. A GUI hands them over to its own thread
 // in the order they were called; the worker does not need to wait for them.
-// The document's lock guards the current measurement: the worker appends
-// points and writes the results under it, and painting must read them under
-// it too. The steps of a run are listed in this folder's README.
+// The document's lock guards the current measurement: during a run only the
+// run recorder (run_recorder.h) writes it, under that lock, and painting
+// must read it under the lock too.
+//
+// A run is composed here: the worker's link is given the settings, the port,
+// the cell count and the stop flag as values (read on the user-interface
+// thread as the worker starts) and hands every frame to the recorder, the
+// journal (CRunSafeguard), the point refresh and `frameSinks`, in that
+// order. The steps of a run are listed in this folder's README.
 #pragma once
 
 #include <atomic>
@@ -25,6 +31,7 @@
 #include "data/document.h"
 #include "link/analyzer_link.h"
 #include "link/input_check.h"
+#include "link/run_recorder.h"
 #include "link/run_safeguard.h"
 #include "link/run_texts.h"
 
@@ -53,9 +60,10 @@ struct RunHooks {
   std::function<void(const std::string&)> setStatus;
   // Wait cursor on (true) and off.
   std::function<void(bool)> waitCursor;
-  // START_DEFGRA: the graph view takes its default display settings without
-  // writing them (the core has already put them into CAppState::graph).
-  std::function<void()> applyDefaultGraph;
+  // START_DEFGRA: the graph view takes these default display settings
+  // without writing them (the core has already put them into
+  // CAppState::graph).
+  std::function<void(const GraphSettings&)> applyDefaultGraph;
   // The start confirmation (放電と計測を開始): true for 開始. Empty: true.
   std::function<bool()> confirmStart;
   // The port detection dialog; returns the found port or -1. Empty: the
@@ -85,6 +93,13 @@ class CRunControl {
   bool IsActive() const;
   // Waits for the worker of the last run to end.
   void Join();
+  // Asks a running worker to stop, without telling the user, and waits for
+  // it (a window or a program that closes).
+  void StopAndJoin();
+  // After the document was written to a data file: a run journal kept for
+  // want of a backup goes when the file holds that run
+  // (CRunSafeguard::DocumentSaved).
+  void DocumentSaved() { safeguard.DocumentSaved(doc_); }
 
   // How the last run ended; kNoRun before its worker has ended, or when the
   // worker could not open the port.
@@ -98,6 +113,9 @@ class CRunControl {
   std::optional<int> portOverride;
   // Test instruments: see CAnalyzerLink::SetFrameHook.
   std::function<void()> frameHook;
+  // Further sinks of every frame, after the point refresh (worker thread;
+  // the command-line tool prints the points so).
+  FrameSinks frameSinks;
   // The run journal and the sleep lock of every run.
   CRunSafeguard safeguard;
 
@@ -110,7 +128,7 @@ class CRunControl {
   struct SendAttempt {
     bool sent = false;
     int openError = 0;                // errno of a failed open, 0 otherwise
-    std::vector<std::string> denied;  // devices refused for lack of permission
+    std::vector<std::string> denied;  // devices refused: no permission, or in use
   };
 
   // The start command's steps after the folder is claimed, in their order;
@@ -123,9 +141,16 @@ class CRunControl {
   void ReportSendFailure(const SendAttempt& attempt);
   void StartWorker();
 
+  // What the worker is given when it starts.
+  struct WorkerSetup {
+    int port = 1;
+    LinkSettings link;
+    int cells = 1;
+  };
+
   // The worker's steps.
-  void MeasureWorker();
-  RunResult FollowRun();
+  void MeasureWorker(const WorkerSetup& setup);
+  RunResult FollowRun(const WorkerSetup& setup);
   void ReportRunEnd(RunResult result);
   void FinishRun(RunResult result);
 
@@ -133,7 +158,10 @@ class CRunControl {
   void ShowStatus(const std::string& text);
 
   CBrenlowDoc& doc_;
+  CAppState& app_;  // the document's: settings, run state
   IUserInterface& ui_;
+  // The one writer of the current measurement during a run.
+  CRunRecorder recorder_;
   std::thread worker_;
   std::atomic<RunResult> lastResult_{RunResult::kNoRun};
 };

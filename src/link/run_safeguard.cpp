@@ -12,8 +12,7 @@
 
 namespace qv {
 
-CRunSafeguard::CRunSafeguard(CBrenlowDoc& doc, IUserInterface& ui)
-    : inhibitor(MakeLogindInhibitor()), doc_(doc), ui_(ui) {}
+CRunSafeguard::CRunSafeguard(IUserInterface& ui) : inhibitor(MakeLogindInhibitor()), ui_(ui) {}
 
 CRunSafeguard::~CRunSafeguard() {
   journal_.Finish();
@@ -26,8 +25,11 @@ std::string CRunSafeguard::JournalFailedText() {
       "す。作業フォルダーの空き容量と書き込みの権限を確認してください。）");
 }
 
-bool CRunSafeguard::ClaimFolder() {
-  const std::string folder = doc_.App().settings.Directory();
+CRunSafeguard::RunMark CRunSafeguard::MarkOf(const CMeasureData& record) {
+  return {record.GetDateTimeText(), record.Points().size()};
+}
+
+bool CRunSafeguard::ClaimFolder(const std::string& folder) {
   const std::string& caption = GetRunControlTexts().captionStart;
   if (folder_.Acquire(folder) == CRunFolderLock::Claim::kBusy) {
     ui_.Tell(FolderBusyText(folder, DescribeActiveRun(folder)), caption, MsgIcon::kWarning);
@@ -41,6 +43,7 @@ bool CRunSafeguard::ClaimFolder() {
     ui_.Tell(JournalNotRegularText(journal), caption, MsgIcon::kWarning);
     return false;
   }
+  journalPath_ = journal;
   return true;
 }
 
@@ -72,7 +75,7 @@ bool CRunSafeguard::ClearOldJournal(const std::string& path) {
   return true;
 }
 
-void CRunSafeguard::BeginRun() {
+void CRunSafeguard::BeginRun(const InputConditions& inputs) {
   journal_.Finish();
   journaling_ = false;
   noticeGiven_ = false;
@@ -81,13 +84,9 @@ void CRunSafeguard::BeginRun() {
     std::lock_guard<std::mutex> g(keptMu_);
     kept_.reset();
   }
-  journalPath_ = RunJournalPath(doc_.App().settings.Directory());
   if (ClearOldJournal(journalPath_)) {
     JournalHeader header;
-    {
-      std::lock_guard<std::mutex> g(doc_.Lock());
-      header.inputs = doc_.Current().Inputs();
-    }
+    header.inputs = inputs;
     header.startMs = WallClockMs();
     journal_.Start(journalPath_, header);
     journaling_ = true;
@@ -95,7 +94,7 @@ void CRunSafeguard::BeginRun() {
   if (inhibitor) inhibitor->Acquire();
 }
 
-void CRunSafeguard::OnPoint(const FrameValues& v) {
+void CRunSafeguard::OnFrame(const FrameValues& v) {
   if (journaling_)
     journal_.Append({WallClockMs(), v.point, v.avgVoltage1, v.pir, v.internalResistance});
   if (noticeGiven_) return;
@@ -106,7 +105,7 @@ void CRunSafeguard::OnPoint(const FrameValues& v) {
               MsgIcon::kWarning, MsgButtons::kOk, std::nullopt});
 }
 
-bool CRunSafeguard::EndRun(bool runIsSafe) {
+bool CRunSafeguard::EndRun(bool runIsSafe, const RunMark& run) {
   if (inhibitor) inhibitor->Release();
   bool written = false;
   bool stays = false;
@@ -117,31 +116,25 @@ bool CRunSafeguard::EndRun(bool runIsSafe) {
     journaling_ = false;
   }
   if (stays) {
-    KeptJournal k{journalPath_, journal_.FileId(), {}, 0};
-    {
-      std::lock_guard<std::mutex> g(doc_.Lock());
-      k.dateTime = doc_.Current().GetDateTimeText();
-      k.points = doc_.Current().Points().size();
-    }
     std::lock_guard<std::mutex> g(keptMu_);
-    kept_ = std::move(k);
+    kept_ = KeptJournal{journalPath_, journal_.FileId(), run};
   }
   if (!written) ui_.Tell(JournalFailedText(), GetRunControlTexts().captionRun, MsgIcon::kWarning);
   folder_.Release();
   return stays;
 }
 
-void CRunSafeguard::DocumentSaved() {
+void CRunSafeguard::DocumentSaved(const CBrenlowDoc& doc) {
   std::lock_guard<std::mutex> g(keptMu_);
   if (!kept_) return;
   bool holdsRun = false;
   {
-    std::lock_guard<std::mutex> d(doc_.Lock());
+    std::lock_guard<std::mutex> d(doc.Lock());
     auto isRun = [this](const CMeasureData& r) {
-      return r.Points().size() == kept_->points && r.GetDateTimeText() == kept_->dateTime;
+      return r.Points().size() == kept_->run.points && r.GetDateTimeText() == kept_->run.dateTime;
     };
-    holdsRun = isRun(doc_.Current());
-    for (const auto& r : doc_.Registered())
+    holdsRun = isRun(doc.Current());
+    for (const auto& r : doc.Registered())
       holdsRun = holdsRun || isRun(*r);
   }
   if (!holdsRun) return;

@@ -49,12 +49,11 @@ BitmapGeometry ComputeBitmapGeometry(const std::vector<CMeasureData*>& displayLi
   return g;
 }
 
-std::vector<BitmapTableCell> BitmapTableCells(const std::vector<DisplayedRecord>& displayList,
-                                              int height) {
+std::vector<BitmapTableCell> BitmapTableCells(std::span<const GraphCurve> curves, int height) {
   std::vector<BitmapTableCell> data;
   int rowTop = height - 16;
   int highest = height - 3;
-  for (auto it = displayList.rbegin(); it != displayList.rend(); ++it) {
+  for (auto it = curves.rbegin(); it != curves.rend(); ++it) {
     const CMeasureData* r = it->record;
     if (!r || r->IsEmpty()) continue;
     std::vector<std::string> texts = DataTexts(*r);
@@ -78,8 +77,8 @@ std::vector<BitmapTableCell> BitmapTableCells(const std::vector<DisplayedRecord>
   return cells;
 }
 
-DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<DisplayedRecord>& displayList,
-                       bool dataTable, bool whiteBackground) {
+DrawList BitmapOverlay(const BitmapGeometry& g, std::span<const GraphCurve> curves, bool dataTable,
+                       bool whiteBackground) {
   const uint32_t background = whiteBackground ? 0xFFFFFF : 0x000000;
   const uint32_t textColour = whiteBackground ? 0x000000 : 0xFFFFFF;
   DrawList list;
@@ -94,7 +93,7 @@ DrawList BitmapOverlay(const BitmapGeometry& g, const std::vector<DisplayedRecor
       textColour;
   list.Text(g.width - 60, g.graphHeight - 13, "[Sec.]").color = textColour;
   if (dataTable) {
-    for (BitmapTableCell& c : BitmapTableCells(displayList, g.height)) {
+    for (BitmapTableCell& c : BitmapTableCells(curves, g.height)) {
       DrawItem& d =
           list.Cell(c.left, c.top, c.right, c.bottom, std::move(c.text), c.align, 6, true);
       d.fill = true;
@@ -116,8 +115,8 @@ std::string TrimBlanks(const std::string& text) {
 
 void CBitmapExportDlg::Open(const CSettingsStore& settings) {
   path = settings.Get(keys::kExportBmpFile);
-  dataTable = AtoI(settings.Get(keys::kExportBmpTable)) != 0;
-  whiteBackground = AtoI(settings.Get(keys::kExportBmpWhite)) != 0;
+  dataTable = settings.Value(keys::kExportBmpTable);
+  whiteBackground = settings.Value(keys::kExportBmpWhite);
 }
 
 void CBitmapExportDlg::Browse(IUserInterface& ui) {
@@ -136,16 +135,16 @@ void CBitmapExportDlg::Browse(IUserInterface& ui) {
 }
 
 std::optional<BitmapExportRequest> CBitmapExportDlg::Export(
-    IUserInterface& ui, const CSettingsStore& settings,
-    const std::vector<CMeasureData*>& displayList, int timeScale) {
+    IUserInterface& ui, CSettingsStore& settings, const std::vector<CMeasureData*>& displayList,
+    int timeScale) {
   std::string trimmed = TrimBlanks(path);
   if (trimmed.empty()) {
     ui.Tell(Sj("出力ファイル名を設定してください。"), Sj("出力ファイル名設定"), MsgIcon::kWarning);
     return std::nullopt;
   }
   settings.Set(keys::kExportBmpFile, trimmed);
-  settings.SetInt(keys::kExportBmpTable, dataTable ? 1 : 0);
-  settings.SetInt(keys::kExportBmpWhite, whiteBackground ? 1 : 0);
+  settings.SetValue(keys::kExportBmpTable, dataTable);
+  settings.SetValue(keys::kExportBmpWhite, whiteBackground);
   BitmapExportRequest req;
   req.path = trimmed;
   req.dataTable = dataTable;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,11 @@
 #include "core/user_interface.h"
 #include "data/measure_data.h"
 #include "output/draw_list.h"
+#include "output/graph_scene.h"
 
 namespace qv {
 
-// The graph's fixed layout in pixels.
-inline constexpr int kGraphLeft = 40;
-inline constexpr int kGraphTop = 5;
-inline constexpr int kGraphPlotHeight = 295;
+// The graph's part of the image (graph_scene.h holds its layout).
 inline constexpr int kBitmapGraphHeight = (kGraphTop + 2) * 5 + kGraphPlotHeight;  // 330
 inline constexpr int kBitmapMinWidth = 510;
 
@@ -41,17 +40,15 @@ struct BitmapTableCell {
   int slot;         // the record's display slot (data rows)
 };
 
-// Title row, units row and one data row per record with points (the last
-// record of the display list lowest), in drawing order.
-std::vector<BitmapTableCell> BitmapTableCells(const std::vector<DisplayedRecord>& displayList,
-                                              int height);
+// Title row, units row and one data row per drawn record with points (the
+// last curve lowest), in drawing order.
+std::vector<BitmapTableCell> BitmapTableCells(std::span<const GraphCurve> curves, int height);
 
-// Everything drawn over the graph after the graph view's own drawing: the
-// background band from G - 1 down, the three footer texts and, when asked,
-// the table. Pixels, y downwards.
-DrawList BitmapOverlay(const BitmapGeometry& geometry,
-                       const std::vector<DisplayedRecord>& displayList, bool dataTable,
-                       bool whiteBackground);
+// Everything drawn over the graph's scene (graph_scene.h): the background
+// band from G - 1 down, the three footer texts and, when asked, the table of
+// the drawn records. Pixels, y downwards.
+DrawList BitmapOverlay(const BitmapGeometry& geometry, std::span<const GraphCurve> curves,
+                       bool dataTable, bool whiteBackground);
 
 // What the window side needs to make the image once the dialog accepted.
 struct BitmapExportRequest {
@@ -70,7 +67,7 @@ class CBitmapExportDlg {
   void Browse(IUserInterface& ui);
   // "ファイル出力": refuses an empty (trimmed) path with a message; otherwise
   // writes the three settings and returns what to draw and where to write.
-  std::optional<BitmapExportRequest> Export(IUserInterface& ui, const CSettingsStore& settings,
+  std::optional<BitmapExportRequest> Export(IUserInterface& ui, CSettingsStore& settings,
                                             const std::vector<CMeasureData*>& displayList,
                                             int timeScale);
 

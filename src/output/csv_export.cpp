@@ -129,8 +129,7 @@ void CCsvExportDlg::Browse(IUserInterface& ui) {
   if (auto chosen = ui.ChooseFolder(req)) folder = *chosen;
 }
 
-bool CCsvExportDlg::Export(IUserInterface& ui, const CSettingsStore& settings,
-                           const RecordList& list) {
+bool CCsvExportDlg::Export(IUserInterface& ui, CSettingsStore& settings, const RecordList& list) {
   const std::optional<RegistrationId> first = RegistrationId::FromFields(from);
   const std::optional<RegistrationId> last = RegistrationId::FromFields(to);
   if (!first || !last) {

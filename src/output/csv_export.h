@@ -56,7 +56,7 @@ class CCsvExportDlg {
   // "ファイル出力": validates, stores EXPORT_CSV and the range ("%03d" parts)
   // and runs the writer. Returns true when the dialog closes (accepted);
   // false after a message, with the fields unchanged.
-  bool Export(IUserInterface& ui, const CSettingsStore& settings, const RecordList& list);
+  bool Export(IUserInterface& ui, CSettingsStore& settings, const RecordList& list);
 
   std::string folder;  // file system bytes
   std::array<std::string, 3> from;

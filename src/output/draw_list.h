@@ -1,6 +1,7 @@
-// Drawing lists: what a page or an image overlay shows, as a few primitives
-// that a painter on the window side turns into pixels, printer pages or PDF.
-// The core computes every position and text; the painter only draws them.
+// Drawing lists: what a page, the graph or an image overlay shows, as a few
+// primitives that a painter on the window side turns into pixels, printer
+// pages or PDF. The core computes every position and text; the painter only
+// draws them.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,10 @@ enum class DrawKind {
   kText,      // text with its top-left corner at (x1, y1), clipped to the box
               // up to (x2, y2) when x2 > x1
   kImage,     // `image` stretched into the rectangle x1..x2, y1..y2
-  kPolyline,  // lines joining `points` in order
+  kPolyline,  // lines joining `points` in order; with `runs`, several polylines
+              // back to back (runs[i] points each), a run of one point a dot
+  kLabel,     // text centred over x1..x2 in whole units ((x2 - x1 - width) / 2
+              // from x1, truncated), its top at y1, never clipped
 };
 
 struct DrawItem {
@@ -36,13 +40,15 @@ struct DrawItem {
   uint32_t color = 0x000000;      // text or line colour, 0xRRGGBB
   uint32_t fillColor = 0xFFFFFF;  // cell fill when `fill`
   uint32_t frameColor = 0x000000;
+  bool dotted = false;  // a line drawn dotted instead of solid
   LogoImage image = LogoImage::kNone;
   std::vector<std::pair<int, int>> points;
+  std::vector<int> runs;
 };
 
-// One page or overlay. Coordinates are in the list's unit (0.1 mm from the
-// paper's top-left corner for printed pages, pixels for the bitmap), with y
-// growing downwards. Every text uses one font.
+// One page, graph or overlay. Coordinates are in the list's unit (0.1 mm from
+// the paper's top-left corner for printed pages, pixels for the graph and the
+// bitmap), with y growing downwards. Every text uses one font.
 struct DrawList {
   std::string fontFace;  // CP932
   int fontSize = 0;      // tenths of a point
@@ -88,6 +94,14 @@ struct DrawList {
     DrawItem d;
     d.kind = DrawKind::kPolyline;
     d.points = std::move(points);
+    items.push_back(std::move(d));
+    return items.back();
+  }
+  DrawItem& Label(int left, int top, int right, std::string text) {
+    DrawItem d;
+    d.kind = DrawKind::kLabel;
+    d.x1 = left, d.y1 = top, d.x2 = right, d.y2 = top;
+    d.text = std::move(text);
     items.push_back(std::move(d));
     return items.back();
   }

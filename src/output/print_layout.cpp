@@ -200,71 +200,10 @@ GraphPageGeometry ComputeGraphPageGeometry(const PrintLayout& layout) {
   return g;
 }
 
-int TimeTickUnit(int span) {
-  return (span / 1000) * 5 + 5;
-}
-
 void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left,
                    int top, int right, int bottom) {
-  const int p = layout.Pitch();
-  out.Cell(left, top, right, bottom, "", HAlign::kLeft, 0, true);
-  const int pl = left + 6 * p, pr = right - 2 * p;
-  const int pt = top + 3 * p, pb = bottom - 4 * p;
-  const int64_t plotW = pr - pl, plotH = pb - pt;
-  out.Line(pl, pt, pl, pb);  // voltage axis
-  out.Line(pl, pb, pr, pb);  // time axis
-
   const int span = layout.settings.graphWS > 0 ? layout.settings.graphWS : r.GetDischargeTime();
-  auto xOf = [&](int64_t s) { return static_cast<int>(pl + s * plotW / span); };
-
-  // Time ticks and labels (a span of 0 leaves the time axis bare).
-  if (span > 0) {
-    const int64_t s0 = TimeTickUnit(span);
-    for (int64_t s = 0; s <= span; s += 2 * s0) {
-      const int x = xOf(s);
-      const int len = s % (10 * s0) == 0 ? p * 8 / 10 : p * 4 / 10;
-      out.Line(x, pb, x, pb + len);
-      if (s % (20 * s0) == 0)
-        out.Cell(x - 2 * p, pb + p, x + 2 * p, pb + 2 * p, IntText(s), HAlign::kCenter, 0, false);
-    }
-  }
-  out.Cell(pr - 8 * p, pb + 2 * p, pr, pb + 3 * p, Sj("放電時間（秒）"), HAlign::kRight, 0, false);
-
-  // Voltage ticks from the graph settings.
-  const double vmin = layout.graph.minV, vmax = layout.graph.maxV, step = layout.graph.gapY;
-  const bool scaled = vmax > vmin;
-  auto yOf = [&](double v) {
-    return pt + TruncInt(static_cast<double>(plotH) * (1.0 - (v - vmin) / (vmax - vmin)));
-  };
-  if (scaled && step > 0.0) {
-    int count = 0;
-    for (double v = vmin; v <= vmax && count < 10000; v += step, ++count) {
-      const int y = yOf(v);
-      out.Line(pl - p * 8 / 10, y, layout.graph.grid ? pr : pl, y);
-      out.Cell(pl - 4 * p, y - p / 2, pl - p * 15 / 10, y + p / 2, FixedText(v, 2), HAlign::kRight,
-               0, false);
-    }
-  }
-  out.Cell(pl - 5 * p, pt - 2 * p, pl + 3 * p, pt - p, Sj("電池電圧（V）"), HAlign::kLeft, 0,
-           false);
-  out.Cell(pl, pt - 2 * p, pr, pt - p, Sj("登録ID:") + r.GetIdText(), HAlign::kCenter, 0, false);
-
-  // The curve, broken where a point lies outside the vertical range.
-  if (span <= 0 || !scaled) return;
-  std::vector<std::pair<int, int>> run;
-  auto flush = [&] {
-    if (run.size() >= 2) out.Polyline(std::move(run));
-    run.clear();
-  };
-  for (const CMeasurePoint& pt2 : r.Points()) {
-    if (pt2.time > span) break;
-    if (!(pt2.voltage >= vmin && pt2.voltage <= vmax)) {  // NaN counts as outside
-      flush();
-      continue;
-    }
-    run.emplace_back(xOf(pt2.time), yOf(pt2.voltage));
-  }
-  flush();
+  AppendGraphCell(out, r, layout.graph, {left, top, right, bottom, layout.Pitch(), span});
 }
 
 DrawList GraphPageList(const PrintLayout& layout, const PrintPage& page) {

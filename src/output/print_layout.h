@@ -13,6 +13,7 @@
 
 #include "core/app_state.h"
 #include "output/draw_list.h"
+#include "output/graph_scene.h"
 #include "output/print_settings.h"
 
 namespace qv {
@@ -67,6 +68,8 @@ std::vector<std::pair<int, int>> TableColumnEdges(int x, int pitch);
 void DrawTableHeader(DrawList& out, const PrintLayout& layout, int y);
 void DrawTableRow(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int y);
 void DrawLogoAndNotice(DrawList& out, const PrintLayout& layout, int y);
+// A record's graph cell (graph_scene.h) over the print settings' graph
+// width, or the record's own discharge time when that is 0.
 void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left,
                    int top, int right, int bottom);
 // A label's texts each carry their box: from the text to the end of its
@@ -87,9 +90,6 @@ struct GraphPageGeometry {
   int cellWidth = 0, cellHeight = 0;
 };
 GraphPageGeometry ComputeGraphPageGeometry(const PrintLayout& layout);
-
-// Seconds between two time ticks of a printed graph is 2 * s0.
-int TimeTickUnit(int span);
 
 class CPrintEngine {
  public:

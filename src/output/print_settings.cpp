@@ -69,9 +69,9 @@ void CPrintSettingDlg::Open(const CSettingsStore& s) {
     idStart[static_cast<size_t>(i)] = s.Get(keys::kPrintIdStart[i]);
     idEnd[static_cast<size_t>(i)] = s.Get(keys::kPrintIdEnd[i]);
   }
-  int f = AtoI(s.Get(keys::kPrintForm));
+  int f = s.Value(keys::kPrintForm);
   form = InRange(f, 0, 2) ? f : -1;
-  int c = AtoI(s.Get(keys::kPrintChoice));
+  int c = s.Value(keys::kPrintChoice);
   choice = InRange(c, 0, 2) ? c : -1;
 }
 
@@ -122,21 +122,21 @@ std::string PrintValidationMessage(const std::string& lines) {
   return Sj("印刷データに不正な値があります。次の項目を入力しなおしてください。\n\n") + lines;
 }
 
-bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
+bool CPrintSettingDlg::Apply(IUserInterface& ui, CSettingsStore& s) {
   std::string lines = ValidationLines();
   if (!lines.empty()) {
     ui.Tell(PrintValidationMessage(lines), Sj("印刷データの設定"), MsgIcon::kWarning);
     return false;
   }
-  s.SetInt(keys::kPrintTopX, AtoI(topX));
-  s.SetInt(keys::kPrintTopY, AtoI(topY));
-  s.SetInt(keys::kPrintLabelW, AtoI(labelW));
-  s.SetInt(keys::kPrintLabelH, AtoI(labelH));
-  s.SetInt(keys::kPrintLabelGX, AtoI(labelGX));
-  s.SetInt(keys::kPrintLabelGY, AtoI(labelGY));
-  s.SetInt(keys::kPrintGraphWS, AtoI(graphWS));
-  s.SetInt(keys::kPrintLabelCX, AtoI(labelCX));
-  s.SetInt(keys::kPrintLabelCY, AtoI(labelCY));
+  s.SetValue(keys::kPrintTopX, AtoI(topX));
+  s.SetValue(keys::kPrintTopY, AtoI(topY));
+  s.SetValue(keys::kPrintLabelW, AtoI(labelW));
+  s.SetValue(keys::kPrintLabelH, AtoI(labelH));
+  s.SetValue(keys::kPrintLabelGX, AtoI(labelGX));
+  s.SetValue(keys::kPrintLabelGY, AtoI(labelGY));
+  s.SetValue(keys::kPrintGraphWS, AtoI(graphWS));
+  s.SetValue(keys::kPrintLabelCX, AtoI(labelCX));
+  s.SetValue(keys::kPrintLabelCY, AtoI(labelCY));
   // An end of the range that was not checked is kept as stored unless it is
   // valid: the file never gets an ID part outside 1 to 999.
   const std::optional<RegistrationId> first = RegistrationId::FromFields(idStart);
@@ -145,12 +145,12 @@ bool CPrintSettingDlg::Apply(IUserInterface& ui, const CSettingsStore& s) {
     if (first) s.Set(keys::kPrintIdStart[i], first->FieldTexts()[i]);
     if (last) s.Set(keys::kPrintIdEnd[i], last->FieldTexts()[i]);
   }
-  s.SetInt(keys::kPrintForm, form);
-  s.SetInt(keys::kPrintChoice, choice);
+  s.SetValue(keys::kPrintForm, form);
+  s.SetValue(keys::kPrintChoice, choice);
   return true;
 }
 
-std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, const CSettingsStore& s,
+std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, CSettingsStore& s,
                                                       PrintDlgResult result) {
   if (result == PrintDlgResult::kClose) return result;
   if (!Apply(ui, s)) return std::nullopt;
@@ -159,15 +159,15 @@ std::optional<PrintDlgResult> CPrintSettingDlg::Close(IUserInterface& ui, const 
 
 PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   PrintSettings p;
-  p.topX = s.GetInt(keys::kPrintTopX);
-  p.topY = s.GetInt(keys::kPrintTopY);
-  p.labelW = s.GetInt(keys::kPrintLabelW);
-  p.labelH = s.GetInt(keys::kPrintLabelH);
-  p.labelGX = s.GetInt(keys::kPrintLabelGX);
-  p.labelGY = s.GetInt(keys::kPrintLabelGY);
-  p.graphWS = s.GetInt(keys::kPrintGraphWS);
-  p.labelCX = s.GetInt(keys::kPrintLabelCX);
-  p.labelCY = s.GetInt(keys::kPrintLabelCY);
+  p.topX = s.Value(keys::kPrintTopX);
+  p.topY = s.Value(keys::kPrintTopY);
+  p.labelW = s.Value(keys::kPrintLabelW);
+  p.labelH = s.Value(keys::kPrintLabelH);
+  p.labelGX = s.Value(keys::kPrintLabelGX);
+  p.labelGY = s.Value(keys::kPrintLabelGY);
+  p.graphWS = s.Value(keys::kPrintGraphWS);
+  p.labelCX = s.Value(keys::kPrintLabelCX);
+  p.labelCY = s.Value(keys::kPrintLabelCY);
   // The keys of the stored ends as they are, valid or not.
   p.firstKey = RegistrationId{s.GetInt(keys::kPrintIdStart[0]), s.GetInt(keys::kPrintIdStart[1]),
                               s.GetInt(keys::kPrintIdStart[2])}
@@ -175,19 +175,15 @@ PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   p.lastKey = RegistrationId{s.GetInt(keys::kPrintIdEnd[0]), s.GetInt(keys::kPrintIdEnd[1]),
                              s.GetInt(keys::kPrintIdEnd[2])}
                   .Key();
-  p.form = s.GetInt(keys::kPrintForm);
-  p.choice = s.GetInt(keys::kPrintChoice);
-  p.font = s.Get(keys::kPrintFont);
-  if (p.font.empty()) p.font = Sj("ＭＳ ゴシック");
-  p.graphCX = s.GetInt(keys::kPrintGraphCX);
-  if (p.graphCX <= 0) p.graphCX = 2;
-  p.graphCY = s.GetInt(keys::kPrintGraphCY);
-  if (p.graphCY <= 0) p.graphCY = 3;
-  p.labelType = s.GetInt(keys::kPrintLabelType);
-  p.labelDummy = s.GetInt(keys::kPrintLabelDummy);
-  p.tableLine = s.GetInt(keys::kPrintTableLine);
-  if (p.tableLine <= 0) p.tableLine = 2;
-  p.labelNoLogo = s.GetInt(keys::kPrintLabelNoLogo);
+  p.form = s.Value(keys::kPrintForm);
+  p.choice = s.Value(keys::kPrintChoice);
+  p.font = s.Value(keys::kPrintFont);
+  p.graphCX = s.Value(keys::kPrintGraphCX);
+  p.graphCY = s.Value(keys::kPrintGraphCY);
+  p.labelType = s.Value(keys::kPrintLabelType);
+  p.labelDummy = s.Value(keys::kPrintLabelDummy);
+  p.tableLine = s.Value(keys::kPrintTableLine);
+  p.labelNoLogo = s.Value(keys::kPrintLabelNoLogo);
   return p;
 }
 

@@ -50,10 +50,10 @@ class CPrintSettingDlg {
   // saves every value and returns true ("印刷データ適用"); an end of the ID
   // range is saved only when its three parts are valid, else the stored one
   // stays.
-  bool Apply(IUserInterface& ui, const CSettingsStore& settings);
+  bool Apply(IUserInterface& ui, CSettingsStore& settings);
   // "印刷", "印刷プレビュー", "プリンタの設定": validate and save, then close
   // with `result`. Nothing when the values are invalid (the dialog stays).
-  std::optional<PrintDlgResult> Close(IUserInterface& ui, const CSettingsStore& settings,
+  std::optional<PrintDlgResult> Close(IUserInterface& ui, CSettingsStore& settings,
                                       PrintDlgResult result);
 
   std::string topX, topY, labelW, labelH, labelGX, labelGY, graphWS, labelCX, labelCY;

@@ -26,11 +26,11 @@ int ScaleForTrackPosition(int position) {
 
 GraphSettingsFields GraphSettingsOpen(const CSettingsStore& settings) {
   GraphSettingsFields f;
-  f.maxV = FixedText(settings.GetDouble(keys::kGraphMaxV), 2);
-  f.minV = FixedText(settings.GetDouble(keys::kGraphMinV), 2);
-  f.step = FixedText(settings.GetDouble(keys::kGraphGapY), 2);
-  f.grid = settings.Get(keys::kGraphGrid) != "0";
-  f.trackPosition = TrackPositionForScale(settings.GetInt(keys::kGraphGapX));
+  f.maxV = FixedText(settings.Value(keys::kGraphMaxV), 2);
+  f.minV = FixedText(settings.Value(keys::kGraphMinV), 2);
+  f.step = FixedText(settings.Value(keys::kGraphGapY), 2);
+  f.grid = settings.Value(keys::kGraphGrid);
+  f.trackPosition = TrackPositionForScale(settings.Value(keys::kGraphGapX));
   return f;
 }
 
@@ -71,11 +71,11 @@ bool AcceptGraphSettings(CAppState& app, IUserInterface& ui, const GraphSettings
   const std::optional<GraphSettings> g = CheckGraphFields(ui, fields);
   if (!g) return false;
   app.graph = *g;
-  app.settings.Set(keys::kGraphMaxV, FixedText(g->maxV, 2));
-  app.settings.Set(keys::kGraphMinV, FixedText(g->minV, 2));
-  app.settings.Set(keys::kGraphGrid, g->grid ? "1" : "0");
-  app.settings.SetInt(keys::kGraphGapX, g->gapX);
-  app.settings.Set(keys::kGraphGapY, FixedText(g->gapY, 2));
+  app.settings.SetValue(keys::kGraphMaxV, g->maxV, 2);
+  app.settings.SetValue(keys::kGraphMinV, g->minV, 2);
+  app.settings.SetValue(keys::kGraphGrid, g->grid);
+  app.settings.SetValue(keys::kGraphGapX, g->gapX);
+  app.settings.SetValue(keys::kGraphGapY, g->gapY, 2);
   return true;
 }
 

@@ -8,13 +8,6 @@
 #include "data/codec.h"
 
 namespace qv {
-namespace {
-
-int FloorHundred(int v) {
-  return v / 100 * 100;
-}
-
-}  // namespace
 
 InputDefaultsFields InputDefaultsOpen(const InputConditions& in) {
   InputDefaultsFields f;
@@ -41,7 +34,7 @@ std::optional<InputConditions> CheckInputFields(IUserInterface& ui,
   in.currentC = RoundDecimal(AtoF(fields.currentC), 1);
   in.cells = AtoI(fields.cells);
   in.endVoltage = RoundDecimal(AtoF(fields.endVoltage), 1);
-  in.v1Point = FloorHundred(AtoI(fields.v1Point));
+  in.v1Point = keys::kDefV1Point.From(fields.v1Point);  // whole hundreds
 
   const std::string caption = Sj("設定値入力範囲");
   auto outside = [](double v, double lo, double hi) { return !(v >= lo && v <= hi); };
@@ -70,12 +63,12 @@ InputDefaultsOutcome AcceptInputDefaults(CAppState& app, IUserInterface& ui,
   const std::optional<InputConditions> in = CheckInputFields(ui, fields);
   if (!in) return InputDefaultsOutcome::kStayOpen;
   app.inputs = *in;
-  app.settings.Set(keys::kDefCurrentA, FixedText(in->currentA, 1));
-  app.settings.Set(keys::kDefCurrentB, FixedText(in->currentB, 1));
-  app.settings.Set(keys::kDefCurrentC, FixedText(in->currentC, 1));
-  app.settings.SetInt(keys::kDefCells, in->cells);
-  app.settings.Set(keys::kDefEndVoltage, FixedText(in->endVoltage, 1));
-  app.settings.SetInt(keys::kDefV1Point, in->v1Point);
+  app.settings.SetValue(keys::kDefCurrentA, in->currentA, 1);
+  app.settings.SetValue(keys::kDefCurrentB, in->currentB, 1);
+  app.settings.SetValue(keys::kDefCurrentC, in->currentC, 1);
+  app.settings.SetValue(keys::kDefCells, in->cells);
+  app.settings.SetValue(keys::kDefEndVoltage, in->endVoltage, 1);
+  app.settings.SetValue(keys::kDefV1Point, in->v1Point);
   return *in == atOpening ? InputDefaultsOutcome::kUnchanged : InputDefaultsOutcome::kChanged;
 }
 
@@ -86,7 +79,7 @@ InputPreset CInputPresetList::ReadEntry(const CSettingsStore& store, const Prese
   e.values.currentC = store.GetDouble(key("DISC"));
   e.values.cells = store.GetInt(key("CELL"));
   e.values.endVoltage = store.GetDouble(key("CUTV"));
-  e.values.v1Point = FloorHundred(store.GetInt(key("APO1")));
+  e.values.v1Point = keys::kDefV1Point.From(store.Get(key("APO1")));  // as DATA_DEF_APO1
   e.comment = store.Get(key("MEMO"));
   return e;
 }

@@ -10,7 +10,7 @@ CSettingsStore PresetStore(const CAppState& app, const std::string& fileName) {
 }
 
 int ReadPresetCount(const CSettingsStore& store) {
-  return std::clamp(store.GetInt("COUNT"), 0, kMaxPresets);
+  return store.Value(kPresetCount);
 }
 
 std::string PresetEntryKeys::operator()(const char* name) const {

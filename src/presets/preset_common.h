@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/settings_keys.h"
 #include "core/settings_store.h"
 #include "core/user_interface.h"
 
@@ -17,6 +18,8 @@ namespace qv {
 class CAppState;
 
 inline constexpr int kMaxPresets = 20;
+// The entry count of a preset file, read into 0 .. 20.
+inline constexpr keys::IntKey kPresetCount{.name = "COUNT", .min = 0, .max = kMaxPresets};
 
 // A column of a preset table (after the report control's "No." column).
 struct PresetColumn {
@@ -92,10 +95,10 @@ class CPresetList {
 
   // COUNT and the entries' keys in order, in one rewrite of the file; keys of
   // higher positions that an earlier, longer list left stay untouched.
-  bool Save() const {
+  bool Save() {
     const size_t count = std::min(entries_.size(), static_cast<size_t>(kMaxPresets));
     PresetKeyValues kv;
-    kv.emplace_back("COUNT", std::to_string(count));
+    kv.emplace_back(kPresetCount, kPresetCount.Text(static_cast<int>(count)));
     for (size_t i = 0; i < count; ++i)
       Derived::WriteEntry(kv, Keys(i + 1), entries_[i]);
     return store_.SetMany(kv);

@@ -2,6 +2,7 @@
 
 #include "data/codec.h"
 #include "data/document.h"
+#include "views/qt_color.h"
 #include "views/report_ctrl.h"
 #include "views/view_text.h"
 
@@ -9,11 +10,9 @@ namespace qv::ui {
 
 namespace {
 
-// Row backgrounds by display slot: light grey for the current measurement's
-// slot, the curve colours for the overlays.
-const QColor kSlotBackground[7] = {QColor(230, 230, 230), QColor(255, 0, 255), QColor(255, 255, 0),
-                                   QColor(255, 0, 0),     QColor(0, 255, 0),   QColor(255, 153, 51),
-                                   QColor(153, 153, 255)};
+// The row background of the current measurement's slot; the overlays' rows
+// take their curve colours.
+const QColor kCurrentSlotBackground(230, 230, 230);
 
 }  // namespace
 
@@ -24,8 +23,8 @@ CDataView::CDataView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, paren
   list_->SetMultiSelect(true);
   list_->SetKeepFocus(false);
   list_->SetColumnsMovable(doc_.App().viewMoveColumn);
-  for (int i = 0; i < 7; ++i)
-    list_->SetPaletteColor(10 + i, kSlotBackground[i]);
+  SetSlotPalette(*list_);
+  list_->SetPaletteColor(SlotPaletteIndex(1), kCurrentSlotBackground);
 
   ReportHooks hooks;
   hooks.buildColumns = [this] { BuildColumns(); };

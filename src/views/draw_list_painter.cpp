@@ -1,20 +1,18 @@
 #include "views/draw_list_painter.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 
 #include "views/fonts.h"
+#include "views/qt_color.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
 
 namespace {
-
-QColor ColorOf(uint32_t rgb) {
-  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
 
 const QImage& Logo(LogoImage which) {
   static const QImage horizontal(QStringLiteral(":/quorvex/images/print_logo_h.png"));
@@ -62,7 +60,52 @@ void PaintCellText(QPainter& painter, const DrawItem& d, const QRectF& cell,
   painter.restore();
 }
 
+QStaticText LaidOut(const std::string& cp932, const QFont& font) {
+  QStaticText text(ToQt(cp932));
+  text.setTextFormat(Qt::PlainText);
+  text.prepare(QTransform(), font);
+  return text;
+}
+
+void PaintLabel(QPainter& painter, const DrawItem& d, const DrawListMapper& map, const QFont& font,
+                LabelTextCache* labels) {
+  const QStaticText own = labels ? QStaticText() : LaidOut(d.text, font);
+  const QStaticText& text = labels ? labels->Get(d.text, font) : own;
+  const QPointF at = map.Point(d.x1, d.y1);
+  const int room = static_cast<int>(map.Width(d.x2 - d.x1));
+  const int width = QFontMetrics(font).horizontalAdvance(text.text());
+  painter.drawStaticText(QPointF(at.x() + (room - width) / 2, at.y()), text);
+}
+
+// Polylines back to back, a run of one point as a dot.
+void PaintRuns(QPainter& painter, const DrawItem& d, const DrawListMapper& map, QPolygonF& poly) {
+  poly.resize(static_cast<int>(d.points.size()));
+  QPointF* out = poly.data();
+  for (const auto& [x, y] : d.points)
+    *out++ = map.Point(x, y);
+  const QPointF* run = poly.constData();
+  const QPointF* end = run + poly.size();
+  for (int n : d.runs) {
+    if (n <= 0 || n > end - run) break;
+    if (n == 1)
+      painter.drawPoint(run[0]);
+    else
+      painter.drawPolyline(run, n);
+    run += n;
+  }
+}
+
 }  // namespace
+
+const QStaticText& LabelTextCache::Get(const std::string& cp932, const QFont& font) {
+  if (font_ != font) {
+    texts_.clear();
+    font_ = font;
+  }
+  auto it = texts_.find(cp932);
+  if (it == texts_.end()) it = texts_.emplace(cp932, LaidOut(cp932, font)).first;
+  return it->second;
+}
 
 QPointF PixelMapper::Point(int x, int y) const {
   return QPointF(x, y);
@@ -115,16 +158,19 @@ QFont PaperMapper::Font(const DrawList& list, QPainter& painter) const {
   return font;
 }
 
-void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper& map) {
+void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper& map,
+                   LabelTextCache* labels) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setBackgroundMode(Qt::TransparentMode);
-  painter.setFont(map.Font(list, painter));
+  const QFont font = map.Font(list, painter);
+  painter.setFont(font);
   const double penWidth = map.PenWidth();
   constexpr int kOneLine = Qt::TextSingleLine;
+  QPolygonF runs;  // the points of curves, reused from one curve to the next
 
   for (const DrawItem& d : list.items) {
-    QPen pen(ColorOf(d.color), penWidth);
+    QPen pen(ToQColor(d.color), penWidth, d.dotted ? Qt::DotLine : Qt::SolidLine);
     pen.setCapStyle(map.LineCap());
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
@@ -133,17 +179,24 @@ void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper
         painter.drawLine(map.Point(d.x1, d.y1), map.Point(d.x2, d.y2));
         break;
       case DrawKind::kPolyline: {
+        if (!d.runs.empty()) {
+          PaintRuns(painter, d, map, runs);
+          break;
+        }
         QPolygonF poly;
         for (const auto& [x, y] : d.points)
           poly << map.Point(x, y);
         painter.drawPolyline(poly);
         break;
       }
+      case DrawKind::kLabel:
+        PaintLabel(painter, d, map, font, labels);
+        break;
       case DrawKind::kCell: {
         const QRectF cell = map.Cell(d.x1, d.y1, d.x2, d.y2);
-        if (d.fill) painter.fillRect(cell, ColorOf(d.fillColor));
+        if (d.fill) painter.fillRect(cell, ToQColor(d.fillColor));
         if (d.frame) {
-          painter.setPen(QPen(ColorOf(d.frameColor), penWidth));
+          painter.setPen(QPen(ToQColor(d.frameColor), penWidth));
           painter.drawRect(map.Frame(cell));
           painter.setPen(pen);
         }

@@ -1,18 +1,21 @@
-// The one painter of the core's drawing lists (printed pages, the bitmap
-// export's table overlay). The core has placed every line, cell, text and logo
-// in the list's unit; a mapper turns those units into device coordinates and
-// the painter only draws. A cell's text is aligned in the cell less its inset
-// and vertically centred; where its line is taller than the room it hangs from
-// the room's top, so that only the descent can be lost. A framed cell's text
-// may run into the inset (a title a little wider than its column shows whole)
-// and is clipped to the inside of the frame; an unframed cell's text to the
-// cell less its inset. A text with a box (x2 > x1) is clipped to that box.
+// The one painter of the core's drawing lists (the graph on the screen and in
+// the bitmap export, the export's table overlay, printed pages). The core has
+// placed every line, cell, text, curve and logo in the list's unit; a mapper
+// turns those units into device coordinates and the painter only draws. A cell's text is aligned in
+// the cell less its inset and vertically centred; where its line is taller than the room it hangs
+// from the room's top, so that only the descent can be lost. A framed cell's text may run into the
+// inset (a title a little wider than its column shows whole) and is clipped to the inside of the
+// frame; an unframed cell's text to the cell less its inset. A text with a box (x2 > x1) is clipped
+// to that box.
 #pragma once
 
 #include <QFont>
 #include <QPainter>
 #include <QPointF>
 #include <QRectF>
+#include <QStaticText>
+#include <string>
+#include <unordered_map>
 
 #include "output/draw_list.h"
 #include "output/print_layout.h"
@@ -76,8 +79,21 @@ class PaperMapper final : public DrawListMapper {
   double sx_, sy_;
 };
 
-// Draws `list` with `painter` through `map`. Logos are the application's
-// resource images; without them nothing is drawn in their place.
-void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper& map);
+// The laid-out texts of label items, kept from one paint to the next (a long
+// graph shows hundreds of time labels); a change of font starts afresh.
+class LabelTextCache {
+ public:
+  const QStaticText& Get(const std::string& cp932, const QFont& font);
+
+ private:
+  QFont font_;
+  std::unordered_map<std::string, QStaticText> texts_;
+};
+
+// Draws `list` with `painter` through `map`; `labels` keeps the label texts
+// laid out when given. Logos are the application's resource images; without
+// them nothing is drawn in their place.
+void PaintDrawList(QPainter& painter, const DrawList& list, const DrawListMapper& map,
+                   LabelTextCache* labels = nullptr);
 
 }  // namespace qv::ui

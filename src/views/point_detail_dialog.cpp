@@ -10,6 +10,7 @@
 #include "analysis/point_detail.h"
 #include "data/document.h"
 #include "views/fonts.h"
+#include "views/qt_color.h"
 #include "views/qt_text.h"
 #include "views/report_ctrl.h"
 
@@ -38,10 +39,7 @@ CPointDetailDialog::CPointDetailDialog(CBrenlowDoc& doc, int elapsedTime, QWidge
   // The six columns fill the rectangle exactly: a frame would push the last
   // one under a scroll bar.
   list_->Table()->setFrameShape(QFrame::NoFrame);
-  for (int i = 10; i <= 16; ++i) {
-    const uint32_t rgb = PointDetailPaletteColor(i);
-    list_->SetPaletteColor(i, QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
-  }
+  SetSlotPalette(*list_);
   ReportHooks hooks;
   hooks.buildColumns = [this] { BuildColumns(); };
   hooks.fillRows = [this] { FillRows(); };

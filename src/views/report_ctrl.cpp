@@ -444,7 +444,7 @@ void CReportCtrl::SetUseDefaultWidths(bool on) {
   useDefaultWidths_ = on;
 }
 
-void CReportCtrl::SetProfile(const std::string& profile, const CSettingsStore* store) {
+void CReportCtrl::SetProfile(const std::string& profile, CSettingsStore* store) {
   profile_ = profile;
   store_ = store;
 }

@@ -69,7 +69,7 @@ class CReportCtrl : public QWidget {
   void SetColumnsMovable(bool on);
   void SetUseDefaultWidths(bool on);
   // Column widths persist under this profile name; empty keeps nothing.
-  void SetProfile(const std::string& profile, const CSettingsStore* store);
+  void SetProfile(const std::string& profile, CSettingsStore* store);
   const std::string& Profile() const { return profile_; }
 
   // Building (from the hooks, or directly).
@@ -151,7 +151,7 @@ class CReportCtrl : public QWidget {
   bool movable_ = false;
   bool building_ = false;
   std::string profile_;
-  const CSettingsStore* store_ = nullptr;
+  CSettingsStore* store_ = nullptr;
   std::map<std::string, int> widths_;
   std::map<int, int> pendingWidths_;  // model column -> width, until the mouse is released
 

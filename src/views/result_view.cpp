@@ -9,6 +9,7 @@
 #include "data/document.h"
 #include "data/text_format.h"
 #include "link/input_check.h"
+#include "views/qt_color.h"
 #include "views/report_ctrl.h"
 #include "views/view_text.h"
 
@@ -19,10 +20,6 @@ namespace {
 constexpr int kLabelWidth = 95;
 constexpr int kRecordWidth = 105;
 
-QColor ToColor(uint32_t rgb) {
-  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 }  // namespace
 
 CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, parent) {
@@ -30,8 +27,7 @@ CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, p
   list_->SetSortingEnabled(false);
   list_->SetKeepFocus(false);
   list_->SetColumnsMovable(false);
-  for (int slot = 1; slot <= 7; ++slot)
-    list_->SetPaletteColor(slot + 9, ToColor(SlotColor(slot)));
+  SetSlotPalette(*list_);
   list_->SetPaletteColor(kResultWhite, QColor(255, 255, 255));
   list_->SetPaletteColor(kResultMenu, QApplication::palette().color(QPalette::Window));
 

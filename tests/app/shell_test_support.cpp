@@ -63,6 +63,10 @@ StartedApp::StartedApp(const std::optional<std::string>& file, std::string workD
   options.workDir = workDir.empty() ? dir.path() : workDir;
   options.splash = false;
   options.ui = &ui;
+  options.sendNotice = [this](const DesktopNotice& n) {
+    desktopNotices.push_back(n);
+    return true;
+  };
   app = std::make_unique<ui::CBrenlowApp>(options);
   app->Start(file);
 }
@@ -73,7 +77,7 @@ StartedApp::~StartedApp() {
   app.reset();
 }
 
-void StoreValidSettings(const CSettingsStore& s, int form, int choice) {
+void StoreValidSettings(CSettingsStore& s, int form, int choice) {
   s.SetMany({{"PRINT_TOP_X", "9"},
              {"PRINT_TOP_Y", "21"},
              {"PRINT_LABEL_W", "24"},

@@ -16,8 +16,8 @@
 #include "app/main_frame.h"
 #include "data/data_file.h"
 #include "data/document.h"
-#include "qt_app_env.h"
 #include "support/test_support.h"
+#include "views/qt_app_env.h"
 
 namespace qv::test::shell {
 
@@ -35,7 +35,7 @@ void WriteSampleFile(const std::string& path, int records);
 
 // Valid print settings with the default layout, an ID range 1-1-1 to
 // 999-999-999, and the form and record choice given.
-void StoreValidSettings(const CSettingsStore& s, int form, int choice);
+void StoreValidSettings(CSettingsStore& s, int form, int choice);
 
 // Calls `answer` with the next modal widget that opens (a dialog or message
 // box), once. Set it up before the command that opens the dialog.
@@ -65,6 +65,8 @@ struct StartedApp {
 
   TempDir dir;
   FakeUi ui;
+  // The desktop notices the application sent (none reach the desktop).
+  std::vector<DesktopNotice> desktopNotices;
   std::unique_ptr<ui::CBrenlowApp> app;
 };
 

@@ -42,7 +42,7 @@ void SaveLook(QWidget& dlg, const char* name) {
 
 struct PrintSettingsDialog : ::testing::Test {
   StartedApp app;
-  const CSettingsStore& Settings() { return app.State().settings; }
+  CSettingsStore& Settings() { return app.State().settings; }
 };
 
 TEST_F(PrintSettingsDialog, ShowsTheStoredTextsAndTheFormsFields) {

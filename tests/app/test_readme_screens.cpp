@@ -22,7 +22,7 @@ namespace {
 class ReadmeScreens : public RunWindowTest {
  protected:
   // The demo folder of ./run.sh: a six-cell racing pack.
-  void AdjustSettings(const CSettingsStore& store) override {
+  void AdjustSettings(CSettingsStore& store) override {
     store.SetMany({{"DATA_DEF_DISA", "20.0"},
                    {"DATA_DEF_DISB", "5.0"},
                    {"DATA_DEF_DISC", "10.0"},

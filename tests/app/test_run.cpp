@@ -37,7 +37,7 @@ std::unique_ptr<CMeasureData> CopyCurrent(CBrenlowDoc& doc) {
 // that.
 class RunTest : public RunWindowTest {
  protected:
-  void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
+  void AdjustSettings(CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
 };
 
 TEST_F(RunTest, StartAndStopButtonsFollowTheRunAtOnce) {
@@ -311,7 +311,7 @@ class StartOptionsTest : public RunWindowTest {
 
 TEST_F(StartOptionsTest, DupClrRemovesOverlaysAndDefGraResetsTheRangeWithoutWriting) {
   Overlay();
-  const CSettingsStore& s = app_->State().settings;
+  CSettingsStore& s = app_->State().settings;
   s.Set("START_DUPCLR", "1");
   s.Set("START_DEFGRA", "1");
   const std::string maxBefore = s.Get("GRAPH_MAXV");
@@ -330,7 +330,7 @@ TEST_F(StartOptionsTest, DupClrRemovesOverlaysAndDefGraResetsTheRangeWithoutWrit
 
 TEST_F(StartOptionsTest, WithoutTheOptionsOverlaysAndRangeStay) {
   Overlay();
-  const CSettingsStore& s = app_->State().settings;
+  CSettingsStore& s = app_->State().settings;
   s.Set("START_DUPCLR", "0");
   s.Set("START_DEFGRA", "0");
   StartWithoutInstrument();
@@ -340,7 +340,7 @@ TEST_F(StartOptionsTest, WithoutTheOptionsOverlaysAndRangeStay) {
 }
 
 TEST_F(StartOptionsTest, DialogShowsAndWritesTheTwoFlags) {
-  const CSettingsStore& s = app_->State().settings;
+  CSettingsStore& s = app_->State().settings;
   s.Set("START_DUPCLR", "2");
   s.Set("START_DEFGRA", "0");
   bool seen = false;
@@ -398,7 +398,7 @@ namespace {
 // the folder to write them into.
 class RunScreens : public RunWindowTest {
  protected:
-  void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
+  void AdjustSettings(CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
   static QString Dir() { return qEnvironmentVariable("QV_SCREENSHOT_DIR"); }
   static void Save(QWidget& w, const char* name) {
     w.adjustSize();

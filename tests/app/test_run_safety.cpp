@@ -27,7 +27,7 @@ using ui::CRunController;
 
 class RunSafetyTest : public RunWindowTest {
  protected:
-  void AdjustSettings(const CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
+  void AdjustSettings(CSettingsStore& store) override { store.SetInt("COM_TIMEOUT_MS", 500); }
   std::string Journal() const { return dir_.File("runjournal.qvj"); }
 };
 

@@ -22,9 +22,9 @@
 #include "app/main_frame.h"
 #include "app/run_controller.h"
 #include "link/serial_port.h"
-#include "qt_app_env.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
 #include "support/test_support.h"
+#include "views/qt_app_env.h"
 
 namespace qv::test {
 
@@ -61,7 +61,9 @@ class RunWindowTest : public ::testing::Test {
     store.SetInt("DATA_DEF_APO1", 100);
     AdjustSettings(store);
 
-    app_ = std::make_unique<qv::ui::CBrenlowApp>(qv::ui::StartOptions{dir_.path(), false, &ui_});
+    // Run-end notices stay off the desktop.
+    app_ = std::make_unique<qv::ui::CBrenlowApp>(qv::ui::StartOptions{
+        dir_.path(), false, &ui_, [](const qv::DesktopNotice&) { return true; }});
     app_->Start(std::nullopt);
     frame_ = app_->Frame();
     ASSERT_NE(frame_, nullptr);
@@ -83,7 +85,7 @@ class RunWindowTest : public ::testing::Test {
     CPortNames::SetDefaultDeviceRoot("/dev");
   }
 
-  virtual void AdjustSettings(const CSettingsStore&) {}
+  virtual void AdjustSettings(CSettingsStore&) {}
 
   // Starts a run through the menu command and waits for its end.
   bool RunToEnd(int ms = 30000) {

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
+#include <algorithm>
 #include <set>
 
 #include "app/about_dialog.h"
@@ -55,41 +56,46 @@ TEST(MainFrame, MenusHoldTheirCommandsInOrder) {
   EXPECT_EQ(lines[5], "ﾍﾙﾌﾟ(&H): 57664");
 }
 
-TEST(MainFrame, MenuCaptionsCarryTheirMnemonics) {
+// Every command of the menus and the toolbar: an action showing the
+// command's caption, prompt and tooltip, a handler, a mnemonic of its own
+// within its menu, and an image exactly when it stands on the toolbar.
+TEST(MainFrame, EveryCommandHasACaptionAHandlerAndItsImage) {
   StartedApp a;
-  const std::pair<int, const char*> expected[] = {
-      {kCmdOpen, "ﾃﾞｰﾀﾌｧｲﾙを開く(&O)"},
-      {kCmdSave, "ﾃﾞｰﾀﾌｧｲﾙを保存(&S)"},
-      {kCmdPrint, "各種ﾃﾞｰﾀの印刷(&P)"},
-      {kCmdMerge, "ﾃﾞｰﾀﾌｧｲﾙを合成(&M)"},
-      {kCmdExportCsv, "CSV形式でﾃﾞｰﾀ出力(&E)"},
-      {kCmdExportBitmap, "ｸﾞﾗﾌﾋﾞｭｰを画像出力(&B)"},
-      {kCmdExit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"},
-      {kCmdStart, "放電と計測を開始(&S)"},
-      {kCmdStop, "放電と計測を停止(&E)"},
-      {kCmdPackMatch, "ﾊﾟｯｸﾏｯﾁﾝｸﾞ(&M)"},
-      {kCmdRegister, "計測ﾃﾞｰﾀを登録ﾘｽﾄに追加(&A)"},
-      {kCmdDelete, "登録ﾘｽﾄからﾃﾞｰﾀを削除(&D)"},
-      {kCmdClearPanel, "計測ﾃﾞｰﾀ欄をｸﾘｱ(&C)"},
-      {kCmdChangeId, "登録IDの変更(&E)"},
-      {kCmdVirtualCurve, "ﾊﾞｰﾁｬﾙｶｰﾌﾞの生成(&V)"},
-      {kCmdSimulator, "ﾊﾞｰﾁｬﾙｶｰﾌﾞｼﾐｭﾚｰﾀｰ(&S)"},
-      {kCmdEmfCompare, "起電圧比較(&V)"},
-      {kCmdAvg3Range, "平均電圧3の範囲(&A)"},
-      {kCmdRemoveOverlays, "ｸﾞﾗﾌの重ね合わせを解除(&C)"},
-      {kCmdFileInfo, "編集中のﾌｧｲﾙ情報(&F)"},
-      {kCmdRestoreWidths, "ﾃﾞｰﾀﾋﾞｭｰの項目幅を戻す(&D)"},
-      {kCmdGraphSettings, "ｸﾞﾗﾌの表示設定(&G)"},
-      {kCmdInputDefaults, "入力初期値の定義(&D)"},
-      {kCmdStartOptions, "計測開始時の設定(&S)"},
-      {kCmdPortSettings, "通信ﾎﾟｰﾄの設定(&P)"},
-      {kCmdAbout, "製品情報(&A)..."},
+  const std::vector<int>& bar = ToolbarLayout();
+  std::set<int> seen;
+  auto check = [&](int id) {
+    const CommandText* t = FindCommandText(id);
+    ASSERT_NE(t, nullptr) << id;
+    QAction* act = a.Frame().Action(id);
+    ASSERT_NE(act, nullptr) << id;
+    EXPECT_EQ(act->text().toStdString(), t->caption) << id;
+    EXPECT_EQ(act->statusTip().toStdString(), t->prompt) << id;
+    EXPECT_EQ(act->toolTip().toStdString(), t->tooltip) << id;
+    EXPECT_FALSE(act->statusTip().isEmpty() || act->toolTip().isEmpty()) << id;
+    EXPECT_TRUE(a.Frame().HasCommand(id)) << id << " has no handler";
+    const bool onBar = std::find(bar.begin(), bar.end(), id) != bar.end();
+    EXPECT_EQ(!act->icon().isNull(), onBar) << id;
+    seen.insert(id);
   };
-  for (const auto& [id, caption] : expected) {
-    ASSERT_NE(a.Frame().Action(id), nullptr) << id;
-    EXPECT_EQ(a.Frame().Action(id)->text().toStdString(), caption) << id;
-    EXPECT_FALSE(a.Frame().Action(id)->statusTip().isEmpty()) << id;
+  for (const MenuText& m : MenuLayout()) {
+    std::set<char> mnemonics;
+    for (int id : m.entries) {
+      if (id == 0) continue;
+      check(id);
+      const std::string caption = FindCommandText(id)->caption;
+      const size_t amp = caption.find("(&");
+      ASSERT_NE(amp, std::string::npos) << caption;
+      EXPECT_TRUE(mnemonics.insert(caption[amp + 2]).second) << m.caption << ": " << caption;
+    }
   }
+  for (int id : bar) {
+    if (id == 0) continue;
+    EXPECT_TRUE(seen.count(id)) << id << " is on the toolbar but in no menu";
+  }
+  EXPECT_EQ(seen.size(), CommandTexts().size());  // no caption without a place
+  // A few texts as they stand.
+  EXPECT_EQ(a.Frame().Action(kCmdOpen)->text().toStdString(), "ﾃﾞｰﾀﾌｧｲﾙを開く(&O)");
+  EXPECT_EQ(a.Frame().Action(kCmdAbout)->text().toStdString(), "製品情報(&A)...");
   EXPECT_EQ(a.Frame().Action(kCmdStart)->statusTip().toStdString(), "放電と計測を開始");
   EXPECT_EQ(a.Frame().Action(kCmdStart)->toolTip().toStdString(), "放電開始");
 }

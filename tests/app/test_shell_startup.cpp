@@ -23,6 +23,7 @@
 #include "app/command_line.h"
 #include "app/splash_window.h"
 #include "app/termination.h"
+#include "core/instance_lock.h"
 #include "data/codec.h"
 #include "data/run_journal.h"
 #include "data/run_recovery.h"
@@ -254,7 +255,7 @@ TEST(Look, WindowsUseTheJapaneseGothicFaceAndJapaneseQtTexts) {
             "ファイル名(&N):");
 }
 
-TEST(SingleInstance, SecondStartEndsSilently) {
+TEST(SingleInstance, SecondStartInTheSameFolderEndsSilently) {
   const QString exe = QStringLiteral(QV_BIN_DIR "/quorvex");
   if (!QFileInfo::exists(exe)) GTEST_SKIP() << "the program is not built";
   TempDir work;
@@ -324,7 +325,8 @@ TEST(SingleInstance, ClosingEndsTheProcessAtOnceAndANewStartRuns) {
     ASSERT_EQ(::kill(static_cast<pid_t>(first.processId()), SIGTERM), 0);
     // The instance lock is free once the window has closed, before the
     // libraries' teardown.
-    const qint64 lockFree = MsUntilLockIsFree(work.File("quorvex.lock"), closing);
+    const qint64 lockFree = MsUntilLockIsFree(
+        work.File(InstanceLock::InstanceName("quorvex", work.path()) + ".lock"), closing);
     ASSERT_TRUE(first.waitForFinished(5000));
     const qint64 ms = closing.elapsed();
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit) << slowLibrary;
@@ -377,7 +379,8 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
   p.start(Program(), {"--help"});
   ASSERT_TRUE(p.waitForFinished(10000));
   EXPECT_EQ(p.exitCode(), 0);
-  EXPECT_TRUE(p.readAllStandardOutput().startsWith("Usage: quorvex [--desktop] [FILE.qd1]\n"));
+  EXPECT_TRUE(p.readAllStandardOutput().startsWith(
+      "Usage: quorvex [--desktop] [--dir FOLDER] [FILE.qd1...]\n"));
 }
 
 // Started by the desktop entry, with a data file named relative to the

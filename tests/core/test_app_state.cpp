@@ -243,32 +243,49 @@ class InstanceLockTest : public ::testing::Test {
   std::optional<std::string> saved_;
 };
 
-TEST_F(InstanceLockTest, LockPathIsNamedAfterTheExecutable) {
-  EXPECT_EQ(InstanceLock::LockPath("quorvex"), dir.path() + "/quorvex.lock");
-  EXPECT_EQ(InstanceLock::LockPath("/usr/bin/quorvex"), dir.path() + "/quorvex.lock");
+TEST_F(InstanceLockTest, LockPathIsNamedAfterTheExecutableAndTheFolder) {
+  const std::string folder = dir.path();
+  const std::string name = InstanceLock::InstanceName("quorvex", folder);
+  ASSERT_EQ(name.size(), std::string("quorvex-").size() + 16) << name;
+  EXPECT_EQ(name.rfind("quorvex-", 0), 0u);
+  EXPECT_EQ(InstanceLock::LockPath("quorvex", folder), dir.path() + "/" + name + ".lock");
+  // Every spelling of one folder is one instance; another folder another.
+  EXPECT_EQ(InstanceLock::InstanceName("/usr/bin/quorvex", folder + "/./"), name);
+  ASSERT_EQ(::mkdir(dir.File("b").c_str(), 0700), 0);
+  EXPECT_EQ(InstanceLock::InstanceName("quorvex", dir.File("b") + "/.."), name);
+  EXPECT_NE(InstanceLock::InstanceName("quorvex", dir.File("b")), name);
+  EXPECT_EQ(InstanceLock::InstanceName("", folder), name);
   unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(InstanceLock::LockPath("quorvex"),
-            "/tmp/quorvex-" + std::to_string(getuid()) + ".lock");
+  EXPECT_EQ(InstanceLock::LockPath("quorvex", folder),
+            "/tmp/" + name + "-" + std::to_string(getuid()) + ".lock");
 }
 
-TEST_F(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
+TEST_F(InstanceLockTest, SecondHolderOfAFolderIsRefusedUntilTheFirstReleases) {
+  const std::string a = dir.File("a"), b = dir.File("b");
+  ASSERT_EQ(::mkdir(a.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(b.c_str(), 0700), 0);
   InstanceLock first, second;
-  ASSERT_TRUE(first.Acquire("qv-lock-test"));
-  EXPECT_FALSE(second.Acquire("qv-lock-test"));  // a second open file description
-  InstanceLock other;
-  EXPECT_TRUE(other.Acquire("qv-other-name"));
+  ASSERT_TRUE(first.Acquire("qv-lock-test", a));
+  EXPECT_FALSE(second.Acquire("qv-lock-test", a));  // a second open file description
+  EXPECT_EQ(InstanceLock::Holder("qv-lock-test", a), getpid());
+  // Another folder is another station; another name another program.
+  InstanceLock otherFolder, otherName;
+  EXPECT_TRUE(otherFolder.Acquire("qv-lock-test", b));
+  EXPECT_TRUE(otherName.Acquire("qv-other-name", a));
   first.Release();
-  EXPECT_TRUE(second.Acquire("qv-lock-test"));
+  EXPECT_EQ(InstanceLock::Holder("qv-lock-test", a), 0);
+  EXPECT_TRUE(second.Acquire("qv-lock-test", a));
 }
 
 TEST_F(InstanceLockTest, AnotherProcessLearnsItMustExit) {
+  const std::string folder = dir.path();
   InstanceLock lock;
-  ASSERT_TRUE(lock.Acquire("qv-lock-test"));
+  ASSERT_TRUE(lock.Acquire("qv-lock-test", folder));
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     InstanceLock again;
-    _exit(again.Acquire("qv-lock-test") ? 1 : 0);
+    _exit(again.Acquire("qv-lock-test", folder) ? 1 : 0);
   }
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -280,24 +297,26 @@ TEST_F(InstanceLockTest, AnotherProcessLearnsItMustExit) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     InstanceLock again;
-    _exit(again.Acquire("qv-lock-test") ? 0 : 1);
+    _exit(again.Acquire("qv-lock-test", folder) ? 0 : 1);
   }
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(InstanceLockTest, TheLockEndsWithTheProcess) {
+  const std::string folder = dir.path();
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     InstanceLock lock;
-    _exit(lock.Acquire("qv-lock-test") ? 0 : 1);  // exits without releasing
+    _exit(lock.Acquire("qv-lock-test", folder) ? 0 : 1);  // exits without releasing
   }
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(InstanceLock::Holder("qv-lock-test", folder), 0);
   InstanceLock mine;
-  EXPECT_TRUE(mine.Acquire("qv-lock-test"));
+  EXPECT_TRUE(mine.Acquire("qv-lock-test", folder));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "link/analyzer_link.h"
+#include "link/run_recorder.h"
 #include "link_fixture.h"
 
 namespace qv::test {
@@ -194,7 +195,7 @@ TEST_F(LinkProtocol, InputValuesSentAndAcknowledged) {
   auto link = MakeLink();
   ASSERT_TRUE(link->OpenLink(2));
   EXPECT_EQ(link->Port(), 2);
-  EXPECT_TRUE(link->SendInputValues());
+  EXPECT_TRUE(link->SendInputValues(doc->Current().Inputs()));
   link->CloseLink();
   EXPECT_EQ(inst.Received(), std::string("D\x3C"
                                          "505000\rF6055403\r"));
@@ -207,7 +208,7 @@ TEST_F(LinkProtocol, WrongCurrentsAnswerRetriedThenFlushed) {
   inst.Default('D', "x");
   auto link = MakeLink();
   ASSERT_TRUE(link->OpenLink(1));
-  EXPECT_FALSE(link->SendInputValues());
+  EXPECT_FALSE(link->SendInputValues(doc->Current().Inputs()));
   link->CloseLink();
   const std::string d = CurrentsCommand(1.0, 0.5, 0.1);
   EXPECT_EQ(inst.Received(), d + d + d + "\r\r\r\r\r\r");
@@ -219,7 +220,7 @@ TEST_F(LinkProtocol, CurrentsAcceptedOnSecondTry) {
   inst.Answers('D', {"q"});
   auto link = MakeLink();
   ASSERT_TRUE(link->OpenLink(1));
-  EXPECT_TRUE(link->SendInputValues());
+  EXPECT_TRUE(link->SendInputValues(doc->Current().Inputs()));
   link->CloseLink();
   const std::string d = CurrentsCommand(1.0, 0.5, 0.1);
   EXPECT_EQ(inst.Received(), d + d + ConditionsCommand(1, 1.0, 100));
@@ -232,7 +233,7 @@ TEST_F(LinkProtocol, ConditionsNeverAcknowledged) {
   inst.Default('F', "");
   auto link = MakeLink();
   ASSERT_TRUE(link->OpenLink(1));
-  EXPECT_FALSE(link->SendInputValues());
+  EXPECT_FALSE(link->SendInputValues(doc->Current().Inputs()));
   link->CloseLink();
   const std::string f = ConditionsCommand(1, 1.0, 100);
   EXPECT_EQ(inst.Received(), CurrentsCommand(1.0, 0.5, 0.1) + f + f + "\r\r\r\r\r\r");
@@ -246,7 +247,7 @@ TEST_F(LinkProtocol, RetryLimitReadAtEachOperation) {
   inst.Default('D', "");
   auto link = MakeLink();
   ASSERT_TRUE(link->OpenLink(1));
-  EXPECT_FALSE(link->SendInputValues());
+  EXPECT_FALSE(link->SendInputValues(doc->Current().Inputs()));
   link->CloseLink();
   const std::string got = inst.Received();
   const std::string d = CurrentsCommand(1.0, 0.5, 0.1);
@@ -254,6 +255,23 @@ TEST_F(LinkProtocol, RetryLimitReadAtEachOperation) {
   for (size_t p = got.find(d); p != std::string::npos; p = got.find(d, p + 1))
     ++count;
   EXPECT_EQ(count, 30u);
+}
+
+TEST_F(LinkProtocol, LimitsAreTheOnesTheLinkWasGivenNotTheSettingsFiles) {
+  // Dis.ini allows five tries of the currents; this link was given two.
+  ScriptedInstrument inst(PortsDir(), 1);
+  inst.Default('D', "x");
+  LinkSettings settings = LinkSettingsOf(app);
+  ASSERT_EQ(settings.comm.retryC1, 5);
+  settings.comm.retryC1 = 2;
+  CAnalyzerLink link(settings);
+  link.SetSleeper(Recorder());
+  ASSERT_TRUE(link.OpenLink(1));
+  const InputConditions inputs{6, 5.4, 12.5, 0.5, 0.0, 300};
+  EXPECT_FALSE(link.SendInputValues(inputs));
+  link.CloseLink();
+  const std::string d = CurrentsCommand(12.5, 0.5, 0.0);
+  EXPECT_EQ(inst.Received(), d + d + "\r\r\r\r\r\r");
 }
 
 TEST_F(LinkProtocol, ProbeWithRetriesNoAnswer) {
@@ -303,17 +321,11 @@ class LinkRun : public LinkTest {
   RunResult Run(ScriptedInstrument& inst) {
     auto link = MakeLink();
     link->SetFrameHook(inst.FrameHook());
-    link->SetCallbacks(
-        [this](int t) {
-          std::lock_guard<std::mutex> g(doc->Lock());
-          // The point is in the list before its callback runs.
-          events.push_back("p" + std::to_string(t) + "/" +
-                           std::to_string(doc->Current().Points().size()));
-        },
-        [this] { events.push_back("end"); });
+    CRunRecorder recorder(doc->Current(), doc->Lock());
+    SinkNotes notes(*doc, events);
     EXPECT_TRUE(link->OpenLink(1));
-    app.measuring = measuring;
-    const RunResult r = link->RunMeasurement();
+    const std::atomic<bool> flag(measuring);
+    const RunResult r = link->RunMeasurement(doc->Current().cells, flag, {&recorder, &notes});
     link->CloseLink();
     return r;
   }
@@ -445,6 +457,26 @@ TEST_F(LinkRun, AStopInTheFirstFrameIsAcknowledgedOnlyAfterPolling) {
     EXPECT_THAT(events, ElementsAre("p0/1", "end"));
     EXPECT_THAT(waits, ElementsAre(100, 100, 100, 100, 700, 100, 100));
   }
+}
+
+TEST_F(LinkRun, EverySinkGetsEveryEventOfTheRunInTheOrderGiven) {
+  Set("COM_TIMEOUT_MS", "20");
+  ScriptedInstrument inst(PortsDir(), 1);
+  // The first start attempt brings nothing.
+  inst.Frames({"", FrameText("LOAD", 0, 1.0, "1.300"), FrameText("STOP", 1, 1.0, "1.000")});
+  auto link = MakeLink();
+  link->SetFrameHook(inst.FrameHook());
+  CRunRecorder recorder(doc->Current(), doc->Lock());
+  SinkNotes before(*doc, events, "a:"), after(*doc, events, "b:");
+  ASSERT_TRUE(link->OpenLink(1));
+  const std::atomic<bool> flag(true);
+  EXPECT_EQ(link->RunMeasurement(1, flag, {&before, &recorder, &after}),
+            RunResult::kInstrumentStopped);
+  link->CloseLink();
+  // A sink before the recorder sees the frame before it is in the record.
+  EXPECT_THAT(events, ElementsAre("a:start", "b:start", "a:missed", "b:missed", "a:p0/0", "b:p0/1",
+                                  "a:p1/1", "b:p1/2", "a:end", "b:end"));
+  EXPECT_EQ(inst.Received(), "S\rS\rG\rG\rG\r\r\r\r\r\r\r");
 }
 
 TEST_F(LinkRun, GarbageAndSplitFramesRealign) {

@@ -178,6 +178,12 @@ std::string FrameText(const std::string& status, int t, double amps, const std::
          FixedText(pir, 1) + " " + FixedText(ir, 1) + "\n\r";
 }
 
+void SinkNotes::OnFrame(const FrameValues& v) {
+  std::lock_guard<std::mutex> g(doc_.Lock());
+  events_.push_back(tag_ + "p" + std::to_string(v.point.time) + "/" +
+                    std::to_string(doc_.Current().Points().size()));
+}
+
 LinkTest::LinkTest() {
   ::mkdir((dir.path() + "/dev").c_str(), 0755);
   CPortNames::SetDefaultDeviceRoot(dir.path() + "/dev");
@@ -210,7 +216,7 @@ LinkSleeper LinkTest::Recorder() {
 }
 
 std::unique_ptr<CAnalyzerLink> LinkTest::MakeLink() {
-  auto link = std::make_unique<CAnalyzerLink>(*doc);
+  auto link = std::make_unique<CAnalyzerLink>(LinkSettingsOf(app));
   link->SetSleeper(Recorder());
   return link;
 }

@@ -69,6 +69,29 @@ std::string FrameText(const std::string& status, int t, double amps, const std::
                       double mah = 0.0, double avg1 = 0.0, double avg = 0.0, double pir = 0.0,
                       double ir = 0.0);
 
+// A sink of a run that notes its events as text: "p<time>/<points>" for a
+// frame (the points of the current measurement at that moment, read under
+// the document's lock) and "end", as the window's refreshes see the run;
+// with `tag` also "start" and "missed", each event prefixed by the tag.
+class SinkNotes : public IFrameSink {
+ public:
+  SinkNotes(const CBrenlowDoc& doc, std::vector<std::string>& events, std::string tag = {})
+      : doc_(doc), events_(events), tag_(std::move(tag)) {}
+  void OnRunStart() override {
+    if (!tag_.empty()) events_.push_back(tag_ + "start");
+  }
+  void OnStartMissed() override {
+    if (!tag_.empty()) events_.push_back(tag_ + "missed");
+  }
+  void OnFrame(const FrameValues& v) override;
+  void OnRunEnd() override { events_.push_back(tag_ + "end"); }
+
+ private:
+  const CBrenlowDoc& doc_;
+  std::vector<std::string>& events_;
+  std::string tag_;
+};
+
 // Runs `body` in a child process as an unprivileged user (nobody when the
 // tests run as root); its exit code. Other threads must be idle when it
 // forks (the instruments' are, once constructed): the child only has this
@@ -91,7 +114,8 @@ class LinkTest : public ::testing::Test {
   // Writes KEY=value into Dis.ini.
   void Set(const std::string& key, const std::string& value);
   std::string PortsDir() const { return dir.path() + "/ports"; }
-  // A link for the document with the recording sleeper.
+  // A link with the settings of Dis.ini as they are now and the recording
+  // sleeper.
   std::unique_ptr<CAnalyzerLink> MakeLink();
   LinkSleeper Recorder();
 

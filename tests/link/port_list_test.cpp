@@ -95,15 +95,15 @@ TEST_F(PortListTest, TheDeviceLineFollowsWhatOpeningTheNumberWouldOpen) {
 
 // ------------------------------------------------------------ permission
 
-// A published instrument whose device nobody but root may open; the test
-// folder is readable by the unprivileged child.
+// A published instrument whose device only root and the group dialout may
+// open; the test folder is readable by the unprivileged child.
 class PermissionTest : public LinkTest {
  protected:
   void SetUp() override {
     inst = std::make_unique<ScriptedInstrument>(PortsDir(), 4);
     ::chmod(dir.path().c_str(), 0755);
     ::chmod(dir.File("Dis.ini").c_str(), 0644);
-    ::chmod(inst->DevicePath().c_str(), 0);
+    ASSERT_TRUE(MakeDialoutDevice(inst->DevicePath()));
   }
   std::unique_ptr<ScriptedInstrument> inst;
 };
@@ -141,11 +141,11 @@ TEST_F(PermissionTest, TheWorkerNamesTheDeviceItMayNotOpen) {
 
 TEST_F(PermissionTest, DetectionNamesTheFirstRefusedDeviceAndHowManyThereWere) {
   ScriptedInstrument other(PortsDir(), 9);
-  ::chmod(other.DevicePath().c_str(), 0);
+  ASSERT_TRUE(MakeDialoutDevice(other.DevicePath()));
   const int rc = AsNobody([&] {
     FakeUi ui;
     ui.Answer(MsgResult::kNo);
-    if (RunPortDetection(*doc, ui, {}, [](int) {}) != -1) return 1;
+    if (RunPortDetection(LinkSettingsOf(app), ui, {}, [](int) {}) != -1) return 1;
     if (ui.messages.size() != 1) return 2;
     const std::string text = ui.TextsUtf8()[0];
     if (!IsPermissionHinted(text, Cp932ToUtf8(ScanRetryText()), inst->DevicePath())) return 3;
@@ -161,7 +161,7 @@ TEST_F(PermissionTest, ADeviceThatMayBeOpenedAddsNothing) {
   const int rc = AsNobody([&] {
     FakeUi ui;
     ui.Answer(MsgResult::kNo);
-    RunPortDetection(*doc, ui, {}, [](int) {});
+    RunPortDetection(LinkSettingsOf(app), ui, {}, [](int) {});
     return ui.messages.size() == 1 && ui.messages[0].text == ScanRetryText() ? 0 : 1;
   });
   EXPECT_EQ(rc, 0);

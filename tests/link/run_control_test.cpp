@@ -25,6 +25,7 @@
 #include "link/run_control.h"
 #include "link/sleep_inhibitor.h"
 #include "link_fixture.h"
+#include "private_bus.h"
 
 namespace qv::test {
 namespace {
@@ -214,7 +215,11 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   ASSERT_TRUE(doc->ToggleOverlay(reg));
   app.graph = GraphSettings{5.0, 1.0, true, 3, 0.5};
   bool graphHook = false;
-  run->hooks.applyDefaultGraph = [&] { graphHook = true; };
+  GraphSettings hookGraph;
+  run->hooks.applyDefaultGraph = [&](const GraphSettings& g) {
+    graphHook = true;
+    hookGraph = g;
+  };
   ui.Answer(MsgResult::kOk);
   ui.Answer(MsgResult::kNo);
   run->StartCommand();  // no instrument: sending fails afterwards
@@ -222,6 +227,7 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   EXPECT_EQ(doc->SlotOf(*reg), -1);
   EXPECT_TRUE(graphHook);
   EXPECT_EQ(app.graph, (GraphSettings{12.0, 0.0, false, 1, 1.0}));
+  EXPECT_EQ(hookGraph, app.graph);
   EXPECT_THAT(refreshes, ElementsAre(7));
   // The settings file is not written.
   EXPECT_EQ(app.settings.Get("GRAPH_MAXV"), "");
@@ -285,6 +291,10 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   int finals = 0;
   run->hooks.pointRefresh = [&](int t) { points.push_back(t); };
   run->hooks.finalRefresh = [&] { ++finals; };
+  // A further sink sees every point once it is in the record.
+  std::vector<std::string> events;
+  SinkNotes extra(*doc, events);
+  run->frameSinks = {&extra};
   EXPECT_EQ(run->StartCommand(), StartOutcome::kStarted);
   EXPECT_TRUE(app.modified);
   run->Join();
@@ -292,6 +302,7 @@ TEST_F(RunControlTest, WholeRunWithoutMessagesWritesBackup) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_THAT(points, ElementsAre(0, 1, 2));
   EXPECT_EQ(finals, 1);
+  EXPECT_THAT(events, ElementsAre("p0/1", "p1/2", "p2/3", "end"));
   EXPECT_FALSE(app.measuring);
   EXPECT_FALSE(app.runActive);
   EXPECT_TRUE(FileExists(dir.File("tmpdata.bak")));
@@ -616,7 +627,7 @@ TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
       EXPECT_TRUE(ui.messages.empty()) << c.name;
     }
     // The window wires the document's saves to the safeguard so.
-    doc->SetSavedHandler([this] { run->safeguard.DocumentSaved(); });
+    doc->SetSavedHandler([this] { run->DocumentSaved(); });
     if (c.clearPanelBeforeSave) doc->ResetCurrent();
     ASSERT_TRUE(doc->Save(work.File("run.qd1")).ok) << c.name;
     EXPECT_EQ(FileExists(kept), c.journalAfterSave) << c.name;
@@ -627,67 +638,18 @@ TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
 
 // ------------------------------------------------------------- sleep lock
 
-// dbus-daemon with a system bus of its own in `dir`, named by
-// DBUS_SYSTEM_BUS_ADDRESS for as long as it lives.
-class PrivateBus {
- public:
-  explicit PrivateBus(const std::string& dir) : socket_(dir + "/system_bus_socket") {
-    const std::string config = dir + "/bus.conf";
-    WriteFile(config, "<busconfig><type>system</type><listen>unix:path=" + socket_ +
-                          "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                          "user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/><allow "
-                          "receive_sender=\"*\"/></policy></busconfig>\n");
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const std::string arg = "--config-file=" + config;
-      ::execl("/usr/bin/dbus-daemon", "dbus-daemon", arg.c_str(), "--nofork", "--nopidfile",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    for (int i = 0; i < 500 && !FileExists(socket_); ++i)
-      usleep(10000);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", Address().c_str(), 1);
-  }
-  ~PrivateBus() {
-    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    if (pid_ > 0) ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  std::string Address() const { return "unix:path=" + socket_; }
-
- private:
-  std::string socket_;
-  pid_t pid_ = -1;
-};
-
 // Owns org.freedesktop.login1 and answers Inhibit as logind does: with the
 // write end of a pipe whose closing ends the lock.
 class StandInLogind {
  public:
-  explicit StandInLogind(const std::string& address) {
-    sd_bus_new(&bus_);
-    sd_bus_set_address(bus_, address.c_str());
-    sd_bus_set_bus_client(bus_, 1);
-    started_ = sd_bus_start(bus_) >= 0 &&
-               sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/login1",
-                                        "org.freedesktop.login1.Manager", kVtable, this) >= 0 &&
-               sd_bus_request_name(bus_, "org.freedesktop.login1", 0) >= 0;
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        while (sd_bus_process(bus_, nullptr) > 0) {
-        }
-        sd_bus_wait(bus_, 20000);
-      }
-    });
-  }
+  explicit StandInLogind(const std::string& address)
+      : service_(address, "org.freedesktop.login1", "/org/freedesktop/login1",
+                 "org.freedesktop.login1.Manager", kVtable, this) {}
   ~StandInLogind() {
-    stop_ = true;
-    thread_.join();
-    sd_bus_flush_close_unref(bus_);
     if (held_ >= 0) ::close(held_);
   }
 
-  bool Started() const { return started_; }
+  bool Started() const { return service_.Started(); }
   // The arguments of every Inhibit call, joined by '|'.
   std::vector<std::string> Calls() {
     std::lock_guard<std::mutex> g(mu_);
@@ -724,19 +686,16 @@ class StandInLogind {
       SD_BUS_METHOD("Inhibit", "ssss", "h", OnInhibit, SD_BUS_VTABLE_UNPRIVILEGED),
       SD_BUS_VTABLE_END};
 
-  sd_bus* bus_ = nullptr;
-  bool started_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
   std::mutex mu_;
   std::vector<std::string> calls_;
   int held_ = -1;
+  BusService service_;
 };
 
 TEST_F(RunControlTest, LogindLockIsTakenAtTheStartAndReleasedAtTheEnd) {
   Set("START_DIRECT", "1");
   ASSERT_EQ(::access("/usr/bin/dbus-daemon", X_OK), 0) << "dbus-daemon is not installed";
-  PrivateBus bus(dir.path());
+  PrivateBus bus(dir.path(), "system");
   StandInLogind logind(bus.Address());
   ASSERT_TRUE(logind.Started());
   ScriptedInstrument inst(PortsDir(), 1);

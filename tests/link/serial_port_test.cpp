@@ -131,7 +131,7 @@ TEST_F(SerialPortTest, NoPermissionIsToldApart) {
 TEST_F(SerialPortTest, StartCommandNamesThePortSettingForNoPermission) {
   ::chmod(dir.path().c_str(), 0755);
   ::chmod(dir.File("Dis.ini").c_str(), 0644);
-  ::chmod(inst->DevicePath().c_str(), 0);
+  ASSERT_TRUE(MakeDialoutDevice(inst->DevicePath()));
   Set("COMPORT", "4");
   const int rc = AsNobody([&] {
     FakeUi ui;
@@ -196,7 +196,7 @@ TEST_F(SerialPortTest, PurgeReceiveDiscardsWhatArrived) {
 }
 
 TEST_F(SerialPortTest, AnalyzerLineIs9600EightNoneOneRaw) {
-  CAnalyzerLink link(*doc);
+  CAnalyzerLink link(LinkSettingsOf(app));
   ASSERT_TRUE(link.OpenLink(4));
   int fd = ::open(inst->DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(fd, 0);  // root passes the exclusive mode
@@ -210,7 +210,7 @@ TEST_F(SerialPortTest, AnalyzerLineIs9600EightNoneOneRaw) {
   EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
   EXPECT_EQ(t.c_oflag & OPOST, 0u);
   // Word 0 changes nothing and is accepted.
-  EXPECT_EQ(link.Configure(4, 0), PortResult::kOk);
+  EXPECT_EQ(link.Serial().Configure(4, 0), PortResult::kOk);
   link.CloseLink();
 }
 
@@ -290,7 +290,7 @@ TEST_F(ScanTest, StopsAtTheFirstAnsweringPort) {
   ScriptedInstrument inst(PortsDir(), 3);
   ScriptedInstrument later(PortsDir(), 4);
   Set("COM_TIMEOUT_MS", "20");
-  EXPECT_EQ(ScanPorts(*doc, Progress(), Recorder()), 3);
+  EXPECT_EQ(ScanPorts(LinkSettingsOf(app), Progress(), Recorder()), 3);
   EXPECT_THAT(
       steps, ElementsAre("1:COM1 を検査中...", "2:COM2 を検査中...", "3:COM3 を検査中...", "256:"));
   EXPECT_EQ(silent.Received(), ProbeCommand() + ProbeCommand() + ProbeCommand() + "\r\r\r\r\r\r");
@@ -308,7 +308,7 @@ TEST_F(ScanTest, NothingFoundRetryRestartsFromComOne) {
   FakeUi ui;
   ui.Answer(MsgResult::kYes);
   ui.Answer(MsgResult::kNo);
-  EXPECT_EQ(RunPortDetection(*doc, ui, Progress(), Recorder()), -1);
+  EXPECT_EQ(RunPortDetection(LinkSettingsOf(app), ui, Progress(), Recorder()), -1);
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.TextsUtf8()[0],
             "通信設定ができませんでした。\n\n（通信ポート(COM1～256)をチェックしましたが、"
@@ -324,7 +324,7 @@ TEST_F(ScanTest, NothingFoundRetryRestartsFromComOne) {
 TEST_F(ScanTest, FoundPortIsTold) {
   ScriptedInstrument inst(PortsDir(), 1);
   FakeUi ui;
-  EXPECT_EQ(RunPortDetection(*doc, ui, Progress(), Recorder()), 1);
+  EXPECT_EQ(RunPortDetection(LinkSettingsOf(app), ui, Progress(), Recorder()), 1);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.TextsUtf8()[0],
             "通信設定を完了しました。ORVANTISとの通信が可能になります。\n\n（通信ポートが「COM "

@@ -144,10 +144,10 @@ std::vector<CMeasureData*> Ptrs(const std::vector<std::unique_ptr<CMeasureData>>
   return out;
 }
 
-// The records with their display slots, in order.
-std::vector<DisplayedRecord> Drawn(const std::vector<std::unique_ptr<CMeasureData>>& v,
-                                   const std::vector<int>& slots) {
-  std::vector<DisplayedRecord> out;
+// The records drawn in the given display slots, in order.
+std::vector<GraphCurve> Drawn(const std::vector<std::unique_ptr<CMeasureData>>& v,
+                              const std::vector<int>& slots) {
+  std::vector<GraphCurve> out;
   for (size_t i = 0; i < v.size(); ++i)
     out.push_back({v[i].get(), slots[i]});
   return out;
@@ -229,7 +229,7 @@ TEST(BitmapOverlay, BandFooterAndColours) {
   std::vector<std::unique_ptr<CMeasureData>> recs;
   recs.push_back(MakeRecord(1, 1, 1));
   AddPoints(*recs.back(), 600, 10);
-  const auto display = Drawn(recs, {4});
+  const std::vector<GraphCurve> display = Drawn(recs, {4});
   BitmapGeometry g = ComputeBitmapGeometry(Ptrs(recs), 1, true);
   DrawList white = BitmapOverlay(g, display, true, true);
   ASSERT_GE(white.items.size(), 4u + 27u);

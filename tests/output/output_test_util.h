@@ -3,9 +3,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/data_file.h"
 #include "data/measure_data.h"
+#include "output/draw_list.h"
 
 namespace qv::test {
 
@@ -38,6 +40,14 @@ inline void AddPoints(CMeasureData& r, int last, int step = 1, double v0 = 7.5) 
     p.avgVoltage = v0 - t * 0.0005;
     r.AppendPoint(p);
   }
+}
+
+// The items of one kind, in list order.
+inline std::vector<const DrawItem*> Find(const DrawList& list, DrawKind kind) {
+  std::vector<const DrawItem*> out;
+  for (const DrawItem& d : list.items)
+    if (d.kind == kind) out.push_back(&d);
+  return out;
 }
 
 }  // namespace qv::test

@@ -13,6 +13,7 @@ namespace qv {
 namespace {
 
 using test::AddPoints;
+using test::Find;
 using test::MakeRecord;
 
 PrintSettings DefaultSettings(int form) {
@@ -46,13 +47,6 @@ PrintLayout Layout(int form) {
   l.metrics = ComputePageMetrics(A4(), l.settings);
   l.graph = GraphSettings{12.0, 0.0, false, 1, 1.0};
   return l;
-}
-
-std::vector<const DrawItem*> Find(const DrawList& list, DrawKind kind) {
-  std::vector<const DrawItem*> out;
-  for (const DrawItem& d : list.items)
-    if (d.kind == kind) out.push_back(&d);
-  return out;
 }
 
 const DrawItem* FindText(const DrawList& list, const std::string& text) {

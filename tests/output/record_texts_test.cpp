@@ -43,7 +43,7 @@ TEST(RecordTexts, CapacityBeyondTheIntegerRangeIsClampedLikeTheDataView) {
   EXPECT_EQ(TruncInt(3.0e9), 2147483647);
   EXPECT_EQ(TruncInt(-7.9), -7);
 
-  const std::vector<DisplayedRecord> display{{big.get(), 2}};
+  const std::vector<GraphCurve> display{{big.get(), 2}};
   auto cells = BitmapTableCells(display, 374);
   ASSERT_EQ(cells.size(), 27u);
   EXPECT_EQ(cells[18 + 2].text, "2147483647");

@@ -145,3 +145,12 @@ ProgramOutcome RunProgram(const std::string& program, const std::vector<std::str
 }
 
 }  // namespace qv::test
+
+namespace qv::test {
+
+bool MakeDialoutDevice(const std::string& path) {
+  const struct group* g = ::getgrnam("dialout");
+  return g && ::chown(path.c_str(), 0, g->gr_gid) == 0 && ::chmod(path.c_str(), 0660) == 0;
+}
+
+}  // namespace qv::test

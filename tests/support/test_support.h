@@ -70,6 +70,11 @@ ProgramOutcome RunProgram(const std::string& program, const std::vector<std::str
 bool EndsWithoutAWriter(const std::function<void()>& fn, const std::vector<std::string>& fifos,
                         double seconds = 5.0);
 
+// Gives the device `path` to root and the group dialout with mode 0660, as
+// udev gives serial devices: the unprivileged user nobody, outside the
+// group, may not open it. False when that cannot be done.
+bool MakeDialoutDevice(const std::string& path);
+
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -39,14 +39,14 @@ class PortsCli : public ::testing::Test {
     if (master >= 0) ::close(master);
   }
 
-  // A pseudo-terminal nobody but root may open, published as ports/COM<n>.
+  // A pseudo-terminal of the group dialout, published as ports/COM<n>.
   std::string LockedDevice(int com) {
     master = ::posix_openpt(O_RDWR | O_NOCTTY);
     EXPECT_GE(master, 0);
     ::grantpt(master);
     ::unlockpt(master);
     const std::string name = ::ptsname(master);
-    ::chmod(name.c_str(), 0);
+    EXPECT_TRUE(test::MakeDialoutDevice(name));
     const std::string link = dir.File("ports/COM" + std::to_string(com));
     EXPECT_EQ(::symlink(name.c_str(), link.c_str()), 0);
     return name;
@@ -82,6 +82,21 @@ TEST_F(PortsCli, NothingToListIsSaidOnStderr) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "no serial devices\n");
+}
+
+TEST_F(PortsCli, MarksADeviceTheUserCannotOpenWithWhatWouldLetThem) {
+  const std::string device = LockedDevice(1);
+  const Outcome asNobody =
+      Program("quorvex-cli", {"ports", "--dev-root", dir.File("dev")}, dir.path(), true);
+  EXPECT_EQ(asNobody.exitCode, 0) << asNobody.err;
+  EXPECT_EQ(asNobody.out, "COM1   ports/COM1 -> " + device +
+                              "   (cannot be opened: join group dialout, then log in again)\n");
+  // Root may open it: no mark.
+  const Outcome asRoot =
+      Program("quorvex-cli", {"ports", "--dev-root", dir.File("dev")}, dir.path());
+  if (::geteuid() == 0) {
+    EXPECT_EQ(asRoot.out, "COM1   ports/COM1 -> " + device + "\n");
+  }
 }
 
 // The line after the message: the device and the remedy.

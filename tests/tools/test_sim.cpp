@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/sim_process.h"
+#include "support/sim_process.h"
 #include "support/test_support.h"
 
 namespace qv::test {

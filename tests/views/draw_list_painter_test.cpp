@@ -1,9 +1,12 @@
-// The one painter of drawing lists, through both mappers: where cells land
-// and that a text never leaves its cell or box.
+// The one painter of drawing lists, through both mappers: where cells land,
+// that a text never leaves its cell or box, and that the graph's items give
+// the pixels of the platform's own line, point and text drawing.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
 #include <cmath>
 #include <utility>
 
@@ -11,6 +14,7 @@
 #include "output/bitmap_export.h"
 #include "output/print_layout.h"
 #include "views/draw_list_painter.h"
+#include "views/fonts.h"
 
 namespace qv::ui {
 namespace {
@@ -113,8 +117,9 @@ void ExpectTitlesWhole(const DrawList& list, const DrawListMapper& map, const QI
 TEST(DrawListPainter, TableTitlesShowWholeInTheExportAndOnPaper) {
   CMeasureData r;
   r.AppendPoint({600, 10.0, 7.0, 1500.0, 7.2});
-  const BitmapGeometry g = ComputeBitmapGeometry({&r}, 1, true);
-  const DrawList overlay = BitmapOverlay(g, {{&r, 1}}, true, true);
+  const std::vector<CMeasureData*> display{&r};
+  const BitmapGeometry g = ComputeBitmapGeometry(display, 1, true);
+  const DrawList overlay = BitmapOverlay(g, std::vector<GraphCurve>{{&r, 1}}, true, true);
   const QImage bitmap = Paint(overlay, PixelMapper(), g.width, g.height);
   ExpectTitlesWhole(overlay, PixelMapper(), bitmap);
 
@@ -184,6 +189,61 @@ TEST(DrawListPainter, PrintedRemarksAndLabelTextsStopAtTheirBoxes) {
   // The IR line of the label at (90, 210): from x0 = 110 to 310.
   EXPECT_GT(DarkIn(img, QRect(110, 395, 200, 30)), 50);
   EXPECT_EQ(DarkIn(img, QRect(311, 200, 1700, 400)), 0);
+}
+
+TEST(DrawListPainter, GraphItemsDrawThePixelsOfDirectCosmeticDrawing) {
+  DrawList list;
+  list.charHeight = 12;
+  DrawItem& dotted = list.Line(10, 20, 190, 20);
+  dotted.dotted = true;
+  dotted.color = 0xC8FFC8;
+  list.Line(10, 30, 10, 90).color = 0xC8FFC8;
+  DrawItem& curve = list.Polyline({{20, 40}, {60, 80}, {100, 45}, {150, 60}, {170, 85}});
+  curve.runs = {3, 1, 1};
+  curve.color = 0x00FFFF;
+  list.Label(22, 100, 60, "0").color = 0xFFFFFF;
+  list.Label(102, 100, 140, "12345678").color = 0xFFFFFF;  // wider than its room
+
+  QImage direct(200, 120, QImage::Format_RGB32);
+  direct.fill(Qt::black);
+  QPainter p(&direct);
+  QFont font = GothicFont(12);
+  font.setStyleStrategy(QFont::NoAntialias);
+  auto pen = [](const QColor& c, Qt::PenStyle style = Qt::SolidLine) {
+    QPen made(c, 1, style);
+    made.setCosmetic(true);
+    return made;
+  };
+  p.setPen(pen(QColor(200, 255, 200), Qt::DotLine));
+  p.drawLine(10, 20, 190, 20);
+  p.setPen(pen(QColor(200, 255, 200)));
+  p.drawLine(10, 30, 10, 90);
+  p.setPen(pen(QColor(0, 255, 255)));
+  const QPoint run[] = {{20, 40}, {60, 80}, {100, 45}};
+  p.drawPolyline(run, 3);
+  p.drawPoint(150, 60);
+  p.drawPoint(170, 85);
+  p.setPen(Qt::white);
+  p.setFont(font);
+  for (const auto& [left, text] :
+       {std::pair{22, QString("0")}, std::pair{102, QString("12345678")}}) {
+    QStaticText laidOut(text);
+    laidOut.prepare(QTransform(), font);
+    const int width = QFontMetrics(font).horizontalAdvance(text);
+    p.drawStaticText(QPoint(left + (38 - width) / 2, 100), laidOut);
+  }
+  p.end();
+
+  for (bool cached : {false, true}) {
+    QImage img(200, 120, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QPainter q(&img);
+    LabelTextCache cache;
+    PaintDrawList(q, list, PixelMapper(), cached ? &cache : nullptr);
+    if (cached) PaintDrawList(q, list, PixelMapper(), &cache);  // from the cache
+    q.end();
+    EXPECT_EQ(img, direct) << cached;
+  }
 }
 
 }  // namespace

@@ -18,16 +18,6 @@ namespace {
 using test::DocFixture;
 using test::MakeRecord;
 
-CGraphView::Scale Defaults(int timeScale = 1) {
-  CGraphView::Scale s;
-  s.maxV = 12.0;
-  s.minV = 0.0;
-  s.stepV = 1.0;
-  s.grid = false;
-  s.timeScale = timeScale;
-  return s;
-}
-
 GraphSettings Settings(int gapX = 1, bool grid = false) {
   GraphSettings g;
   g.maxV = 12.0;
@@ -65,138 +55,6 @@ const QRgb kCyan = qRgb(0, 255, 255);
 const QRgb kAxis = qRgb(200, 255, 200);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
-
-// --- Scale math without a widget -----------------------------------------
-
-TEST(GraphScale, SixVoltsAtHundredSecondsWithDefaults) {
-  const auto s = Defaults(1);
-  EXPECT_EQ(CGraphView::XOf(100, s), 140);
-  EXPECT_EQ(CGraphView::YOf(6.0, s), 152);
-  EXPECT_EQ(CGraphView::YOf(12.0, s), 5);
-  EXPECT_EQ(CGraphView::YOf(0.0, s), 300);
-}
-
-TEST(GraphScale, VoltageMapTruncatesTowardZero) {
-  auto s = Defaults();
-  s.maxV = 8.0;
-  s.minV = 2.0;
-  // k = 295 / 6; y(3.3) = trunc(295 - (3.3k - 2k)) + 5 = trunc(231.083...) + 5
-  EXPECT_EQ(CGraphView::YOf(3.3, s), 236);
-  // Below the range lies below the axis, not clamped.
-  EXPECT_EQ(CGraphView::YOf(1.0, s), 295 + 49 + 5);
-}
-
-TEST(GraphScale, TimeTicksEveryTenSecondsLabelsEveryFifty) {
-  const auto s = Defaults(3);
-  const auto ticks = CGraphView::TimeTicks(120 * 3, s);
-  ASSERT_EQ(ticks.size(), 13u);  // 0, 10, ... 120
-  EXPECT_EQ(ticks[0].t, 0);
-  EXPECT_EQ(ticks[0].x, 40);
-  EXPECT_TRUE(ticks[0].label);
-  EXPECT_EQ(ticks[0].length, 5);
-  EXPECT_EQ(ticks[1].x, 70);
-  EXPECT_FALSE(ticks[1].label);
-  EXPECT_EQ(ticks[1].length, 4);
-  EXPECT_TRUE(ticks[5].label);
-  EXPECT_EQ(ticks[5].t, 50);
-  EXPECT_TRUE(ticks[10].label);
-  // Width 0: one tick at 0.
-  ASSERT_EQ(CGraphView::TimeTicks(0, s).size(), 1u);
-  // A partial step: 119 s still ends at 110.
-  EXPECT_EQ(CGraphView::TimeTicks(119 * 3, s).back().t, 110);
-}
-
-TEST(GraphScale, VoltTicksAccumulateTheStep) {
-  auto s = Defaults();
-  auto ticks = CGraphView::VoltTicks(s);
-  ASSERT_EQ(ticks.size(), 13u);
-  EXPECT_DOUBLE_EQ(ticks[0].v, 0.0);
-  EXPECT_EQ(ticks[0].y, 300);
-  EXPECT_EQ(ticks[12].y, 5);
-  // 0.1 accumulated ten times lands a rounding error below 1.0: the top
-  // tick is drawn at 0.9999..., one pixel row as 1.0 would be.
-  s.maxV = 1.0;
-  s.stepV = 0.1;
-  ticks = CGraphView::VoltTicks(s);
-  ASSERT_EQ(ticks.size(), 11u);
-  EXPECT_LT(ticks.back().v, 1.0);
-  EXPECT_EQ(ticks.back().y, 5);
-}
-
-TEST(GraphScale, ZeroStepGivesNoTicksInsteadOfHanging) {
-  auto s = Defaults();
-  s.stepV = 0.0;
-  EXPECT_TRUE(CGraphView::VoltTicks(s).empty());
-  s.stepV = -1.0;
-  EXPECT_TRUE(CGraphView::VoltTicks(s).empty());
-}
-
-TEST(GraphScale, CursorSecondRoundsToTheNearestSecond) {
-  const auto s = Defaults(3);
-  EXPECT_EQ(CGraphView::CursorSecond(340, 0, s), 100);
-  EXPECT_EQ(CGraphView::CursorSecond(341, 0, s), 100);
-  EXPECT_EQ(CGraphView::CursorSecond(338, 0, s), 99);
-  EXPECT_EQ(CGraphView::CursorSecond(40, 300, s), 100);
-  // Left of the axis: truncation toward zero still gives 0 for a few pixels.
-  EXPECT_EQ(CGraphView::CursorSecond(38, 0, s), 0);
-  EXPECT_EQ(CGraphView::CursorSecond(36, 0, s), -1);
-}
-
-TEST(GraphScale, CursorLabelTexts) {
-  EXPECT_EQ(CGraphView::CursorLabelText(3.7124, 1), "3.712V");
-  EXPECT_EQ(CGraphView::CursorLabelText(7.214, 6), "7.21V");
-  EXPECT_EQ(CGraphView::CursorLabelText(12.349, 6), "12.35V");
-  EXPECT_EQ(CGraphView::CursorLabelText(12.349, 1), "12.34V");
-}
-
-TEST(GraphScale, CurveStartSkipsZeroAndFullScaleVoltages) {
-  CMeasureData r;
-  AddPoint(r, 0, 0.0);
-  AddPoint(r, 1, 12.0);
-  AddPoint(r, 2, 13.5);
-  AddPoint(r, 3, 11.9);
-  AddPoint(r, 4, 0.0);
-  EXPECT_EQ(CGraphView::CurveStart(r.Points()), 3);
-  CMeasureData none;
-  AddPoint(none, 0, 0.0);
-  AddPoint(none, 1, -1.0);
-  EXPECT_EQ(CGraphView::CurveStart(none.Points()), -1);
-}
-
-// Curve runs with the default scale (1 px/s, 12 V over 295 px): y(6.0) = 152,
-// y(3.0) = 226, y(9.0) = 78.
-std::vector<std::vector<QPoint>> Runs(const std::vector<std::pair<int, double>>& tv, int visLeft,
-                                      int visRight) {
-  CMeasureData r;
-  for (const auto& [t, v] : tv)
-    AddPoint(r, t, v);
-  CGraphView::CurveRuns out;
-  CGraphView::BuildCurveRuns(r.Points(), Defaults(), visLeft, visRight, out);
-  std::vector<std::vector<QPoint>> runs;
-  int at = 0;
-  for (int n : out.lengths) {
-    runs.emplace_back(out.points.begin() + at, out.points.begin() + at + n);
-    at += n;
-  }
-  EXPECT_EQ(at, out.points.size());
-  return runs;
-}
-
-TEST(GraphCurve, RunsJoinStraightStretchesAndLeaveOutWhatCannotShow) {
-  using Run = std::vector<QPoint>;
-  // Before its start the curve draws nothing; a level stretch is one segment.
-  EXPECT_EQ(Runs({{0, 0.0}, {1, 6.0}, {2, 6.0}, {3, 6.0}, {4, 3.0}}, 0, 1000),
-            std::vector<Run>({{{41, 152}, {43, 152}, {44, 226}}}));
-  // Segments with both ends left (or right) of the visible part are left
-  // out and end the run; one that reaches in starts a run at its far end.
-  EXPECT_EQ(Runs({{0, 6.0}, {10, 3.0}, {20, 9.0}, {30, 6.0}, {40, 3.0}, {50, 9.0}}, 55, 75),
-            std::vector<Run>({{{50, 226}, {60, 78}, {70, 152}, {80, 226}}}));
-  EXPECT_EQ(Runs({{0, 6.0}, {10, 3.0}, {20, 9.0}, {30, 6.0}}, 45, 45),
-            std::vector<Run>({{{40, 152}, {50, 226}}}));
-  // A lone visible start point is a dot; no start at all is no run.
-  EXPECT_EQ(Runs({{5, 6.0}}, 0, 100), std::vector<Run>({{{45, 152}}}));
-  EXPECT_TRUE(Runs({{0, 0.0}, {1, 12.5}}, 0, 100).empty());
-}
 
 // --- Pixels of Draw ---------------------------------------------------------
 
@@ -277,10 +135,10 @@ QImage TopLabelInk(double maxV, int tickY) {
 TEST(GraphDraw, TopVoltageLabelIsDrawnWhole) {
   // 12.00 at the top of the plot (y 5) must look exactly like 12.00 drawn
   // further down (y 27 with a 13 V range): nothing cut off at the top edge.
-  EXPECT_EQ(CGraphView::YOf(12.0, Defaults()), 5);
-  auto lower = Defaults();
+  EXPECT_EQ(ScaleOf(Settings()).YOf(12.0), 5);
+  auto lower = ScaleOf(Settings());
   lower.maxV = 13.0;
-  ASSERT_EQ(CGraphView::YOf(12.0, lower), 27);
+  ASSERT_EQ(lower.YOf(12.0), 27);
   const QImage top = TopLabelInk(12.0, 5);
   EXPECT_TRUE(AnyPixel(top, top.rect(), kWhite));
   EXPECT_EQ(top, TopLabelInk(13.0, 27));
@@ -343,7 +201,7 @@ TEST(GraphDraw, WhiteExportHasBlackAxesAndSlotColouredCurves) {
   EXPECT_TRUE(AnyPixel(img, QRect(5, 147, 30, 10), kBlack));
   EXPECT_FALSE(AnyPixel(img, QRect(0, 0, 400, 330), kAxis));
   EXPECT_EQ(img.pixel(100, 152), kCyan);
-  EXPECT_EQ(img.pixel(100, CGraphView::YOf(3.0, Defaults())), qRgb(255, 0, 255));
+  EXPECT_EQ(img.pixel(100, ScaleOf(Settings()).YOf(3.0)), qRgb(255, 0, 255));
 }
 
 TEST(GraphDraw, DrawsIntoTheGivenRectangleOfAnotherSurface) {
@@ -407,10 +265,9 @@ TEST(GraphDraw, CurvePixelsMatchAPlainPolylineOfEveryPoint) {
     pen.setCosmetic(true);
     p.setPen(pen);
     QPolygon poly;
-    const auto s = Defaults(gapX);
+    const auto s = ScaleOf(Settings(gapX));
     for (size_t i = 5; i < r.Points().size(); ++i)
-      poly << QPoint(CGraphView::XOf(r.Points()[i].time, s),
-                     CGraphView::YOf(r.Points()[i].voltage, s));
+      poly << QPoint(s.XOf(r.Points()[i].time), s.YOf(r.Points()[i].voltage));
     p.drawPolyline(poly);
     p.end();
     int differ = 0;
@@ -600,16 +457,42 @@ TEST(GraphDetail, RightClickPicksTheFirstRecordWithThePoint) {
   EXPECT_EQ(g.view.DetailRecord(), nullptr);
 }
 
-TEST(GraphStatus, DrawReportsTheMeasurementStatus) {
+TEST(GraphStatus, RefreshAndFollowReportTheMeasurementStatus) {
   DocFixture f;
   CGraphView view(f.doc);
   QString last = "unset";
   view.SetStatusHandler([&](const QString& s) { last = s; });
-  Render(view, false);
+  view.Refresh();
   EXPECT_TRUE(last.isEmpty());
   f.app.runActive = true;
-  Render(view, false);
+  view.Follow(10);
   EXPECT_EQ(last, QString::fromUtf8("放電計測中"));
+  f.app.runActive = false;
+  view.Refresh();
+  EXPECT_TRUE(last.isEmpty());
+}
+
+TEST(GraphStatus, PaintingChangesNeitherTheStatusNorTheScrollRange) {
+  // The bitmap export paints the view's graph into its image: neither that
+  // nor a paint on the screen may touch the view or the status bar.
+  DocFixture f;
+  for (int t = 0; t <= 400; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  ShownGraph g(f);
+  int reports = 0;
+  g.view.SetStatusHandler([&](const QString&) { ++reports; });
+  f.app.runActive = true;
+  Render(g.view, false, 1400, 330);
+  QImage screen(400, 339, QImage::Format_RGB32);
+  QPainter p(&screen);
+  g.view.Draw(p, screen.rect(), false);
+  p.end();
+  EXPECT_EQ(reports, 0);
+  EXPECT_EQ(g.view.ContentWidth(), 200);
+  EXPECT_EQ(g.view.horizontalScrollBar()->maximum(), 0);
+  g.view.Refresh();
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(g.view.ContentWidth(), 400 * 3 + 80);
 }
 
 TEST(GraphSettingsTest, TimeScaleBelowOneIsTakenAsOne) {

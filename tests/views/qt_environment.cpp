@@ -1,5 +1,5 @@
 // One QApplication for every widget test, off screen unless told otherwise.
-#include "../app/qt_app_env.h"
+#include "qt_app_env.h"
 
 namespace {
 

@@ -41,6 +41,19 @@ class ConsoleUi : public IUserInterface {
   std::optional<std::string> ChooseFolder(const FolderDialogRequest&) override { return {}; }
 };
 
+// Each point as it comes: elapsed time, current, voltage, capacity and
+// average voltage, one line.
+class PointPrinter : public IFrameSink {
+ public:
+  void OnFrame(const FrameValues& v) override {
+    const CMeasurePoint& p = v.point;
+    std::printf("%d %s %s %s %s\n", p.time, FixedText(p.current, 2).c_str(),
+                FixedText(p.voltage, 3).c_str(), FixedText(p.capacity, 0).c_str(),
+                FixedText(p.avgVoltage, 3).c_str());
+    std::fflush(stdout);
+  }
+};
+
 std::atomic<bool>* g_measuring = nullptr;
 volatile sig_atomic_t g_interrupted = 0;
 
@@ -96,18 +109,8 @@ int Measure(const MeasureArgs& args) {
   run.hooks.inputTexts = [texts] { return texts; };
   // Ctrl-C while the input values are sent: no run is started.
   run.hooks.confirmStart = [] { return g_interrupted == 0; };
-  run.hooks.pointRefresh = [&doc](int) {
-    CMeasurePoint p;
-    {
-      std::lock_guard<std::mutex> g(doc.Lock());
-      if (doc.Current().IsEmpty()) return;
-      p = doc.Current().Points().back();
-    }
-    std::printf("%d %s %s %s %s\n", p.time, FixedText(p.current, 2).c_str(),
-                FixedText(p.voltage, 3).c_str(), FixedText(p.capacity, 0).c_str(),
-                FixedText(p.avgVoltage, 3).c_str());
-    std::fflush(stdout);
-  };
+  PointPrinter printer;
+  run.frameSinks = {&printer};
 
   g_measuring = &app.measuring;
   struct sigaction sa {};
@@ -134,7 +137,7 @@ int Measure(const MeasureArgs& args) {
     }
     if (written != kExitOk) return 2;
     // The run is safe in --out: a journal kept for want of a backup goes.
-    run.safeguard.DocumentSaved();
+    run.DocumentSaved();
   }
   return result == RunResult::kInstrumentStopped ? 0 : 2;
 }

@@ -7,7 +7,12 @@
 //   -      /dev/ttyAMA0   (no COM number: a link ports/COM<n> gives it one)
 //
 // The ports/ links come first, then the automatic numbering, then serial
-// devices that no number reaches. Exit 0, also when there is nothing to list.
+// devices that no number reaches. A device this user may not open is marked
+// with what would let them:
+//
+//   COM5   /dev/ttyUSB0   (cannot be opened: join group dialout, then log in again)
+//
+// Exit 0, also when there is nothing to list.
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +21,7 @@
 #include "commands.h"
 #include "core/settings_store.h"
 #include "file_io.h"
+#include "link/device_access.h"
 #include "link/port_list.h"
 
 namespace qv::cli {
@@ -59,6 +65,23 @@ std::string UsbText(const PortEntry& e) {
   return out;
 }
 
+// The mark of a device this user may not open; empty when they may.
+std::string AccessMark(const std::string& device) {
+  const DeviceAccess a = InspectDevice(device);
+  switch (AdviceFor(a)) {
+    case AccessAdvice::kJoinGroup:
+      return "   (cannot be opened: join group " + a.group + ", then log in again)";
+    case AccessAdvice::kLogInAgain:
+      return "   (cannot be opened: log in again to use group " + a.group + ")";
+    case AccessAdvice::kOwnerAndMode:
+      return "   (cannot be opened: owner " + a.owner + ", group " + a.group + ", " +
+             ModeText(a.mode) + ")";
+    case AccessAdvice::kNone:
+      break;
+  }
+  return {};
+}
+
 int Ports(const PortsArgs& args) {
   CAppState app;
   LoadAppSettings(app);
@@ -81,6 +104,7 @@ int Ports(const PortsArgs& args) {
       line +=
           "   (ports/COM" + std::to_string(e.port) + " takes COM" + std::to_string(e.port) + ")";
     if (e.port == 0) line += "   (no COM number: a link ports/COM<n> gives it one)";
+    if (!e.device.empty()) line += AccessMark(e.device);
     std::cout << line << "\n";
   }
   return 0;
@@ -91,7 +115,8 @@ Registrar portsCommand([](CLI::App& app) -> std::function<int()> {
   auto* sub = app.add_subcommand(
       "ports",
       "List every COM number and its device: ports/COM<n> links first, then the automatic "
-      "numbering (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*), with USB descriptions");
+      "numbering (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*), with USB descriptions; a device "
+      "you cannot open is marked with what would let you");
   sub->add_option("--dev-root", args->devRoot, "folder of the tty devices (default /dev)")
       ->group("");
   ExitStatusHelp(sub, "  0  always (no serial device at all is said on stderr)");

@@ -5,8 +5,8 @@
 #include "commands.h"
 #include "core/settings_keys.h"
 #include "data/codec.h"
-#include "data/document.h"
 #include "file_io.h"
+#include "link/analyzer_link.h"
 #include "link/port_list.h"
 #include "link/port_scan.h"
 #include "link/serial_port.h"
@@ -26,22 +26,22 @@ int Scan(const ScanArgs& args) {
   CAppState app;
   LoadAppSettings(app);
   if (!args.devRoot.empty()) CPortNames::SetDefaultDeviceRoot(args.devRoot);
-  CBrenlowDoc doc(app);
+  const LinkSettings settings = LinkSettingsOf(app);
   ScanProgress progress;
   if (args.verbose) {
-    progress = [names = PortNamesOf(app)](int port, const std::string& text) {
+    progress = [&names = settings.ports](int port, const std::string& text) {
       if (!text.empty()) std::cerr << Cp932ToUtf8(text + " " + PortDeviceText(names, port)) << "\n";
     };
   }
   std::vector<std::string> denied;
-  const int found = ScanPorts(doc, progress, {}, &denied);
+  const int found = ScanPorts(settings, progress, {}, &denied);
   if (found < 1) {
     std::cerr << Cp932ToUtf8(ScanRetryText().substr(0, ScanRetryText().find('\n'))) << "\n";
     if (denied.empty()) return 1;
     std::cerr << Cp932ToUtf8(PermissionHintText(denied)) << "\n";
     return 2;
   }
-  if (args.save) app.settings.SetInt(keys::kComPort, found);
+  if (args.save) app.settings.SetValue(keys::kComPort, found);
   std::printf("COM%d\n", found);
   return 0;
 }

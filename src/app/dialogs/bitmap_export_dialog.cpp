@@ -27,7 +27,7 @@ QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExpor
   image.fill(request.whiteBackground ? Qt::white : Qt::black);
   QPainter p(&image);
   graph.Draw(p, QRect(0, 0, g.width, g.height), true, request.whiteBackground);
-  PaintDrawList(p, BitmapOverlay(g, doc.Displayed(), request.dataTable, request.whiteBackground),
+  PaintDrawList(p, BitmapOverlay(g, DrawnCurves(doc), request.dataTable, request.whiteBackground),
                 PixelMapper());
   p.end();
   return image;
@@ -60,7 +60,7 @@ int WriteBitmapImage(const QImage& image, const std::string& path) {
 
 CBitmapExportDialog::CBitmapExportDialog(CBrenlowDoc& doc, CGraphView& graph, IUserInterface& ui,
                                          QWidget* parent)
-    : QDialog(parent), doc_(doc), graph_(graph), ui_(ui) {
+    : CExportDialog(doc, ui, parent), graph_(graph) {
   setWindowTitle(U8("グラフビューを画像出力"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -75,7 +75,7 @@ CBitmapExportDialog::CBitmapExportDialog(CBrenlowDoc& doc, CGraphView& graph, IU
   white_ = new QCheckBox(U8("背景を白色にする"), this);
   const DialogButtons buttons = MakeDialogButtons(this, U8("ファイル出力"), U8("ｷｬﾝｾﾙ"));
   export_ = buttons.accept;
-  cancel_ = buttons.cancel;
+  close_ = buttons.cancel;
 
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(pathLabel);
@@ -92,19 +92,8 @@ CBitmapExportDialog::CBitmapExportDialog(CBrenlowDoc& doc, CGraphView& graph, IU
   layout->addLayout(buttons.row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(browse_, &QPushButton::clicked, this, &CBitmapExportDialog::OnBrowse);
-  connect(export_, &QPushButton::clicked, this, &CBitmapExportDialog::OnExport);
-  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-
-  model_.Open(doc_.App().settings);
-  ShowFields();
+  Wire();
   path_->setFocus();
-}
-
-std::optional<int> CBitmapExportDialog::Run() {
-  accepted_.reset();
-  if (exec() != QDialog::Accepted) return std::nullopt;
-  return accepted_;
 }
 
 void CBitmapExportDialog::ReadFields() {

@@ -5,13 +5,12 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <optional>
 #include <string>
 
+#include "app/dialogs/export_dialog.h"
 #include "core/user_interface.h"
 #include "data/document.h"
 #include "output/bitmap_export.h"
@@ -27,8 +26,8 @@ class CGraphView;
 // painter can draw into at 16 bits, else 32 bits per pixel.
 QImage::Format DisplayImageFormat();
 
-// The image of an accepted export: the graph drawn by `graph` (external, on
-// white when asked) with the overlay of the core on top.
+// The image of an accepted export: the graph's scene drawn by `graph`
+// (external, on white when asked) with the overlay of the core on top.
 QImage RenderBitmap(CGraphView& graph, const CBrenlowDoc& doc, const BitmapExportRequest& request,
                     QImage::Format format = DisplayImageFormat());
 
@@ -38,40 +37,28 @@ BmpSource BmpSourceOf(const QImage& image);
 // Writes `image` as a BMP file; the writer's result code.
 int WriteBitmapImage(const QImage& image, const std::string& path);
 
-class CBitmapExportDialog : public QDialog {
+// Run gives the writer's result code when the dialog ended through
+// "ファイル出力", nothing when cancelled.
+class CBitmapExportDialog : public CExportDialog<CBitmapExportDlg, int> {
   Q_OBJECT
  public:
   CBitmapExportDialog(CBrenlowDoc& doc, CGraphView& graph, IUserInterface& ui, QWidget* parent);
 
-  // Runs the dialog modally; the writer's result code when it ended through
-  // "ファイル出力", nothing when cancelled.
-  std::optional<int> Run();
-
   QLineEdit* PathField() const { return path_; }
   QCheckBox* DataTableBox() const { return dataTable_; }
   QCheckBox* WhiteBackgroundBox() const { return white_; }
-  QPushButton* BrowseButton() const { return browse_; }
-  QPushButton* ExportButton() const { return export_; }
-  QPushButton* CancelButton() const { return cancel_; }
-  const std::optional<int>& Accepted() const { return accepted_; }
+  QPushButton* CancelButton() const { return close_; }
 
  private:
-  void OnBrowse();
-  void OnExport();
-  void ReadFields();
-  void ShowFields();
+  void OnBrowse() override;
+  void OnExport() override;
+  void ReadFields() override;
+  void ShowFields() override;
 
-  CBrenlowDoc& doc_;
   CGraphView& graph_;
-  IUserInterface& ui_;
-  CBitmapExportDlg model_;
   QLineEdit* path_ = nullptr;
   QCheckBox* dataTable_ = nullptr;
   QCheckBox* white_ = nullptr;
-  QPushButton* browse_ = nullptr;
-  QPushButton* export_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  std::optional<int> accepted_;
 };
 
 }  // namespace qv::ui

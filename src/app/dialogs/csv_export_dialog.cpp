@@ -26,7 +26,7 @@ QHBoxLayout* IdRow(std::array<QLineEdit*, 3>& fields, const QString& tail, QWidg
 }  // namespace
 
 CCsvExportDialog::CCsvExportDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent)
-    : QDialog(parent), doc_(doc), ui_(ui) {
+    : CExportDialog(doc, ui, parent) {
   setWindowTitle(U8("CSV形式でデータ出力"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -66,19 +66,8 @@ CCsvExportDialog::CCsvExportDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget
   layout->addLayout(buttons.row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(browse_, &QPushButton::clicked, this, &CCsvExportDialog::OnBrowse);
-  connect(export_, &QPushButton::clicked, this, &CCsvExportDialog::OnExport);
-  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-
-  model_.Open(doc_.App().settings);
-  ShowFields();
+  Wire();
   from_[0]->setFocus();
-}
-
-std::optional<CsvExportResult> CCsvExportDialog::Run() {
-  accepted_.reset();
-  if (exec() != QDialog::Accepted) return std::nullopt;
-  return accepted_;
 }
 
 void CCsvExportDialog::ReadFields() {

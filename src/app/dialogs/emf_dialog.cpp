@@ -5,15 +5,12 @@
 
 #include "analysis/dialog_texts.h"
 #include "views/fonts.h"
+#include "views/qt_color.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
 
 namespace {
-
-QColor Rgb(uint32_t c) {
-  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-}
 
 QRect ToRect(const PixelRect& r) {
   return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -56,7 +53,7 @@ void CEmfDialog::paintEvent(QPaintEvent* event) {
   p.setFont(font);
   p.setBackgroundMode(Qt::TransparentMode);
   for (const EmfBar& bar : model_.Bars()) {
-    const QColor c = Rgb(bar.color);
+    const QColor c = ToQColor(bar.color);
     p.fillRect(ToRect(bar.rect), c);
     p.setPen(c);
     p.drawText(QRect(bar.textAt.x, bar.textAt.y, 60, 12),

@@ -116,30 +116,14 @@ CGraphSettingsDlg::CGraphSettingsDlg(CAppState& app, IUserInterface& ui, QWidget
   tlayout->addWidget(new QLabel(ToQt(t.timeStep), time));
   tlayout->addLayout(trow);
 
-  ok_ = new QPushButton(ToQt(t.ok), this);
-  ok_->setDefault(true);
-  cancel_ = new QPushButton(ToQt(t.cancel), this);
-  add_ = new QPushButton(ToQt(t.addToList), this);
-  choose_ = new QPushButton(ToQt(t.chooseFromList), this);
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
-  buttons->addSpacing(12);
-  buttons->addWidget(add_);
-  buttons->addWidget(choose_);
-  buttons->addStretch(1);
-
-  auto* left = new QVBoxLayout;
-  left->addWidget(voltage);
-  left->addWidget(time);
-  auto* layout = new QHBoxLayout(this);
-  layout->addLayout(left);
-  layout->addSpacing(8);
-  layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  const PresetSettingsButtons b =
+      LayOutPresetSettings(*this, {voltage, time}, t.ok, t.cancel, t.addToList, t.chooseFromList);
+  ok_ = b.ok;
+  cancel_ = b.cancel;
+  add_ = b.add;
+  choose_ = b.choose;
 
   connect(ok_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnOk);
-  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(add_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnAdd);
   connect(choose_, &QPushButton::clicked, this, &CGraphSettingsDlg::OnChoose);
 

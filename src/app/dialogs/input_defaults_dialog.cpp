@@ -2,9 +2,7 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include "app/dialogs/length_limit.h"
 #include "app/dialogs/preset_list_window.h"
@@ -111,31 +109,15 @@ CInputDefaultsDlg::CInputDefaultsDlg(CAppState& app, IUserInterface& ui, QWidget
   }
   grid->setColumnStretch(2, 1);
 
-  ok_ = new QPushButton(ToQt(t.ok), this);
-  ok_->setDefault(true);
-  cancel_ = new QPushButton(ToQt(t.cancel), this);
-  add_ = new QPushButton(ToQt(t.addToList), this);
-  choose_ = new QPushButton(ToQt(t.chooseFromList), this);
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
-  buttons->addSpacing(12);
-  buttons->addWidget(add_);
-  buttons->addWidget(choose_);
-  buttons->addStretch(1);
-
-  auto* left = new QVBoxLayout;
-  left->addWidget(description);
-  left->addWidget(group);
-  auto* layout = new QHBoxLayout(this);
-  layout->addLayout(left);
-  layout->addSpacing(8);
-  layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  const PresetSettingsButtons b = LayOutPresetSettings(*this, {description, group}, t.ok, t.cancel,
+                                                       t.addToList, t.chooseFromList);
+  ok_ = b.ok;
+  cancel_ = b.cancel;
+  add_ = b.add;
+  choose_ = b.choose;
 
   connect(cells_, &QComboBox::activated, this, &CInputDefaultsDlg::OnCellChosen);
   connect(ok_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnOk);
-  connect(cancel_, &QPushButton::clicked, this, &CInputDefaultsDlg::reject);
   connect(add_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnAdd);
   connect(choose_, &QPushButton::clicked, this, &CInputDefaultsDlg::OnChoose);
 

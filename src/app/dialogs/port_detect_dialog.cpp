@@ -81,11 +81,11 @@ CPortDetectDlg::CPortDetectDlg(CBrenlowDoc& doc, IUserInterface& ui, QWidget* pa
   setMinimumWidth(460);
 }
 
-void CPortDetectDlg::OnProgress(int port, const std::string& text) {
+void CPortDetectDlg::OnProgress(const CPortNames& names, int port, const std::string& text) {
   if (text.empty()) return;  // the end of a pass is handled by Scan
   tried_.push_back(port);
   progressText_->setText(ToQt(text));
-  device_->setText(ToQt(PortDeviceText(PortNamesOf(doc_.App()), port)));
+  device_->setText(ToQt(PortDeviceText(names, port)));
   progress_->setValue(port);
   // The scan holds this thread: let the window paint between ports so that
   // the bar moves. User input waits until the scan is over.
@@ -103,9 +103,14 @@ void CPortDetectDlg::Scan() {
     found_ = -1;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<std::string> denied;
+    // Every pass takes the settings as they are then.
+    const LinkSettings settings = LinkSettingsOf(doc_.App());
     found_ = ScanPorts(
-        doc_, [this](int port, const std::string& text) { OnProgress(port, text); }, sleeper_,
-        &denied);
+        settings,
+        [this, &settings](int port, const std::string& text) {
+          OnProgress(settings.ports, port, text);
+        },
+        sleeper_, &denied);
     QApplication::restoreOverrideCursor();
     progressText_->clear();
     device_->clear();

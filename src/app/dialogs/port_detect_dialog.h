@@ -47,7 +47,7 @@ class CPortDetectDlg : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void OnProgress(int port, const std::string& text);
+  void OnProgress(const CPortNames& names, int port, const std::string& text);
 
   CBrenlowDoc& doc_;
   IUserInterface& ui_;

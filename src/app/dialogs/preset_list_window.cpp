@@ -1,6 +1,8 @@
 #include "app/dialogs/preset_list_window.h"
 
+#include <QHBoxLayout>
 #include <QTableView>
+#include <QVBoxLayout>
 
 #include "views/qt_text.h"
 
@@ -68,6 +70,36 @@ std::optional<size_t> SelectedPresetEntry(const CReportCtrl& table) {
   const int key = table.GetFirstSelectedRow();
   if (key < 0) return std::nullopt;
   return static_cast<size_t>(key);
+}
+
+PresetSettingsButtons LayOutPresetSettings(QDialog& dialog, const std::vector<QWidget*>& left,
+                                           const std::string& okText, const std::string& cancelText,
+                                           const std::string& addText,
+                                           const std::string& chooseText) {
+  PresetSettingsButtons b;
+  b.ok = new QPushButton(ToQt(okText), &dialog);
+  b.ok->setDefault(true);
+  b.cancel = new QPushButton(ToQt(cancelText), &dialog);
+  b.add = new QPushButton(ToQt(addText), &dialog);
+  b.choose = new QPushButton(ToQt(chooseText), &dialog);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(b.ok);
+  buttons->addWidget(b.cancel);
+  buttons->addSpacing(12);
+  buttons->addWidget(b.add);
+  buttons->addWidget(b.choose);
+  buttons->addStretch(1);
+
+  auto* column = new QVBoxLayout;
+  for (QWidget* w : left)
+    column->addWidget(w);
+  auto* layout = new QHBoxLayout(&dialog);
+  layout->addLayout(column);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  QObject::connect(b.cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  return b;
 }
 
 }  // namespace qv::ui

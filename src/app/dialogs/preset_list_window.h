@@ -45,4 +45,20 @@ void FillPresetRows(CReportCtrl& table, size_t count,
 // The entry of the first selected row, if any.
 std::optional<size_t> SelectedPresetEntry(const CReportCtrl& table);
 
+// The buttons of a settings dialog with a preset list.
+struct PresetSettingsButtons {
+  QPushButton* ok = nullptr;  // the default button
+  QPushButton* cancel = nullptr;
+  QPushButton* add = nullptr;     // "一覧に登録"
+  QPushButton* choose = nullptr;  // "一覧から選択"
+};
+
+// Lays out a settings dialog: `left` top to bottom, and 8 pixels to its
+// right a column of OK, Cancel, a gap and the two list buttons; the dialog
+// keeps the size of its contents. Cancel rejects the dialog.
+PresetSettingsButtons LayOutPresetSettings(QDialog& dialog, const std::vector<QWidget*>& left,
+                                           const std::string& okText, const std::string& cancelText,
+                                           const std::string& addText,
+                                           const std::string& chooseText);
+
 }  // namespace qv::ui

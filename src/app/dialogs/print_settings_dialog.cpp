@@ -26,7 +26,7 @@ const char* PictureFile(PrintLayoutPicture picture) {
 
 // The dialog is laid out here from top to bottom as it shows; the layout
 // reads best in one piece.
-CPrintSettingsDialog::CPrintSettingsDialog(const CSettingsStore& settings, IUserInterface& ui,
+CPrintSettingsDialog::CPrintSettingsDialog(CSettingsStore& settings, IUserInterface& ui,
                                            QWidget* parent)
     : QDialog(parent), settings_(settings), ui_(ui) {
   setWindowTitle(U8("各種データの印刷"));

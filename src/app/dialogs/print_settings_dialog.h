@@ -21,8 +21,7 @@ namespace qv::ui {
 class CPrintSettingsDialog : public QDialog {
   Q_OBJECT
  public:
-  CPrintSettingsDialog(const CSettingsStore& settings, IUserInterface& ui,
-                       QWidget* parent = nullptr);
+  CPrintSettingsDialog(CSettingsStore& settings, IUserInterface& ui, QWidget* parent = nullptr);
 
   // How the dialog closed (kClose until a validating button succeeded).
   PrintDlgResult Result() const { return result_; }
@@ -62,7 +61,7 @@ class CPrintSettingsDialog : public QDialog {
   void TakeFields();
   void UpdateState();
 
-  const CSettingsStore& settings_;
+  CSettingsStore& settings_;
   IUserInterface& ui_;
   CPrintSettingDlg model_;
   PrintDlgResult result_ = PrintDlgResult::kClose;

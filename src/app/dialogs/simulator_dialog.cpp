@@ -6,15 +6,12 @@
 
 #include "analysis/dialog_texts.h"
 #include "views/fonts.h"
+#include "views/qt_color.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
 
 namespace {
-
-QColor Rgb(uint32_t c) {
-  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-}
 
 QRect ToRect(const PixelRect& r) {
   return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -84,7 +81,7 @@ void CSimulatorDialog::paintEvent(QPaintEvent* event) {
   p.setClipRect(plot);
   p.fillRect(plot, Qt::black);
 
-  const QColor axis = Rgb(kPlotAxisColor);
+  const QColor axis = ToQColor(kPlotAxisColor);
   QPen solid(axis, 1, Qt::SolidLine);
   solid.setCosmetic(true);
   QPen dotted(axis, 1, Qt::DotLine);
@@ -116,7 +113,7 @@ void CSimulatorDialog::paintEvent(QPaintEvent* event) {
 
   for (const CurvePath& curve : model_.Curves()) {
     if (curve.points.size() < 2) continue;
-    QPen pen(Rgb(curve.color), 1, Qt::SolidLine);
+    QPen pen(ToQColor(curve.color), 1, Qt::SolidLine);
     pen.setCosmetic(true);
     p.setPen(pen);
     QPolygon poly;

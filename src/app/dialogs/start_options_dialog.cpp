@@ -7,15 +7,15 @@
 #include "core/settings_keys.h"
 namespace qv::ui {
 
-CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent)
+CStartOptionsDlg::CStartOptionsDlg(CSettingsStore& settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
   setWindowTitle(QString::fromUtf8("計測開始時の設定"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   clearOverlays_ = new QCheckBox(QString::fromUtf8("グラフ重ね合わせを解除する"), this);
   defaultGraph_ = new QCheckBox(QString::fromUtf8("グラフ表示範囲を既定値にする"), this);
-  clearOverlays_->setChecked(settings_.GetInt(keys::kStartClearOverlays) > 0);
-  defaultGraph_->setChecked(settings_.GetInt(keys::kStartDefaultGraph) > 0);
+  clearOverlays_->setChecked(settings_.Value(keys::kStartClearOverlays));
+  defaultGraph_->setChecked(settings_.Value(keys::kStartDefaultGraph));
 
   const DialogButtons buttons =
       MakeDialogButtons(this, QStringLiteral("OK"), QString::fromUtf8("キャンセル"));
@@ -33,8 +33,8 @@ CStartOptionsDlg::CStartOptionsDlg(const CSettingsStore& settings, QWidget* pare
 }
 
 void CStartOptionsDlg::OnOk() {
-  settings_.Set(keys::kStartClearOverlays, clearOverlays_->isChecked() ? "1" : "0");
-  settings_.Set(keys::kStartDefaultGraph, defaultGraph_->isChecked() ? "1" : "0");
+  settings_.SetValue(keys::kStartClearOverlays, clearOverlays_->isChecked());
+  settings_.SetValue(keys::kStartDefaultGraph, defaultGraph_->isChecked());
   accept();
 }
 

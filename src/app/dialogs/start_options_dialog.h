@@ -13,7 +13,7 @@ namespace qv::ui {
 class CStartOptionsDlg : public QDialog {
   Q_OBJECT
  public:
-  CStartOptionsDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
+  CStartOptionsDlg(CSettingsStore& settings, QWidget* parent = nullptr);
 
   QCheckBox* ClearOverlaysBox() const { return clearOverlays_; }
   QCheckBox* DefaultGraphBox() const { return defaultGraph_; }
@@ -23,7 +23,7 @@ class CStartOptionsDlg : public QDialog {
  private:
   void OnOk();
 
-  const CSettingsStore& settings_;
+  CSettingsStore& settings_;
   QCheckBox* clearOverlays_ = nullptr;
   QCheckBox* defaultGraph_ = nullptr;
   QPushButton* ok_ = nullptr;

@@ -15,7 +15,9 @@ namespace qv::test {
 
 // One QApplication for the whole test program, off screen unless told
 // otherwise. Each widget test program registers it once (test_gui_app in
-// shell_test_support.cpp, test_gui_views in qt_environment.cpp).
+// shell_test_support.cpp, test_gui_views in qt_environment.cpp); it stands
+// with the tests of views, the lowest widget tests, so that both include it
+// down the ladder.
 class QtAppEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
