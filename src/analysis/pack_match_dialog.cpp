@@ -5,6 +5,7 @@
 #include "core/numtext.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 #include "data/document.h"
 #include "data/registration_id.h"
 #include "data/text_format.h"
@@ -52,6 +53,10 @@ void CPackMatchDlg::Clear() {
 }
 
 bool CPackMatchDlg::Compute(IUserInterface& ui, const CBrenlowDoc& doc) {
+  return Compute(ui, CRecordListSource(doc.Registered()));
+}
+
+bool CPackMatchDlg::Compute(IUserInterface& ui, const IRecordSource& records) {
   Clear();
   const std::optional<RegistrationId> first = RegistrationId::FromFields(from);
   const std::optional<RegistrationId> last = RegistrationId::FromFields(to);
@@ -81,7 +86,11 @@ bool CPackMatchDlg::Compute(IUserInterface& ui, const CBrenlowDoc& doc) {
       return false;
     }
   }
-  cells_ = CollectMatchCells({&doc.Registered()}, first->Key(), last->Key());
+  const StoreResult read = CollectMatchCells({&records}, first->Key(), last->Key(), cells_);
+  if (!read.ok()) {
+    ui.Tell(read.message, MatchCaption(), MsgIcon::kWarning);
+    return false;
+  }
   MatchResult r = MatchPacks(cells_, req);
   if (r.status != MatchStatus::kOk) {
     ui.ShowMessage(MatchRefusalMessage(r));
@@ -105,9 +114,9 @@ bool CPackMatchDlg::OverlayRow(CBrenlowDoc& doc, size_t row) const {
   const std::vector<CMeasureData*> before = doc.DisplayList();
   doc.ResetDisplayList();
   for (size_t cell : pack.cells) {
-    const CMeasureData* wanted = cells_[cell].record;
+    const RecordSummary& wanted = cells_[cell].summary;
     for (auto& r : doc.Registered()) {
-      if (r.get() == wanted) {
+      if (r->Id() == wanted.id && r->GetDateTimeText() == wanted.dateTime) {
         doc.ToggleOverlay(r.get());
         break;
       }

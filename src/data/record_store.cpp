@@ -2,12 +2,9 @@
 
 namespace qv {
 
-RecordSummary SummaryOf(const CMeasureData& r) {
-  RecordSummary s;
-  s.id = r.Id();
-  s.dateTime = r.GetDateTimeText();
+RecordResults ResultsOf(const CMeasureData& r) {
+  RecordResults v;
   const CMeasurePoint* last = r.FindPoint(-1);
-  RecordResults& v = s.results;
   v.dischargeTime = r.GetDischargeTime();
   v.capacity = last ? last->capacity : 0.0;
   v.energy = last ? last->capacity * last->avgVoltage : 0.0;
@@ -16,6 +13,14 @@ RecordSummary SummaryOf(const CMeasureData& r) {
   v.avgVoltage3 = r.avgVoltage3;
   v.internalResistance = r.internalResistance;
   v.pir = r.pir;
+  return v;
+}
+
+RecordSummary SummaryOf(const CMeasureData& r) {
+  RecordSummary s;
+  s.id = r.Id();
+  s.dateTime = r.GetDateTimeText();
+  s.results = ResultsOf(r);
   s.inputs = r.Inputs();
   s.remark = r.remark;
   return s;

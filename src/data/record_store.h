@@ -58,7 +58,9 @@ struct RecordSummary {
   bool operator==(const RecordSummary&) const = default;
 };
 
-// The summary of a record: exactly the values a store's List gives for it.
+// The results of a record and its summary: exactly the values a store's List
+// gives for it.
+RecordResults ResultsOf(const CMeasureData& record);
 RecordSummary SummaryOf(const CMeasureData& record);
 
 // Which summaries List gives.
