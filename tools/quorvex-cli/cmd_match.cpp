@@ -56,6 +56,14 @@ double Seconds(const std::string& text) {
   return IsPlainReal(text) ? AtoF(text) : -1.0;
 }
 
+// "capacity, energy, …": every criterion's name.
+std::string CriterionNames() {
+  std::string names;
+  for (MatchCriterion c : AllMatchCriteria())
+    names += (names.empty() ? "" : ", ") + std::string(MatchCriterionName(c));
+  return names;
+}
+
 // The refusal text of a status.
 std::string StatusText(MatchStatus status) {
   MatchResult r;
@@ -159,8 +167,8 @@ Registrar matchCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--series", args->series, "cells in series (1 to 999)");
   sub->add_option("--parallel", args->parallel, "cells in parallel (default 1: series packs)");
   sub->add_option("--by", args->by,
-                  "criteria with weights, e.g. capacity,ir:0.5 (capacity, energy, avg1, avg2, "
-                  "avg3, ir, pir, time; default capacity; with --parallel only capacity)");
+                  "criteria with weights, e.g. capacity,ir:0.5 (" + CriterionNames() +
+                      "; default capacity; with --parallel only capacity)");
   sub->add_option("--from", args->from, "first registration ID, P1-P2-P3 (default 1-1-1)");
   sub->add_option("--to", args->to, "last registration ID, P1-P2-P3 (default 999-999-999)");
   sub->add_option("--time-limit", args->timeLimit,
