@@ -46,7 +46,8 @@ class CDataFileStore final : public IRecordStore {
   // the records of a lower or equal ID and date-time); a replaced record
   // keeps its place. Commit rewrites the whole file in the full form
   // (SaveDataFileAtomically: durable, and on failure the old file stays
-  // whole), the current measurement as it was read; its failure text is
+  // whole), the current measurement as it was read (a file of an older
+  // version is written as the current one); its failure text is
   // "データファイルが保存できませんでした。".
   StoreResult Begin() override;
   StoreResult Put(const CMeasureData& record) override;

@@ -9,7 +9,8 @@
 // of a transaction is kept together, or none is.
 //
 // Nothing here knows how a store keeps its records (no file offsets, row
-// numbers or pointers): a summary names its record only by identity.
+// numbers or pointers): a summary names its record only by identity. A store
+// object is used from one thread at a time.
 #pragma once
 
 #include <cstdint>
