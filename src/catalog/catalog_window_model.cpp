@@ -56,7 +56,7 @@ void CatalogWindowModel::Tell(IUserInterface& ui, const std::string& text, MsgIc
   ui.Tell(text, Caption(), icon);
 }
 
-bool CatalogWindowModel::Search(IUserInterface& ui) {
+bool CatalogWindowModel::Search(IUserInterface& ui, const std::string& filterUtf8) {
   CellQuery q;
   q.where = filterUtf8;
   if (q.where.find_first_not_of(" \t") == std::string::npos) q.where.clear();
@@ -67,6 +67,7 @@ bool CatalogWindowModel::Search(IUserInterface& ui) {
   }
   cells_ = std::move(*found);
   selected_.clear();
+  filter_ = filterUtf8;
   return true;
 }
 
@@ -99,7 +100,7 @@ bool CatalogWindowModel::Assign(IUserInterface& ui, const std::string& packUtf8)
     Tell(ui, cat_->LastMessage(), MsgIcon::kWarning);
     return false;
   }
-  return Search(ui);
+  return Refresh(ui);
 }
 
 bool CatalogWindowModel::Release(IUserInterface& ui) {
@@ -118,7 +119,7 @@ bool CatalogWindowModel::Release(IUserInterface& ui) {
       return false;
     }
   }
-  return Search(ui);
+  return Refresh(ui);
 }
 
 bool CatalogWindowModel::Retire(IUserInterface& ui) {
@@ -131,7 +132,7 @@ bool CatalogWindowModel::Retire(IUserInterface& ui) {
     Tell(ui, cat_->LastMessage(), MsgIcon::kWarning);
     return false;
   }
-  return Search(ui);
+  return Refresh(ui);
 }
 
 bool CatalogWindowModel::Export(IUserInterface& ui) {
@@ -188,7 +189,7 @@ bool CatalogWindowModel::ImportFolder(IUserInterface& ui,
                      Sj(" 件、読み込めないファイル ") + IntText(counts.refused) + Sj(" 件");
   if (!refused.empty()) text += "\n\n" + refused;
   Tell(ui, text, counts.refused ? MsgIcon::kWarning : MsgIcon::kInformation);
-  Search(ui);
+  Refresh(ui);
   return true;
 }
 

@@ -27,9 +27,12 @@ class CatalogWindowModel {
   static std::unique_ptr<CatalogWindowModel> Open(const std::string& path, const Avg3Range& range,
                                                   IUserInterface& ui);
 
-  // "検索": the cells the filter line finds (every cell for an empty line).
-  // A bad filter is told with its position and the list stays as it was.
-  bool Search(IUserInterface& ui);
+  // "検索": the cells the filter line `filterUtf8` finds (every cell for an
+  // empty line). A bad filter is told with its position and the list and
+  // the filter in force stay as they were.
+  bool Search(IUserInterface& ui, const std::string& filterUtf8);
+  // The list again with the filter in force (after a change).
+  bool Refresh(IUserInterface& ui) { return Search(ui, filter_); }
   const std::vector<CellSummary>& Cells() const { return cells_; }
 
   // The selected rows (indices into Cells()).
@@ -55,8 +58,6 @@ class CatalogWindowModel {
   std::optional<std::vector<std::unique_ptr<CMeasureData>>> SelectedRecords(IUserInterface& ui,
                                                                             size_t most);
 
-  std::string filterUtf8;  // the filter line as typed
-
  private:
   bool NeedSelection(IUserInterface& ui);
   std::vector<uint32_t> SelectedKeys() const;
@@ -67,6 +68,7 @@ class CatalogWindowModel {
   std::string station_;
   std::vector<CellSummary> cells_;
   std::vector<size_t> selected_;
+  std::string filter_;  // the filter of the list shown
 };
 
 // The data files of a folder and its folders, "*.qd1" in any case, in name

@@ -55,14 +55,12 @@ TEST_F(CatalogWindowModelTest, ImportsAFolderWithProgressAndCanStop) {
 TEST_F(CatalogWindowModelTest, FilterStockMovesAndTheirMessages) {
   ui.ChooseFile(dir.path());
   ASSERT_TRUE(model->ImportFolder(ui, {}));
-  model->filterUtf8 = "capacity >";
-  EXPECT_FALSE(model->Search(ui));
+  EXPECT_FALSE(model->Search(ui, "capacity >"));
   EXPECT_EQ(
       ui.TextsUtf8().back(),
       "検索条件の11文字目に誤りがあります。\n比べる値がありません。\ncapacity >\n          ^");
   EXPECT_EQ(model->Cells().size(), 3u);
-  model->filterUtf8 = "capacity > 4100";
-  ASSERT_TRUE(model->Search(ui));
+  ASSERT_TRUE(model->Search(ui, "capacity > 4100"));
   EXPECT_EQ(Ids(), (std::vector<std::string>{"001-001-002", "001-001-003"}));
 
   EXPECT_FALSE(model->Assign(ui, "P"));
