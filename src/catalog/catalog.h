@@ -159,14 +159,27 @@ class Catalog {
   bool ReleasePack(const std::string& pack, int* moved = nullptr);
   std::vector<Move> Moves(uint32_t idKey);
 
+  // Inside a transaction the caller holds (db().Begin()): one record put as
+  // an import puts it, and every record of an identity removed (`found`
+  // says whether there was one). False on a database failure.
+  bool PutRecord(const CMeasureData& record, const std::string& path, const std::string& station,
+                 const Avg3Range& range);
+  bool RemoveRecord(uint32_t idKey, const std::string& dateTime, bool* found);
+  // The row of the first record of an identity, or nothing.
+  std::optional<int64_t> FindRecord(uint32_t idKey, const std::string& dateTime);
+
+  // A walk over records handing each to its callback (as ScanDataFile).
+  using Scan = std::function<DataFileReadResult(const std::function<bool(const ScannedRecord&)>&)>;
+
  private:
   explicit Catalog(std::unique_ptr<Database> db) : db_(std::move(db)) {}
   bool Fail(const std::string& cp932);
   bool DbFail();
-  bool ImportScan(const std::function<
-                      DataFileReadResult(const std::function<bool(const ScannedRecord&)>&)>& scan,
-                  const std::string& path, const std::string& station, const Avg3Range& range,
-                  ImportCounts& counts);
+  bool ImportScan(const Scan& scan, const std::string& path, const std::string& station,
+                  const Avg3Range& range, ImportCounts& counts);
+  bool ScanInto(const Scan& scan, const std::string& path, const std::string& station,
+                const Avg3Range& range, ImportCounts& counts, DataFileReadResult& read,
+                bool& dbFailed);
 
   std::unique_ptr<Database> db_;
   std::string message_;

@@ -104,25 +104,4 @@ std::string CellsCsv(const std::vector<CellSummary>& cells) {
   return out;
 }
 
-std::unique_ptr<CMeasureData> MatchRecordOf(const CellSummary& c) {
-  const RecordSummary& r = c.newest;
-  auto rec = std::make_unique<CMeasureData>();
-  rec->id1 = static_cast<int32_t>(c.idKey / 1000000);
-  rec->id2 = static_cast<int32_t>(c.idKey / 1000 % 1000);
-  rec->id3 = static_cast<int32_t>(c.idKey % 1000);
-  rec->currentA = r.currentA;
-  rec->currentB = r.currentB;
-  rec->currentC = r.currentC;
-  rec->cells = r.cells;
-  rec->endVoltage = r.endVoltage;
-  rec->v1Point = r.v1Point;
-  rec->avgVoltage1 = r.avg1;
-  rec->avgVoltage3 = r.avg3;
-  rec->internalResistance = r.ir;
-  rec->pir = r.pir;
-  if (r.pointCount > 0)
-    rec->AppendPoint({r.dischargeTime, r.lastCurrent, r.lastVoltage, r.capacity, r.avg2});
-  return rec;
-}
-
 }  // namespace qv::catalog

@@ -1,7 +1,6 @@
 // The catalogue's cells as the user sees them: the list's columns (the data
 // view's, then the place and the number of tests), a cell's history with the
-// change from its first test, the CSV of a list, and a cell's newest test as
-// a record for matching.
+// change from its first test and the CSV of a list.
 #pragma once
 
 #include <array>
@@ -41,10 +40,5 @@ std::vector<HistoryRow> HistoryRows(const std::vector<RecordSummary>& tests);
 // a title line, then a line per cell; a field holding a comma, a double
 // quote, CR or LF is quoted as RFC 4180 does.
 std::string CellsCsv(const std::vector<CellSummary>& cells);
-
-// The cell's newest test as a record for the matching engine: its ID, its
-// values and one point, its last, so every criterion reads as it would from
-// the whole record.
-std::unique_ptr<CMeasureData> MatchRecordOf(const CellSummary& cell);
 
 }  // namespace qv::catalog

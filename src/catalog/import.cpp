@@ -184,23 +184,31 @@ class Importer {
 
 }  // namespace
 
-bool Catalog::ImportScan(
-    const std::function<DataFileReadResult(const std::function<bool(const ScannedRecord&)>&)>& scan,
-    const std::string& path, const std::string& station, const Avg3Range& range,
-    ImportCounts& counts) {
+// Scans records into the catalogue inside the caller's transaction. False
+// with `dbFailed` set on a database failure, false alone for a file refused.
+bool Catalog::ScanInto(const Scan& scan, const std::string& path, const std::string& station,
+                       const Avg3Range& range, ImportCounts& counts, DataFileReadResult& read,
+                       bool& dbFailed) {
+  Importer importer(*db_, path, station, range);
+  if (!importer.Prepare()) return !(dbFailed = true);
+  read = scan([&](const ScannedRecord& r) {
+    if (importer.Add(r, counts)) return true;
+    dbFailed = true;
+    return false;
+  });
+  if (dbFailed) return false;
+  // A refused or damaged file adds nothing: the transaction is dropped.
+  if (!read.ok()) return false;
+  return importer.Finish() || !(dbFailed = true);
+}
+
+bool Catalog::ImportScan(const Scan& scan, const std::string& path, const std::string& station,
+                         const Avg3Range& range, ImportCounts& counts) {
   ImportCounts file;
   DataFileReadResult read;
   bool dbFailed = false;
-  const DbStatus s = InTransaction(*db_, [&] {
-    Importer importer(*db_, path, station, range);
-    if (!importer.Prepare()) return !(dbFailed = true);
-    read = scan(
-        [&](const ScannedRecord& r) { return importer.Add(r, file) || (dbFailed = true, false); });
-    if (dbFailed) return false;
-    // A refused or damaged file adds nothing: the transaction is dropped.
-    if (!read.ok()) return false;
-    return importer.Finish() || !(dbFailed = true);
-  });
+  const DbStatus s = InTransaction(
+      *db_, [&] { return ScanInto(scan, path, station, range, file, read, dbFailed); });
   if (s == DbStatus::kOk) {
     counts += file;
     return true;
@@ -233,12 +241,12 @@ bool Catalog::ImportFile(const std::string& path, const std::string& station,
   return ImportBytes(bytes, path, station, range, counts);
 }
 
-bool Catalog::ImportRecords(const std::vector<const CMeasureData*>& records,
-                            const std::string& path, const std::string& station,
-                            const Avg3Range& range, ImportCounts& counts) {
-  message_.clear();
-  // Each record's bytes exactly as the data file holds them.
-  auto scan = [&](const std::function<bool(const ScannedRecord&)>& fn) {
+namespace {
+
+// A scan of records in memory: each record's bytes exactly as the data file
+// holds them.
+Catalog::Scan RecordsScan(const std::vector<const CMeasureData*>& records) {
+  return [&records](const std::function<bool(const ScannedRecord&)>& fn) {
     std::string bytes;
     for (const CMeasureData* r : records) {
       bytes.clear();
@@ -252,7 +260,58 @@ bool Catalog::ImportRecords(const std::vector<const CMeasureData*>& records,
     }
     return DataFileReadResult{};
   };
-  return ImportScan(scan, path, station, range, counts);
+}
+
+}  // namespace
+
+bool Catalog::ImportRecords(const std::vector<const CMeasureData*>& records,
+                            const std::string& path, const std::string& station,
+                            const Avg3Range& range, ImportCounts& counts) {
+  message_.clear();
+  return ImportScan(RecordsScan(records), path, station, range, counts);
+}
+
+bool Catalog::PutRecord(const CMeasureData& record, const std::string& path,
+                        const std::string& station, const Avg3Range& range) {
+  message_.clear();
+  const std::vector<const CMeasureData*> one = {&record};
+  ImportCounts counts;
+  DataFileReadResult read;
+  bool dbFailed = false;
+  if (ScanInto(RecordsScan(one), path, station, range, counts, read, dbFailed)) return true;
+  return DbFail();
+}
+
+bool Catalog::RemoveRecord(uint32_t idKey, const std::string& dateTime, bool* found) {
+  message_.clear();
+  *found = false;
+  auto find = db_->Prepare("SELECT id FROM records WHERE cell_key = ? AND date_time = ?");
+  if (!find) return DbFail();
+  find->BindInt(1, idKey);
+  find->BindText(2, dateTime);
+  std::vector<int64_t> ids;
+  DbStatus s;
+  while ((s = find->Step()) == DbStatus::kRow)
+    ids.push_back(find->Int(0));
+  if (s != DbStatus::kDone) return DbFail();
+  auto bytes = db_->Prepare("DELETE FROM record_bytes WHERE record_id = ?");
+  auto rec = db_->Prepare("DELETE FROM records WHERE id = ?");
+  auto cell = db_->Prepare(
+      "UPDATE cells SET newest = (SELECT id FROM records WHERE cell_key = cells.id_key "
+      "ORDER BY date_time DESC, id LIMIT 1), "
+      "tests = (SELECT count(*) FROM records WHERE cell_key = cells.id_key) WHERE id_key = ?");
+  if (!bytes || !rec || !cell) return DbFail();
+  for (int64_t id : ids) {
+    bytes->Reset();
+    bytes->BindInt(1, id);
+    rec->Reset();
+    rec->BindInt(1, id);
+    if (!RunToEnd(*bytes) || !RunToEnd(*rec)) return DbFail();
+  }
+  cell->BindInt(1, idKey);
+  if (!RunToEnd(*cell)) return DbFail();
+  *found = !ids.empty();
+  return true;
 }
 
 }  // namespace qv::catalog

@@ -158,6 +158,15 @@ std::vector<RecordSummary> Catalog::History(uint32_t idKey) {
   return out;
 }
 
+std::optional<int64_t> Catalog::FindRecord(uint32_t idKey, const std::string& dateTime) {
+  auto st = db_->Prepare("SELECT id FROM records WHERE cell_key = ? AND date_time = ? ORDER BY id");
+  if (!st) return std::nullopt;
+  st->BindInt(1, idKey);
+  st->BindText(2, dateTime);
+  if (st->Step() != DbStatus::kRow) return std::nullopt;
+  return st->Int(0);
+}
+
 bool Catalog::LoadBytes(const std::vector<int64_t>& rowIds, std::vector<RecordBytes>& out) {
   auto st = db_->Prepare("SELECT head, points FROM record_bytes WHERE record_id = ?");
   if (!st) return DbFail();

@@ -38,13 +38,11 @@ std::string CsvFileName(const CMeasureData& record, CsvNameTable& names);
 std::string CsvJoinPath(const std::string& folder, const std::string& name);
 
 // Writes a file for every record of `list` (in list order) whose ID key lies
-// in [fromKey, toKey]. Existing files are replaced; a file that cannot be
-// created is skipped; a write error stops the walk with `failed` set.
-CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, uint32_t fromKey,
-                              uint32_t toKey);
-
-// The ID key of three typed parts, or nothing when a part is not 1 to 999.
-std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3);
+// in [fromKey, toKey] (RegistrationId::Key of the range's ends). Existing
+// files are replaced; a file that cannot be created is skipped; a write error
+// stops the walk with `failed` set.
+CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, int64_t fromKey,
+                              int64_t toKey);
 
 // Export dialog "CSV形式でデータ出力".
 class CCsvExportDlg {
@@ -69,8 +67,7 @@ class CCsvExportDlg {
 // The message shown after the dialog closed through "ファイル出力".
 Message CsvExportResultMessage(const CsvExportResult& result);
 
-// Texts of the export (CP932).
-std::string CsvIdRangeText();        // ID fields empty or invalid
+// Texts of the export (CP932); ID fields empty or invalid get IdRefusalText().
 std::string CsvFolderEmptyText();    // no folder given
 std::string CsvFolderMissingText();  // folder not found
 

@@ -380,18 +380,18 @@ TEST_F(PackMatchRecords, TheNewestMeasurementOfAnIdIsTheCellAndTheRangeLimitsThe
   std::vector<MatchCell> cells = Cells();
   ASSERT_EQ(cells.size(), 3u);
   EXPECT_EQ(cells[0].idText, "001-001-001");
-  EXPECT_EQ(cells[1].record, newer);
+  EXPECT_EQ(cells[1].summary, SummaryOf(*newer));
   EXPECT_EQ(cells[2].idKey, 1001009u);
   EXPECT_EQ(Cells(1001002, 1001008).size(), 1u);
   EXPECT_TRUE(Cells(1001009, 1001001).empty());
   // A second list: its newer record of an ID wins, an equal one does not.
   RecordList other;
-  auto r = std::make_unique<CMeasureData>();
-  r->CopyFrom(*newer);
-  other.push_back(std::move(r));
-  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, newer);
+  other.push_back(std::make_unique<CMeasureData>(*newer));
+  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].source, 0u);
   other[0]->dateTime = COleDateTime::FromParts({2020, 1, 8, 0, 0, 0});
-  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, other[0].get());
+  const MatchCell later = CollectMatchCells({&list, &other}, 1001001, 999999999)[1];
+  EXPECT_EQ(later.source, 1u);
+  EXPECT_EQ(later.summary, SummaryOf(*other[0]));
 }
 
 TEST_F(PackMatchRecords, SeriesPacksComeByCapacityWithTheRestLeftOver) {

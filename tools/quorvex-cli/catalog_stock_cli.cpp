@@ -3,7 +3,7 @@
 
 #include "analysis/pack_match.h"
 #include "analysis/pack_match_report.h"
-#include "catalog/cell_texts.h"
+#include "catalog/catalog_store.h"
 #include "catalog_cli.h"
 #include "commands.h"
 #include "core/numtext.h"
@@ -70,12 +70,13 @@ int CatalogMatch(const CatalogArgs& a) {
   CAppState app;
   auto cat = OpenCatalog(a, app);
   if (!cat) return kExitCatalog;
-  auto found = cat->Search(q);
-  if (!found) return Say(cat->LastMessage(), kExitCatalog);
-  RecordList records;
-  for (const CellSummary& c : *found)
-    records.push_back(catalog::MatchRecordOf(c));
-  const std::vector<MatchCell> cells = CollectMatchCells({&records}, 0, 999999999);
+  // The cells are read through the catalogue's record store, limited to the
+  // query's cells (those in stock unless --state says otherwise).
+  catalog::CatalogRecordStore store(*cat, app.avg3);
+  store.Limit(q);
+  std::vector<MatchCell> cells;
+  const StoreResult read = CollectMatchCells({&store}, q.fromKey, q.toKey, cells);
+  if (!read.ok()) return Say(read.message, kExitCatalog);
   const MatchResult result = MatchPacks(cells, req);
   if (result.status != MatchStatus::kOk) return Say(MatchRefusalMessage(result).text, kExitRefused);
   std::vector<std::string> assigned;

@@ -15,10 +15,10 @@
 #include "analysis/pack_match_report.h"
 #include "commands.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 #include "file_io.h"
 #include "id_arg.h"
 #include "match_output.h"
-#include "output/csv_export.h"
 
 namespace qv::cli {
 namespace {
@@ -61,13 +61,17 @@ int Match(const MatchArgs& a) {
   CAppState app;
   LoadAppSettings(app);
   std::vector<std::unique_ptr<LoadedFile>> files;
-  std::vector<const RecordList*> lists;
+  std::vector<std::unique_ptr<CRecordListSource>> sources;
+  std::vector<const IRecordSource*> read;
   for (const std::string& path : a.files) {
     files.push_back(std::make_unique<LoadedFile>());
     if (ReadDataFileAt(path, app, *files.back(), true) != kExitOk) return kExitBadFile;
-    lists.push_back(&files.back()->records);
+    sources.push_back(std::make_unique<CRecordListSource>(files.back()->records));
+    read.push_back(sources.back().get());
   }
-  const std::vector<MatchCell> cells = CollectMatchCells(lists, from->Key(), to->Key());
+  // Lists in memory cannot fail.
+  std::vector<MatchCell> cells;
+  CollectMatchCells(read, from->Key(), to->Key(), cells);
   const MatchResult result = MatchPacks(cells, req);
   if (result.status != MatchStatus::kOk) return Refuse(MatchRefusalMessage(result).text);
   if (a.json) {
