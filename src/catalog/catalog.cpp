@@ -9,6 +9,7 @@
 #include "catalog/dialect.h"
 #include "catalog/filter.h"
 #include "catalog/schema.h"
+#include "core/numtext.h"
 #include "core/safe_file.h"
 #include "core/settings_keys.h"
 #include "data/archive.h"
@@ -48,6 +49,12 @@ ImportCounts& ImportCounts::operator+=(const ImportCounts& o) {
   unchanged += o.unchanged;
   refused += o.refused;
   return *this;
+}
+
+std::string ImportCountsText(const ImportCounts& c) {
+  return Sj("新規 ") + IntText(c.added) + Sj(" 件、更新 ") + IntText(c.updated) +
+         Sj(" 件、変更なし ") + IntText(c.unchanged) + Sj(" 件、読み込めないファイル ") +
+         IntText(c.refused) + Sj(" 件");
 }
 
 std::string DbMessage(const DbError& e) {

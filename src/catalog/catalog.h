@@ -91,6 +91,9 @@ struct ImportCounts {
   ImportCounts& operator+=(const ImportCounts& o);
 };
 
+// "新規 N 件、更新 N 件、変更なし N 件、読み込めないファイル N 件" (CP932).
+std::string ImportCountsText(const ImportCounts& counts);
+
 struct Move {
   std::string at;  // UTC, "2026-12-09T10:00:00Z"
   Place from, to;

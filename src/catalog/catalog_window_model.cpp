@@ -184,9 +184,7 @@ bool CatalogWindowModel::ImportFolder(IUserInterface& ui,
   }
   if (progress && !stopped) progress(files.size(), files.size());
   std::string text = Sj(stopped ? "取り込みを中止しました。\n\n" : "取り込みました。\n\n") +
-                     Sj("新規 ") + IntText(counts.added) + Sj(" 件、更新 ") +
-                     IntText(counts.updated) + Sj(" 件、変更なし ") + IntText(counts.unchanged) +
-                     Sj(" 件、読み込めないファイル ") + IntText(counts.refused) + Sj(" 件");
+                     ImportCountsText(counts);
   if (!refused.empty()) text += "\n\n" + refused;
   Tell(ui, text, counts.refused ? MsgIcon::kWarning : MsgIcon::kInformation);
   Refresh(ui);

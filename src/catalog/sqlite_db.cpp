@@ -1,6 +1,9 @@
 // The catalogue's engine on one computer: SQLite through its C API.
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include "catalog/db.h"
 #include "catalog/dialect.h"
 
@@ -37,7 +40,8 @@ DbStatus StatusOf(int rc) {
 
 class SqliteStatement : public Statement {
  public:
-  SqliteStatement(sqlite3_stmt* st, DbError* last) : st_(st), last_(last) {}
+  SqliteStatement(sqlite3_stmt* st, DbError* last, int busyMs)
+      : st_(st), last_(last), busyMs_(busyMs) {}
   ~SqliteStatement() override { sqlite3_finalize(st_); }
 
   void BindNull(int pos) override { Note(sqlite3_bind_null(st_, pos)); }
@@ -52,15 +56,28 @@ class SqliteStatement : public Statement {
     Note(sqlite3_bind_blob64(st_, pos, b.empty() ? &kEmpty : b.data(), b.size(), SQLITE_TRANSIENT));
   }
 
+  // A first step that finds the database busy is tried again, up to the
+  // busy time-out: SQLite answers busy at once, without its busy handler,
+  // where waiting could deadlock (another program switching a new file to
+  // WAL, or recovering the WAL). Nothing has happened yet at a first step,
+  // so running it again is safe.
   DbStatus Step() override {
     if (bindFailed_ != SQLITE_OK) return Fail(bindFailed_);
-    const int rc = sqlite3_step(st_);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMs_);
+    int rc;
+    while ((rc = sqlite3_step(st_)) == SQLITE_BUSY && !stepped_ &&
+           std::chrono::steady_clock::now() < until) {
+      sqlite3_reset(st_);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    stepped_ = true;
     if (rc == SQLITE_ROW || rc == SQLITE_DONE) return StatusOf(rc);
     return Fail(rc);
   }
   void Reset() override {
     sqlite3_reset(st_);
     bindFailed_ = SQLITE_OK;
+    stepped_ = false;
   }
 
   bool IsNull(int col) const override { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
@@ -91,26 +108,35 @@ class SqliteStatement : public Statement {
 
   sqlite3_stmt* st_;
   DbError* last_;
+  int busyMs_;
   int bindFailed_ = SQLITE_OK;
+  bool stepped_ = false;
 };
 
 class SqliteDatabase : public Database {
  public:
-  explicit SqliteDatabase(sqlite3* db) : db_(db) {}
+  SqliteDatabase(sqlite3* db, int busyMs) : db_(db), busyMs_(busyMs) {}
   ~SqliteDatabase() override { sqlite3_close_v2(db_); }
 
   const Dialect& dialect() const override { return SqliteDialect(); }
 
   std::unique_ptr<Statement> Prepare(std::string_view sql) override {
+    // Preparing reads the schema, which may find the database busy as a
+    // first step does; it is tried again the same way.
     sqlite3_stmt* st = nullptr;
-    const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &st, nullptr);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMs_);
+    int rc;
+    while ((rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &st, nullptr)) ==
+               SQLITE_BUSY &&
+           std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (rc != SQLITE_OK) {
       Note(rc);
       sqlite3_finalize(st);
       return nullptr;
     }
     last_ = {};
-    return std::make_unique<SqliteStatement>(st, &last_);
+    return std::make_unique<SqliteStatement>(st, &last_, busyMs_);
   }
 
   DbStatus Exec(std::string_view sql) override {
@@ -120,8 +146,22 @@ class SqliteDatabase : public Database {
 
   // IMMEDIATE takes the write lock now, inside the busy time-out, rather
   // than at the first write, where a second writer could only fail.
-  DbStatus Begin() override { return Exec("BEGIN IMMEDIATE"); }
-  DbStatus Commit() override { return Exec("COMMIT"); }
+  DbStatus Begin() override { return Retried("BEGIN IMMEDIATE"); }
+
+  // Runs `sql` again while it fails busy, up to the busy time-out. SQLite
+  // answers busy at once, without its busy handler, where waiting could
+  // deadlock: two programs switching a new file to WAL at the same moment,
+  // or one finding the WAL being recovered by another.
+  DbStatus Retried(std::string_view sql) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMs_);
+    DbStatus s;
+    while ((s = Exec(sql)) == DbStatus::kBusy && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return s;
+  }
+  // A commit that finds the database busy leaves the transaction open and
+  // may be tried again.
+  DbStatus Commit() override { return Retried("COMMIT"); }
   void Rollback() override {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
@@ -136,6 +176,7 @@ class SqliteDatabase : public Database {
 
  private:
   sqlite3* db_;
+  int busyMs_;
   DbError last_;
 };
 
@@ -153,11 +194,11 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, DbError* error, in
   }
   sqlite3_extended_result_codes(raw, 0);
   sqlite3_busy_timeout(raw, busyMs);
-  auto db = std::make_unique<SqliteDatabase>(raw);
+  auto db = std::make_unique<SqliteDatabase>(raw, busyMs);
   // journal_mode reads the file's first page: a foreign file fails here.
   // FULL synchronous: a commit is on disk when Commit returns.
   DbStatus s =
-      db->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
+      db->Retried("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
   if (s != DbStatus::kOk) {
     if (error) *error = db->LastError();
     return nullptr;

@@ -81,11 +81,7 @@ int Import(const CatalogArgs& a) {
       return Say(cat->LastMessage(), kExitCatalog);
     if (counts.refused > refusedBefore) Say(cat->LastMessage(), kExitRefused);
   }
-  std::cout << Cp932ToUtf8(Sj("新規 ") + IntText(counts.added) + Sj(" 件、更新 ") +
-                           IntText(counts.updated) + Sj(" 件、変更なし ") +
-                           IntText(counts.unchanged) + Sj(" 件、読み込めないファイル ") +
-                           IntText(counts.refused) + Sj(" 件"))
-            << "\n";
+  std::cout << Cp932ToUtf8(catalog::ImportCountsText(counts)) << "\n";
   return counts.refused > 0 ? kExitRefused : kExitOk;
 }
 
