@@ -12,9 +12,9 @@ PACKAGES=(
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
   libserialport-dev
-  # The catalogue: SQLite on one computer, a PostgreSQL server for a lab
+  # The cell catalogue: SQLite on one computer, PostgreSQL on a server
   # (libpq); the tests start a throwaway server of their own (postgresql).
-  libsqlite3-dev libpq-dev postgresql
+  libsqlite3-dev sqlite3 libpq-dev postgresql
   xvfb xauth
   # scripts/long_functions.py, the function-length check of test.sh.
   python3
