@@ -28,6 +28,8 @@ Conn Connect(const std::string& conninfo) {
   if (!c || PQstatus(c.get()) != CONNECTION_OK)
     throw std::runtime_error("cannot connect to " + conninfo + ": " +
                              (c ? PQerrorMessage(c.get()) : "out of memory"));
+  PQsetNoticeProcessor(
+      c.get(), [](void*, const char*) {}, nullptr);
   return c;
 }
 
