@@ -17,6 +17,8 @@ struct Dialect {
   // "expression contains parameter": an exact, case-sensitive substring test
   // of a text column against one bound text, without wildcards.
   std::string_view containsFormat;  // with %s for the column
+  // The names of the tables in the database (one column of rows).
+  std::string_view tablesQuery;
 
   std::string Contains(std::string_view column) const;
 };
