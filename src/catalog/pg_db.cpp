@@ -207,6 +207,7 @@ DbStatus PgStatement::Step() {
       return run;
     }
     row_ = -1;
+    blobRow_ = -1;
   }
   if (++row_ < PQntuples(result_.get())) return DbStatus::kRow;
   row_ = PQntuples(result_.get());

@@ -148,6 +148,16 @@ TEST_F(PgDbTest, BindsNullAndParametersWhoseTypeOnlyTheValueTells) {
   EXPECT_EQ(st->Int(2), 7);
 }
 
+TEST_F(PgDbTest, ABlobOfTheSameRowOfANewRunIsTheNewOne) {
+  auto st = db_->Prepare("SELECT ?");
+  for (const char* bytes : {"first", "second", ""}) {
+    st->Reset();
+    st->BindBlob(1, bytes);
+    ASSERT_EQ(st->Step(), DbStatus::kRow);
+    EXPECT_EQ(st->Blob(0), bytes);
+  }
+}
+
 TEST_F(PgDbTest, NamesTheKindOfAFailure) {
   ASSERT_EQ(db_->Exec("CREATE TABLE u (k TEXT PRIMARY KEY)"), DbStatus::kOk);
   auto ins = db_->Prepare("INSERT INTO u VALUES (?)");

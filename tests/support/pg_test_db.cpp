@@ -88,6 +88,11 @@ std::string PgServerConninfo() {
   return "";
 }
 
+bool CatalogTestsOnServer() {
+  const char* v = std::getenv("QV_TEST_CATALOG_ENGINE");
+  return v && std::string(v) == "postgresql";
+}
+
 std::string PgConninfoWith(const std::string& conninfo, const std::string& key,
                            const std::string& value) {
   char* err = nullptr;

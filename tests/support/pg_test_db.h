@@ -16,6 +16,11 @@ namespace qv::test {
 // one ctest's server fixture gives (QV_TEST_PG_CTEST); empty without both.
 std::string PgServerConninfo();
 
+// Whether the catalogue's tests run on the server this time rather than on
+// SQLite files: QV_TEST_CATALOG_ENGINE=postgresql (ctest runs them a second
+// time so, as pg.CatalogTest.*).
+bool CatalogTestsOnServer();
+
 // `conninfo` (a URI or key/value string) with `key` set to `value`, as a
 // key/value string. Throws std::runtime_error when it does not parse.
 std::string PgConninfoWith(const std::string& conninfo, const std::string& key,
