@@ -84,7 +84,7 @@ CatalogTarget TargetOf(const CSettingsStore& settings, const std::string& given)
   } else {
     t.location = given;  // a command-line path, relative to where it was given
   }
-  t.station = settings.Value(keys::kCatalogStation);
+  t.station = Cp932ToUtf8(settings.Value(keys::kCatalogStation));  // Dis.ini holds CP932
   if (t.station.empty()) t.station = HostStation();
   t.queuePath = QueuePath(settings.Directory());
   return t;

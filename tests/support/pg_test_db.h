@@ -60,6 +60,11 @@ class PgTestDatabase {
   std::string Role(const std::string& base) const { return name_ + "_" + base; }
   // Makes the login role Role(base), member of the roles `memberOf`.
   std::string MakeLoginRole(const std::string& base, const std::vector<std::string>& memberOf);
+  // Role(base), to be dropped with the database (made by a script).
+  std::string OwnRole(const std::string& base) {
+    roles_.push_back(Role(base));
+    return roles_.back();
+  }
 
  private:
   std::string server_;
