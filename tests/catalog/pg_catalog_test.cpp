@@ -12,6 +12,7 @@
 
 #include "catalog/catalog_fixture.h"
 #include "catalog/offline_queue.h"
+#include "catalog/pg_db.h"
 #include "catalog/pg_notice.h"
 #include "catalog/station.h"
 #include "core/settings_keys.h"
@@ -262,6 +263,80 @@ TEST_F(PgCatalogTest, AStationTellsWhatIsMissingOnTheServer) {
   EXPECT_EQ(Cp932ToUtf8(why),
             "カタログの接続文字列にパスワードは書けません。パスワードは ~/.pgpass か"
             "サービスファイルに置いてください。");
+}
+
+// Records of a data file as the window holds them when it saves.
+std::vector<const CMeasureData*> Saved(const std::vector<std::unique_ptr<CMeasureData>>& held) {
+  std::vector<const CMeasureData*> out;
+  for (const auto& r : held)
+    out.push_back(r.get());
+  return out;
+}
+
+std::vector<std::unique_ptr<CMeasureData>> Held(const std::vector<CellSpec>& cells) {
+  std::vector<std::unique_ptr<CMeasureData>> out;
+  for (const CellSpec& c : cells)
+    out.push_back(CellRecord(c));
+  return out;
+}
+
+TEST(PgStation, AServerStoppedMidImportGetsEveryQueuedRecordOnceWhenItIsBack) {
+  QV_REQUIRE_PG();
+  PgPrivateServer server;
+  TempDir dir;
+  const CatalogTarget t{server.Conninfo(), true, "station-7", dir.File("queue.sqlite")};
+  std::string why;
+  ASSERT_TRUE(catalog::InitTarget(t, &why)) << Cp932ToUtf8(why);
+  // Files saved one after the other while the server stops in the middle.
+  constexpr int kFiles = 40, kPerFile = 50;
+  std::atomic<int> saved{0};
+  std::thread stopper([&] {
+    while (saved < 5)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    server.Down();
+  });
+  int stored = 0, queued = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    const auto held = Held(Cells(100 + f, 1, kPerFile));
+    const auto start = std::chrono::steady_clock::now();
+    const SaveOutcome out =
+        catalog::CatalogSavedRecords(t, Saved(held), dir.File(std::to_string(f) + ".qd1"), {});
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_NE(out.kind, SaveOutcome::kFailed) << Cp932ToUtf8(out.message);
+    (out.kind == SaveOutcome::kStored ? stored : queued)++;
+    EXPECT_LT(took, catalog::kConnectTimeoutSeconds + 1.0);
+    ++saved;
+  }
+  stopper.join();
+  EXPECT_GE(stored, 5);
+  EXPECT_GT(queued, 0);
+  // The same file saved again meanwhile with a changed remark: the later one wins.
+  auto again = Held(Cells(100 + kFiles - 1, 1, kPerFile));
+  again[0]->remark = Sj("後で保存");
+  ASSERT_EQ(catalog::CatalogSavedRecords(t, Saved(again), dir.File("again.qd1"), {}).kind,
+            SaveOutcome::kQueued);
+  EXPECT_EQ(catalog::WaitingCount(t), queued + 1);
+  const catalog::SyncOutcome offline = catalog::Sync(t);
+  EXPECT_FALSE(offline.reached);
+  EXPECT_EQ(offline.waiting, queued + 1);
+
+  server.Up();
+  const catalog::SyncOutcome back = catalog::Sync(t);
+  EXPECT_TRUE(back.reached) << Cp932ToUtf8(back.message);
+  EXPECT_EQ(back.sent, queued + 1);
+  EXPECT_EQ(back.waiting, 0);
+  EXPECT_EQ(catalog::WaitingCount(t), 0);
+  EXPECT_EQ(PgValue(server.Conninfo(), "SELECT count(*) FROM records"),
+            std::to_string(kFiles * kPerFile));
+  EXPECT_EQ(PgValue(server.Conninfo(), "SELECT count(DISTINCT (cell_key, date_time)) FROM records"),
+            std::to_string(kFiles * kPerFile));
+  EXPECT_EQ(PgValue(server.Conninfo(), "SELECT count(*) FROM records WHERE remark = '後で保存'"),
+            "1");
+  EXPECT_EQ(PgValue(server.Conninfo(), "SELECT count(*) FROM sources WHERE station <> 'station-7'"),
+            "0");
+  // Nothing left to send: a sync sends nothing.
+  EXPECT_EQ(catalog::Sync(t).sent, 0);
 }
 
 TEST(CatalogTarget, ComesFromTheOptionTheCatalogKeyOrTheWorkingFolder) {
