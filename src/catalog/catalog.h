@@ -147,6 +147,13 @@ class Catalog {
   // named once; otherwise nothing moves and the message names the first
   // cell refused.
   bool MoveCells(const std::vector<uint32_t>& idKeys, const Place& to);
+  // Several such moves (matched packs into their packs) in one transaction,
+  // every cell named once over all of them.
+  struct CellGroupMove {
+    std::vector<uint32_t> idKeys;
+    Place to;
+  };
+  bool MoveCellGroups(const std::vector<CellGroupMove>& groups);
   // Puts every cell of the pack back in stock; false when the pack holds no
   // cell. Returns the number moved in `moved`.
   bool ReleasePack(const std::string& pack, int* moved = nullptr);

@@ -69,17 +69,14 @@ class Parser {
 
   bool Run(FilterError& error) {
     Next();
-    if (cur_.tok == Tok::kEnd) return Fail(cur_.at, "検索条件がありません。");
-    if (!Or(0)) {
-      error = error_;
-      return false;
-    }
-    if (cur_.tok != Tok::kEnd) {
+    if (cur_.tok == Tok::kEnd)
+      Fail(cur_.at, "検索条件がありません。");
+    else if (Or(0) && cur_.tok == Tok::kBad)
+      BadToken();
+    else if (cur_.tok != Tok::kEnd)
       Fail(cur_.at, "ここで条件が終わるはずです。「and」か「or」が抜けていませんか。");
-      error = error_;
-      return false;
-    }
-    return true;
+    error = error_;
+    return error_.message.empty();
   }
 
  private:
@@ -112,7 +109,7 @@ class Parser {
       LexString(c);
     } else if ((c >= '0' && c <= '9') || c == '-' || c == '.') {
       size_t end = pos_;
-      while (end < s_.size() && IsRunChar(s_[end]))
+      while (end < s_.size() && (IsRunChar(s_[end]) || IsWordChar(s_[end])))
         ++end;
       cur_ = {Tok::kNumberish, pos_, std::string(s_.substr(pos_, end - pos_))};
       pos_ = end;

@@ -40,11 +40,40 @@ std::string RefusalText(const std::string& id, const Place& from, const Place& t
   return Sj("セル ") + id + Sj(" は在庫にあります。");
 }
 
+Place PlaceOfRow(const Statement& st) {
+  if (st.Text(0) == "pack") return {Place::kPack, std::string(st.Text(1))};
+  if (st.Text(0) == "retired") return {Place::kRetired, {}};
+  return {};
+}
+
+bool WriteMove(Statement& set, Statement& log, uint32_t key, const std::string& at,
+               const Place& from, const Place& to) {
+  set.Reset();
+  set.BindText(1, StateWord(to.kind));
+  if (to.kind == Place::kPack)
+    set.BindText(2, to.pack);
+  else
+    set.BindNull(2);
+  set.BindInt(3, key);
+  log.Reset();
+  log.BindInt(1, key);
+  log.BindText(2, at);
+  log.BindText(3, from.Text());
+  log.BindText(4, to.Text());
+  return RunToEnd(set) && RunToEnd(log);
+}
+
 }  // namespace
 
 bool Catalog::MoveCells(const std::vector<uint32_t>& idKeys, const Place& to) {
+  return MoveCellGroups({{idKeys, to}});
+}
+
+bool Catalog::MoveCellGroups(const std::vector<CellGroupMove>& groups) {
   message_.clear();
-  if (to.kind == Place::kPack && to.pack.empty()) return Fail(Sj("パック名を指定してください。"));
+  for (const CellGroupMove& g : groups)
+    if (g.to.kind == Place::kPack && g.to.pack.empty())
+      return Fail(Sj("パック名を指定してください。"));
   std::string refusal;
   const DbStatus s = InTransaction(*db_, [&] {
     auto get = db_->Prepare("SELECT state, pack FROM cells WHERE id_key = ?");
@@ -54,37 +83,25 @@ bool Catalog::MoveCells(const std::vector<uint32_t>& idKeys, const Place& to) {
     if (!get || !set || !log) return false;
     const std::string at = UtcNowText();
     std::set<uint32_t> seen;
-    for (uint32_t key : idKeys) {
-      const std::string id = IdTextOfKey(key);
-      if (!seen.insert(key).second) {
-        refusal = Sj("セル ") + id + Sj(" が二度指定されています。");
-        return false;
+    for (const CellGroupMove& g : groups) {
+      for (uint32_t key : g.idKeys) {
+        const std::string id = IdTextOfKey(key);
+        if (!seen.insert(key).second) {
+          refusal = Sj("セル ") + id + Sj(" が二度指定されています。");
+          return false;
+        }
+        get->Reset();
+        get->BindInt(1, key);
+        const DbStatus found = get->Step();
+        if (found == DbStatus::kDone) refusal = Sj("セル ") + id + Sj(" はカタログにありません。");
+        if (found != DbStatus::kRow) return false;
+        const Place from = PlaceOfRow(*get);
+        if (!MayMove(from, g.to)) {
+          refusal = RefusalText(id, from, g.to);
+          return false;
+        }
+        if (!WriteMove(*set, *log, key, at, from, g.to)) return false;
       }
-      get->Reset();
-      get->BindInt(1, key);
-      const DbStatus found = get->Step();
-      if (found == DbStatus::kDone) refusal = Sj("セル ") + id + Sj(" はカタログにありません。");
-      if (found != DbStatus::kRow) return false;
-      Place from;
-      if (get->Text(0) == "pack") from = {Place::kPack, std::string(get->Text(1))};
-      if (get->Text(0) == "retired") from = {Place::kRetired, {}};
-      if (!MayMove(from, to)) {
-        refusal = RefusalText(id, from, to);
-        return false;
-      }
-      set->Reset();
-      set->BindText(1, StateWord(to.kind));
-      if (to.kind == Place::kPack)
-        set->BindText(2, to.pack);
-      else
-        set->BindNull(2);
-      set->BindInt(3, key);
-      log->Reset();
-      log->BindInt(1, key);
-      log->BindText(2, at);
-      log->BindText(3, from.Text());
-      log->BindText(4, to.Text());
-      if (!RunToEnd(*set) || !RunToEnd(*log)) return false;
     }
     return true;
   });
