@@ -19,6 +19,7 @@ enum CommandId : int {
   kCmdStart = 32771,
   kCmdStop = 32772,
   kCmdPackMatch = 32815,
+  kCmdCatalog = 32816,
   // Edit
   kCmdRegister = 32773,
   kCmdDelete = 32774,

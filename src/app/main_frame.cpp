@@ -13,6 +13,7 @@
 
 #include "app/about_dialog.h"
 #include "app/analysis_commands.h"
+#include "app/catalog_commands.h"
 #include "app/command_ids.h"
 #include "app/dialogs/registration_dialog.h"
 #include "app/export_commands.h"
@@ -73,6 +74,7 @@ void CMainFrame::BuildContents() {
   WirePresetCommands(*this, doc_, ui_);
   WireFileCommands(*this, doc_, ui_);
   WireMatchCommands(*this, doc_, ui_);
+  WireCatalogCommands(*this, doc_, ui_);
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();

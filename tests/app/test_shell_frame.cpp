@@ -49,7 +49,7 @@ TEST(MainFrame, MenusHoldTheirCommandsInOrder) {
   for (QAction* m : menus)
     lines.push_back(MenuLine(m->menu()));
   EXPECT_EQ(lines[0], "ﾌｧｲﾙ(&F): 32785 32786 - 57607 - 32800 32791 32799 - 57665");
-  EXPECT_EQ(lines[1], "操作(&A): 32771 32772 - 32815");
+  EXPECT_EQ(lines[1], "操作(&A): 32771 32772 - 32815 32816");
   EXPECT_EQ(lines[2], "編集(&E): 32773 32774 - 32778 32792 - 32806");
   EXPECT_EQ(lines[3], "表示(&V): 32808 32807 32804 - 32776 32801 - 32802");
   EXPECT_EQ(lines[4], "ｵﾌﾟｼｮﾝ(&O): 32777 32796 32797 - 32790");

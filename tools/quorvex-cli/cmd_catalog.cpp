@@ -12,6 +12,7 @@
 #include "analysis/pack_match.h"
 #include "analysis/pack_match_report.h"
 #include "catalog/catalog.h"
+#include "catalog/catalog_window_model.h"
 #include "catalog/cell_texts.h"
 #include "catalog/dialect.h"
 #include "catalog/filter.h"
@@ -55,25 +56,16 @@ std::string DumpJson(const nlohmann::ordered_json& j) {
 namespace {
 
 // The data files of the paths: files as given, folders searched (below
-// too) for *.qd1, each folder's in name order.
+// too) for *.qd1.
 std::vector<std::string> DataFilesOf(const std::vector<std::string>& paths) {
-  namespace fs = std::filesystem;
   std::vector<std::string> out;
   for (const std::string& p : paths) {
     std::error_code ec;
-    if (!fs::is_directory(p, ec)) {
+    if (!std::filesystem::is_directory(p, ec)) {
       out.push_back(p);
       continue;
     }
-    std::vector<std::string> found;
-    for (fs::recursive_directory_iterator it(p, fs::directory_options::skip_permission_denied, ec),
-         end;
-         !ec && it != end; it.increment(ec)) {
-      std::string ext = it->path().extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-      if (ext == ".qd1" && it->is_regular_file(ec)) found.push_back(it->path().string());
-    }
-    std::sort(found.begin(), found.end());
+    const std::vector<std::string> found = catalog::DataFilesBelow(p);
     out.insert(out.end(), found.begin(), found.end());
   }
   return out;
