@@ -1,10 +1,13 @@
 #include "catalog/station.h"
 
+#include <functional>
+
 #include "catalog/dialect.h"
 #include "catalog/offline_queue.h"
 #include "catalog/pg_db.h"
 #include "catalog/pg_notice.h"
 #include "catalog/schema.h"
+#include "core/safe_file.h"
 #include "core/settings_keys.h"
 #include "data/archive.h"
 #include "data/codec.h"
@@ -179,31 +182,26 @@ int64_t WaitingCount(const CatalogTarget& t) {
   return queue ? queue->Count(t.location) : -1;
 }
 
-SaveOutcome CatalogSavedRecords(const CatalogTarget& t,
-                                const std::vector<const CMeasureData*>& records,
-                                const std::string& path, const Avg3Range& range) {
+namespace {
+
+// Into the server's catalogue through `import`, or into the queue as
+// `image` (a data file image) when the server cannot take it.
+SaveOutcome SaveOnServer(const CatalogTarget& t, const std::string& path, const Avg3Range& range,
+                         const std::function<std::string()>& image,
+                         const std::function<bool(Catalog&, ImportCounts&)>& import) {
   SaveOutcome out;
   std::string why;
-  auto cat = OpenTarget(t, &why);
-  if (cat && !t.server) {
-    if (cat->ImportRecords(records, path, t.station, range, out.counts)) {
-      out.kind = SaveOutcome::kStored;
-      return out;
-    }
-    out.message = cat->LastMessage();
-    return out;
-  }
-  if (cat) {
-    // What was saved before goes first; these follow only when it all went.
+  if (auto cat = OpenTarget(t, &why)) {
+    // What was saved before goes first; this follows only when it all went.
     const SyncOutcome before = SendQueued(t, *cat);
-    if (before.waiting <= 0 && cat->ImportRecords(records, path, t.station, range, out.counts)) {
+    if (before.waiting <= 0 && import(*cat, out.counts)) {
       out.kind = SaveOutcome::kStored;
       return out;
     }
-    why = before.waiting != 0 ? before.message : cat->LastMessage();
+    why = before.waiting > 0 ? before.message : cat->LastMessage();
   }
   auto queue = OpenQueue(t, &out.message);
-  QueuedFile f{0, t.location, path, t.station, UtcNowText(), range, ImageOf(records)};
+  QueuedFile f{0, t.location, path, t.station, UtcNowText(), range, image()};
   if (!queue || !queue->Add(f)) {
     if (queue) out.message = DbMessage(queue->LastError());
     out.message = why + Sj("\n") + out.message;
@@ -212,6 +210,47 @@ SaveOutcome CatalogSavedRecords(const CatalogTarget& t,
   out.kind = SaveOutcome::kQueued;
   out.waiting = queue->Count(t.location);
   out.message = why;
+  return out;
+}
+
+}  // namespace
+
+SaveOutcome CatalogSavedRecords(const CatalogTarget& t,
+                                const std::vector<const CMeasureData*>& records,
+                                const std::string& path, const Avg3Range& range) {
+  auto import = [&](Catalog& cat, ImportCounts& counts) {
+    return cat.ImportRecords(records, path, t.station, range, counts);
+  };
+  if (t.server)
+    return SaveOnServer(
+        t, path, range, [&] { return ImageOf(records); }, import);
+  SaveOutcome out;
+  auto cat = OpenTarget(t, &out.message);
+  if (cat && import(*cat, out.counts)) out.kind = SaveOutcome::kStored;
+  if (cat && out.kind != SaveOutcome::kStored) out.message = cat->LastMessage();
+  return out;
+}
+
+SaveOutcome CatalogSavedFile(const CatalogTarget& t, const std::string& path,
+                             const Avg3Range& range) {
+  SaveOutcome out;
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    out.message = Sj(path) + Sj(": ファイルを読み込めません。");
+    return out;
+  }
+  auto import = [&](Catalog& cat, ImportCounts& counts) {
+    return cat.ImportBytes(bytes, path, t.station, range, counts) && counts.refused == 0;
+  };
+  if (t.server) {
+    out = SaveOnServer(
+        t, path, range, [&] { return bytes; }, import);
+  } else if (auto cat = OpenTarget(t, &out.message)) {
+    if (import(*cat, out.counts))
+      out.kind = SaveOutcome::kStored;
+    else
+      out.message = cat->LastMessage();
+  }
   return out;
 }
 

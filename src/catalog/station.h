@@ -89,5 +89,9 @@ struct SaveOutcome {
 SaveOutcome CatalogSavedRecords(const CatalogTarget& t,
                                 const std::vector<const CMeasureData*>& records,
                                 const std::string& path, const Avg3Range& range);
+// The same for the data file just saved at `path`, read whole first (its
+// bytes are what waits in the queue). A file that cannot be read is kFailed.
+SaveOutcome CatalogSavedFile(const CatalogTarget& t, const std::string& path,
+                             const Avg3Range& range);
 
 }  // namespace qv::catalog
