@@ -7,6 +7,16 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/deps.sh
+
+# A throwaway PostgreSQL server for the catalogue's tests, whose connection
+# string QV_TEST_PG gives them (ctest's own server fixture then stays idle).
+# It goes again however the script ends.
+pg_dir=$(mktemp -d /tmp/qv-pg.XXXXXX)
+trap './scripts/pg_test_server.sh stop "$pg_dir"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+QV_TEST_PG=$(./scripts/pg_test_server.sh start "$pg_dir")
+export QV_TEST_PG
 jobs=$(nproc)
 started=$SECONDS
 # A compiler cache, where the machine has one, spares rebuilding what did not

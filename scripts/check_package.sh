@@ -89,6 +89,7 @@ files() {
     printf '%s\n' /usr/bin/quorvex /usr/bin/quorvex-cli /usr/bin/orvantis-sim \
       /usr/share/applications/quorvex.desktop /usr/share/mime/packages/quorvex.xml \
       /usr/share/doc/quorvex/copyright /usr/share/doc/quorvex/changelog.gz \
+      /usr/share/quorvex/catalog-roles.sql \
       /usr/share/metainfo/example.orvantis.quorvex.metainfo.xml \
       /usr/share/icons/hicolor/scalable/apps/quorvex.svg \
       /usr/share/icons/hicolor/scalable/mimetypes/application-vnd.quorvex.data.svg \

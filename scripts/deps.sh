@@ -12,8 +12,9 @@ PACKAGES=(
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
   libserialport-dev
-  # The cell catalogue: SQLite on one computer, PostgreSQL on a server.
-  libsqlite3-dev sqlite3 libpq-dev
+  # The cell catalogue: SQLite on one computer, PostgreSQL on a server
+  # (libpq); the tests start a throwaway server of their own (postgresql).
+  libsqlite3-dev sqlite3 libpq-dev postgresql
   xvfb xauth
   # scripts/long_functions.py, the function-length check of test.sh.
   python3

@@ -1,5 +1,8 @@
 #include "app/catalog_commands.h"
 
+#include <QLabel>
+#include <QPointer>
+#include <QStatusBar>
 #include <memory>
 
 #include "app/command_ids.h"
@@ -7,10 +10,35 @@
 #include "app/main_frame.h"
 #include "catalog/catalog.h"
 #include "catalog/catalog_feeder.h"
+#include "catalog/station.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
+#include "views/qt_text.h"
 
 namespace qv::ui {
+
+namespace {
+
+// The status bar's unobtrusive sign of data files waiting for the catalogue's
+// server: hidden while none waits.
+void ShowWaiting(CMainFrame& frame, int64_t waiting) {
+  auto* pane = frame.findChild<QLabel*>(QStringLiteral("catalogWaitingPane"));
+  if (!pane) {
+    pane = new QLabel(frame.statusBar());
+    pane->setObjectName(QStringLiteral("catalogWaitingPane"));
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame.statusBar()->insertPermanentWidget(0, pane);
+  }
+  pane->setVisible(waiting > 0);
+  if (waiting <= 0) return;
+  pane->setText(U8("送信待ち ") + QString::number(waiting));
+  pane->setToolTip(U8("カタログのサーバーに送れていないデータファイルが ") +
+                   QString::number(waiting) +
+                   U8(" 件あります。次に接続できたときに送ります（quorvex-cli catalog sync "
+                      "ですぐに送れます）。"));
+}
+
+}  // namespace
 
 void WireCatalogCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui) {
   // Shared by the commands' handlers, which live as long as the window.
@@ -18,15 +46,27 @@ void WireCatalogCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui
     ui.Notify({text, Sj("セルカタログ"), MsgIcon::kWarning, MsgButtons::kOk, std::nullopt});
   });
   auto overlays = std::make_shared<CatalogOverlays>();
+  ShowWaiting(frame, catalog::WaitingCount(catalog::TargetOf(doc.App().settings)));
+  // The count comes from the feeder's thread; the pane is set on the window's.
+  QPointer<CMainFrame> main(&frame);
+  feeder->OnWaiting([main](int64_t waiting) {
+    if (!main) return;
+    QMetaObject::invokeMethod(
+        main.data(),
+        [main, waiting] {
+          if (main) ShowWaiting(*main, waiting);
+        },
+        Qt::QueuedConnection);
+  });
   frame.SetCommand(kCmdSave, [&doc, &ui, feeder] {
     if (!CmdSave(doc, ui)) return;
     CAppState& app = doc.App();
-    feeder->FileSaved(catalog::CatalogPath(app.settings), app.filePath, app.avg3,
-                      catalog::HostStation());
+    feeder->FileSaved(catalog::TargetOf(app.settings), app.filePath, app.avg3);
   });
   frame.SetCommand(kCmdCatalog, [&frame, &doc, &ui, overlays] {
-    auto model = catalog::CatalogWindowModel::Open(catalog::CatalogPath(doc.App().settings),
-                                                   doc.App().avg3, ui);
+    const catalog::CatalogTarget target = catalog::TargetOf(doc.App().settings);
+    auto model = catalog::CatalogWindowModel::Open(target, doc.App().avg3, ui);
+    if (target.server) ShowWaiting(frame, catalog::WaitingCount(target));
     if (!model) return;
     CCatalogWindow window(std::move(model), doc, ui, *overlays, &frame);
     window.exec();

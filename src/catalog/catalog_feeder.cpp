@@ -1,6 +1,7 @@
 #include "catalog/catalog_feeder.h"
 
 #include "catalog/catalog.h"
+#include "catalog/station.h"
 #include "data/codec.h"
 
 namespace qv::catalog {
@@ -20,11 +21,21 @@ CatalogFeeder::~CatalogFeeder() {
 
 void CatalogFeeder::FileSaved(const std::string& catalogPath, const std::string& path,
                               const Avg3Range& range, const std::string& station) {
+  FileSaved(CatalogTarget{catalogPath, false, station, {}}, path, range);
+}
+
+void CatalogFeeder::FileSaved(const CatalogTarget& target, const std::string& path,
+                              const Avg3Range& range) {
   {
     std::lock_guard<std::mutex> lock(mu_);
-    jobs_.push_back({catalogPath, path, station, range});
+    jobs_.push_back({target, path, range});
   }
   wake_.notify_one();
+}
+
+void CatalogFeeder::OnWaiting(std::function<void(int64_t)> waiting) {
+  std::lock_guard<std::mutex> lock(mu_);
+  waiting_ = std::move(waiting);
 }
 
 void CatalogFeeder::WaitIdle() {
@@ -50,12 +61,19 @@ void CatalogFeeder::Work() {
 }
 
 void CatalogFeeder::Run(const Job& job) {
-  std::string message;
-  auto cat = Catalog::Open(job.catalogPath, &message);
-  ImportCounts counts;
-  if (cat && cat->ImportFile(job.path, job.station, job.range, counts) && counts.refused == 0)
-    return;
-  if (cat) message = cat->LastMessage();
+  const SaveOutcome out = CatalogSavedFile(job.target, job.path, job.range);
+  if (job.target.server) {
+    std::function<void(int64_t)> waiting;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      waiting = waiting_;
+    }
+    if (waiting) waiting(out.kind == SaveOutcome::kQueued ? out.waiting : 0);
+  }
+  if (out.kind == SaveOutcome::kFailed) Tell(out.message);
+}
+
+void CatalogFeeder::Tell(const std::string& message) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (told_) return;

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "catalog/station.h"
 #include "core/conditions.h"
 
 namespace qv::catalog {
@@ -30,18 +31,29 @@ class CatalogFeeder {
   // `catalogPath` (average voltage 3 over `range`, recorded with `station`).
   void FileSaved(const std::string& catalogPath, const std::string& path, const Avg3Range& range,
                  const std::string& station);
+  // The same into the catalogue of `target`, a file or a server. For a
+  // server, records it cannot take wait in the station's queue (no notice:
+  // nothing is lost) and the number of files waiting goes to the waiting
+  // callback after every save.
+  void FileSaved(const CatalogTarget& target, const std::string& path, const Avg3Range& range);
+  // `waiting` gets the number of files waiting for the server after each
+  // save to one (on the worker thread).
+  void OnWaiting(std::function<void(int64_t)> waiting);
   // Waits until every file handed over so far is done (for tests and the end).
   void WaitIdle();
 
  private:
   struct Job {
-    std::string catalogPath, path, station;
+    CatalogTarget target;
+    std::string path;
     Avg3Range range;
   };
+  void Tell(const std::string& message);
   void Work();
   void Run(const Job& job);
 
   std::function<void(const std::string&)> notice_;
+  std::function<void(int64_t)> waiting_;
   std::mutex mu_;
   std::condition_variable wake_, idle_;
   std::deque<Job> jobs_;

@@ -52,6 +52,22 @@ std::unique_ptr<CatalogWindowModel> CatalogWindowModel::Open(const std::string& 
   return std::make_unique<CatalogWindowModel>(std::move(cat), range, HostStation());
 }
 
+std::unique_ptr<CatalogWindowModel> CatalogWindowModel::Open(const CatalogTarget& target,
+                                                             const Avg3Range& range,
+                                                             IUserInterface& ui) {
+  std::string why;
+  auto cat = OpenTarget(target, &why);
+  if (!cat) {
+    ui.Tell(why, Caption(), MsgIcon::kError);
+    return nullptr;
+  }
+  if (target.server) SendQueued(target, *cat);
+  auto model = std::make_unique<CatalogWindowModel>(std::move(cat), range, target.station);
+  DbError error;
+  if (target.server) model->listener_ = ChangeListener::Open(target.location, &error);
+  return model;
+}
+
 void CatalogWindowModel::Tell(IUserInterface& ui, const std::string& text, MsgIcon icon) {
   ui.Tell(text, Caption(), icon);
 }

@@ -12,6 +12,8 @@
 
 #include "catalog/catalog.h"
 #include "catalog/cell_texts.h"
+#include "catalog/pg_notice.h"
+#include "catalog/station.h"
 #include "core/user_interface.h"
 
 namespace qv::catalog {
@@ -26,6 +28,18 @@ class CatalogWindowModel {
   // user why it cannot be opened.
   static std::unique_ptr<CatalogWindowModel> Open(const std::string& path, const Avg3Range& range,
                                                   IUserInterface& ui);
+  // The same for the catalogue of `target`, a file or a server. On a server
+  // the model also listens for other stations' changes (ChangeSocket); when
+  // it cannot, the window works as it would on a file.
+  static std::unique_ptr<CatalogWindowModel> Open(const CatalogTarget& target,
+                                                  const Avg3Range& range, IUserInterface& ui);
+
+  // The socket of the listening connection for the window's event loop to
+  // watch, -1 without one.
+  int ChangeSocket() const { return listener_ ? listener_->Socket() : -1; }
+  // Reads what came on the socket: true when another station (or this one)
+  // changed the catalogue, so that the list should be read again.
+  bool TakeChanges() { return listener_ && listener_->Poll(); }
 
   // "検索": the cells the filter line `filterUtf8` finds (every cell for an
   // empty line). A bad filter is told with its position and the list and
@@ -69,6 +83,7 @@ class CatalogWindowModel {
   std::vector<CellSummary> cells_;
   std::vector<size_t> selected_;
   std::string filter_;  // the filter of the list shown
+  std::unique_ptr<ChangeListener> listener_;
 };
 
 // The data files of a folder and its folders, "*.qd1" in any case, in name

@@ -179,6 +179,10 @@ inline constexpr SwitchKey kExportBmpWhite{.name = "EXPORT_BMP_BGWHITE",
 // The cell catalogue: the database file (relative to the working folder, or
 // absolute); empty means "quorvex-catalog.sqlite" beside this file.
 inline constexpr TextKey kCatalog{.name = "CATALOG"};
+// A PostgreSQL server in CATALOG (a URI or key/value connection string, never
+// with a password): the name this station's records carry there; empty means
+// the computer's host name.
+inline constexpr TextKey kCatalogStation{.name = "CATALOG_STATION"};
 
 // One key of the table.
 using AnyKey = std::variant<const IntKey*, const RealKey*, const SwitchKey*, const TextKey*>;
@@ -204,7 +208,7 @@ inline constexpr AnyKey kTable[] = {
     &kExportCsvIdStart[0], &kExportCsvIdStart[1], &kExportCsvIdStart[2],
     &kExportCsvIdEnd[0], &kExportCsvIdEnd[1], &kExportCsvIdEnd[2],
     &kExportBmpFile, &kExportBmpTable, &kExportBmpWhite,
-    &kCatalog,
+    &kCatalog, &kCatalogStation,
 };
 // clang-format on
 

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "catalog/station.h"
 #include "data/codec.h"
 #include "data/data_file.h"
+#include "support/pg_test_db.h"
 #include "support/test_support.h"
 
 namespace qv::test {
@@ -53,11 +55,21 @@ inline std::string FileOf(const std::vector<CellSpec>& cells) {
   return DataFileBytes(CMeasureData(), list, DataFileForm::kFull);
 }
 
+// On a SQLite file in a temporary folder, or, when the tests run on the
+// server (CatalogTestsOnServer), on a fresh database of the tests'
+// PostgreSQL server, made by `catalog init`.
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
-    cat = catalog::Catalog::Open(dir.File("cat.sqlite"), &why);
+    if (CatalogTestsOnServer()) {
+      QV_REQUIRE_PG();
+      server = std::make_unique<PgTestDatabase>();
+      catalog::CatalogTarget t{server->Conninfo(), true, "st1", dir.File("queue.sqlite")};
+      cat = catalog::InitTarget(t, &why);
+    } else {
+      cat = catalog::Catalog::Open(dir.File("cat.sqlite"), &why);
+    }
     ASSERT_TRUE(cat) << Cp932ToUtf8(why);
   }
 
@@ -79,6 +91,7 @@ class CatalogTest : public ::testing::Test {
   }
 
   TempDir dir;
+  std::unique_ptr<PgTestDatabase> server;  // before the catalogue: it goes last
   std::unique_ptr<catalog::Catalog> cat;
 };
 

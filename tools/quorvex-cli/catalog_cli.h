@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "catalog/station.h"
 #include "core/app_state.h"
 
 namespace qv::cli {
@@ -39,9 +40,12 @@ struct CatalogArgs {
 int Say(const std::string& cp932, int code);
 
 // Loads the working folder's settings into `app` and opens the catalogue
-// (--catalog, else the CATALOG key or the default file); nullptr after the
-// message on stderr.
+// (--catalog, else the CATALOG key or the default file; a file or a
+// PostgreSQL server); nullptr after the message on stderr. On a server, what
+// waits in the station's queue is sent first.
 std::unique_ptr<catalog::Catalog> OpenCatalog(const CatalogArgs& a, CAppState& app);
+// Loads the settings into `app`; the catalogue, the station and the queue.
+catalog::CatalogTarget TargetOfArgs(const CatalogArgs& a, CAppState& app);
 
 // The query of --where, --from/--to, --since and --state. False after the
 // message, with the exit code in `code`, when one of them is malformed.
@@ -54,5 +58,8 @@ int CatalogAssign(const CatalogArgs& a);
 int CatalogRelease(const CatalogArgs& a);
 int CatalogRetire(const CatalogArgs& a);
 int CatalogExport(const CatalogArgs& a);
+int CatalogInit(const CatalogArgs& a);
+int CatalogStatus(const CatalogArgs& a);
+int CatalogSync(const CatalogArgs& a);
 
 }  // namespace qv::cli

@@ -36,11 +36,16 @@ int Say(const std::string& cp932, int code) {
 }
 
 std::unique_ptr<Catalog> OpenCatalog(const CatalogArgs& a, CAppState& app) {
-  LoadAppSettings(app);
-  const std::string path = a.catalog.empty() ? catalog::CatalogPath(app.settings) : a.catalog;
+  const catalog::CatalogTarget t = TargetOfArgs(a, app);
   std::string why;
-  auto cat = Catalog::Open(path, &why);
-  if (!cat) Say(why, kExitCatalog);
+  auto cat = catalog::OpenTarget(t, &why);
+  if (!cat) {
+    Say(why, kExitCatalog);
+    return cat;
+  }
+  // A successful connection sends what waited; what still waits stays for
+  // the next (catalog status tells).
+  if (t.server) catalog::SendQueued(t, *cat);
   return cat;
 }
 
@@ -71,7 +76,8 @@ int Import(const CatalogArgs& a) {
   CAppState app;
   auto cat = OpenCatalog(a, app);
   if (!cat) return kExitCatalog;
-  const std::string station = a.station.empty() ? catalog::HostStation() : a.station;
+  const std::string station =
+      a.station.empty() ? catalog::TargetOf(app.settings, a.catalog).station : a.station;
   catalog::ImportCounts counts;
   for (const std::string& path : DataFilesOf(a.paths)) {
     const int refusedBefore = counts.refused;
@@ -211,7 +217,9 @@ std::vector<std::pair<CLI::App*, Action>> AddCommands(CLI::App* cat, CatalogArgs
   CLI::App* s =
       add("import", "Import the registered records of data files (folders: every *.qd1)", Import);
   s->add_option("PATH", a.paths, "data files or folders")->required();
-  s->add_option("--station", a.station, "station recorded with the records (default: host name)");
+  s->add_option("--station", a.station,
+                "station recorded with the records (default: CATALOG_STATION of Dis.ini, else the "
+                "host name)");
   s = add("search", "Cells found by a filter, with their newest test", Search);
   QueryOptions(s, a, true);
   s->add_flag("--json", a.json, "print a JSON list, one object per cell");
@@ -241,6 +249,14 @@ std::vector<std::pair<CLI::App*, Action>> AddCommands(CLI::App* cat, CatalogArgs
   s->add_option("--pack", a.pack, "the cells of this pack");
   s->add_option("--out", a.out, "the data file to write")->required();
   s->add_flag("--newest", a.newest, "only each cell's newest test");
+  add("init", "Create the catalogue or upgrade its schema (on a server: its change notices too)",
+      CatalogInit);
+  add("status", "The catalogue, the station, and the files waiting to be sent to the server",
+      CatalogStatus);
+  add("sync", "Send the files waiting for the server now", CatalogSync);
+  // --catalog may also follow the sub-command's name.
+  for (auto& [sub, act] : subs)
+    sub->fallthrough();
   return subs;
 }
 
@@ -249,7 +265,9 @@ Registrar catalogCommand([](CLI::App& app) -> std::function<int()> {
   CLI::App* cat = app.add_subcommand("catalog", "The cell catalogue of the working folder");
   cat->require_subcommand(1);
   cat->add_option("--catalog", args->catalog,
-                  "the catalogue file (default: CATALOG of Dis.ini, else quorvex-catalog.sqlite)");
+                  "the catalogue file, or a PostgreSQL server: a URI or key/value connection "
+                  "string without a password (default: CATALOG of Dis.ini, else "
+                  "quorvex-catalog.sqlite)");
   auto subs = std::make_shared<std::vector<std::pair<CLI::App*, Action>>>(AddCommands(cat, *args));
   return [args, subs] {
     args->byGiven = !args->by.empty();

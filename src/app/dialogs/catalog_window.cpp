@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QSocketNotifier>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -171,6 +172,22 @@ CCatalogWindow::CCatalogWindow(std::unique_ptr<catalog::CatalogWindowModel> mode
   connect(list_, &QTableWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
   if (model_->Refresh(ui_)) FillList();
   filter_->setFocus();
+  ListenForChanges();
+}
+
+// On a server, what other stations add or move shows within moments: the
+// list is read again when the server's notice arrives, never by polling.
+void CCatalogWindow::ListenForChanges() {
+  const int socket = model_->ChangeSocket();
+  if (socket < 0) return;
+  changes_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+  connect(changes_, &QSocketNotifier::activated, this, [this] {
+    if (!model_->TakeChanges()) {
+      if (model_->ChangeSocket() < 0) changes_->setEnabled(false);  // the connection is gone
+      return;
+    }
+    if (model_->Refresh(ui_)) FillList();
+  });
 }
 
 void CCatalogWindow::FillList() {

@@ -17,6 +17,8 @@
 #include "core/user_interface.h"
 #include "data/document.h"
 
+class QSocketNotifier;
+
 namespace qv::ui {
 
 // The capacity (left scale) and internal resistance (right scale) of a
@@ -74,6 +76,7 @@ class CCatalogWindow : public QDialog {
   void OnImport();
   void OnOverlay();
   void OnMatch();
+  void ListenForChanges();
 
   std::unique_ptr<catalog::CatalogWindowModel> model_;
   CBrenlowDoc& doc_;
@@ -84,6 +87,7 @@ class CCatalogWindow : public QDialog {
   QTableWidget* list_ = nullptr;
   CHistoryPlot* plot_ = nullptr;
   std::array<QPushButton*, kButtonCount> buttons_{};
+  QSocketNotifier* changes_ = nullptr;  // other stations' changes, on a server
 };
 
 }  // namespace qv::ui

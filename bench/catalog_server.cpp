@@ -1,0 +1,280 @@
+// The catalogue on a PostgreSQL server, figures against their limits:
+//
+//  1. Four stations importing 10,000 records each at once (four processes,
+//     data files of 100 records of 30 points): their wall time against a
+//     plain COPY of the same rows (cells, sources, records, record_bytes, as
+//     the import left them) into the same, empty tables, as a ratio (target:
+//     at most 3).
+//  2. A search of 100,000 records by a two-term filter
+//     ("capacity >= 4100 and ir < 4.5") over the Unix socket: the median of
+//     20 runs (target: under 100 ms).
+//
+//   bench_catalog_server [--runs N] [--import-only | --search-only] [--keep]
+//
+// --keep leaves the benchmark's database on the server (its name printed).
+//
+// The server is the one QV_TEST_PG names (a fresh database on it), else a
+// throwaway one of scripts/pg_test_server.sh.
+#include <libpq-fe.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog.h"
+#include "catalog/pg_db.h"
+#include "catalog/station.h"
+#include "data/codec.h"
+#include "data/data_file.h"
+
+namespace {
+
+using namespace qv;
+
+using Clock = std::chrono::steady_clock;
+constexpr int kStations = 4, kPerStation = 10000, kPerFile = 100, kPoints = 30;
+constexpr int kSearchRecords = 100000;
+const char* const kScript = QV_SOURCE_DIR "/scripts/pg_test_server.sh";
+
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+std::string Run(const std::string& command) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) throw std::runtime_error("popen");
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p))
+    out += buf;
+  if (::pclose(p) != 0) throw std::runtime_error(command + " failed");
+  while (!out.empty() && out.back() == '\n')
+    out.pop_back();
+  return out;
+}
+
+PGconn* Connect(const std::string& conninfo) {
+  PGconn* c = PQconnectdb(conninfo.c_str());
+  if (PQstatus(c) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(c));
+  PQsetNoticeProcessor(
+      c, [](void*, const char*) {}, nullptr);
+  return c;
+}
+
+void Exec(PGconn* c, const std::string& sql) {
+  PGresult* r = PQexec(c, sql.c_str());
+  const ExecStatusType s = PQresultStatus(r);
+  const std::string err = PQresultErrorMessage(r);
+  PQclear(r);
+  if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK && s != PGRES_COPY_OUT && s != PGRES_COPY_IN)
+    throw std::runtime_error(sql + ": " + err);
+}
+
+// A data file of `count` records of cells id1-id2-(first..), 30 points each.
+std::string FileOf(int id1, int id2, int first, int count) {
+  RecordList list;
+  for (int i = 0; i < count; ++i) {
+    auto r = std::make_unique<CMeasureData>();
+    r->id1 = id1;
+    r->id2 = id2;
+    r->id3 = first + i;
+    r->dateTime = COleDateTime::FromParts({2026, 12, 1, 10, 0, 0});
+    r->remark = Sj("ベンチマーク");
+    r->cells = 1;
+    r->internalResistance = 4.0 + (i % 10) * 0.1;
+    for (int t = 0; t < kPoints; ++t)
+      r->AppendPoint({t, 10.0, 1.3 - 0.01 * t, (4000.0 + i % 200) * t / (kPoints - 1), 1.25});
+    list.push_back(std::move(r));
+  }
+  return DataFileBytes(CMeasureData(), list, DataFileForm::kFull);
+}
+
+// The four stations at once; their wall time.
+double ImportAtOnce(const std::string& conninfo) {
+  // The files first, so that only the import is timed.
+  std::vector<std::vector<std::string>> files(kStations);
+  for (int s = 0; s < kStations; ++s)
+    for (int f = 0; f < kPerStation / kPerFile; ++f)
+      files[s].push_back(FileOf(1 + s, 1 + f, 1, kPerFile));
+  int go[2];
+  if (::pipe(go) != 0) throw std::runtime_error("pipe");
+  std::vector<pid_t> children;
+  for (int s = 0; s < kStations; ++s) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(go[1]);
+      std::string why;
+      auto cat = qv::catalog::OpenTarget({conninfo, true, "station", "/dev/null"}, &why);
+      char c;
+      if (!cat || ::read(go[0], &c, 1) != 0) _exit(1);
+      qv::catalog::ImportCounts counts;
+      for (const std::string& bytes : files[s])
+        if (!cat->ImportBytes(bytes, "bench.qd1", "station", {}, counts)) _exit(2);
+      _exit(counts.added == kPerStation ? 0 : 3);
+    }
+    children.push_back(pid);
+  }
+  ::close(go[0]);
+  ::sleep(1);  // every station connected and waiting
+  const auto start = Clock::now();
+  ::close(go[1]);
+  for (pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+      throw std::runtime_error("a station failed: " + std::to_string(status));
+  }
+  return Since(start);
+}
+
+std::string CopyOut(PGconn* c, const std::string& table) {
+  Exec(c, "COPY " + table + " TO STDOUT");
+  std::string data;
+  char* line = nullptr;
+  int n;
+  while ((n = PQgetCopyData(c, &line, 0)) > 0) {
+    data.append(line, static_cast<size_t>(n));
+    PQfreemem(line);
+  }
+  PQclear(PQgetResult(c));
+  return data;
+}
+
+void CopyIn(PGconn* c, const std::string& table, const std::string& data) {
+  Exec(c, "COPY " + table + " FROM STDIN");
+  for (size_t at = 0; at < data.size(); at += 1 << 20) {
+    const size_t n = std::min<size_t>(1 << 20, data.size() - at);
+    if (PQputCopyData(c, data.data() + at, static_cast<int>(n)) != 1)
+      throw std::runtime_error("copy");
+  }
+  PQputCopyEnd(c, nullptr);
+  PGresult* r = PQgetResult(c);
+  const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+  PQclear(r);
+  if (!ok) throw std::runtime_error("COPY " + table + ": " + PQerrorMessage(c));
+}
+
+// The rows the import left, copied into the emptied tables in one
+// transaction; its wall time.
+double CopySameRows(const std::string& conninfo) {
+  PGconn* c = Connect(conninfo);
+  const char* tables[] = {"cells", "sources", "records", "record_bytes"};
+  std::vector<std::string> data;
+  for (const char* t : tables)
+    data.push_back(CopyOut(c, t));
+  Exec(c, "TRUNCATE moves, record_bytes, records, sources, cells");
+  const auto start = Clock::now();
+  Exec(c, "BEGIN");
+  for (size_t i = 0; i < data.size(); ++i)
+    CopyIn(c, tables[i], data[i]);
+  Exec(c, "COMMIT");
+  const double t = Since(start);
+  PQfinish(c);
+  return t;
+}
+
+// 100,000 synthetic records (one per cell, no points), then the filter.
+std::vector<double> SearchTimes(const std::string& conninfo, int runs, size_t* found) {
+  PGconn* c = Connect(conninfo);
+  Exec(c, "TRUNCATE moves, record_bytes, records, sources, cells");
+  Exec(c,
+       "INSERT INTO sources (id, path, station, imported_at) VALUES (1, 'bench.qd1', 'st', "
+       "'2026-12-09T10:00:00Z');"
+       "INSERT INTO cells (id_key, id_text, id1, id2, id3, newest, tests) "
+       "SELECT 1000000 + i, '001-' || lpad((i / 1000)::text, 3, '0') || '-' || "
+       "lpad((i % 1000)::text, 3, '0'), 1, i / 1000, i % 1000, i + 1, 1 "
+       "FROM generate_series(1, " +
+           std::to_string(kSearchRecords) +
+           ") i;"
+           "INSERT INTO records (id, cell_key, date_time, current_a, current_b, current_c, "
+           "cell_count, end_voltage, v1_point, discharge_time, capacity, energy, avg1, avg2, "
+           "avg3, avg3_start, avg3_end, ir, pir, last_current, last_voltage, remark, "
+           "point_count, source_id) "
+           "SELECT i + 1, 1000000 + i, '2026/12/01 10:00:00', 10, 0, 0, 1, 1.0, 100, 3600, "
+           "3800 + (i * 7919) % 500, 4500, 1.24, 1.2, 1.1, 0, 0, 3.5 + (i % 20) * 0.1, 1.5, "
+           "10, 1.0, '', 0, 1 FROM generate_series(1, " +
+           std::to_string(kSearchRecords) + ") i; ANALYZE");
+  PQfinish(c);
+  std::string why;
+  auto cat = qv::catalog::OpenTarget({conninfo, true, "station", "/dev/null"}, &why);
+  if (!cat) throw std::runtime_error(Cp932ToUtf8(why));
+  qv::catalog::CellQuery q;
+  q.where = "capacity >= 4100 and ir < 4.5";
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    auto cells = cat->Search(q);
+    times.push_back(Since(start));
+    if (!cells) throw std::runtime_error(Cp932ToUtf8(cat->LastMessage()));
+    *found = cells->size();
+  }
+  return times;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 20;
+  bool doImport = true, doSearch = true, keep = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::atoi(argv[++i]);
+    if (std::strcmp(argv[i], "--import-only") == 0) doSearch = false;
+    if (std::strcmp(argv[i], "--search-only") == 0) doImport = false;
+    if (std::strcmp(argv[i], "--keep") == 0) keep = true;
+  }
+  std::string dir, server;
+  const char* given = std::getenv("QV_TEST_PG");
+  try {
+    if (given && *given) {
+      server = given;
+    } else {
+      char templ[] = "/tmp/qv-pgb.XXXXXX";
+      if (!::mkdtemp(templ)) throw std::runtime_error("mkdtemp");
+      dir = templ;
+      server = Run(std::string(kScript) + " start " + dir);
+    }
+    const std::string name = "qv_bench_" + std::to_string(::getpid());
+    PGconn* admin = Connect(server);
+    Exec(admin, "CREATE DATABASE " + name);
+    const std::string conninfo = server + " dbname=" + name;
+    std::string why;
+    if (!qv::catalog::InitTarget({conninfo, true, "station", "/dev/null"}, &why))
+      throw std::runtime_error(Cp932ToUtf8(why));
+
+    if (doImport) {
+      const double imported = ImportAtOnce(conninfo);
+      const double copied = CopySameRows(conninfo);
+      std::printf("import, %d stations x %d records at once: %.3f s (%.0f records/s)\n", kStations,
+                  kPerStation, imported, kStations * kPerStation / imported);
+      std::printf("COPY of the same rows: %.3f s\n", copied);
+      std::printf("ratio import / COPY: %.2f (target: at most 3)\n", imported / copied);
+    }
+    if (doSearch) {
+      size_t found = 0;
+      std::vector<double> t = SearchTimes(conninfo, runs, &found);
+      std::sort(t.begin(), t.end());
+      std::printf(
+          "search of %d records (\"capacity >= 4100 and ir < 4.5\", %zu cells found): "
+          "median %.1f ms, best %.1f ms (target: under 100 ms)\n",
+          kSearchRecords, found, t[t.size() / 2] * 1000, t.front() * 1000);
+    }
+    if (keep)
+      std::printf("database kept: %s\n", name.c_str());
+    else
+      Exec(admin, "DROP DATABASE " + name + " WITH (FORCE)");
+    PQfinish(admin);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_catalog_server: %s\n", e.what());
+    if (!dir.empty()) Run(std::string(kScript) + " stop " + dir);
+    return 1;
+  }
+  if (!dir.empty()) Run(std::string(kScript) + " stop " + dir);
+  return 0;
+}
