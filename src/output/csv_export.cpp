@@ -112,6 +112,24 @@ std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3) {
          static_cast<uint32_t>(p3);
 }
 
+std::optional<std::array<int32_t, 3>> IdPartsOfText(std::string_view text) {
+  std::array<int32_t, 3> parts{};
+  size_t pos = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    const size_t end = i < 2 ? text.find('-', pos) : text.size();
+    if (end == std::string_view::npos || end == pos || end - pos > 3) return std::nullopt;
+    int32_t v = 0;
+    for (size_t k = pos; k < end; ++k) {
+      if (text[k] < '0' || text[k] > '9') return std::nullopt;
+      v = v * 10 + (text[k] - '0');
+    }
+    if (v < 1 || v > 999) return std::nullopt;
+    parts[i] = v;
+    pos = end + 1;
+  }
+  return parts;
+}
+
 std::string CsvIdRangeText() {
   return Sj(
       "ID欄が未記入であるか、不正な値があります。\n"

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/settings_store.h"
 #include "core/user_interface.h"
@@ -45,6 +46,10 @@ CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder,
 
 // The ID key of three typed parts, or nothing when a part is not 1 to 999.
 std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3);
+// The three parts of an ID written "P1-P2-P3" on a command line, each one to
+// three decimal digits with a value 1 to 999 ("1-2-3" and "001-002-003" name
+// the same ID); nothing for any other text.
+std::optional<std::array<int32_t, 3>> IdPartsOfText(std::string_view text);
 
 // Export dialog "CSV形式でデータ出力".
 class CCsvExportDlg {

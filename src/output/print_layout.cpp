@@ -316,11 +316,18 @@ DrawList LabelPageList(const PrintLayout& layout, const PrintPage& page) {
 void CPrintEngine::BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
                                  const RecordList& list, const std::vector<int>& selectedRowKeys,
                                  const GraphSettings& graph) {
+  BeginPrinting(ReadPrintSettings(settings), device, list, SelectedByRowKeys(list, selectedRowKeys),
+                graph);
+}
+
+void CPrintEngine::BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,
+                                 const RecordList& list,
+                                 const std::vector<const CMeasureData*>& selected,
+                                 const GraphSettings& graph) {
   layout_ = PrintLayout{};
-  layout_.settings = ReadPrintSettings(settings);
+  layout_.settings = settings;
   layout_.graph = graph;
   pages_.clear();
-  const std::vector<const CMeasureData*> selected = SelectedByRowKeys(list, selectedRowKeys);
   layout_.metrics = ComputePageMetrics(device, layout_.settings);
   const std::vector<const CMeasureData*> records =
       FilterPrintRecords(list, layout_.settings, selected);

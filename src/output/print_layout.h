@@ -98,6 +98,10 @@ class CPrintEngine {
   void BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
                      const RecordList& list, const std::vector<int>& selectedRowKeys,
                      const GraphSettings& graph);
+  // The same over settings already read and the selected records themselves.
+  void BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,
+                     const RecordList& list, const std::vector<const CMeasureData*>& selected,
+                     const GraphSettings& graph);
   // At least 1.
   int GetPageCount() const;
   // The page `pageNumber` (from 1); a number outside the page list gives an

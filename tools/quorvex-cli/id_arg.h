@@ -30,21 +30,9 @@ struct RegistrationId {
 
 // The ID `text` names, or nothing when it is not of the form above.
 inline std::optional<RegistrationId> ParseRegistrationId(std::string_view text) {
-  RegistrationId id;
-  size_t pos = 0;
-  for (size_t i = 0; i < 3; ++i) {
-    const size_t end = i < 2 ? text.find('-', pos) : text.size();
-    if (end == std::string_view::npos || end == pos || end - pos > 3) return std::nullopt;
-    int32_t v = 0;
-    for (size_t k = pos; k < end; ++k) {
-      if (text[k] < '0' || text[k] > '9') return std::nullopt;
-      v = v * 10 + (text[k] - '0');
-    }
-    if (v < 1 || v > 999) return std::nullopt;
-    id.parts[i] = v;
-    pos = end + 1;
-  }
-  return id;
+  const std::optional<std::array<int32_t, 3>> parts = IdPartsOfText(text);
+  if (!parts) return std::nullopt;
+  return RegistrationId{*parts};
 }
 
 // ParseRegistrationId for a command's option. A text not of the form gets
