@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-translations-l10n imagemagick
   libserialport-dev
   xvfb xauth
+  # pdftotext, pdfinfo and pdftoppm read back the PDF of quorvex --print.
+  poppler-utils
   # scripts/long_functions.py, the function-length check of test.sh.
   python3
   # The Debian package and its checks (scripts/package.sh, check_package.sh);
