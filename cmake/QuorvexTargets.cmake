@@ -19,14 +19,15 @@ endfunction()
 
 # The module ladder. Each folder of src/ names the folders it may include and
 # link, all of them below it:
-#   core <- data <- link, analysis, presets, output <- views <- app
+#   core <- data <- link, analysis, presets, output, catalog <- views <- app
 set(QV_LADDER_core "")
 set(QV_LADDER_data core)
 set(QV_LADDER_link core data)
 set(QV_LADDER_analysis core data)
 set(QV_LADDER_presets core data)
 set(QV_LADDER_output core data)
-set(QV_CORE_MODULES core data link analysis presets output)
+set(QV_LADDER_catalog core data)
+set(QV_CORE_MODULES core data link analysis presets output catalog)
 set(QV_LADDER_views ${QV_CORE_MODULES})
 set(QV_LADDER_app ${QV_CORE_MODULES} views resources)
 set(QV_ALL_MODULES ${QV_CORE_MODULES} views resources app)

@@ -12,6 +12,8 @@ PACKAGES=(
   fonts-ipafont-gothic
   qt6-translations-l10n imagemagick
   libserialport-dev
+  # The cell catalogue: SQLite on one computer, PostgreSQL on a server.
+  libsqlite3-dev sqlite3 libpq-dev
   xvfb xauth
   # pdftotext, pdfinfo and pdftoppm read back the PDF of quorvex --print.
   poppler-utils

@@ -176,6 +176,10 @@ inline constexpr SwitchKey kExportBmpTable{.name = "EXPORT_BMP_PUTDATA",
 inline constexpr SwitchKey kExportBmpWhite{.name = "EXPORT_BMP_BGWHITE",
                                            .on = SwitchRule::kNonZero};
 
+// The cell catalogue: the database file (relative to the working folder, or
+// absolute); empty means "quorvex-catalog.sqlite" beside this file.
+inline constexpr TextKey kCatalog{.name = "CATALOG"};
+
 // One key of the table.
 using AnyKey = std::variant<const IntKey*, const RealKey*, const SwitchKey*, const TextKey*>;
 
@@ -200,6 +204,7 @@ inline constexpr AnyKey kTable[] = {
     &kExportCsvIdStart[0], &kExportCsvIdStart[1], &kExportCsvIdStart[2],
     &kExportCsvIdEnd[0], &kExportCsvIdEnd[1], &kExportCsvIdEnd[2],
     &kExportBmpFile, &kExportBmpTable, &kExportBmpWhite,
+    &kCatalog,
 };
 // clang-format on
 

@@ -1,0 +1,186 @@
+// Reading the catalogue: cells found by a query, a cell's history, the cells
+// of a pack, a record's points and bytes.
+#include "catalog/catalog.h"
+#include "catalog/dialect.h"
+#include "catalog/filter.h"
+#include "data/archive.h"
+#include "data/codec.h"
+
+namespace qv::catalog {
+namespace {
+
+// The columns ReadRecord reads, of records `r` and sources `s`.
+constexpr char kSummaryColumns[] =
+    "r.id, r.cell_key, c.id_text, r.date_time, r.current_a, r.current_b, r.current_c, "
+    "r.cell_count, r.end_voltage, r.v1_point, r.discharge_time, r.capacity, r.energy, r.avg1, "
+    "r.avg2, r.avg3, r.avg3_start, r.avg3_end, r.ir, r.pir, r.last_current, r.last_voltage, "
+    "r.remark, r.point_count, s.path, s.station, s.imported_at";
+constexpr int kSummaryColumnCount = 27;
+
+RecordSummary ReadRecord(const Statement& st, int c) {
+  RecordSummary r;
+  r.rowId = st.Int(c++);
+  r.idKey = static_cast<uint32_t>(st.Int(c++));
+  r.idText = st.Text(c++);
+  r.dateTime = st.Text(c++);
+  r.currentA = st.Real(c++);
+  r.currentB = st.Real(c++);
+  r.currentC = st.Real(c++);
+  r.cells = static_cast<int32_t>(st.Int(c++));
+  r.endVoltage = st.Real(c++);
+  r.v1Point = static_cast<int32_t>(st.Int(c++));
+  r.dischargeTime = static_cast<int32_t>(st.Int(c++));
+  r.capacity = st.Real(c++);
+  r.energy = st.Real(c++);
+  r.avg1 = st.Real(c++);
+  r.avg2 = st.Real(c++);
+  r.avg3 = st.Real(c++);
+  r.avg3Range.start = static_cast<int32_t>(st.Int(c++));
+  r.avg3Range.end = static_cast<int32_t>(st.Int(c++));
+  r.ir = st.Real(c++);
+  r.pir = st.Real(c++);
+  r.lastCurrent = st.Real(c++);
+  r.lastVoltage = st.Real(c++);
+  r.remark = st.Text(c++);
+  r.pointCount = st.Int(c++);
+  r.path = st.Text(c++);
+  r.station = st.Text(c++);
+  r.importedAt = st.Text(c++);
+  return r;
+}
+
+// Cells with their newest test: "SELECT ... FROM ... WHERE <conditions>".
+std::string CellSelect(const std::string& conditions) {
+  return std::string("SELECT c.state, c.pack, c.tests, ") + kSummaryColumns +
+         " FROM cells c JOIN records r ON r.id = c.newest JOIN sources s ON s.id = r.source_id"
+         " WHERE " +
+         conditions + " ORDER BY c.id_key";
+}
+
+CellSummary ReadCell(const Statement& st) {
+  CellSummary c;
+  const std::string_view state = st.Text(0);
+  if (state == "pack")
+    c.place = {Place::kPack, std::string(st.Text(1))};
+  else if (state == "retired")
+    c.place = {Place::kRetired, {}};
+  c.tests = st.Int(2);
+  c.newest = ReadRecord(st, 3);
+  c.idKey = c.newest.idKey;
+  c.idText = c.newest.idText;
+  return c;
+}
+
+// The conditions on a cell's place, with their parameters.
+void PlaceCondition(const Place& place, std::string& sql, std::vector<SqlValue>& params) {
+  switch (place.kind) {
+    case Place::kStock:
+      sql += " AND c.state = 'stock'";
+      break;
+    case Place::kRetired:
+      sql += " AND c.state = 'retired'";
+      break;
+    case Place::kPack:
+      sql += " AND c.state = 'pack' AND c.pack = ?";
+      params.push_back(place.pack);
+      break;
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<CellSummary>> Catalog::Search(const CellQuery& q) {
+  message_.clear();
+  std::string where = "c.id_key BETWEEN ? AND ?";
+  std::vector<SqlValue> params = {static_cast<double>(q.fromKey), static_cast<double>(q.toKey)};
+  if (!q.since.empty()) {
+    where += " AND substr(r.date_time, 1, 10) >= ?";
+    params.push_back(q.since);
+  }
+  if (q.place) PlaceCondition(*q.place, where, params);
+  if (!q.where.empty()) {
+    SqlFilter filter;
+    FilterError error;
+    if (!ParseFilter(q.where, db_->dialect(), filter, error)) {
+      Fail(FilterErrorText(q.where, error));
+      return std::nullopt;
+    }
+    where += " AND " + filter.sql;
+    params.insert(params.end(), filter.params.begin(), filter.params.end());
+  }
+  auto st = db_->Prepare(CellSelect(where));
+  if (!st) {
+    DbFail();
+    return std::nullopt;
+  }
+  BindParams(*st, params);
+  std::vector<CellSummary> out;
+  DbStatus s;
+  while ((s = st->Step()) == DbStatus::kRow)
+    out.push_back(ReadCell(*st));
+  if (s != DbStatus::kDone) {
+    DbFail();
+    return std::nullopt;
+  }
+  return out;
+}
+
+std::optional<CellSummary> Catalog::Cell(uint32_t idKey) {
+  CellQuery q;
+  q.fromKey = q.toKey = idKey;
+  auto found = Search(q);
+  if (!found || found->empty()) return std::nullopt;
+  return found->front();
+}
+
+std::vector<CellSummary> Catalog::CellsOfPack(const std::string& pack) {
+  CellQuery q;
+  q.place = Place{Place::kPack, pack};
+  auto found = Search(q);
+  return found ? std::move(*found) : std::vector<CellSummary>{};
+}
+
+std::vector<RecordSummary> Catalog::History(uint32_t idKey) {
+  std::vector<RecordSummary> out;
+  auto st = db_->Prepare(std::string("SELECT ") + kSummaryColumns +
+                         " FROM records r JOIN cells c ON c.id_key = r.cell_key"
+                         " JOIN sources s ON s.id = r.source_id"
+                         " WHERE r.cell_key = ? ORDER BY r.date_time, r.id");
+  if (!st) {
+    DbFail();
+    return out;
+  }
+  st->BindInt(1, idKey);
+  DbStatus s;
+  while ((s = st->Step()) == DbStatus::kRow)
+    out.push_back(ReadRecord(*st, 0));
+  if (s != DbStatus::kDone) DbFail();
+  return out;
+}
+
+bool Catalog::LoadBytes(const std::vector<int64_t>& rowIds, std::vector<RecordBytes>& out) {
+  auto st = db_->Prepare("SELECT head, points FROM record_bytes WHERE record_id = ?");
+  if (!st) return DbFail();
+  for (int64_t id : rowIds) {
+    st->Reset();
+    st->BindInt(1, id);
+    const DbStatus s = st->Step();
+    if (s == DbStatus::kDone) return Fail(Sj("カタログに記録がありません。"));
+    if (s != DbStatus::kRow) return DbFail();
+    out.push_back({std::string(st->Blob(0)), std::string(st->Blob(1))});
+  }
+  return true;
+}
+
+bool Catalog::LoadRecord(int64_t rowId, const Avg3Range& range, CMeasureData& out) {
+  std::vector<RecordBytes> bytes;
+  if (!LoadBytes({rowId}, bytes)) return false;
+  const std::string whole = bytes[0].head + bytes[0].points;
+  ArchiveReader ar(whole.data(), whole.size());
+  out.Reset();
+  if (!out.Read(ar, range) || ar.Remaining() != 0)
+    return Fail(Sj("カタログの記録が壊れています。"));
+  return true;
+}
+
+}  // namespace qv::catalog
