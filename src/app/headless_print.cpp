@@ -11,9 +11,11 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/print_catalog.h"
 #include "app/print_painter.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
+#include "data/text_format.h"
 #include "output/print_job.h"
 #include "views/fonts.h"
 #include "views/qt_text.h"
@@ -57,9 +59,9 @@ bool PrintFaceInstalled(const std::string& face) {
   return QFontDatabase::families(QFontDatabase::Japanese).contains(used, Qt::CaseInsensitive);
 }
 
-// The file name of OUT without its folder and without ".pdf".
-std::string BaseName(const std::string& out) {
-  std::string name = out.substr(out.find_last_of('/') + 1);
+// The file name of `path` without its folder and without its extension.
+std::string BaseName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
   if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0)
     name.resize(name.size() - 4);
   return name;
@@ -73,24 +75,82 @@ bool WriteWhole(const std::string& path, const QByteArray& bytes, IUserInterface
 }
 
 // The pages as the preview shows them, DIR/<OUT>-<n>.png.
-bool WritePictures(const PrintJobRequest& r, const CPrintEngine& engine, const PrinterDevice& d,
-                   IUserInterface& ui) {
+bool WritePictures(const PrintJobRequest& r, const std::vector<PrintedPage>& pages,
+                   const PrinterDevice& d, IUserInterface& ui) {
   const double screenDpi = d.screenDpiY > 0 ? d.screenDpiY : 96;
-  for (int page = 1; page <= engine.GetPageCount(); ++page) {
-    const QImage img =
-        PreviewPageImage(engine, page, d.paperWidth, d.paperHeight, d.dpiX, screenDpi);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const QImage img = PreviewPageImage(pages[i], d.paperWidth, d.paperHeight, d.dpiX, screenDpi);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     img.save(&buffer, "PNG");
-    const std::string path = r.pngDir + "/" + BaseName(r.out) + "-" + std::to_string(page) + ".png";
+    const std::string path =
+        r.pngDir + "/" + BaseName(r.out) + "-" + std::to_string(i + 1) + ".png";
     if (!WriteWhole(path, png, ui)) return false;
   }
   return true;
 }
 
-// Reads the file, begins the run on a PDF page and paints it; the pictures
-// first, the PDF last, each written whole or not at all.
+// A pack's graph sheets: its cells in order, kPackCurvesPerSheet overlaid on
+// each sheet.
+void AddPackSheets(const CPrintEngine& engine, const RecordList& list, const PrintJobRequest& r,
+                   std::vector<PrintedPage>& out) {
+  const std::vector<const CMeasureData*> cells =
+      FilterPrintRecords(list, engine.Layout().settings, {});
+  const size_t sheets = (cells.size() + kPackCurvesPerSheet - 1) / kPackCurvesPerSheet;
+  for (size_t i = 0; i < sheets; ++i) {
+    const auto first = cells.begin() + static_cast<std::ptrdiff_t>(i * kPackCurvesPerSheet);
+    const auto last = i + 1 < sheets ? first + kPackCurvesPerSheet : cells.end();
+    const std::string title =
+        Sj("パック ") + Utf8ToCp932(r.pack) +
+        Format(Sj("（%d／%d）"), static_cast<int>(i + 1), static_cast<int>(sheets));
+    out.push_back(
+        {PackGraphPageList(engine.Layout(), {first, last}, title), engine.Layout().metrics});
+  }
+}
+
+// The records to print: the data file's registered records as the window
+// opens them, or the cells of the catalogue.
+int ReadRecords(const PrintJobRequest& r, CBrenlowDoc& doc, RecordList& catalogRecords,
+                const RecordList*& list, IUserInterface& ui) {
+  if (r.catalog) {
+    list = &catalogRecords;
+    return CatalogRecords(r, doc.App(), catalogRecords, ui);
+  }
+  list = &doc.Registered();
+  return LoadPrintDocument(r.file, doc, ui);
+}
+
+// Begins a run for each document (one form, or a pack's three) on `device`
+// and collects their pages, each headed by `header` when given.
+int CollectPages(const PrintJobRequest& r, const CAppState& app, const RecordList& list,
+                 const PrinterDevice& device, const std::string& header, IUserInterface& ui,
+                 std::vector<PrintedPage>& pages, std::string& font) {
+  const std::vector<int> forms = r.form >= 0
+                                     ? std::vector<int>{r.form}
+                                     : std::vector<int>{kPrintLabels, kPrintGraphs, kPrintTable};
+  for (int form : forms) {
+    PrintJobRequest one = r;
+    one.form = form;
+    CPrintEngine engine;
+    if (const int rc = BeginPrintJob(one, app, list, device, ui, engine); rc != kPrintJobOk)
+      return rc;
+    font = engine.Layout().settings.font;
+    const size_t first = pages.size();
+    if (!r.pack.empty() && form == kPrintGraphs)
+      AddPackSheets(engine, list, r, pages);
+    else
+      for (PrintedPage& page : PagesOf(engine, 1, engine.GetPageCount()))
+        pages.push_back(std::move(page));
+    if (header.empty()) continue;
+    for (size_t i = first; i < pages.size(); ++i)
+      DrawPageHeader(pages[i].list, engine.Layout(), header);
+  }
+  return kPrintJobOk;
+}
+
+// Reads the records, lays out the pages on a PDF page and paints them; the
+// pictures first, the PDF last, each written whole or not at all.
 int PrintFile(const PrintJobRequest& r, IUserInterface& ui) {
   CAppState app;
   app.settings.SetDirectory(CurrentDirectory());
@@ -99,7 +159,15 @@ int PrintFile(const PrintJobRequest& r, IUserInterface& ui) {
   SeedNewSettings(app.settings);
   app.LoadSettings();
   CBrenlowDoc doc(app);
-  if (const int rc = LoadPrintDocument(r.file, doc, ui); rc != kPrintJobOk) return rc;
+  RecordList catalogRecords;
+  const RecordList* list = nullptr;
+  if (const int rc = ReadRecords(r, doc, catalogRecords, list, ui); rc != kPrintJobOk) return rc;
+  std::string header;
+  if (!r.pack.empty()) {
+    const std::optional<std::string> line = PackHeaderText(r.pack, *list, r.parallel, ui);
+    if (!line) return kPrintJobCatalog;
+    header = *line;
+  }
 
   QByteArray pdf;
   QBuffer buffer(&pdf);
@@ -107,17 +175,19 @@ int PrintFile(const PrintJobRequest& r, IUserInterface& ui) {
   QPdfWriter writer(&buffer);
   SetUpPdfPaper(writer);
   writer.setCreator(QStringLiteral("Quorvex"));
-  writer.setTitle(QString::fromStdString(r.file.substr(r.file.find_last_of('/') + 1)));
+  writer.setTitle(QString::fromStdString(r.catalog ? r.pack : BaseName(r.file)));
   const PrinterDevice device = DeviceOf(writer);
-  CPrintEngine engine;
-  if (const int rc = BeginPrintJob(r, app, doc.Registered(), device, ui, engine); rc != kPrintJobOk)
+  std::vector<PrintedPage> pages;
+  std::string font;
+  if (const int rc = CollectPages(r, app, *list, device, header, ui, pages, font);
+      rc != kPrintJobOk)
     return rc;
-  if (!PrintFaceInstalled(engine.Layout().settings.font)) {
+  if (!PrintFaceInstalled(font)) {
     ui.Tell(PrintFontMissingText(), PrintJobCaption(), MsgIcon::kError);
     return kPrintJobNoFont;
   }
-  if (!r.pngDir.empty() && !WritePictures(r, engine, device, ui)) return kPrintJobNotWritten;
-  if (!PaintPages(writer, engine, 1, engine.GetPageCount())) {
+  if (!r.pngDir.empty() && !WritePictures(r, pages, device, ui)) return kPrintJobNotWritten;
+  if (!PaintPages(writer, pages)) {
     ui.Tell(PrintNotWrittenText(r.out, 0), PrintJobCaption(), MsgIcon::kError);
     return kPrintJobNotWritten;
   }

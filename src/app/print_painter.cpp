@@ -45,21 +45,31 @@ PrinterDevice DeviceOf(const QPdfWriter& writer) {
   return d;
 }
 
-bool PaintPages(QPagedPaintDevice& device, const CPrintEngine& engine, int from, int to) {
+std::vector<PrintedPage> PagesOf(const CPrintEngine& engine, int from, int to) {
+  std::vector<PrintedPage> pages;
+  for (int page = from; page <= to; ++page)
+    pages.push_back({engine.PrintPage(page), engine.Layout().metrics});
+  return pages;
+}
+
+bool PaintPages(QPagedPaintDevice& device, const std::vector<PrintedPage>& pages) {
   QPainter painter;
   if (!painter.begin(&device)) return false;
   const double dpiX = device.logicalDpiX(), dpiY = device.logicalDpiY();
-  for (int page = from; page <= to; ++page) {
-    if (page > from) device.newPage();
-    PaintDrawList(painter, engine.PrintPage(page),
-                  PaperMapper(engine.Layout().metrics, dpiX, dpiY));
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (i > 0) device.newPage();
+    PaintDrawList(painter, pages[i].list, PaperMapper(pages[i].metrics, dpiX, dpiY));
   }
   painter.end();
   return true;
 }
 
-QImage PreviewPageImage(const CPrintEngine& engine, int page, int paperWidth, int paperHeight,
-                        int resolution, double screenDpi) {
+bool PaintPages(QPagedPaintDevice& device, const CPrintEngine& engine, int from, int to) {
+  return PaintPages(device, PagesOf(engine, from, to));
+}
+
+QImage PreviewPageImage(const PrintedPage& page, int paperWidth, int paperHeight, int resolution,
+                        double screenDpi) {
   const double scale = screenDpi / resolution;
   QImage img(static_cast<int>(std::ceil(paperWidth * scale)),
              static_cast<int>(std::ceil(paperHeight * scale)), QImage::Format_RGB32);
@@ -71,8 +81,7 @@ QImage PreviewPageImage(const CPrintEngine& engine, int page, int paperWidth, in
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                          QPainter::SmoothPixmapTransform);
   painter.scale(scale, scale);
-  PaintDrawList(painter, engine.PrintPage(page),
-                PaperMapper(engine.Layout().metrics, resolution, resolution));
+  PaintDrawList(painter, page.list, PaperMapper(page.metrics, resolution, resolution));
   painter.end();
   return img;
 }

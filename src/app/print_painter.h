@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <vector>
 
 #include "output/print_layout.h"
 #include "views/draw_list_painter.h"
@@ -36,16 +37,28 @@ void SetUpPdfPaper(QPdfWriter& writer, int resolution = kPdfResolution);
 // device pixels at the writer's resolution; the screen's resolution as above.
 PrinterDevice DeviceOf(const QPdfWriter& writer);
 
-// Prints pages `from` to `to` (from 1) of a begun print run on `device` (a
-// printer, the preview's printer or a PDF writer) at its resolution, one
-// sheet each. False when the device could not be opened.
+// One page to print: its drawing list and the metrics of the run it belongs
+// to (a pack's documents join pages of several runs).
+struct PrintedPage {
+  DrawList list;
+  PageMetrics metrics;
+};
+
+// The pages `from` to `to` (from 1) of a begun print run.
+std::vector<PrintedPage> PagesOf(const CPrintEngine& engine, int from, int to);
+
+// Prints `pages` on `device` (a printer, the preview's printer or a PDF
+// writer) at its resolution, one sheet each. False when the device could not
+// be opened.
+bool PaintPages(QPagedPaintDevice& device, const std::vector<PrintedPage>& pages);
+// The same for pages `from` to `to` of a begun run.
 bool PaintPages(QPagedPaintDevice& device, const CPrintEngine& engine, int from, int to);
 
-// Page `page` of a begun run as the print preview shows it at its actual
-// size: painted for a device of `resolution` dots per inch and scaled to
-// `screenDpi` (the preview replays the printer's page under that scale) on
-// white paper of `paperWidth` x `paperHeight` device pixels.
-QImage PreviewPageImage(const CPrintEngine& engine, int page, int paperWidth, int paperHeight,
-                        int resolution, double screenDpi);
+// A page as the print preview shows it at its actual size: painted for a
+// device of `resolution` dots per inch and scaled to `screenDpi` (the preview
+// replays the printer's page under that scale) on white paper of
+// `paperWidth` x `paperHeight` device pixels.
+QImage PreviewPageImage(const PrintedPage& page, int paperWidth, int paperHeight, int resolution,
+                        double screenDpi);
 
 }  // namespace qv::ui

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -22,24 +23,34 @@ const std::map<std::string, int>& LayoutNames() {
 }
 
 // The request's field an option with a value fills, or null.
-std::string* ValueField(PrintJobRequest& r, const std::string& option, std::string& layout) {
+std::string* ValueField(PrintJobRequest& r, const std::string& option, std::string& layout,
+                        std::string& parallel) {
   const std::map<std::string, std::string*> fields = {
-      {"--where", &r.where}, {"--pack", &r.pack}, {"--layout", &layout}, {"--from", &r.from},
-      {"--to", &r.to},       {"--out", &r.out},   {"--png", &r.pngDir},  {"--dir", &r.dir}};
+      {"--where", &r.where}, {"--pack", &r.pack},       {"--layout", &layout},
+      {"--from", &r.from},   {"--to", &r.to},           {"--out", &r.out},
+      {"--png", &r.pngDir},  {"--parallel", &parallel}, {"--dir", &r.dir}};
   const auto it = fields.find(option);
   return it == fields.end() ? nullptr : it->second;
 }
 
+bool IsDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // What a complete request still lacks or has too much of; empty when none.
-std::string RequestError(const PrintJobRequest& r, const std::string& layout) {
-  if (r.catalog) return "--catalog: this build has no catalogue";
-  if (r.file.empty()) return "give a data file FILE.qd1";
+std::string RequestError(const PrintJobRequest& r, const std::string& layout,
+                         const std::string& parallel) {
+  if (r.file.empty() && !r.catalog) return "give a data file FILE.qd1 or --catalog";
   if (!r.file.empty() && r.catalog) return "give a data file or --catalog, not both";
   if (!r.catalog && (!r.where.empty() || !r.pack.empty()))
     return "--where and --pack choose from the catalogue: give --catalog";
   if (!r.where.empty() && !r.pack.empty()) return "give --where or --pack, not both";
-  if (layout.empty()) return "--layout labels|graph|table is required";
-  if (!LayoutNames().count(layout)) return "--layout must be labels, graph or table";
+  if (layout.empty() && r.pack.empty()) return "--layout labels|graph|table is required";
+  if (!layout.empty() && !LayoutNames().count(layout))
+    return "--layout must be labels, graph or table";
+  if (!parallel.empty() && r.pack.empty()) return "--parallel belongs to --pack";
+  if (!parallel.empty() && (!IsDigits(parallel) || parallel.size() > 3 || AtoI(parallel) < 1))
+    return "--parallel must be a count from 1 to 999";
   if (r.out.empty()) return "--out OUT.pdf is required";
   return {};
 }
@@ -82,7 +93,7 @@ std::optional<int64_t> IdKey(const std::string& text, int64_t fallback, IUserInt
 std::optional<PrintJobRequest> ParsePrintJobArguments(const std::vector<std::string>& args,
                                                       std::string& error) {
   PrintJobRequest r;
-  std::string layout;
+  std::string layout, parallel;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i], value;
     bool inlineValue = false;
@@ -99,7 +110,7 @@ std::optional<PrintJobRequest> ParsePrintJobArguments(const std::vector<std::str
     }
     if (arg == "--catalog" && !inlineValue) {
       r.catalog = true;
-    } else if (std::string* field = ValueField(r, arg, layout)) {
+    } else if (std::string* field = ValueField(r, arg, layout, parallel)) {
       if (!inlineValue) {
         if (i + 1 >= args.size()) {
           error = arg + " needs a value";
@@ -118,23 +129,35 @@ std::optional<PrintJobRequest> ParsePrintJobArguments(const std::vector<std::str
       return std::nullopt;
     }
   }
-  error = RequestError(r, layout);
+  error = RequestError(r, layout, parallel);
   if (!error.empty()) return std::nullopt;
-  r.form = LayoutNames().at(layout);
+  if (!layout.empty()) r.form = LayoutNames().at(layout);
+  if (!parallel.empty()) r.parallel = AtoI(parallel);
   return r;
 }
 
 std::string PrintJobHelpText() {
   return "Usage: quorvex --print FILE.qd1 --layout labels|graph|table [--from ID --to ID]\n"
          "                      --out OUT.pdf [--png DIR] [--dir FOLDER]\n"
-         "Prints the registered records of a data file as labels, graph sheets or a\n"
-         "table into a PDF file, without a window, a display or a printer: the pages\n"
-         "of the print preview of 各種データの印刷 for the same records, with the print\n"
-         "settings of Dis.ini in the working folder (margins, label size and layout,\n"
-         "graph width, font), on A4 portrait paper.\n"
+         "       quorvex --print --catalog [--where EXPR] --layout labels|graph|table ...\n"
+         "       quorvex --print --catalog --pack NAME [--parallel P] [--layout L] ...\n"
+         "Prints registered records as labels, graph sheets or a table into a PDF file,\n"
+         "without a window, a display or a printer: the pages of the print preview of\n"
+         "各種データの印刷 for the same records, with the print settings of Dis.ini in the\n"
+         "working folder (margins, label size and layout, graph width, font), on A4\n"
+         "portrait paper.\n"
          "\n"
          "Options:\n"
          "  FILE.qd1       the data file whose registered records are printed\n"
+         "  --catalog      print from the cell catalogue of the working folder instead:\n"
+         "                 the newest test of each cell, by ID\n"
+         "  --where EXPR   only the cells the filter finds (quorvex-cli catalog search)\n"
+         "  --pack NAME    the pack's documents: its cells' labels, graph sheets with up\n"
+         "                 to six curves overlaid each, and the table, every page headed\n"
+         "                 by the pack's name, layout, capacity and spread; --layout\n"
+         "                 chooses one of them\n"
+         "  --parallel P   the pack's cells in parallel (default 1, a series pack); its\n"
+         "                 groups are those the matching would build\n"
          "  --layout L     labels, graph (graph sheets with their table) or table\n"
          "  --from ID      the first registration ID to print, P1-P2-P3 (default: the first)\n"
          "  --to ID        the last registration ID to print (default: the last)\n"
@@ -154,10 +177,12 @@ std::string PrintJobHelpText() {
          "  1    FILE cannot be read, is damaged or has an unsupported version\n"
          "  2    FILE or the working folder does not exist\n"
          "  3    an ID is not P1-P2-P3 with parts 1 to 999, or --from comes after --to\n"
-         "  4    no registered record lies in the range\n"
+         "  4    no registered record (no cell) to print\n"
          "  5    the print settings of Dis.ini are invalid (the dialog's message)\n"
          "  6    the Japanese gothic face is not installed\n"
          "  7    OUT.pdf or a picture cannot be written\n"
+         "  8    the catalogue cannot be opened, the filter is refused, or the pack's\n"
+         "       cells do not make groups of --parallel\n"
          "  100  the command line cannot be parsed\n";
 }
 

@@ -26,6 +26,8 @@ enum PrintJobExit : int {
   kPrintJobSettings = 5,    // the stored print settings are invalid
   kPrintJobNoFont = 6,      // the gothic print face is not installed
   kPrintJobNotWritten = 7,  // OUT.pdf or a picture could not be written
+  kPrintJobCatalog = 8,     // the catalogue or its filter refused, or the pack's cells make no
+                            // groups of --parallel
   kPrintJobUsage = 100,     // the command line cannot be parsed
 };
 
@@ -34,7 +36,8 @@ struct PrintJobRequest {
   std::string file;  // FILE.qd1; empty with --catalog
   bool catalog = false;
   std::string where, pack;
-  int form = -1;         // PrintForm of --layout
+  int form = -1;         // PrintForm of --layout; -1 with --pack: all three
+  int parallel = 1;      // --parallel P: the pack's cells in parallel
   std::string from, to;  // IDs as typed; empty: from the first or to the last ID
   std::string out;       // OUT.pdf
   std::string pngDir;    // --png DIR; empty: no pictures

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -17,6 +18,7 @@
 
 #include "app/print_commands.h"
 #include "app/print_painter.h"
+#include "catalog/catalog.h"
 #include "data/codec.h"
 #include "output/csv_export.h"
 #include "output/print_job.h"
@@ -38,6 +40,15 @@ std::string Capture(const std::string& command) {
     ::pclose(p);
   }
   return out;
+}
+
+// The text without its spaces and line ends (pdftotext breaks a line at a
+// full-width space).
+std::string Squeezed(std::string text) {
+  for (const std::string gap : {" ", "\n", "\f", "\u3000"})
+    for (size_t at = text.find(gap); at != std::string::npos; at = text.find(gap, at))
+      text.erase(at, gap.size());
+  return text;
 }
 
 int PdfPages(const std::string& pdf) {
@@ -316,6 +327,61 @@ TEST_F(HeadlessPrint, ARefusedRunLeavesNoPdfBehind) {
             "Try 'quorvex --print --help'.\n");
   for (const auto& entry : std::filesystem::directory_iterator(app.dir.path()))
     EXPECT_EQ(entry.path().filename().string().find(".qvtmp-"), std::string::npos) << entry.path();
+}
+
+// Twelve cells of the catalogue in one series pack: their labels, two graph
+// sheets of six overlaid curves each (the graph's six overlay slots), and
+// the table, every page headed by the pack's line.
+TEST_F(HeadlessPrint, APackOfTwelveCellsPrintsItsDocuments) {
+  Store(kPrintTable);
+  {
+    std::string why;
+    auto cat = catalog::Catalog::Open(app.dir.File("quorvex-catalog.sqlite"), &why);
+    ASSERT_TRUE(cat) << why;
+    catalog::ImportCounts counts;
+    ASSERT_TRUE(cat->ImportFile(file, "station", app.State().avg3, counts));
+    std::vector<uint32_t> keys;
+    for (uint32_t i = 1; i <= 12; ++i)
+      keys.push_back(1001000 + i);
+    ASSERT_TRUE(cat->MoveCells(keys, {catalog::Place::kPack, "R12"}));
+  }
+  const ProgramOutcome run =
+      Run({"--catalog", "--pack", "R12", "--out", "out.pdf", "--png", app.dir.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(PdfPages(pdf), 1 + 2 + 1);
+  const std::string text = Squeezed(Capture("pdftotext '" + pdf + "' -"));
+  // Smallest cell 321 points of 1/3.6 mAh (89.2), largest 541 (150.3).
+  const std::string header = Squeezed("パック R12　12S1P　容量 89 mAh　ばらつき 61.1 mAh");
+  size_t headers = 0;
+  for (size_t at = text.find(header); at != std::string::npos; at = text.find(header, at + 1))
+    ++headers;
+  EXPECT_EQ(headers, 4u) << text;
+  for (const char* s :
+       {"パックR12（1／2）", "パックR12（2／2）", "001-001-001", "001-001-012", "計測データ一覧表"})
+    EXPECT_NE(text.find(s), std::string::npos) << s;
+  EXPECT_EQ(text.find("001-001-013"), std::string::npos);
+  if (const QByteArray look = qgetenv("QV_PRINT_LOOK"); !look.isEmpty())
+    QFile::copy(QString::fromStdString(app.dir.File("out-2.png")),
+                QString::fromLocal8Bit(look) + QStringLiteral("/pack_sheet.png"));
+
+  // One sheet only, filtered from the catalogue, and the refusals.
+  const ProgramOutcome found =
+      Run({"--catalog", "--where", "capacity >= 140", "--layout", "table", "--out", "out.pdf"});
+  ASSERT_EQ(found.exitCode, 0) << found.err;
+  const std::string table = Capture("pdftotext '" + pdf + "' -");
+  EXPECT_NE(table.find("001-001-011"), std::string::npos);
+  EXPECT_NE(table.find("001-001-014"), std::string::npos);
+  EXPECT_EQ(table.find("001-001-010"), std::string::npos);
+  const ProgramOutcome five =
+      Run({"--catalog", "--pack", "R12", "--parallel", "5", "--out", "out.pdf"});
+  EXPECT_EQ(five.exitCode, kPrintJobCatalog);
+  EXPECT_NE(five.err.find("5 並列のパックになりません"), std::string::npos) << five.err;
+  const ProgramOutcome none = Run({"--catalog", "--pack", "R13", "--out", "out.pdf"});
+  EXPECT_EQ(none.exitCode, kPrintJobEmpty);
+  EXPECT_EQ(none.err, "パック「R13」にはセルがありません。\n");
+  const ProgramOutcome bad =
+      Run({"--catalog", "--where", "capacity >>", "--layout", "table", "--out", "out.pdf"});
+  EXPECT_EQ(bad.exitCode, kPrintJobCatalog);
 }
 
 }  // namespace

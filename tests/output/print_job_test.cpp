@@ -33,6 +33,16 @@ TEST(PrintJobArguments, TakeTheFileTheLayoutTheRangeAndTheOutputs) {
   EXPECT_EQ(Parse({"a.qd1", "--layout=labels", "--out=o.pdf"}, error)->form, kPrintLabels);
   EXPECT_EQ(Parse({"--out", "o.pdf", "--layout", "graph", "a.qd1"}, error)->form, kPrintGraphs);
   EXPECT_TRUE(Parse({"a.qd1", "--help"}, error)->help);
+  // A pack without a layout prints all its documents.
+  r = Parse({"--catalog", "--pack", "Pack 1", "--parallel=2", "--out", "o.pdf"}, error);
+  ASSERT_TRUE(r) << error;
+  EXPECT_TRUE(r->catalog);
+  EXPECT_EQ(r->pack, "Pack 1");
+  EXPECT_EQ(r->form, -1);
+  EXPECT_EQ(r->parallel, 2);
+  EXPECT_EQ(Parse({"--catalog", "--where", "ir < 5", "--layout", "graph", "--out", "o.pdf"}, error)
+                ->where,
+            "ir < 5");
 }
 
 TEST(PrintJobArguments, RefuseWhatIsMissingOrUnknown) {
@@ -40,7 +50,15 @@ TEST(PrintJobArguments, RefuseWhatIsMissingOrUnknown) {
     std::vector<std::string> args;
     const char* error;
   } cases[] = {
-      {{"--layout", "table", "--out", "o.pdf"}, "give a data file FILE.qd1"},
+      {{"--layout", "table", "--out", "o.pdf"}, "give a data file FILE.qd1 or --catalog"},
+      {{"a.qd1", "--catalog", "--layout", "table", "--out", "o.pdf"},
+       "give a data file or --catalog, not both"},
+      {{"--catalog", "--where", "ir < 5", "--pack", "P", "--out", "o.pdf"},
+       "give --where or --pack, not both"},
+      {{"--catalog", "--layout", "table", "--parallel", "2", "--out", "o.pdf"},
+       "--parallel belongs to --pack"},
+      {{"--catalog", "--pack", "P", "--parallel", "0", "--out", "o.pdf"},
+       "--parallel must be a count from 1 to 999"},
       {{"a.qd1", "--out", "o.pdf"}, "--layout labels|graph|table is required"},
       {{"a.qd1", "--layout", "sheet", "--out", "o.pdf"}, "--layout must be labels, graph or table"},
       {{"a.qd1", "--layout", "table"}, "--out OUT.pdf is required"},
