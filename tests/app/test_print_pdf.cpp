@@ -384,5 +384,35 @@ TEST_F(HeadlessPrint, APackOfTwelveCellsPrintsItsDocuments) {
   EXPECT_EQ(bad.exitCode, kPrintJobCatalog);
 }
 
+// The README's picture of a pack's sheet (scripts/screenshot.sh --readme):
+// the cells of the sample file in one pack, printed by the command.
+TEST(HeadlessPrintReadme, PackSheetOfTheSampleFile) {
+  const QByteArray shots = qgetenv("QV_README_SHOTS"), sample = qgetenv("QV_SCREENSHOT_FILE");
+  if (shots.isEmpty() || sample.isEmpty()) GTEST_SKIP() << "only for scripts/screenshot.sh";
+  TempDir dir;
+  CSettingsStore settings(dir.path(), "Dis.ini");
+  SeedNewSettings(settings);
+  StoreValidSettings(settings, kPrintGraphs, kPrintAll);
+  std::string why;
+  auto cat = catalog::Catalog::Open(dir.File("quorvex-catalog.sqlite"), &why);
+  ASSERT_TRUE(cat) << why;
+  catalog::ImportCounts counts;
+  ASSERT_TRUE(cat->ImportFile(sample.toStdString(), "station", Avg3Range{}, counts));
+  const std::optional<std::vector<catalog::CellSummary>> cells = cat->Search({});
+  ASSERT_TRUE(cells);
+  std::vector<uint32_t> keys;
+  for (const catalog::CellSummary& c : *cells)
+    keys.push_back(c.idKey);
+  ASSERT_TRUE(cat->MoveCells(keys, {catalog::Place::kPack, "RACE-6"}));
+  cat.reset();
+  const ProgramOutcome run = RunProgram("quorvex",
+                                        {kPrintOption, "--catalog", "--pack", "RACE-6", "--layout",
+                                         "graph", "--out", "pack.pdf", "--png", dir.path()},
+                                        dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(dir.File("pack-1.png")),
+                          QString::fromLocal8Bit(shots) + QStringLiteral("/pack_sheet.png")));
+}
+
 }  // namespace
 }  // namespace qv::test::shell
