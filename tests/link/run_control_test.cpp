@@ -602,7 +602,7 @@ TEST_F(RunControlTest, WithoutABackupTheJournalStaysUntilTheRunIsSaved) {
   for (const UnsafeEndCase& c : cases) {
     TempDir work;
     WriteFile(work.File("Dis.ini"), ReadFile(dir.File("Dis.ini")));
-    ::symlink(PortsDir().c_str(), work.File("ports").c_str());
+    ASSERT_EQ(::symlink(PortsDir().c_str(), work.File("ports").c_str()), 0);
     app.settings.SetDirectory(work.path());
     app.backupMode = AtoI(c.backupMode);
     const bool backupFails = app.backupMode == 0;
