@@ -261,6 +261,15 @@ DrawList PackGraphPageList(const PrintLayout& layout,
                   {layout.Left(), layout.Top(), layout.Right(), areaEnd, layout.Pitch(), span},
                   title);
   DrawSheetTable(out, layout, {records.begin(), records.begin() + curves.size()}, areaEnd);
+  // A square of its curve's colour in the margin beside each row.
+  const int p = layout.Pitch();
+  const int right = std::max(layout.Left() - 10, 20);
+  for (size_t i = 0; i < curves.size(); ++i) {
+    const int top = areaEnd + 3 * p + static_cast<int>(i) * layout.settings.tableLine * p + p / 4;
+    DrawItem& mark = out.Cell(right - 20, top, right, top + 20, "", HAlign::kLeft, 0, false);
+    mark.fill = true;
+    mark.fillColor = SlotColor(curves[i].slot);
+  }
   return out;
 }
 

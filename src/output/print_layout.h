@@ -88,7 +88,8 @@ DrawList LabelPageList(const PrintLayout& layout, const PrintPage& page);
 // overlaid in one graph over the graph area (as wide as the margins leave,
 // its span the print settings' graph width or the longest discharge time),
 // in the colours of the graph's overlay slots 2, 3, ... in order, titled
-// `title`, with the table of their values below and the logo and notice.
+// `title`, with the table of their values below (a square of each curve's
+// colour in the left margin beside its row) and the logo and notice.
 inline constexpr size_t kPackCurvesPerSheet = 6;
 DrawList PackGraphPageList(const PrintLayout& layout,
                            const std::vector<const CMeasureData*>& records,

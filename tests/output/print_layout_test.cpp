@@ -274,6 +274,15 @@ TEST_F(GraphLayout, PackSheetOverlaysSixCurvesInTheSlotColours) {
   EXPECT_EQ(FindText(d, "001-001-001")->y1, areaEnd + 3 * l.Pitch());
   EXPECT_TRUE(FindText(d, "001-001-006"));
   EXPECT_FALSE(FindText(d, "001-001-007"));
+  // The first row's colour mark beside it in the margin.
+  const std::vector<const DrawItem*> boxes = Find(d, DrawKind::kCell);
+  const auto mark = std::find_if(boxes.begin(), boxes.end(), [](const DrawItem* c) {
+    return c->fill && c->fillColor == SlotColor(2);
+  });
+  ASSERT_NE(mark, boxes.end());
+  EXPECT_LT((*mark)->x2, l.Left());
+  EXPECT_GE((*mark)->y1, areaEnd + 3 * l.Pitch());
+  EXPECT_LE((*mark)->y2, areaEnd + 4 * l.Pitch());
   EXPECT_EQ(FindText(d, "HEAD")->y1, l.Top() - 2 * l.Pitch());
   EXPECT_EQ(FindText(d, "HEAD")->x1, l.Left());
 }
