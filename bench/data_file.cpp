@@ -84,7 +84,7 @@ size_t Load(const std::string& path, qv::CMeasureData& current, qv::RecordList& 
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) std::abort();
   qv::ArchiveReader ar(fd);
-  qv::DataFileReadResult r = qv::ReadDataFile(ar, current, list, true, kRange);
+  qv::DataFileReadResult r = qv::ReadDataFile(ar, current, list, kRange);
   ::close(fd);
   if (!r.ok() || list.size() != kRecords) std::abort();
   return list.size();

@@ -61,7 +61,7 @@ const Cells& MakeCells(int count, uint32_t seed, bool fine = false) {
 }
 
 double Capacity(const qv::MatchCell& c) {
-  return qv::MatchCriterionValue(*c.record, qv::MatchCriterion::kCapacity);
+  return qv::MatchCriterionValue(c.summary.results, qv::MatchCriterion::kCapacity);
 }
 
 // The largest spread and the sum of spreads of a series answer.
@@ -118,7 +118,7 @@ void BM_Series500By6CapacityAndResistance(benchmark::State& state) {
   std::vector<std::vector<double>> values(n);
   for (size_t i = 0; i < n; ++i)
     for (const auto& w : req.criteria)
-      values[i].push_back(qv::MatchCriterionValue(*c.cells[i].record, w.criterion));
+      values[i].push_back(qv::MatchCriterionValue(c.cells[i].summary.results, w.criterion));
   const std::vector<std::vector<double>> pts = qv::NormalizedPoints(values, req.criteria);
   qv::PackScore bestOne{1e300, 1e300};
   for (size_t k = 0; k < 2; ++k) {

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv::ArchiveReader ar(data, size);
   qv::CMeasureData current;
   qv::RecordList list;
-  qv::DataFileReadResult r = qv::ReadDataFile(ar, current, list, true, range);
+  qv::DataFileReadResult r = qv::ReadDataFile(ar, current, list, range);
   if (r.ok()) {
     if (r.version != "100" && r.version != "100b" && r.version != "101" && r.version != "101b")
       __builtin_trap();
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qv::ArchiveReader again(bytes.data(), bytes.size());
     qv::CMeasureData current2;
     qv::RecordList list2;
-    if (!qv::ReadDataFile(again, current2, list2, true, range).ok()) __builtin_trap();
+    if (!qv::ReadDataFile(again, current2, list2, range).ok()) __builtin_trap();
     if (list2.size() != list.size()) __builtin_trap();
     if (qv::DataFileBytes(current2, list2, qv::DataFileForm::kFull) != bytes) __builtin_trap();
   } else {

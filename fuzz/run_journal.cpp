@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv::ArchiveReader ar(file.data(), file.size());
   qv::CMeasureData read;
   qv::RecordList list;
-  if (!qv::ReadDataFile(ar, read, list, true, {}).ok()) __builtin_trap();
+  if (!qv::ReadDataFile(ar, read, list, {}).ok()) __builtin_trap();
   if (read.Points().size() != run.Points().size() || !list.empty()) __builtin_trap();
   return 0;
 }

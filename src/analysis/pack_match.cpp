@@ -8,6 +8,7 @@
 
 #include "core/numtext.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 #include "data/text_format.h"
 
 namespace qv {
@@ -92,18 +93,16 @@ int MatchCriterionDecimals(MatchCriterion c) {
   return Info(c).decimals;
 }
 
-double MatchCriterionValue(const CMeasureData& r, MatchCriterion c) {
+double MatchCriterionValue(const RecordResults& r, MatchCriterion c) {
   switch (c) {
     case MatchCriterion::kCapacity:
-      return r.GetCapacity(-1);
-    case MatchCriterion::kEnergy: {
-      const CMeasurePoint* p = r.FindPoint(-1);
-      return p ? p->capacity * p->avgVoltage : 0.0;
-    }
+      return r.capacity;
+    case MatchCriterion::kEnergy:
+      return r.energy;
     case MatchCriterion::kAvg1:
       return r.avgVoltage1;
     case MatchCriterion::kAvg2:
-      return r.GetAvgVoltage(-1);
+      return r.avgVoltage2;
     case MatchCriterion::kAvg3:
       return r.avgVoltage3;
     case MatchCriterion::kIr:
@@ -111,9 +110,13 @@ double MatchCriterionValue(const CMeasureData& r, MatchCriterion c) {
     case MatchCriterion::kPir:
       return r.pir;
     case MatchCriterion::kTime:
-      return r.GetDischargeTime();
+      return r.dischargeTime;
   }
   return 0.0;
+}
+
+double MatchCriterionValue(const CMeasureData& record, MatchCriterion c) {
+  return MatchCriterionValue(ResultsOf(record), c);
 }
 
 std::optional<std::vector<WeightedCriterion>> ParseMatchCriteria(std::string_view text,
@@ -158,27 +161,49 @@ std::optional<std::vector<WeightedCriterion>> ParseMatchCriteria(std::string_vie
 
 // --- Cells ------------------------------------------------------------------
 
-std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
-                                         uint32_t fromKey, uint32_t toKey) {
-  std::map<uint32_t, MatchCell> byKey;
-  std::map<uint32_t, std::string> dateOf;
-  for (const RecordList* list : lists) {
-    if (!list) continue;
-    for (const auto& r : *list) {
-      const uint32_t key = r->GetIdKey();
-      if (key == 0 || key < fromKey || key > toKey) continue;
-      std::string date = r->GetDateTimeText();
-      auto it = dateOf.find(key);
-      if (it != dateOf.end() && date <= it->second) continue;
-      dateOf[key] = std::move(date);
-      byKey[key] = MatchCell{r.get(), key, r->GetIdText()};
+StoreResult CollectMatchCells(const std::vector<const IRecordSource*>& sources, int64_t fromKey,
+                              int64_t toKey, std::vector<MatchCell>& cells) {
+  cells.clear();
+  RecordQuery query;
+  query.fromKey = fromKey;
+  query.toKey = toKey;
+  query.newestPerId = true;
+  std::map<int64_t, MatchCell> byKey;
+  std::vector<RecordSummary> listed;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (!sources[i]) continue;
+    const StoreResult read = sources[i]->List(query, listed);
+    if (!read.ok()) return read;
+    for (RecordSummary& s : listed) {
+      const int64_t key = s.id.Key();
+      auto it = byKey.find(key);
+      if (it != byKey.end() && s.dateTime <= it->second.summary.dateTime) continue;
+      std::string idText = s.id.Text();
+      byKey[key] = MatchCell{std::move(s), i, static_cast<uint32_t>(key), std::move(idText)};
     }
   }
-  std::vector<MatchCell> out;
-  out.reserve(byKey.size());
+  cells.reserve(byKey.size());
   for (auto& [key, cell] : byKey)
-    out.push_back(std::move(cell));
-  return out;
+    cells.push_back(std::move(cell));
+  return {};
+}
+
+std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
+                                         int64_t fromKey, int64_t toKey) {
+  std::vector<CRecordListSource> sources;
+  sources.reserve(lists.size());
+  std::vector<const IRecordSource*> read;
+  for (const RecordList* list : lists) {
+    if (!list) {
+      read.push_back(nullptr);
+      continue;
+    }
+    sources.emplace_back(*list);
+    read.push_back(&sources.back());
+  }
+  std::vector<MatchCell> cells;
+  CollectMatchCells(read, fromKey, toKey, cells);
+  return cells;
 }
 
 // --- Matching ---------------------------------------------------------------
@@ -186,7 +211,7 @@ std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& l
 namespace {
 
 double CellCapacity(const std::vector<MatchCell>& cells, size_t cell) {
-  return MatchCriterionValue(*cells[cell].record, MatchCriterion::kCapacity);
+  return MatchCriterionValue(cells[cell].summary.results, MatchCriterion::kCapacity);
 }
 
 // Series packs of the usable cells (`values` in the criteria's order) into
@@ -342,7 +367,7 @@ MatchResult MatchPacks(const std::vector<MatchCell>& cells, const MatchRequest& 
     const double capacity = CellCapacity(cells, i);
     bool ok = capacity > 0.0 && Usable(capacity);
     for (MatchCriterion c : used) {
-      v.push_back(MatchCriterionValue(*cells[i].record, c));
+      v.push_back(MatchCriterionValue(cells[i].summary.results, c));
       ok = ok && Usable(v.back());
     }
     if (ok) {

@@ -22,6 +22,7 @@
 
 #include "data/data_file.h"
 #include "data/measure_data.h"
+#include "data/record_store.h"
 
 namespace qv {
 
@@ -44,6 +45,7 @@ int MatchCriterionDecimals(MatchCriterion c);
 // The record's value: capacity and average voltage 2 of the last point, the
 // energy as capacity x average voltage of the last point (mWh, not truncated),
 // average voltages 1 and 3, internal resistance (mOhm), PIR, discharge time (s).
+double MatchCriterionValue(const RecordResults& results, MatchCriterion c);
 double MatchCriterionValue(const CMeasureData& record, MatchCriterion c);
 
 struct WeightedCriterion {
@@ -64,18 +66,23 @@ std::optional<std::vector<WeightedCriterion>> ParseMatchCriteria(std::string_vie
 // --- Cells ------------------------------------------------------------------
 
 struct MatchCell {
-  const CMeasureData* record = nullptr;
+  RecordSummary summary;  // the newest record of the ID
+  size_t source = 0;      // the index of the source it came from
   uint32_t idKey = 0;
   std::string idText;  // "%03d-%03d-%03d"
 };
 
-// The cells of the registered records of `lists` whose ID key lies in
-// [fromKey, toKey] (a reversed range matches nothing; records without an ID
-// never match). Records with the same ID are one cell: the one with the
-// latest date-time text, the first of equal ones in the order given. Ordered
-// by ID key. The records must outlive the cells.
+// The cells of the records of `sources` whose ID key lies in [fromKey, toKey]
+// (RegistrationId::Key of the range's ends; a reversed range matches nothing;
+// records without an ID never match), read through their List. Records with
+// the same ID are one cell: the one with the latest date-time text, the first
+// of equal ones in the order given. Ordered by ID key. On a source's failure
+// `cells` is empty and its result is returned.
+StoreResult CollectMatchCells(const std::vector<const IRecordSource*>& sources, int64_t fromKey,
+                              int64_t toKey, std::vector<MatchCell>& cells);
+// The same with each list read through a CRecordListSource (which cannot fail).
 std::vector<MatchCell> CollectMatchCells(const std::vector<const RecordList*>& lists,
-                                         uint32_t fromKey, uint32_t toKey);
+                                         int64_t fromKey, int64_t toKey);
 
 // --- Matching ---------------------------------------------------------------
 

@@ -5,7 +5,9 @@
 #include "core/numtext.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 #include "data/document.h"
+#include "data/registration_id.h"
 #include "data/text_format.h"
 
 namespace qv {
@@ -51,20 +53,17 @@ void CPackMatchDlg::Clear() {
 }
 
 bool CPackMatchDlg::Compute(IUserInterface& ui, const CBrenlowDoc& doc) {
+  return Compute(ui, CRecordListSource(doc.Registered()));
+}
+
+bool CPackMatchDlg::Compute(IUserInterface& ui, const IRecordSource& records) {
   Clear();
-  int f[3], t[3];
-  for (size_t i = 0; i < 3; ++i) {
-    f[i] = AtoI(from[i]);
-    t[i] = AtoI(to[i]);
-    if (f[i] < 1 || f[i] > 999 || t[i] < 1 || t[i] > 999) {
-      ui.Tell(Sj("ID欄が未記入であるか、不正な値があります。\n"
-                 "各ID欄にはそれぞれ1～999の値を設定してください。"),
-              Sj("登録ID指定"), MsgIcon::kWarning);
-      return false;
-    }
+  const std::optional<RegistrationId> first = RegistrationId::FromFields(from);
+  const std::optional<RegistrationId> last = RegistrationId::FromFields(to);
+  if (!first || !last) {
+    ui.Tell(IdRefusalText(), Sj("登録ID指定"), MsgIcon::kWarning);
+    return false;
   }
-  const uint32_t fromKey = static_cast<uint32_t>(f[0] * 1000000 + f[1] * 1000 + f[2]);
-  const uint32_t toKey = static_cast<uint32_t>(t[0] * 1000000 + t[1] * 1000 + t[2]);
 
   MatchRequest req;
   req.series = series;
@@ -87,7 +86,11 @@ bool CPackMatchDlg::Compute(IUserInterface& ui, const CBrenlowDoc& doc) {
       return false;
     }
   }
-  cells_ = CollectMatchCells({&doc.Registered()}, fromKey, toKey);
+  const StoreResult read = CollectMatchCells({&records}, first->Key(), last->Key(), cells_);
+  if (!read.ok()) {
+    ui.Tell(read.message, MatchCaption(), MsgIcon::kWarning);
+    return false;
+  }
   MatchResult r = MatchPacks(cells_, req);
   if (r.status != MatchStatus::kOk) {
     ui.ShowMessage(MatchRefusalMessage(r));
@@ -111,9 +114,9 @@ bool CPackMatchDlg::OverlayRow(CBrenlowDoc& doc, size_t row) const {
   const std::vector<CMeasureData*> before = doc.DisplayList();
   doc.ResetDisplayList();
   for (size_t cell : pack.cells) {
-    const CMeasureData* wanted = cells_[cell].record;
+    const RecordSummary& wanted = cells_[cell].summary;
     for (auto& r : doc.Registered()) {
-      if (r.get() == wanted) {
+      if (r->Id() == wanted.id && r->GetDateTimeText() == wanted.dateTime) {
         doc.ToggleOverlay(r.get());
         break;
       }

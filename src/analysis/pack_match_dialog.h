@@ -38,6 +38,9 @@ class CPackMatchDlg {
   // matches the cells of the document's registration list in the range.
   // True with a new result; false after a message, with no result.
   bool Compute(IUserInterface& ui, const CBrenlowDoc& doc);
+  // The same over the records of any store; a store that cannot be read is
+  // told with its text (caption as the matching's other messages).
+  bool Compute(IUserInterface& ui, const IRecordSource& records);
 
   bool HasResult() const { return result_.has_value(); }
   // The result's table; without a result, the series titles and no rows.
@@ -49,7 +52,8 @@ class CPackMatchDlg {
   bool CanOverlay(size_t row) const;
   // Selecting a row that CanOverlay: every overlay is taken off the graph,
   // the pack's cells take slots 2 onwards in ID order and the result panel,
-  // graph and data view are refreshed. Cells no longer registered are
+  // graph and data view are refreshed. A cell is the first registered
+  // record of its identity (ID and date-time); cells no longer registered are
   // skipped. True when the display list changed.
   bool OverlayRow(CBrenlowDoc& doc, size_t row) const;
 

@@ -83,7 +83,7 @@ MatchTable MakeMatchTable(const MatchResult& r, const std::vector<MatchCell>& ce
     for (size_t g = 0; g < p.groups.size(); ++g) {
       double lo = 0.0, hi = 0.0;
       for (size_t k = 0; k < p.groups[g].size(); ++k) {
-        const double ir = cells[p.groups[g][k]].record->internalResistance;
+        const double ir = cells[p.groups[g][k]].summary.results.internalResistance;
         lo = k == 0 ? ir : std::min(lo, ir);
         hi = k == 0 ? ir : std::max(hi, ir);
       }

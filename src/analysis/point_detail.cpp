@@ -10,15 +10,15 @@
 namespace qv {
 namespace {
 
-void AddRow(std::vector<PointDetailRow>& rows, const CMeasureData& r, int32_t t) {
+void AddRow(std::vector<PointDetailRow>& rows, const CMeasureData& r, int slot, int32_t t) {
   // Negative seconds would mean "the last point" to FindPoint; no row there.
   if (t < 0) return;
   const CMeasurePoint* p = r.FindPoint(t);
   if (!p) return;
   PointDetailRow row;
   row.record = &r;
-  row.slot = r.displaySlot;
-  row.paletteIndex = r.displaySlot >= 1 && r.displaySlot <= 7 ? r.displaySlot + 9 : -1;
+  row.slot = slot;
+  row.paletteIndex = slot >= 1 && slot <= 7 ? slot + 9 : -1;
   const std::string id = r.GetIdText();
   row.cells[0] = id.empty() ? std::string(" -----") : id;
   row.cells[1] = FixedText(p->current, 1);
@@ -43,10 +43,11 @@ std::vector<PointDetailRow> PointDetailRows(const CBrenlowDoc& doc, int32_t t) {
   std::vector<PointDetailRow> rows;
   {
     std::lock_guard<std::mutex> guard(doc.Lock());
-    AddRow(rows, doc.Current(), t);
+    AddRow(rows, doc.Current(), doc.SlotOf(doc.Current()), t);
   }
   for (const auto& r : doc.Registered()) {
-    if (r->displaySlot > 0) AddRow(rows, *r, t);
+    const int slot = doc.SlotOf(*r);
+    if (slot > 0) AddRow(rows, *r, slot, t);
   }
   return rows;
 }

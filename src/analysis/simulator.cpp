@@ -94,13 +94,14 @@ double EmfPerCell(const CMeasureData& r) {
   return r.GetEmfVoltage() / r.cells;
 }
 
-CVirtualSimulator::CVirtualSimulator(const std::vector<CMeasureData*>& displayList,
+CVirtualSimulator::CVirtualSimulator(const std::vector<DisplayedRecord>& displayed,
                                      const GraphSettings& graph, const Avg3Range& range)
     : graph_(graph), range_(range) {
   double maxCurrent = 1.0;
-  for (const CMeasureData* r : displayList) {
+  for (const auto& [r, slot] : displayed) {
     if (!IsSimulatable(*r)) continue;
     sources_.push_back(r);
+    slots_.push_back(slot);
     simulated_.push_back(std::make_unique<CMeasureData>());
     maxCurrent = std::max(maxCurrent, r->currentA);
   }
@@ -116,10 +117,8 @@ int CVirtualSimulator::SetCurrent(int amperes) {
 }
 
 void CVirtualSimulator::Regenerate() {
-  for (size_t i = 0; i < sources_.size(); ++i) {
+  for (size_t i = 0; i < sources_.size(); ++i)
     MakeVirtualCurve(*simulated_[i], *sources_[i], current_, range_);
-    simulated_[i]->displaySlot = sources_[i]->displaySlot;
-  }
 }
 
 PlotMapping CVirtualSimulator::Mapping() const {
@@ -147,8 +146,8 @@ std::vector<CurvePath> CVirtualSimulator::Curves() const {
   for (size_t i = simulated_.size(); i-- > 0;) {
     const CMeasureData& r = *simulated_[i];
     CurvePath path;
-    path.slot = r.displaySlot;
-    path.color = SlotColor(r.displaySlot);
+    path.slot = slots_[i];
+    path.color = SlotColor(slots_[i]);
     bool started = false;
     for (const CMeasurePoint& p : r.Points()) {
       const PixelPoint at = m.At(p.time, p.voltage);
@@ -161,9 +160,9 @@ std::vector<CurvePath> CVirtualSimulator::Curves() const {
   return out;
 }
 
-CEmfComparison::CEmfComparison(const std::vector<CMeasureData*>& displayList)
-    : display_(displayList) {
-  for (const CMeasureData* r : display_) {
+CEmfComparison::CEmfComparison(const std::vector<DisplayedRecord>& displayed)
+    : display_(displayed) {
+  for (const auto& [r, slot] : display_) {
     if (!TakesPartInEmf(*r)) continue;
     scaleTop_ = std::max(scaleTop_, EmfPerCell(*r));
   }
@@ -178,15 +177,15 @@ std::vector<EmfBar> CEmfComparison::Bars() const {
   const double scale = PixelsPerVolt();
   int32_t i = 0;
   for (size_t n = display_.size(); n-- > 0;) {
-    const CMeasureData* r = display_[n];
+    const auto& [r, slot] = display_[n];
     if (!TakesPartInEmf(*r)) continue;
     const double e = EmfPerCell(*r);
     if (!(e > 0.0)) continue;
     EmfBar bar;
     bar.record = r;
     bar.emfPerCell = e;
-    bar.slot = r->displaySlot;
-    bar.color = SlotColor(r->displaySlot);
+    bar.slot = slot;
+    bar.color = SlotColor(slot);
     const int32_t barTop =
         e > kScaleBase ? kBarArea.bottom - TruncInt((e - kScaleBase) * scale) : kBarArea.bottom;
     bar.rect = {kBarArea.left + 24 + 44 * i, barTop, kBarArea.left + 44 + 44 * i, kBarArea.bottom};

@@ -99,9 +99,10 @@ class CVirtualSimulator {
   static constexpr PixelRect kPlotRect{10, 100, 660, 420};
   static constexpr int kMaxCurrent = 1000;
 
-  // Takes the suitable records of the display list (in its order) and the
-  // graph settings, then generates every curve at the start current.
-  CVirtualSimulator(const std::vector<CMeasureData*>& displayList, const GraphSettings& graph,
+  // Takes the suitable records of the display list (in its order, with their
+  // slots) and the graph settings, then generates every curve at the start
+  // current.
+  CVirtualSimulator(const std::vector<DisplayedRecord>& displayed, const GraphSettings& graph,
                     const Avg3Range& range);
 
   int StartCurrent() const { return start_; }
@@ -112,6 +113,8 @@ class CVirtualSimulator {
   int SetCurrent(int amperes);
 
   const std::vector<const CMeasureData*>& Sources() const { return sources_; }
+  // The display slot of each source, which its simulated curve is drawn in.
+  const std::vector<int>& Slots() const { return slots_; }
   const std::vector<std::unique_ptr<CMeasureData>>& Simulated() const { return simulated_; }
 
   PlotMapping Mapping() const;
@@ -126,6 +129,7 @@ class CVirtualSimulator {
   GraphSettings graph_;
   Avg3Range range_;
   std::vector<const CMeasureData*> sources_;
+  std::vector<int> slots_;
   std::vector<std::unique_ptr<CMeasureData>> simulated_;
   int start_ = 1;
   int current_ = 1;
@@ -147,7 +151,8 @@ class CEmfComparison {
   static constexpr double kInitialScaleTop = 1.2999999523162842;  // 1.3f
   static constexpr double kScaleBase = 1.2000000476837158;        // 1.2f
 
-  explicit CEmfComparison(const std::vector<CMeasureData*>& displayList);
+  // The display list in its order, with the records' slots.
+  explicit CEmfComparison(const std::vector<DisplayedRecord>& displayed);
 
   double ScaleTop() const { return scaleTop_; }
   // Pixels per volt: (bottom - top - 14) / (scale top - scale base).
@@ -156,7 +161,7 @@ class CEmfComparison {
   std::vector<EmfBar> Bars() const;
 
  private:
-  std::vector<CMeasureData*> display_;
+  std::vector<DisplayedRecord> display_;
   double scaleTop_ = kInitialScaleTop;
 };
 

@@ -41,14 +41,13 @@ void MakeVirtualCurve(CMeasureData& target, const CMeasureData& source, double i
                       const Avg3Range& range, const COleDateTime& now) {
   if (&target == &source) {
     // Work from a copy so the source's values stay readable throughout.
-    CMeasureData copy;
-    copy.CopyFrom(source);
+    const CMeasureData copy = source;
     MakeVirtualCurve(target, copy, ia, range, now);
     return;
   }
 
   // 1. Start from a copy of the source.
-  target.CopyFrom(source);
+  target = source;
   std::vector<CMeasurePoint>& pts = target.MutablePoints();
   const double r = target.internalResistance;
 
@@ -110,11 +109,8 @@ void MakeVirtualCurve(CMeasureData& target, const CMeasureData& source, double i
 
   // 6. Remark, 7. identity.
   target.remark = VirtualRemark(ia, target);
-  target.id1 = target.id2 = target.id3 = -1;
+  target.SetId(RegistrationId{});
   target.dateTime = now;
-  // A generated record has never been written to a data file; keeping the
-  // source's saved flag would leave it out of the backup once registered.
-  target.saved = false;
 
   // 8. Running average voltage and average voltage 1.
   double sum = 0.0, sumV1 = 0.0;
@@ -209,7 +205,6 @@ bool RunVirtualCurveCommand(CBrenlowDoc& doc, IUserInterface& ui, const ListSele
   {
     std::lock_guard<std::mutex> guard(doc.Lock());
     MakeVirtualCurve(doc.Current(), *source, *ia, doc.App().avg3);
-    doc.Current().displaySlot = 1;
   }
   doc.RefreshViews(kRefreshResult | kRefreshGraph);
   doc.SetModified();

@@ -60,7 +60,8 @@ void CPrintCommands::Print() {
 
 int CPrintCommands::Begin(QPrinter& printer) {
   const CDataView* view = frame_.DataView();
-  const std::vector<int> selected = view ? view->SelectedRowKeys() : std::vector<int>{};
+  const std::vector<const CMeasureData*> selected =
+      view ? view->SelectedRecords() : std::vector<const CMeasureData*>{};
   engine_.BeginPrinting(doc_.App().settings, DeviceOf(printer), doc_.Registered(), selected,
                         doc_.App().graph);
   return engine_.GetPageCount();

@@ -68,16 +68,10 @@ bool ReadHead(ArchiveReader& ar, CMeasureData& current, const Avg3Range& range,
       result.currentRecords = 1;
       continue;
     }
-    // Further current records replace the first one whole; the receiving
-    // record keeps its own list row key, display slot and saved flag.
+    // Further current records replace the first one whole.
     CMeasureData next;
     if (!next.Read(ar, range)) break;
-    const int32_t key = current.listRowKey, slot = current.displaySlot;
-    const bool saved = current.saved;
-    current.CopyFrom(next);
-    current.listRowKey = key;
-    current.displaySlot = slot;
-    current.saved = saved;
+    current = std::move(next);
     result.currentRecords = i + 1;
   }
   if (!ar.ok()) {
@@ -111,7 +105,7 @@ bool EndsAtLastRecord(const ArchiveReader& ar, DataFileReadResult& result) {
 }  // namespace
 
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
-                                bool savedFlag, const Avg3Range& range) {
+                                const Avg3Range& range) {
   DataFileReadResult result;
   if (!ReadHead(ar, current, range, result)) return result;
   const int32_t n = ReadRecordCount(ar, result);
@@ -123,7 +117,6 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
       MarkDamaged(result);
       return result;
     }
-    rec->saved = savedFlag;
     list.push_back(std::move(rec));
   }
   EndsAtLastRecord(ar, result);
@@ -155,38 +148,41 @@ DataFileReadResult CopyDataFile(ArchiveReader& in, ArchiveWriter& out, CMeasureD
 }
 
 void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordList& list,
-                   DataFileForm form) {
+                   DataFileForm form, const SavedTest& saved) {
   const bool backup = form == DataFileForm::kBackup;
+  auto written = [&](const CMeasureData& r) { return !backup || !saved || !saved(r); };
   ar.WriteText(backup ? kVersionBackup : kVersionFull);
   ar.WriteI32(1);
   current.Write(ar);
   int32_t n = 0;
   for (const auto& r : list) {
-    if (!backup || !r->saved) ++n;
+    if (written(*r)) ++n;
   }
   ar.WriteI32(n);
   for (const auto& r : list) {
-    if (!backup || !r->saved) r->Write(ar);
+    if (written(*r)) r->Write(ar);
   }
 }
 
-int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list,
-                    DataFileForm form) {
+int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list, DataFileForm form,
+                    const SavedTest& saved) {
   ArchiveWriter ar(fd);
-  WriteDataFile(ar, current, list, form);
+  WriteDataFile(ar, current, list, form, saved);
   return ar.Flush() ? 0 : ar.error();
 }
 
 SafeWriteResult SaveDataFileAtomically(const std::string& path, const CMeasureData& current,
-                                       const RecordList& list, DataFileForm form) {
-  return WriteFileAtomicallyWith(path,
-                                 [&](int fd) { return WriteDataFileTo(fd, current, list, form); });
+                                       const RecordList& list, DataFileForm form,
+                                       const SavedTest& saved) {
+  return WriteFileAtomicallyWith(
+      path, [&](int fd) { return WriteDataFileTo(fd, current, list, form, saved); });
 }
 
-std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form) {
+std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form,
+                          const SavedTest& saved) {
   std::string out;
   ArchiveWriter ar(&out);
-  WriteDataFile(ar, current, list, form);
+  WriteDataFile(ar, current, list, form, saved);
   return out;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ class ArchiveReader;
 class ArchiveWriter;
 
 using RecordList = std::vector<std::unique_ptr<CMeasureData>>;
+
+// Whether a registered record is already in a saved data file: the backup
+// form leaves such records out. An empty function counts none as saved.
+using SavedTest = std::function<bool(const CMeasureData&)>;
 
 inline constexpr char kVersionFull[] = "101";
 inline constexpr char kVersionBackup[] = "101b";
@@ -53,14 +58,13 @@ std::string DataFileCorruptText();
 std::string DataFileVersionText(const std::string& version);
 
 // Reads a whole data file: the current measurement into `current` (which the
-// caller has reset), registered records appended to `list` with their saved
-// flag set to `savedFlag`. Every record read gets its V1 point truncated to a
-// multiple of 100 and average voltage 3 recomputed with `range`.
+// caller has reset), registered records appended to `list`. Every record read
+// gets its V1 point truncated to a multiple of 100 and average voltage 3
+// recomputed with `range`.
 //
 // A file holding several current records (a count above 1, never written by
 // this program) keeps the last of them whole: its fields and its points, not
-// the points of all of them run together. The receiving record keeps its own
-// list row key, display slot and saved flag.
+// the points of all of them run together.
 //
 // A current-record, registered-record or point count of 0 or less reads no
 // record (no point) and the read goes on.
@@ -77,7 +81,7 @@ std::string DataFileVersionText(const std::string& version);
 // the records read so far stay where they were put; callers that must not
 // change anything read into fresh objects.
 DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, RecordList& list,
-                                bool savedFlag, const Avg3Range& range);
+                                const Avg3Range& range);
 
 // Reads a data file from `in` and writes it to `out` in the full form, one
 // registered record at a time through one reused record: the bytes that
@@ -88,22 +92,26 @@ DataFileReadResult ReadDataFile(ArchiveReader& ar, CMeasureData& current, Record
 DataFileReadResult CopyDataFile(ArchiveReader& in, ArchiveWriter& out, CMeasureData& current,
                                 const Avg3Range& range);
 
-// Writes the file in the given form. Saved flags are not changed here: the
-// caller sets them once the file is safely on disk.
+// Writes the file in the given form; the backup form asks `saved` which
+// records to leave out. Saved flags are not changed here: the caller sets
+// them once the file is safely on disk.
 void WriteDataFile(ArchiveWriter& ar, const CMeasureData& current, const RecordList& list,
-                   DataFileForm form);
+                   DataFileForm form, const SavedTest& saved = {});
 
 // Writes the file in the given form to the descriptor through a fixed buffer:
 // 0, or the errno of the first failed write.
-int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list, DataFileForm form);
+int WriteDataFileTo(int fd, const CMeasureData& current, const RecordList& list, DataFileForm form,
+                    const SavedTest& saved = {});
 
 // Replaces the file at `path` with the file in the given form, streamed into
 // the crash-safe writer (core/safe_file.h): durable, and on failure the old
 // file stays whole. Saved flags are not changed here.
 SafeWriteResult SaveDataFileAtomically(const std::string& path, const CMeasureData& current,
-                                       const RecordList& list, DataFileForm form);
+                                       const RecordList& list, DataFileForm form,
+                                       const SavedTest& saved = {});
 
 // Convenience for tools and tests: the whole file as bytes.
-std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form);
+std::string DataFileBytes(const CMeasureData& current, const RecordList& list, DataFileForm form,
+                          const SavedTest& saved = {});
 
 }  // namespace qv

@@ -87,25 +87,22 @@ bool CanRemoveOverlays(const CBrenlowDoc& doc) {
 // --- Register ---------------------------------------------------------------
 
 bool CmdRegister(CBrenlowDoc& doc, const RegisterDialogFn& dialog) {
-  std::optional<IdParts> id = dialog(doc);
+  std::optional<RegistrationId> id = dialog(doc);
   if (!id) return false;
   RegisterAccepted(doc, *id);
   return true;
 }
 
-CMeasureData* RegisterAccepted(CBrenlowDoc& doc, const IdParts& id) {
+CMeasureData* RegisterAccepted(CBrenlowDoc& doc, const RegistrationId& id) {
   doc.SetModified();
   doc.ResetDisplayList();
-  auto rec = std::make_unique<CMeasureData>();
+  std::unique_ptr<CMeasureData> rec;
   {
     std::lock_guard<std::mutex> guard(doc.Lock());
-    rec->CopyFrom(doc.Current());
+    rec = std::make_unique<CMeasureData>(doc.Current());
   }
   rec->UpdateAvgVolt3(doc.App().avg3);
-  rec->id1 = id.p1;
-  rec->id2 = id.p2;
-  rec->id3 = id.p3;
-  rec->saved = false;
+  rec->SetId(id);
   CMeasureData* raw = doc.InsertRegistered(std::move(rec));
   // The data view's rebuild gives the record its row key; then it is overlaid.
   doc.RefreshViews(kRefreshData);
@@ -130,8 +127,7 @@ bool CmdDelete(CBrenlowDoc& doc, IUserInterface& ui, const std::vector<int>& sel
   std::string text;
   if (chosen.size() == 1) {
     const CMeasureData& r = *chosen.front();
-    text = Format(Sj("選択中の登録データ\n　ID %03d-%03d-%03d (%s)\n"), r.id1, r.id2, r.id3,
-                  r.GetDateTimeText());
+    text = Format(Sj("選択中の登録データ\n　ID %s (%s)\n"), r.Id().Text(), r.GetDateTimeText());
   } else {
     text = Format(Sj("選択中の %d個の登録データ"), static_cast<int>(chosen.size()));
   }
@@ -152,15 +148,9 @@ bool CmdChangeId(CBrenlowDoc& doc, IUserInterface& ui, const std::vector<int>& s
   if (!listHasFocus || selectedRows.empty()) return false;
   CMeasureData* rec = doc.FindByRowKey(selectedRows.front(), true);
   if (!rec) return false;
-  std::optional<IdParts> id = dialog(doc, *rec);
+  std::optional<RegistrationId> id = dialog(doc, *rec);
   if (!id) return false;
-  doc.SetModified();
-  rec->id1 = id->p1;
-  rec->id2 = id->p2;
-  rec->id3 = id->p3;
-  std::unique_ptr<CMeasureData> owned = doc.RemoveRegistered(rec);
-  if (owned) doc.InsertRegistered(std::move(owned));
-  rec->displaySlot = -1;
+  doc.ChangeRegisteredId(rec, *id);
   doc.RefreshViews(kRefreshAll);
   ui.Tell(Sj("登録IDを変更しました。"), Sj("登録IDの変更"), MsgIcon::kInformation);
   return true;

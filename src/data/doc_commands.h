@@ -22,8 +22,8 @@
 
 namespace qv {
 
-using RegisterDialogFn = std::function<std::optional<IdParts>(CBrenlowDoc&)>;
-using IdChangeDialogFn = std::function<std::optional<IdParts>(CBrenlowDoc&, CMeasureData&)>;
+using RegisterDialogFn = std::function<std::optional<RegistrationId>(CBrenlowDoc&)>;
+using IdChangeDialogFn = std::function<std::optional<RegistrationId>(CBrenlowDoc&, CMeasureData&)>;
 
 // The data file filter of the file choosers (CP932) and its extension.
 std::string DataFileFilter();
@@ -49,7 +49,7 @@ bool CmdRegister(CBrenlowDoc& doc, const RegisterDialogFn& dialog);
 // Copies the current measurement into the registration list under `id`,
 // overlays it on the graph and resets the current measurement. Returns the
 // new record.
-CMeasureData* RegisterAccepted(CBrenlowDoc& doc, const IdParts& id);
+CMeasureData* RegisterAccepted(CBrenlowDoc& doc, const RegistrationId& id);
 
 // Delete the selected registered records after asking. True when deleted.
 bool CmdDelete(CBrenlowDoc& doc, IUserInterface& ui, const std::vector<int>& selectedRows,

@@ -15,8 +15,7 @@ std::string CBrenlowDoc::SortKey(const CMeasureData& r) {
   return r.GetIdText() + r.GetDateTimeText();
 }
 
-CMeasureData* CBrenlowDoc::InsertRegistered(std::unique_ptr<CMeasureData> record) {
-  SetModified();
+CMeasureData* CBrenlowDoc::PlaceRegistered(std::unique_ptr<CMeasureData> record) {
   CMeasureData* raw = record.get();
   const std::string key = SortKey(*record);
   // The front is looked at before the back: in an unsorted list read from a
@@ -36,6 +35,19 @@ CMeasureData* CBrenlowDoc::InsertRegistered(std::unique_ptr<CMeasureData> record
   return raw;
 }
 
+CMeasureData* CBrenlowDoc::InsertRegistered(std::unique_ptr<CMeasureData> record) {
+  SetModified();
+  marks_[record.get()] = RecordMarks{};
+  return PlaceRegistered(std::move(record));
+}
+
+void CBrenlowDoc::Undisplay(const CMeasureData* record) {
+  auto d = std::find(display_.begin(), display_.end(), record);
+  if (d == display_.end()) return;
+  slots_.erase(slots_.begin() + (d - display_.begin()));
+  display_.erase(d);
+}
+
 std::unique_ptr<CMeasureData> CBrenlowDoc::RemoveRegistered(const CMeasureData* record) {
   SetModified();
   std::unique_ptr<CMeasureData> out;
@@ -44,35 +56,68 @@ std::unique_ptr<CMeasureData> CBrenlowDoc::RemoveRegistered(const CMeasureData* 
   if (it != registered_.end()) {
     out = std::move(*it);
     registered_.erase(it);
+    marks_.erase(record);
   }
-  auto d = std::find(display_.begin(), display_.end(), record);
-  if (d != display_.end()) display_.erase(d);
+  Undisplay(record);
   return out;
 }
 
+void CBrenlowDoc::DeleteRegistered(const std::unordered_set<const CMeasureData*>& records) {
+  SetModified();
+  for (const CMeasureData* r : records) {
+    marks_.erase(r);
+    Undisplay(r);
+  }
+  std::erase_if(registered_, [&](const std::unique_ptr<CMeasureData>& r) {
+    return records.count(r.get()) != 0;
+  });
+}
+
+bool CBrenlowDoc::ChangeRegisteredId(CMeasureData* record, const RegistrationId& id) {
+  SetModified();
+  auto it = std::find_if(registered_.begin(), registered_.end(),
+                         [record](const auto& r) { return r.get() == record; });
+  if (it == registered_.end()) return false;
+  std::unique_ptr<CMeasureData> owned = std::move(*it);
+  registered_.erase(it);
+  Undisplay(record);
+  owned->SetId(id);
+  PlaceRegistered(std::move(owned));
+  return true;
+}
+
+std::vector<DisplayedRecord> CBrenlowDoc::Displayed() const {
+  std::vector<DisplayedRecord> out;
+  out.reserve(display_.size());
+  for (size_t i = 0; i < display_.size(); ++i)
+    out.push_back({display_[i], slots_[i]});
+  return out;
+}
+
+int CBrenlowDoc::SlotOf(const CMeasureData& record) const {
+  for (size_t i = 0; i < display_.size(); ++i) {
+    if (display_[i] == &record) return slots_[i];
+  }
+  return -1;
+}
+
 void CBrenlowDoc::ResetDisplayList() {
-  for (CMeasureData* r : display_)
-    r->displaySlot = -1;
-  display_.clear();
-  display_.push_back(&current_);
-  current_.displaySlot = 1;
+  display_.assign(1, &current_);
+  slots_.assign(1, 1);
 }
 
 bool CBrenlowDoc::ToggleOverlay(CMeasureData* record) {
   if (!record || record == &current_) return false;
   auto it = std::find(display_.begin(), display_.end(), record);
   if (it != display_.end()) {
-    record->displaySlot = -1;
-    display_.erase(it);
+    Undisplay(record);
     return true;
   }
   if (display_.size() >= kMaxDisplay) return false;
   for (int slot = 2; slot <= static_cast<int>(kMaxDisplay); ++slot) {
-    bool used = std::any_of(display_.begin(), display_.end(),
-                            [slot](const CMeasureData* r) { return r->displaySlot == slot; });
-    if (!used) {
-      record->displaySlot = slot;
+    if (std::find(slots_.begin(), slots_.end(), slot) == slots_.end()) {
       display_.push_back(record);
+      slots_.push_back(slot);
       return true;
     }
   }
@@ -82,25 +127,44 @@ bool CBrenlowDoc::ToggleOverlay(CMeasureData* record) {
 void CBrenlowDoc::ResetCurrent() {
   std::lock_guard<std::mutex> guard(lock_);
   current_.Reset(app_.inputs);
-  current_.displaySlot = 1;
 }
 
 void CBrenlowDoc::Clear() {
   ResetCurrent();
-  display_.clear();
   registered_.clear();
+  marks_.clear();
   ResetDisplayList();
+}
+
+int CBrenlowDoc::RowKeyOf(const CMeasureData& record) const {
+  auto it = marks_.find(&record);
+  return it == marks_.end() ? -1 : it->second.rowKey;
+}
+
+void CBrenlowDoc::SetRowKey(const CMeasureData& record, int rowKey) {
+  auto it = marks_.find(&record);
+  if (it != marks_.end()) it->second.rowKey = rowKey;
+}
+
+bool CBrenlowDoc::IsSaved(const CMeasureData& record) const {
+  auto it = marks_.find(&record);
+  return it != marks_.end() && it->second.saved;
+}
+
+void CBrenlowDoc::SetSaved(const CMeasureData& record, bool saved) {
+  auto it = marks_.find(&record);
+  if (it != marks_.end()) it->second.saved = saved;
 }
 
 CMeasureData* CBrenlowDoc::FindByRowKey(int rowKey, bool fromEnd) {
   if (fromEnd) {
     for (auto it = registered_.rbegin(); it != registered_.rend(); ++it) {
-      if ((*it)->listRowKey == rowKey) return it->get();
+      if (RowKeyOf(**it) == rowKey) return it->get();
     }
     return nullptr;
   }
   for (auto& r : registered_) {
-    if (r->listRowKey == rowKey) return r.get();
+    if (RowKeyOf(*r) == rowKey) return r.get();
   }
   return nullptr;
 }
@@ -112,7 +176,7 @@ std::string CBrenlowDoc::BackupPath() const {
 DataFileReadResult CBrenlowDoc::Load(ArchiveReader& ar) {
   CMeasureData current(app_.inputs);
   RecordList list;
-  DataFileReadResult r = ReadDataFile(ar, current, list, true, app_.avg3);
+  DataFileReadResult r = ReadDataFile(ar, current, list, app_.avg3);
   if (!r.ok()) {
     if (r.kind == DataFileError::kVersion) {
       Clear();
@@ -120,14 +184,16 @@ DataFileReadResult CBrenlowDoc::Load(ArchiveReader& ar) {
     }
     return r;
   }
-  // The old overlays lose their slots before their records go away.
+  // The old overlays leave the graph before their records go away.
   ResetDisplayList();
   {
     std::lock_guard<std::mutex> guard(lock_);
-    current_.CopyFrom(current);
-    current_.displaySlot = 1;
+    current_ = std::move(current);
   }
   registered_ = std::move(list);
+  marks_.clear();
+  for (const auto& rec : registered_)
+    marks_[rec.get()].saved = true;
   app_.fileVersion = r.version;
   app_.modified = false;
   RefreshViews(kRefreshResult | kRefreshData);
@@ -142,8 +208,8 @@ SafeWriteResult CBrenlowDoc::Save(const std::string& path) {
     return WriteDataFileTo(fd, current_, registered_, DataFileForm::kFull);
   });
   if (!r.ok) return r;
-  for (auto& rec : registered_)
-    rec->saved = true;
+  for (auto& [record, marks] : marks_)
+    marks.saved = true;
   app_.fileVersion = kVersionFull;
   app_.modified = false;
   if (saved_) saved_();
@@ -159,15 +225,16 @@ bool CBrenlowDoc::WriteAutoBackup() {
     if (mode != 0 && mode != 1) return 0;
     std::lock_guard<std::mutex> guard(lock_);
     return WriteDataFileTo(fd, current_, registered_,
-                           mode == 0 ? DataFileForm::kBackup : DataFileForm::kFull);
+                           mode == 0 ? DataFileForm::kBackup : DataFileForm::kFull,
+                           [this](const CMeasureData& rec) { return IsSaved(rec); });
   });
   // The full form counts as saving every registered record, and the file
   // version becomes the full form's, as after any full-form write. The
   // version changes under the lock: the file information reads it during a
   // run.
   if (r.ok && mode == 1) {
-    for (auto& rec : registered_)
-      rec->saved = true;
+    for (auto& [record, marks] : marks_)
+      marks.saved = true;
     std::lock_guard<std::mutex> guard(lock_);
     app_.fileVersion = kVersionFull;
   }

@@ -1,7 +1,6 @@
 #include "data/measure_data.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "data/archive.h"
@@ -48,33 +47,13 @@ void CMeasureData::Reset(const InputConditions& in) {
   id1 = id2 = id3 = -1;
   dateTime = COleDateTime{};
   remark.clear();
-  listRowKey = -1;
-  displaySlot = -1;
   points_.clear();
   points_.shrink_to_fit();
-  saved = false;
   SetInputs(in);
   avgVoltage1 = 0.0;
   avgVoltage3 = 0.0;
   pir = 0.0;
   internalResistance = 0.0;
-}
-
-void CMeasureData::CopyFrom(const CMeasureData& src) {
-  if (&src == this) return;
-  Reset();
-  id1 = src.id1;
-  id2 = src.id2;
-  id3 = src.id3;
-  dateTime = src.dateTime;
-  remark = src.remark;
-  SetInputs(src.Inputs());
-  avgVoltage1 = src.avgVoltage1;
-  avgVoltage3 = src.avgVoltage3;
-  pir = src.pir;
-  internalResistance = src.internalResistance;
-  saved = src.saved;
-  points_ = src.points_;
 }
 
 InputConditions CMeasureData::Inputs() const {
@@ -90,17 +69,20 @@ void CMeasureData::SetInputs(const InputConditions& in) {
   v1Point = in.v1Point;
 }
 
+void CMeasureData::SetId(const RegistrationId& id) {
+  id1 = id.p1;
+  id2 = id.p2;
+  id3 = id.p3;
+}
+
 std::string CMeasureData::GetIdText() const {
-  if (id1 < 0 || id2 < 0 || id3 < 0) return {};
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%03d-%03d-%03d", id1, id2, id3);
-  return buf;
+  const RegistrationId id = Id();
+  return id.IsSet() ? id.Text() : std::string();
 }
 
 uint32_t CMeasureData::GetIdKey() const {
-  if (id1 < 0 || id2 < 0 || id3 < 0) return 0;
-  return static_cast<uint32_t>(id1) * 1000000u + static_cast<uint32_t>(id2) * 1000u +
-         static_cast<uint32_t>(id3);
+  const RegistrationId id = Id();
+  return id.IsSet() ? static_cast<uint32_t>(id.Key()) : 0u;
 }
 
 const CMeasurePoint* CMeasureData::FindPoint(int32_t t) const {

@@ -1,4 +1,8 @@
 // One discharge test: its input conditions, the sample series and the results.
+// The record is a plain value holding what the data file holds (and average
+// voltage 3, computed from its points): copies are independent and compare
+// equal. How a record is shown (display slot, list row) and whether it is in
+// a saved file are the document's (data/document.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +11,7 @@
 
 #include "core/conditions.h"
 #include "data/ole_datetime.h"
+#include "data/registration_id.h"
 
 namespace qv {
 
@@ -34,15 +39,13 @@ class CMeasureData {
  public:
   CMeasureData() { Reset(); }
   explicit CMeasureData(const InputConditions& in) { Reset(in); }
-  virtual ~CMeasureData() = default;
-  CMeasureData(const CMeasureData&) = delete;
-  CMeasureData& operator=(const CMeasureData&) = delete;
 
   // Every field back to its state after reset; the input conditions become `in`.
   void Reset(const InputConditions& in = {});
   bool IsEmpty() const { return points_.empty(); }
-  // Copies everything but the list row key and display slot (both -1 after).
-  void CopyFrom(const CMeasureData& src);
+
+  // Every field and every point equal (a NaN field never compares equal).
+  bool operator==(const CMeasureData&) const = default;
 
   void Write(ArchiveWriter& ar) const;
   // Reads one record into this (reset) record, then truncates the V1 point to
@@ -50,8 +53,12 @@ class CMeasureData {
   // false when the archive failed (truncated or implausible data).
   bool Read(ArchiveReader& ar, const Avg3Range& range);
 
-  std::string GetIdText() const;  // "%03d-%03d-%03d", empty when unset
-  uint32_t GetIdKey() const;      // part1*1000000 + part2*1000 + part3, 0 when unset
+  RegistrationId Id() const { return {id1, id2, id3}; }
+  void SetId(const RegistrationId& id);
+  std::string GetIdText() const;  // Id().Text(), empty when a part is unset
+  // Id().Key() in unsigned 32 bits (parts above 999 from a damaged file wrap),
+  // 0 when a part is unset.
+  uint32_t GetIdKey() const;
   std::string GetDateTimeText() const { return dateTime.Text(); }
   bool IsMeasured() const { return dateTime.Parts().year > 100; }
 
@@ -77,9 +84,6 @@ class CMeasureData {
   int32_t id1 = -1, id2 = -1, id3 = -1;
   COleDateTime dateTime;
   std::string remark;  // CP932 bytes
-  int32_t listRowKey = -1;
-  int32_t displaySlot = -1;
-  bool saved = false;
   int32_t cells = 1;
   double endVoltage = 1.0;
   double currentA = 1.0, currentB = 0.5, currentC = 0.1;
@@ -95,5 +99,14 @@ class CMeasureData {
 
 // Colour of a display slot as 0xRRGGBB.
 uint32_t SlotColor(int slot);
+
+// A record drawn in the graph and its display slot: 1 for the current
+// measurement, 2 to 7 for the overlays.
+struct DisplayedRecord {
+  const CMeasureData* record = nullptr;
+  int slot = -1;
+
+  bool operator==(const DisplayedRecord&) const = default;
+};
 
 }  // namespace qv

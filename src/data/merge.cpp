@@ -83,7 +83,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
   DataFileReadResult r;
   {
     ArchiveReader ar(fd);
-    r = ReadDataFile(ar, current, incoming, false, app.avg3);
+    r = ReadDataFile(ar, current, incoming, app.avg3);
   }
   ::close(fd);
   if (!r.ok()) {
@@ -103,14 +103,13 @@ bool CMergeModel::Merge(IUserInterface& ui) {
   doc_.ResetDisplayList();
   {
     std::lock_guard<std::mutex> guard(doc_.Lock());
-    doc_.Current().CopyFrom(current);
-    doc_.Current().displaySlot = 1;
+    doc_.Current() = std::move(current);
   }
   if (!backupMode) app.settings.Set(keys::kMergeFile, Utf8ToCp932(path));
 
   // Source records replace the same measurement among the records that were
   // in the document before the merge (never each other).
-  RecordList& list = doc_.Registered();
+  const RecordList& list = doc_.Registered();
   std::unordered_map<std::string, std::deque<size_t>> byIdentity;
   for (size_t i = 0; i < list.size(); ++i)
     byIdentity[Identity(*list[i])].push_back(i);
@@ -123,11 +122,7 @@ bool CMergeModel::Merge(IUserInterface& ui) {
     replaced.insert(list[found->second.front()].get());
     found->second.pop_front();
   }
-  if (!overwritten_.empty()) {
-    std::erase_if(list, [&](const std::unique_ptr<CMeasureData>& rec) {
-      return replaced.count(rec.get()) != 0;
-    });
-  }
+  if (!overwritten_.empty()) doc_.DeleteRegistered(replaced);
   for (auto& in : incoming)
     doc_.InsertRegistered(std::move(in));
   doc_.SetModified();

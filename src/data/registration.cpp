@@ -10,16 +10,12 @@
 namespace qv {
 namespace {
 
-bool InRange(int32_t v) {
-  return v >= 1 && v <= 999;
-}
-
 bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 std::string ValuesText(const std::array<int32_t, 3>& v) {
-  return Format("%03d-%03d-%03d", v[0], v[1], v[2]);
+  return RegistrationId{v[0], v[1], v[2]}.Text();
 }
 
 // One odometer step at `pos` (0-based); false when it runs out.
@@ -41,14 +37,6 @@ bool Step(std::array<int32_t, 3>& v, const std::array<bool, 3>& freePos, int pos
 }
 
 }  // namespace
-
-std::string IdText(const IdParts& id) {
-  return Format("%03d-%03d-%03d", id.p1, id.p2, id.p3);
-}
-
-IdParts IdOf(const CMeasureData& r) {
-  return {r.id1, r.id2, r.id3};
-}
 
 std::string LimitChars(const std::string& cp932, size_t chars) {
   size_t i = 0;
@@ -98,7 +86,7 @@ void CRegistrationModel::AutoAssign(IUserInterface& ui) {
   bool anyEmpty = false;
   for (int i = 0; i < 3; ++i) {
     freePos[i] = fields[i].empty();
-    v[i] = freePos[i] ? 1 : AtoI(fields[i]);
+    v[i] = freePos[i] ? 1 : RegistrationId::FieldValue(fields[i]);
     anyEmpty = anyEmpty || freePos[i];
   }
   if (!anyEmpty) {
@@ -107,7 +95,7 @@ void CRegistrationModel::AutoAssign(IUserInterface& ui) {
     return;
   }
   for (int i = 0; i < 3; ++i) {
-    if (!InRange(v[i])) {
+    if (!RegistrationId::PartValid(v[i])) {
       ui.Tell(Sj("入力欄に不正な値があります。\n入力欄は、未記入もしくは1～999の値を設定してくださ"
                  "い。"),
               kCaption, MsgIcon::kWarning);
@@ -124,7 +112,7 @@ void CRegistrationModel::AutoAssign(IUserInterface& ui) {
   }
 }
 
-std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
+std::optional<RegistrationId> CRegistrationModel::Register(IUserInterface& ui) {
   static const std::string kCaption = Sj("登録処理");
   std::array<int32_t, 3> v{};
   for (int i = 0; i < 3; ++i) {
@@ -133,18 +121,19 @@ std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
               kCaption, MsgIcon::kInformation);
       return std::nullopt;
     }
-    v[i] = AtoI(fields[i]);
-    if (!InRange(v[i])) {
+    v[i] = RegistrationId::FieldValue(fields[i]);
+    if (!RegistrationId::PartValid(v[i])) {
       ui.Tell(Sj("入力欄に不正な値があります。\n入力欄はそれぞれ1～999の値を設定してください。"),
               kCaption, MsgIcon::kWarning);
       return std::nullopt;
     }
   }
+  const RegistrationId id{v[0], v[1], v[2]};
   for (const auto& r : doc_.Registered()) {
-    if (r->id1 == v[0] && r->id2 == v[1] && r->id3 == v[2]) {
-      Message m{Format(Sj("入力されたID %03d-%03d-%03d と同じIDが既に登録リストに存在します。\n"
+    if (r->Id() == id) {
+      Message m{Format(Sj("入力されたID %s と同じIDが既に登録リストに存在します。\n"
                           "登録処理を続けますか？"),
-                       v[0], v[1], v[2]),
+                       id.Text()),
                 kCaption, MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
       if (ui.ShowMessage(m) != MsgResult::kOk) return std::nullopt;
       break;
@@ -154,7 +143,7 @@ std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
                      {keys::kRegisterId[0], fields[0]},
                      {keys::kRegisterId[1], fields[1]},
                      {keys::kRegisterId[2], fields[2]}});
-  return IdParts{v[0], v[1], v[2]};
+  return id;
 }
 
 // ---------------------------------------------------------------------------
@@ -162,35 +151,28 @@ std::optional<IdParts> CRegistrationModel::Register(IUserInterface& ui) {
 CIdChangeModel::CIdChangeModel(const CBrenlowDoc& doc, const CMeasureData& record)
     : doc_(doc), record_(record) {}
 
-std::optional<IdParts> CIdChangeModel::Ok(IUserInterface& ui) {
+std::optional<RegistrationId> CIdChangeModel::Ok(IUserInterface& ui) {
   static const std::string kCaption = Sj("登録IDの変更");
-  std::array<int32_t, 3> v{};
-  for (int i = 0; i < 3; ++i) {
-    v[i] = AtoI(fields[i]);
-    if (!InRange(v[i])) {
-      ui.Tell(Sj("ID欄が未記入であるか、不正な値があります。\n"
-                 "各ID欄にはそれぞれ1～999の値を設定してください。"),
-              kCaption, MsgIcon::kWarning);
-      return std::nullopt;
-    }
+  const std::optional<RegistrationId> typed = RegistrationId::FromFields(fields);
+  if (!typed) {
+    ui.Tell(IdRefusalText(), kCaption, MsgIcon::kWarning);
+    return std::nullopt;
   }
-  const IdParts now = IdOf(record_);
-  const IdParts next{v[0], v[1], v[2]};
+  const RegistrationId now = record_.Id();
+  const RegistrationId next = *typed;
   if (next == now) {
     ui.Tell(Sj("変更前と同じIDです。"), kCaption, MsgIcon::kInformation);
     return std::nullopt;
   }
   std::string text;
   for (const auto& r : doc_.Registered()) {
-    if (r.get() != &record_ && IdOf(*r) == next) {
+    if (r.get() != &record_ && r->Id() == next) {
       text =
-          Format(Sj("（入力されたID %03d-%03d-%03d と同じIDが既に登録リストに存在します。）\n\n"),
-                 next.p1, next.p2, next.p3);
+          Format(Sj("（入力されたID %s と同じIDが既に登録リストに存在します。）\n\n"), next.Text());
       break;
     }
   }
-  text += Format(Sj("登録ID %03d-%03d-%03d を %03d-%03d-%03d に変更します。\nよろしいですか？"),
-                 now.p1, now.p2, now.p3, next.p1, next.p2, next.p3);
+  text += Format(Sj("登録ID %s を %s に変更します。\nよろしいですか？"), now.Text(), next.Text());
   Message m{text, kCaption, MsgIcon::kQuestion, MsgButtons::kOkCancel, std::nullopt};
   if (ui.ShowMessage(m) != MsgResult::kOk) return std::nullopt;
   return next;

@@ -7,7 +7,7 @@
 // button function shows its messages through the IUserInterface and returns
 // the accepted ID parts, or nothing when the dialog must stay open with the
 // fields as they are. Cancel is the dialog's own business: it changes nothing
-// and writes no setting.
+// and writes no setting. IDs are RegistrationId values (data/registration_id.h).
 #pragma once
 
 #include <array>
@@ -16,19 +16,9 @@
 
 #include "core/user_interface.h"
 #include "data/document.h"
+#include "data/registration_id.h"
 
 namespace qv {
-
-inline constexpr size_t kIdFieldChars = 3;
-
-struct IdParts {
-  int32_t p1 = -1, p2 = -1, p3 = -1;
-  bool operator==(const IdParts&) const = default;
-};
-
-// "%03d-%03d-%03d"
-std::string IdText(const IdParts& id);
-IdParts IdOf(const CMeasureData& r);
 
 // Cuts a typed CP932 text to `chars` characters (a double-byte character
 // counts as one).
@@ -58,10 +48,10 @@ class CRegistrationModel {
 
   // The register button: checks the fields, asks when the ID is already in
   // the list, writes REGIST_NEXT and REGIST_ID1..3 and returns the parts.
-  std::optional<IdParts> Register(IUserInterface& ui);
+  std::optional<RegistrationId> Register(IUserInterface& ui);
 
   void SetField(int index, const std::string& cp932) {
-    fields[index] = LimitChars(cp932, kIdFieldChars);
+    fields[index] = LimitChars(cp932, RegistrationId::kFieldChars);
   }
 
   std::array<std::string, 3> fields;  // CP932 texts as typed
@@ -84,10 +74,10 @@ class CIdChangeModel {
   // The OK button: checks the fields, refuses the same ID, asks for the
   // change (with an extra first paragraph when another record has the new
   // ID) and returns the new parts when the user confirms.
-  std::optional<IdParts> Ok(IUserInterface& ui);
+  std::optional<RegistrationId> Ok(IUserInterface& ui);
 
   void SetField(int index, const std::string& cp932) {
-    fields[index] = LimitChars(cp932, kIdFieldChars);
+    fields[index] = LimitChars(cp932, RegistrationId::kFieldChars);
   }
 
   std::array<std::string, 3> fields;  // CP932 texts as typed, empty on opening

@@ -164,8 +164,7 @@ void RecoverAtStartup(CBrenlowDoc& doc, IUserInterface& ui) {
   if (answer != MsgResult::kYes) return;
   {
     std::lock_guard<std::mutex> g(doc.Lock());
-    doc.Current().CopyFrom(*r.record);
-    doc.Current().displaySlot = 1;
+    doc.Current() = *r.record;
   }
   doc.SetModified();
   doc.RefreshViews(kRefreshResult | kRefreshGraph);

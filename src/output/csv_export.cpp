@@ -8,6 +8,7 @@
 #include "core/numtext.h"
 #include "core/settings_keys.h"
 #include "data/codec.h"
+#include "data/registration_id.h"
 #include "data/text_format.h"
 #include "output/file_output.h"
 #include "output/record_texts.h"
@@ -86,12 +87,12 @@ std::string CsvJoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, uint32_t fromKey,
-                              uint32_t toKey) {
+CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, int64_t fromKey,
+                              int64_t toKey) {
   CsvExportResult result;
   CsvNameTable names;
   for (const auto& rec : list) {
-    const uint32_t key = rec->GetIdKey();
+    const int64_t key = rec->GetIdKey();
     if (key < fromKey || key > toKey) continue;
     const std::string path = CsvJoinPath(folder, CsvFileName(*rec, names));
     const OutputFileResult written = WriteOutputFile(path, {CsvFileBytes(*rec)});
@@ -105,36 +106,6 @@ CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder,
   return result;
 }
 
-std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3) {
-  for (int p : {p1, p2, p3})
-    if (p < 1 || p > 999) return std::nullopt;
-  return static_cast<uint32_t>(p1) * 1000000u + static_cast<uint32_t>(p2) * 1000u +
-         static_cast<uint32_t>(p3);
-}
-
-std::optional<std::array<int32_t, 3>> IdPartsOfText(std::string_view text) {
-  std::array<int32_t, 3> parts{};
-  size_t pos = 0;
-  for (size_t i = 0; i < 3; ++i) {
-    const size_t end = i < 2 ? text.find('-', pos) : text.size();
-    if (end == std::string_view::npos || end == pos || end - pos > 3) return std::nullopt;
-    int32_t v = 0;
-    for (size_t k = pos; k < end; ++k) {
-      if (text[k] < '0' || text[k] > '9') return std::nullopt;
-      v = v * 10 + (text[k] - '0');
-    }
-    if (v < 1 || v > 999) return std::nullopt;
-    parts[i] = v;
-    pos = end + 1;
-  }
-  return parts;
-}
-
-std::string CsvIdRangeText() {
-  return Sj(
-      "ID欄が未記入であるか、不正な値があります。\n"
-      "各ID欄にはそれぞれ1～999の値を設定してください。");
-}
 std::string CsvFolderEmptyText() {
   return Sj("出力先フォルダを指定してください。");
 }
@@ -159,17 +130,12 @@ void CCsvExportDlg::Browse(IUserInterface& ui) {
 }
 
 bool CCsvExportDlg::Export(IUserInterface& ui, CSettingsStore& settings, const RecordList& list) {
-  int f[3], t[3];
-  for (int i = 0; i < 3; ++i) {
-    f[i] = AtoI(from[static_cast<size_t>(i)]);
-    t[i] = AtoI(to[static_cast<size_t>(i)]);
-    if (f[i] < 1 || f[i] > 999 || t[i] < 1 || t[i] > 999) {
-      ui.Tell(CsvIdRangeText(), Sj("登録ID指定"), MsgIcon::kWarning);
-      return false;
-    }
+  const std::optional<RegistrationId> first = RegistrationId::FromFields(from);
+  const std::optional<RegistrationId> last = RegistrationId::FromFields(to);
+  if (!first || !last) {
+    ui.Tell(IdRefusalText(), Sj("登録ID指定"), MsgIcon::kWarning);
+    return false;
   }
-  const uint32_t fromKey = *IdKeyOfParts(f[0], f[1], f[2]);
-  const uint32_t toKey = *IdKeyOfParts(t[0], t[1], t[2]);
   if (folder.empty()) {
     ui.Tell(CsvFolderEmptyText(), Sj("出力先フォルダ指定"), MsgIcon::kWarning);
     return false;
@@ -180,12 +146,14 @@ bool CCsvExportDlg::Export(IUserInterface& ui, CSettingsStore& settings, const R
     return false;
   }
   std::vector<std::pair<std::string, std::string>> stored = {{keys::kExportCsvFolder, folder}};
-  for (int i = 0; i < 3; ++i) {
-    stored.emplace_back(keys::kExportCsvIdStart[i], Format("%03d", f[i]));
-    stored.emplace_back(keys::kExportCsvIdEnd[i], Format("%03d", t[i]));
+  const std::array<std::string, 3> firstTexts = first->FieldTexts();
+  const std::array<std::string, 3> lastTexts = last->FieldTexts();
+  for (size_t i = 0; i < 3; ++i) {
+    stored.emplace_back(keys::kExportCsvIdStart[i], firstTexts[i]);
+    stored.emplace_back(keys::kExportCsvIdEnd[i], lastTexts[i]);
   }
   settings.SetMany(stored);
-  result = WriteCsvFiles(list, folder, fromKey, toKey);
+  result = WriteCsvFiles(list, folder, first->Key(), last->Key());
   return true;
 }
 

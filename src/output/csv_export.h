@@ -8,7 +8,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "core/settings_store.h"
 #include "core/user_interface.h"
@@ -39,17 +38,11 @@ std::string CsvFileName(const CMeasureData& record, CsvNameTable& names);
 std::string CsvJoinPath(const std::string& folder, const std::string& name);
 
 // Writes a file for every record of `list` (in list order) whose ID key lies
-// in [fromKey, toKey]. Existing files are replaced; a file that cannot be
-// created is skipped; a write error stops the walk with `failed` set.
-CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, uint32_t fromKey,
-                              uint32_t toKey);
-
-// The ID key of three typed parts, or nothing when a part is not 1 to 999.
-std::optional<uint32_t> IdKeyOfParts(int p1, int p2, int p3);
-// The three parts of an ID written "P1-P2-P3" on a command line, each one to
-// three decimal digits with a value 1 to 999 ("1-2-3" and "001-002-003" name
-// the same ID); nothing for any other text.
-std::optional<std::array<int32_t, 3>> IdPartsOfText(std::string_view text);
+// in [fromKey, toKey] (RegistrationId::Key of the range's ends). Existing
+// files are replaced; a file that cannot be created is skipped; a write error
+// stops the walk with `failed` set.
+CsvExportResult WriteCsvFiles(const RecordList& list, const std::string& folder, int64_t fromKey,
+                              int64_t toKey);
 
 // Export dialog "CSV形式でデータ出力".
 class CCsvExportDlg {
@@ -74,8 +67,7 @@ class CCsvExportDlg {
 // The message shown after the dialog closed through "ファイル出力".
 Message CsvExportResultMessage(const CsvExportResult& result);
 
-// Texts of the export (CP932).
-std::string CsvIdRangeText();        // ID fields empty or invalid
+// Texts of the export (CP932); ID fields empty or invalid get IdRefusalText().
 std::string CsvFolderEmptyText();    // no folder given
 std::string CsvFolderMissingText();  // folder not found
 

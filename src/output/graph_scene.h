@@ -26,11 +26,9 @@ inline constexpr int kGraphTop = 5;           // y of the top of the plot
 inline constexpr int kGraphPlotHeight = 295;  // from the top of the plot to the time axis
 inline constexpr int kNoGraphCursor = -50;    // the cursor's x while there is none
 
-// One drawn record and its display slot, which gives its colour.
-struct GraphCurve {
-  const CMeasureData* record = nullptr;
-  int slot = -1;
-};
+// One drawn record and its display slot, which gives its colour: the
+// document's display list as CBrenlowDoc::Displayed gives it.
+using GraphCurve = DisplayedRecord;
 
 // The vertical range, the voltage label step, the grid and the time scale.
 // The first values are the program's own until the settings are applied.

@@ -11,7 +11,7 @@
 #include "core/safe_file.h"
 #include "data/archive.h"
 #include "data/codec.h"
-#include "output/csv_export.h"
+#include "data/registration_id.h"
 
 namespace qv {
 namespace {
@@ -80,12 +80,12 @@ std::string ErrnoReason(int error) {
 // `ui` when it is not an ID.
 std::optional<int64_t> IdKey(const std::string& text, int64_t fallback, IUserInterface& ui) {
   if (text.empty()) return fallback;
-  const std::optional<std::array<int32_t, 3>> parts = IdPartsOfText(text);
-  if (!parts) {
-    ui.Tell(CsvIdRangeText(), Sj("登録ID指定"), MsgIcon::kWarning);
+  const std::optional<RegistrationId> id = RegistrationId::Parse(text);
+  if (!id) {
+    ui.Tell(IdRefusalText(), Sj("登録ID指定"), MsgIcon::kWarning);
     return std::nullopt;
   }
-  return int64_t{(*parts)[0]} * 1000000 + int64_t{(*parts)[1]} * 1000 + (*parts)[2];
+  return id->Key();
 }
 
 }  // namespace

@@ -362,10 +362,10 @@ DrawList LabelPageList(const PrintLayout& layout, const PrintPage& page) {
 }
 
 void CPrintEngine::BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
-                                 const RecordList& list, const std::vector<int>& selectedRowKeys,
+                                 const RecordList& list,
+                                 const std::vector<const CMeasureData*>& selected,
                                  const GraphSettings& graph) {
-  BeginPrinting(ReadPrintSettings(settings), device, list, SelectedByRowKeys(list, selectedRowKeys),
-                graph);
+  BeginPrinting(ReadPrintSettings(settings), device, list, selected, graph);
 }
 
 void CPrintEngine::BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,

@@ -107,12 +107,13 @@ GraphPageGeometry ComputeGraphPageGeometry(const PrintLayout& layout);
 
 class CPrintEngine {
  public:
-  // Reads the settings, collects the selection, measures the page and
-  // paginates by the print form.
+  // Reads the settings, takes the records to print (`selected`: the records
+  // selected in the data view, printed when the settings choose the
+  // selection), measures the page and paginates by the print form.
   void BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
-                     const RecordList& list, const std::vector<int>& selectedRowKeys,
+                     const RecordList& list, const std::vector<const CMeasureData*>& selected,
                      const GraphSettings& graph);
-  // The same over settings already read and the selected records themselves.
+  // The same over settings already read.
   void BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,
                      const RecordList& list, const std::vector<const CMeasureData*>& selected,
                      const GraphSettings& graph);

@@ -6,6 +6,7 @@
 #include "core/numtext.h"
 #include "core/settings_keys.h"
 #include "data/codec.h"
+#include "data/registration_id.h"
 #include "data/text_format.h"
 
 namespace qv {
@@ -15,16 +16,6 @@ constexpr int kMaxBlankLabels = 100000;
 
 bool InRange(int v, int lo, int hi) {
   return v >= lo && v <= hi;
-}
-
-// Three typed ID parts, each 1 to 999.
-bool IdPartsValid(const std::array<std::string, 3>& parts) {
-  return std::all_of(parts.begin(), parts.end(),
-                     [](const std::string& p) { return InRange(AtoI(p), 1, 999); });
-}
-
-int64_t KeyOf(int p1, int p2, int p3) {
-  return int64_t{p1} * 1000000 + int64_t{p2} * 1000 + p3;
 }
 
 // Rows of slots filled left to right; a full row opens the next row, and a
@@ -120,9 +111,10 @@ std::string CPrintSettingDlg::ValidationLines() const {
     if (!InRange(AtoI(*c.field), c.lo, c.hi)) out += Sj(c.line);
   // The range is checked only when it chooses the records.
   if (choice != kPrintRange) return out;
-  if (!IdPartsValid(idStart))
+  if (!RegistrationId::FromFields(idStart))
     out += Sj("開始ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
-  if (!IdPartsValid(idEnd)) out += Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
+  if (!RegistrationId::FromFields(idEnd))
+    out += Sj("終了ID：各ID欄をそれぞれ1～999の範囲で入力してください。\n");
   return out;
 }
 
@@ -147,11 +139,11 @@ bool CPrintSettingDlg::Apply(IUserInterface& ui, CSettingsStore& s) {
   s.SetValue(keys::kPrintLabelCY, AtoI(labelCY));
   // An end of the range that was not checked is kept as stored unless it is
   // valid: the file never gets an ID part outside 1 to 999.
-  for (int i = 0; i < 3; ++i) {
-    if (IdPartsValid(idStart))
-      s.Set(keys::kPrintIdStart[i], Format("%03d", AtoI(idStart[static_cast<size_t>(i)])));
-    if (IdPartsValid(idEnd))
-      s.Set(keys::kPrintIdEnd[i], Format("%03d", AtoI(idEnd[static_cast<size_t>(i)])));
+  const std::optional<RegistrationId> first = RegistrationId::FromFields(idStart);
+  const std::optional<RegistrationId> last = RegistrationId::FromFields(idEnd);
+  for (size_t i = 0; i < 3; ++i) {
+    if (first) s.Set(keys::kPrintIdStart[i], first->FieldTexts()[i]);
+    if (last) s.Set(keys::kPrintIdEnd[i], last->FieldTexts()[i]);
   }
   s.SetValue(keys::kPrintForm, form);
   s.SetValue(keys::kPrintChoice, choice);
@@ -176,10 +168,13 @@ PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   p.graphWS = s.Value(keys::kPrintGraphWS);
   p.labelCX = s.Value(keys::kPrintLabelCX);
   p.labelCY = s.Value(keys::kPrintLabelCY);
-  p.firstKey = KeyOf(s.GetInt(keys::kPrintIdStart[0]), s.GetInt(keys::kPrintIdStart[1]),
-                     s.GetInt(keys::kPrintIdStart[2]));
-  p.lastKey = KeyOf(s.GetInt(keys::kPrintIdEnd[0]), s.GetInt(keys::kPrintIdEnd[1]),
-                    s.GetInt(keys::kPrintIdEnd[2]));
+  // The keys of the stored ends as they are, valid or not.
+  p.firstKey = RegistrationId{s.GetInt(keys::kPrintIdStart[0]), s.GetInt(keys::kPrintIdStart[1]),
+                              s.GetInt(keys::kPrintIdStart[2])}
+                   .Key();
+  p.lastKey = RegistrationId{s.GetInt(keys::kPrintIdEnd[0]), s.GetInt(keys::kPrintIdEnd[1]),
+                             s.GetInt(keys::kPrintIdEnd[2])}
+                  .Key();
   p.form = s.Value(keys::kPrintForm);
   p.choice = s.Value(keys::kPrintChoice);
   p.font = s.Value(keys::kPrintFont);
@@ -190,20 +185,6 @@ PrintSettings ReadPrintSettings(const CSettingsStore& s) {
   p.tableLine = s.Value(keys::kPrintTableLine);
   p.labelNoLogo = s.Value(keys::kPrintLabelNoLogo);
   return p;
-}
-
-std::vector<const CMeasureData*> SelectedByRowKeys(const RecordList& list,
-                                                   const std::vector<int>& rowKeys) {
-  std::vector<const CMeasureData*> out;
-  for (int key : rowKeys) {
-    for (const auto& r : list) {
-      if (r->listRowKey == key) {
-        out.push_back(r.get());
-        break;
-      }
-    }
-  }
-  return out;
 }
 
 std::vector<const CMeasureData*> FilterPrintRecords(

@@ -92,10 +92,6 @@ std::vector<const CMeasureData*> FilterPrintRecords(
     const RecordList& list, const PrintSettings& settings,
     const std::vector<const CMeasureData*>& selected);
 
-// The records whose list row key is one of the selected row keys.
-std::vector<const CMeasureData*> SelectedByRowKeys(const RecordList& list,
-                                                   const std::vector<int>& rowKeys);
-
 // One page: rows of record slots (labels and graphs; a null slot is a blank
 // label position) or a list of records (table).
 struct PrintPage {

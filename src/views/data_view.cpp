@@ -52,14 +52,14 @@ void CDataView::BuildColumns() {
 void CDataView::FillRows() {
   for (auto& r : doc_.Registered()) {
     const int key = list_->InsertRow();
-    r->listRowKey = key;
+    doc_.SetRowKey(*r, key);
     FillRow(key, *r);
   }
 }
 
 void CDataView::FillRow(int rowKey, const CMeasureData& record) {
   const auto texts = DataRowTexts(record);
-  const int color = SlotPaletteIndex(record.displaySlot);
+  const int color = SlotPaletteIndex(doc_.SlotOf(record));
   for (int c = 0; c < kDataColumns; ++c)
     list_->SetCellText(rowKey, c, texts[static_cast<size_t>(c)], color);
 }
@@ -68,8 +68,8 @@ std::vector<int> CDataView::SelectedRowKeys() const {
   return list_->GetSelectedRows();
 }
 
-std::vector<CMeasureData*> CDataView::SelectedRecords() const {
-  std::vector<CMeasureData*> out;
+std::vector<const CMeasureData*> CDataView::SelectedRecords() const {
+  std::vector<const CMeasureData*> out;
   for (int key : list_->GetSelectedRows()) {
     if (CMeasureData* r = doc_.FindByRowKey(key)) out.push_back(r);
   }

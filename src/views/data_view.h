@@ -28,7 +28,7 @@ class CDataView : public CReportView {
   // Row keys of the selected rows, in display order.
   std::vector<int> SelectedRowKeys() const;
   // The records of the selected rows, in display order.
-  std::vector<qv::CMeasureData*> SelectedRecords() const;
+  std::vector<const qv::CMeasureData*> SelectedRecords() const;
   bool ListHasFocus() const;
   // The restore-widths command.
   void RestoreColumnWidths();

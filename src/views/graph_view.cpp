@@ -18,10 +18,7 @@
 namespace qv::ui {
 
 std::vector<GraphCurve> DrawnCurves(const CBrenlowDoc& doc) {
-  std::vector<GraphCurve> curves;
-  for (const CMeasureData* r : doc.DisplayList())
-    curves.push_back({r, r->displaySlot});
-  return curves;
+  return doc.Displayed();
 }
 
 CGraphView::CGraphView(CBrenlowDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), doc_(doc) {

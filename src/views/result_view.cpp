@@ -54,7 +54,7 @@ void CResultView::BuildColumns() {
   list_->AddColumn(std::string(), kLabelWidth);
   const auto& display = doc_.DisplayList();
   for (auto it = display.rbegin(); it != display.rend(); ++it)
-    list_->AddColumn(Format("Profile%d", (*it)->displaySlot), kRecordWidth);
+    list_->AddColumn(Format("Profile%d", doc_.SlotOf(**it)), kRecordWidth);
 }
 
 void CResultView::FillRows() {
@@ -72,7 +72,7 @@ void CResultView::FillRows() {
     if (isCurrent) guard.lock();
     for (int row = 0; row < kResultRows; ++row)
       list_->SetCellText(row, column, ResultCellText(row, *r, isCurrent, runActive),
-                         ResultCellColor(row, false, r->displaySlot));
+                         ResultCellColor(row, false, doc_.SlotOf(*r)));
   }
 }
 
@@ -85,7 +85,7 @@ void CResultView::RefreshColumn(int column, const CMeasureData& record) {
   if (isCurrent) guard.lock();
   for (int row = kFirstOutputRow; row <= kLastOutputRow; ++row)
     list_->SetCellText(row, column, ResultCellText(row, record, isCurrent, runActive),
-                       ResultCellColor(row, false, record.displaySlot));
+                       ResultCellColor(row, false, doc_.SlotOf(record)));
 }
 
 void CResultView::RefreshCurrentColumn() {
@@ -94,7 +94,7 @@ void CResultView::RefreshCurrentColumn() {
 
 void CResultView::ClearLiveValues() {
   const int column = CurrentColumn();
-  const int color = ResultCellColor(kRowCurrent, false, doc_.Current().displaySlot);
+  const int color = ResultCellColor(kRowCurrent, false, doc_.SlotOf(doc_.Current()));
   list_->SetCellText(kRowCurrent, column, "0.0", color);
   list_->SetCellText(kRowVoltage, column, "0.0", color);
 }

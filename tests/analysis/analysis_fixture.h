@@ -51,7 +51,7 @@ class AnalysisDocTest : public ::testing::Test {
     CMeasureData* raw = doc->InsertRegistered(std::move(r));
     int key = 0;
     for (auto& rec : doc->Registered())
-      rec->listRowKey = key++;
+      doc->SetRowKey(*rec, key++);
     app.modified = false;
     return raw;
   }

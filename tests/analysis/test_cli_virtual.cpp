@@ -50,7 +50,7 @@ class CliVirtualTest : public ::testing::Test {
   DataFileReadResult ReadOut(CMeasureData& current, RecordList& list) {
     std::string bytes = ReadFile(dir.File("out.qd1"));
     ArchiveReader ar(bytes.data(), bytes.size());
-    return ReadDataFile(ar, current, list, true, {0, 9999});
+    return ReadDataFile(ar, current, list, {0, 9999});
   }
 
   TempDir dir;

@@ -17,6 +17,7 @@
 
 #include "analysis/pack_match_report.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 
 namespace qv {
 namespace {
@@ -380,18 +381,45 @@ TEST_F(PackMatchRecords, TheNewestMeasurementOfAnIdIsTheCellAndTheRangeLimitsThe
   std::vector<MatchCell> cells = Cells();
   ASSERT_EQ(cells.size(), 3u);
   EXPECT_EQ(cells[0].idText, "001-001-001");
-  EXPECT_EQ(cells[1].record, newer);
+  EXPECT_EQ(cells[1].summary, SummaryOf(*newer));
   EXPECT_EQ(cells[2].idKey, 1001009u);
   EXPECT_EQ(Cells(1001002, 1001008).size(), 1u);
   EXPECT_TRUE(Cells(1001009, 1001001).empty());
   // A second list: its newer record of an ID wins, an equal one does not.
   RecordList other;
-  auto r = std::make_unique<CMeasureData>();
-  r->CopyFrom(*newer);
-  other.push_back(std::move(r));
-  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, newer);
+  other.push_back(std::make_unique<CMeasureData>(*newer));
+  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].source, 0u);
   other[0]->dateTime = COleDateTime::FromParts({2020, 1, 8, 0, 0, 0});
-  EXPECT_EQ(CollectMatchCells({&list, &other}, 1001001, 999999999)[1].record, other[0].get());
+  const MatchCell later = CollectMatchCells({&list, &other}, 1001001, 999999999)[1];
+  EXPECT_EQ(later.source, 1u);
+  EXPECT_EQ(later.summary, SummaryOf(*other[0]));
+}
+
+// A store that cannot be read (a lost database connection).
+class UnreadableSource : public IRecordSource {
+ public:
+  StoreResult List(const RecordQuery&, std::vector<RecordSummary>& out) const override {
+    out.clear();
+    return {StoreStatus::kFailed, "lost"};
+  }
+  StoreResult Load(const RecordIdentity&, CMeasureData&) const override {
+    return {StoreStatus::kFailed, "lost"};
+  }
+};
+
+TEST_F(PackMatchRecords, CellsComeThroughTheSourcesAndAnUnreadableOneGivesNone) {
+  Add(1, 900.0);
+  Add(2, 950.0);
+  const CRecordListSource source(list);
+  const UnreadableSource unreadable;
+  std::vector<MatchCell> cells;
+  ASSERT_TRUE(CollectMatchCells({&source}, 1001001, 999999999, cells).ok());
+  ASSERT_EQ(cells.size(), 2u);
+  EXPECT_EQ(cells[1].summary, SummaryOf(*list[1]));
+  const StoreResult failed = CollectMatchCells({&source, &unreadable}, 1001001, 999999999, cells);
+  EXPECT_EQ(failed.status, StoreStatus::kFailed);
+  EXPECT_EQ(failed.message, "lost");
+  EXPECT_TRUE(cells.empty());
 }
 
 TEST_F(PackMatchRecords, SeriesPacksComeByCapacityWithTheRestLeftOver) {

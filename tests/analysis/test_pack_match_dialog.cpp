@@ -77,10 +77,10 @@ TEST_F(PackMatchDialogTest, SelectingASmallSeriesPackOverlaysOnlyItsCells) {
   ASSERT_EQ(doc->DisplayList().size(), 5u);
   EXPECT_EQ(doc->DisplayList()[0], &doc->Current());
   for (size_t k = 0; k < pack.cells.size(); ++k) {
-    EXPECT_EQ(doc->DisplayList()[k + 1], dlg.Cells()[pack.cells[k]].record);
-    EXPECT_EQ(doc->DisplayList()[k + 1]->displaySlot, static_cast<int>(k) + 2);
+    EXPECT_EQ(SummaryOf(*doc->DisplayList()[k + 1]), dlg.Cells()[pack.cells[k]].summary);
+    EXPECT_EQ(doc->SlotOf(*doc->DisplayList()[k + 1]), static_cast<int>(k) + 2);
   }
-  EXPECT_EQ(doc->Registered()[14]->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*doc->Registered()[14]), -1);
   EXPECT_EQ(refreshes, std::vector<int>{kRefreshAll});
   // The same pack again changes nothing; the left-over row overlays nothing.
   EXPECT_FALSE(dlg.OverlayRow(*doc, 1));

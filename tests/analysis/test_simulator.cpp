@@ -18,13 +18,12 @@ GraphSettings DefaultGraph() {
 }
 
 // A six-cell record with R = 20 mOhm, 20.0 A at 118 s and 7.50 V at 120 s.
-std::unique_ptr<CMeasureData> EmfRecord(double v120 = 7.50, int slot = 2) {
+std::unique_ptr<CMeasureData> EmfRecord(double v120 = 7.50) {
   auto r = Source(20.0, 20.0);
   r->cells = 6;
   r->AppendPoint(Pt(100, 7.8, 20.0, 500.0));
   r->AppendPoint(Pt(118, 7.6, 20.0, 600.0));
   r->AppendPoint(Pt(120, v120, 0.0, 610.0));
-  r->displaySlot = slot;
   return r;
 }
 
@@ -34,7 +33,7 @@ TEST(EmfComparison, PerCellValueOfTheExample) {
   auto r = EmfRecord();
   EXPECT_NEAR(r->GetEmfVoltage(), 7.90, 1e-12);
   EXPECT_NEAR(EmfPerCell(*r), 7.90 / 6, 1e-12);
-  CEmfComparison emf({r.get()});
+  CEmfComparison emf({{r.get(), 2}});
   auto bars = emf.Bars();
   ASSERT_EQ(bars.size(), 1u);
   EXPECT_EQ(bars[0].text, "1.317V");
@@ -55,12 +54,10 @@ TEST(EmfComparison, MissingPointsAroundTwoMinutesGiveNoBar) {
   auto noQ = Source(20.0, 20.0);
   noQ->AppendPoint(Pt(115, 7.6));
   noQ->AppendPoint(Pt(120, 7.5));
-  noQ->displaySlot = 3;
   auto noP = Source(20.0, 20.0);
   noP->AppendPoint(Pt(119, 7.6));
   noP->AppendPoint(Pt(121, 7.5));
-  noP->displaySlot = 4;
-  CEmfComparison emf({noQ.get(), noP.get()});
+  CEmfComparison emf({{noQ.get(), 3}, {noP.get(), 4}});
   EXPECT_TRUE(emf.Bars().empty());
   EXPECT_DOUBLE_EQ(emf.ScaleTop(), CEmfComparison::kInitialScaleTop);
 }
@@ -69,10 +66,9 @@ TEST(EmfComparison, VirtualCurvesAndRecordsWithoutPirShowNoBar) {
   auto src = EmfRecord();
   CMeasureData virt;
   MakeVirtualCurve(virt, *src, 30.0, {0, 9999});
-  virt.displaySlot = 1;
-  auto noPir = EmfRecord(9.0, 5);  // would raise the scale top
+  auto noPir = EmfRecord(9.0);  // would raise the scale top
   noPir->pir = 0.0;
-  std::vector<CMeasureData*> list{&virt, noPir.get()};
+  const std::vector<DisplayedRecord> list{{&virt, 1}, {noPir.get(), 5}};
   CEmfComparison emf(list);
   EXPECT_TRUE(emf.Bars().empty());
   EXPECT_DOUBLE_EQ(emf.ScaleTop(), CEmfComparison::kInitialScaleTop);
@@ -82,17 +78,17 @@ TEST(EmfComparison, ZeroCellsShowNoBarAndDoNotCrash) {
   auto r = EmfRecord();
   r->cells = 0;
   EXPECT_DOUBLE_EQ(EmfPerCell(*r), 0.0);
-  CEmfComparison emf({r.get()});
+  CEmfComparison emf({{r.get(), 2}});
   EXPECT_TRUE(emf.Bars().empty());
   EXPECT_DOUBLE_EQ(emf.ScaleTop(), CEmfComparison::kInitialScaleTop);
 }
 
 TEST(EmfComparison, BarsRunFromTheLastDrawnRecordAndShareTheScale) {
   // Per cell 1.35 and 1.31 (six cells: 8.10 V and 7.86 V).
-  auto high = EmfRecord(8.10 - 0.4, 1);
-  auto low = EmfRecord(7.86 - 0.4, 2);
-  auto below = EmfRecord(7.0 - 0.4, 3);  // 1.1667 per cell: under the base
-  CEmfComparison emf({high.get(), low.get(), below.get()});
+  auto high = EmfRecord(8.10 - 0.4);
+  auto low = EmfRecord(7.86 - 0.4);
+  auto below = EmfRecord(7.0 - 0.4);  // 1.1667 per cell: under the base
+  CEmfComparison emf({{high.get(), 1}, {low.get(), 2}, {below.get(), 3}});
   EXPECT_NEAR(emf.ScaleTop(), 1.35, 1e-12);
   auto bars = emf.Bars();
   ASSERT_EQ(bars.size(), 3u);
@@ -111,51 +107,51 @@ TEST(EmfComparison, BarsRunFromTheLastDrawnRecordAndShareTheScale) {
 
 // --- Simulator -----------------------------------------------------------------
 
-std::unique_ptr<CMeasureData> SimSource(double current, int slot) {
+std::unique_ptr<CMeasureData> SimSource(double current) {
   auto r = Source(current, 10.0);
   for (int t = 0; t <= 300; t += 10)
     r->AppendPoint(Pt(t, 8.0 - t * 0.001, current, current / 3.6 * t));
-  r->displaySlot = slot;
   return r;
 }
 
 TEST(VirtualSimulator, StartCurrentIsTheLargestCurrentRoundedUp) {
-  auto a = SimSource(10.0, 1), b = SimSource(15.0, 2), c = SimSource(15.5, 3);
-  CVirtualSimulator sim({a.get(), b.get(), c.get()}, DefaultGraph(), {0, 0});
+  auto a = SimSource(10.0), b = SimSource(15.0), c = SimSource(15.5);
+  CVirtualSimulator sim({{a.get(), 1}, {b.get(), 2}, {c.get(), 3}}, DefaultGraph(), {0, 0});
   EXPECT_EQ(sim.StartCurrent(), 16);
   EXPECT_EQ(sim.Current(), 16);
   EXPECT_EQ(sim.SetCurrent(5), 16);
   EXPECT_EQ(sim.SetCurrent(2000), 1000);
   EXPECT_EQ(sim.SetCurrent(40), 40);
 
-  auto d = SimSource(20.0, 1);
-  EXPECT_EQ(CVirtualSimulator({d.get()}, DefaultGraph(), {}).StartCurrent(), 20);
-  auto e = SimSource(20.5, 1);
-  EXPECT_EQ(CVirtualSimulator({e.get()}, DefaultGraph(), {}).StartCurrent(), 21);
-  auto f = SimSource(0.5, 1);
-  EXPECT_EQ(CVirtualSimulator({f.get()}, DefaultGraph(), {}).StartCurrent(), 1);
+  auto d = SimSource(20.0);
+  EXPECT_EQ(CVirtualSimulator({{d.get(), 1}}, DefaultGraph(), {}).StartCurrent(), 20);
+  auto e = SimSource(20.5);
+  EXPECT_EQ(CVirtualSimulator({{e.get(), 1}}, DefaultGraph(), {}).StartCurrent(), 21);
+  auto f = SimSource(0.5);
+  EXPECT_EQ(CVirtualSimulator({{f.get(), 1}}, DefaultGraph(), {}).StartCurrent(), 1);
   EXPECT_EQ(CVirtualSimulator({}, DefaultGraph(), {}).StartCurrent(), 1);
 }
 
 TEST(VirtualSimulator, OnlySuitableRecordsAreSimulatedWithTheirSlots) {
-  auto a = SimSource(10.0, 1);
-  auto uneven = SimSource(20.0, 2);
+  auto a = SimSource(10.0);
+  auto uneven = SimSource(20.0);
   uneven->currentC = 10.0;
-  auto noPir = SimSource(20.0, 3);
+  auto noPir = SimSource(20.0);
   noPir->pir = 0.0;
-  auto b = SimSource(12.0, 5);
-  CVirtualSimulator sim({a.get(), uneven.get(), noPir.get(), b.get()}, DefaultGraph(), {0, 0});
+  auto b = SimSource(12.0);
+  CVirtualSimulator sim({{a.get(), 1}, {uneven.get(), 2}, {noPir.get(), 3}, {b.get(), 5}},
+                        DefaultGraph(), {0, 0});
   ASSERT_EQ(sim.Sources().size(), 2u);
   EXPECT_EQ(sim.Sources()[0], a.get());
   EXPECT_EQ(sim.Sources()[1], b.get());
   EXPECT_EQ(sim.StartCurrent(), 12);
+  EXPECT_EQ(sim.Slots(), (std::vector<int>{1, 5}));
 
   sim.SetCurrent(30);
   for (size_t i = 0; i < 2; ++i) {
     CMeasureData expect;
     MakeVirtualCurve(expect, *sim.Sources()[i], 30.0, {0, 0});
     EXPECT_EQ(sim.Simulated()[i]->Points(), expect.Points());
-    EXPECT_EQ(sim.Simulated()[i]->displaySlot, sim.Sources()[i]->displaySlot);
     EXPECT_DOUBLE_EQ(sim.Simulated()[i]->currentA, 30.0);
   }
   // Painting order: the last simulated record first.
@@ -171,13 +167,13 @@ TEST(VirtualSimulator, CommandsNeedASuitableDrawnRecord) {
   CBrenlowDoc doc(app);
   EXPECT_FALSE(CanOpenSimulator(doc));
   EXPECT_FALSE(CanOpenEmfComparison(doc));
-  auto uneven = SimSource(20.0, -1);
+  auto uneven = SimSource(20.0);
   uneven->currentC = 10.0;
   CMeasureData* u = doc.InsertRegistered(std::move(uneven));
   doc.ToggleOverlay(u);
   EXPECT_FALSE(CanOpenSimulator(doc));
   EXPECT_TRUE(CanOpenEmfComparison(doc));  // R and PIR suffice there
-  CMeasureData* s = doc.InsertRegistered(SimSource(20.0, -1));
+  CMeasureData* s = doc.InsertRegistered(SimSource(20.0));
   doc.ToggleOverlay(s);
   EXPECT_TRUE(CanOpenSimulator(doc));
   app.runActive = true;
@@ -240,8 +236,7 @@ TEST(PlotGeometry, CurveStartsAtTheFirstPointInsideThePlot) {
   r->AppendPoint(Pt(20, 6.0, 36.0, 0.0));   // inside: the curve starts
   r->AppendPoint(Pt(30, 13.0, 36.0, 0.0));  // outside again, still joined
   r->AppendPoint(Pt(100, 6.0, 36.0, 1000.0));
-  r->displaySlot = 2;
-  CVirtualSimulator sim({r.get()}, DefaultGraph(), {});
+  CVirtualSimulator sim({{r.get(), 2}}, DefaultGraph(), {});
   ASSERT_EQ(sim.StartCurrent(), 36);
   // 36 A delivers the source's 1000 mAh in 100 s: the time axis is unchanged.
   auto curves = sim.Curves();

@@ -131,9 +131,6 @@ TEST(MakeVirtualCurve, RemarkIdentityAndResults) {
   src->id2 = 2;
   src->id3 = 3;
   src->remark = "R1";
-  src->saved = true;
-  src->displaySlot = 4;
-  src->listRowKey = 9;
   src->v1Point = 100;
   src->AppendPoint(Pt(0, 8.2, 20.0, 0.0));
   src->AppendPoint(Pt(100, 8.1, 20.0, 500.0));
@@ -153,9 +150,6 @@ TEST(MakeVirtualCurve, RemarkIdentityAndResults) {
   EXPECT_DOUBLE_EQ(out.internalResistance, 10.0);
   EXPECT_EQ(out.cells, 6);
   EXPECT_DOUBLE_EQ(out.endVoltage, 6.0);
-  EXPECT_EQ(out.displaySlot, -1);
-  EXPECT_EQ(out.listRowKey, -1);
-  EXPECT_FALSE(out.saved);  // a new record, not yet in any file
 
   // 1000 mAh at 30 A takes 120 s: factor 0.6.
   ASSERT_EQ(Times(out), (std::vector<int>{0, 60, 120}));
@@ -259,7 +253,7 @@ class VirtualCommandTest : public AnalysisDocTest {
     });
   }
 
-  ListSelection One() { return {true, {source->listRowKey}}; }
+  ListSelection One() { return {true, {doc->RowKeyOf(*source)}}; }
 
   CMeasureData* source = nullptr;
   std::vector<double> dialogCurrents;
@@ -269,7 +263,7 @@ TEST_F(VirtualCommandTest, GeneratesIntoTheCurrentMeasurement) {
   EXPECT_TRUE(Run(One()));
   EXPECT_EQ(dialogCurrents, (std::vector<double>{20.0}));
   const CMeasureData& cur = doc->Current();
-  EXPECT_EQ(cur.displaySlot, 1);
+  EXPECT_EQ(doc->SlotOf(cur), 1);
   EXPECT_DOUBLE_EQ(cur.currentA, 36.0);
   EXPECT_DOUBLE_EQ(cur.pir, -1.0);
   EXPECT_EQ(cur.Points().size(), 195u);
@@ -288,7 +282,7 @@ TEST_F(VirtualCommandTest, NeedsExactlyOneSelectedRowInTheFocusedList) {
   const std::string text =
       Sj("バーチャルカーブの生成元となるデータを、データビューから１つ選択してください。");
   EXPECT_FALSE(Run({true, {}}));
-  EXPECT_FALSE(Run({false, {source->listRowKey}}));
+  EXPECT_FALSE(Run({false, {doc->RowKeyOf(*source)}}));
   auto other = FlatSource(10);
   Register(std::move(other), 5, 5, 5);
   EXPECT_FALSE(Run({true, {0, 1}}));

@@ -151,7 +151,7 @@ TEST_F(Analysis, VirtualCurrentDialogRefusesThenGenerates) {
   EXPECT_EQ(cur.currentA, 30.0);
   EXPECT_EQ(cur.currentC, 30.0);
   EXPECT_EQ(cur.pir, -1.0);
-  EXPECT_EQ(cur.displaySlot, 1);
+  EXPECT_EQ(app->Doc().SlotOf(cur), 1);
   EXPECT_FALSE(cur.Points().empty());
   EXPECT_EQ(Utf8(cur.remark).rfind("(30.0Aﾊﾞｰﾁｬﾙｶｰﾌﾞ/001-001-001_2015/03/04 10:11:12_20.0A)", 0),
             0u);

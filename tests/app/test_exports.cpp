@@ -134,7 +134,7 @@ TEST_F(Exports, CsvRefusalsKeepTheDialogOpenWithItsFields) {
   EXPECT_TRUE(stillOpen);
   EXPECT_EQ(kept, "0");
   ASSERT_EQ(app->ui.messages.size(), 2u);
-  EXPECT_EQ(app->ui.messages[0].text, CsvIdRangeText());
+  EXPECT_EQ(app->ui.messages[0].text, IdRefusalText());
   EXPECT_EQ(Utf8(app->ui.messages[0].caption), "登録ID指定");
   EXPECT_EQ(app->ui.messages[1].text, CsvFolderMissingText());
   EXPECT_EQ(Utf8(app->ui.messages[1].caption), "出力先フォルダ指定");

@@ -260,8 +260,6 @@ TEST(MergeBackup, RestoresUnsavedRecordsAfterARestart) {
     before.State().backupMode = 0;  // the backup holds the unsaved records
     auto a = MakeRecord(5, 6, 7, 120);
     auto b = MakeRecord(5, 6, 8, 150);
-    a->saved = false;
-    b->saved = false;
     before.Doc().InsertRegistered(std::move(a));
     before.Doc().InsertRegistered(std::move(b));
     ASSERT_TRUE(before.Doc().WriteAutoBackup());
@@ -286,7 +284,7 @@ TEST(MergeBackup, RestoresUnsavedRecordsAfterARestart) {
   ASSERT_EQ(after.Doc().Registered().size(), 2u);
   EXPECT_EQ(after.Doc().Registered()[0]->GetIdText(), "005-006-007");
   EXPECT_EQ(after.Doc().Registered()[1]->GetIdText(), "005-006-008");
-  EXPECT_FALSE(after.Doc().Registered()[0]->saved);
+  EXPECT_FALSE(after.Doc().IsSaved(*after.Doc().Registered()[0]));
   // The backup mode leaves the remembered path alone.
   EXPECT_EQ(after.State().settings.Get("INPORT_MERGE"), "/keep/this.qd1");
   ASSERT_EQ(after.ui.messages.size(), 1u);

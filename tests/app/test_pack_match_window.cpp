@@ -101,7 +101,7 @@ TEST_F(PackMatchWindow, ListsThePacksOverlaysASelectedOneAndSavesThem) {
     EXPECT_EQ(drawn[k]->GetIdText(), table.rows[1].ids[k - 1]);
   // The data view follows: the rows of the pack carry the slot colours.
   ui::CReportCtrl* data = Frame().DataView()->List();
-  EXPECT_EQ(data->CellColor(drawn[1]->listRowKey, 0), 11);
+  EXPECT_EQ(data->CellColor(app->Doc().RowKeyOf(*drawn[1]), 0), 11);
 
   app->ui.ChooseFile(files.File("packs.csv"));
   dlg.SaveButton()->click();

@@ -20,7 +20,7 @@
 #include "app/print_painter.h"
 #include "catalog/catalog.h"
 #include "data/codec.h"
-#include "output/csv_export.h"
+#include "data/registration_id.h"
 #include "output/print_job.h"
 #include "shell_test_support.h"
 
@@ -304,7 +304,7 @@ TEST_F(HeadlessPrint, ARefusedRunLeavesNoPdfBehind) {
       {{"--from", "1-1-5", "--to", "1-1-4"},
        kPrintJobBadId,
        Cp932ToUtf8(PrintIdOrderText()) + "\n"},
-      {{"--to", "1-1"}, kPrintJobBadId, Cp932ToUtf8(CsvIdRangeText()) + "\n"},
+      {{"--to", "1-1"}, kPrintJobBadId, Cp932ToUtf8(IdRefusalText()) + "\n"},
       {{"--png", "no/such/folder"},
        kPrintJobNotWritten,
        Cp932ToUtf8(PrintNotWrittenText(app.dir.File("no/such/folder/out-1.png"), ENOENT)) + "\n"},

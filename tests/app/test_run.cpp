@@ -30,9 +30,7 @@ std::vector<std::string> FastSmallRun() {
 
 std::unique_ptr<CMeasureData> CopyCurrent(CBrenlowDoc& doc) {
   std::lock_guard<std::mutex> g(doc.Lock());
-  auto copy = std::make_unique<CMeasureData>();
-  copy->CopyFrom(doc.Current());
-  return copy;
+  return std::make_unique<CMeasureData>(doc.Current());
 }
 
 // Frames come 250 ms after the start command: the read time-out must cover
@@ -123,7 +121,7 @@ TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
   EXPECT_FALSE(frame_->IsCommandEnabled(ui::kCmdStop));
 
   // Register, save, reopen and compare.
-  ASSERT_NE(RegisterAccepted(doc, IdParts{12, 34, 56}), nullptr);
+  ASSERT_NE(RegisterAccepted(doc, RegistrationId{12, 34, 56}), nullptr);
   const std::string path = dir_.File("run.qd1");
   ASSERT_TRUE(SaveDataFile(doc, ui_, path));
   CAppState state2;
@@ -133,7 +131,7 @@ TEST_F(RunTest, WholeDischargeFollowsEveryPointThenRegistersSavesAndReopens) {
   ASSERT_TRUE(OpenDataFile(doc2, ui2, path));
   ASSERT_EQ(doc2.Registered().size(), 1u);
   const CMeasureData& back = *doc2.Registered().front();
-  EXPECT_EQ(IdText(IdOf(back)), "012-034-056");
+  EXPECT_EQ(back.Id().Text(), "012-034-056");
   EXPECT_EQ(back.GetDateTimeText(), measured.GetDateTimeText());
   EXPECT_EQ(back.Points(), measured.Points());
   EXPECT_EQ(back.cells, measured.cells);
@@ -299,7 +297,7 @@ class StartOptionsTest : public RunWindowTest {
         cur.MutablePoints().push_back(CMeasurePoint{t, 1.0, 1.2, 0.3 * t, 1.2});
       cur.dateTime = COleDateTime::FromParts(DateParts{2024, 5, 6, 7, 8, 9});
     }
-    ASSERT_NE(RegisterAccepted(doc, IdParts{1, 1, 1}), nullptr);
+    ASSERT_NE(RegisterAccepted(doc, RegistrationId{1, 1, 1}), nullptr);
     ASSERT_EQ(doc.DisplayList().size(), 2u);
     app_->State().graph = GraphSettings{9.0, 3.0, true, 4, 0.5};
     frame_->GraphView()->ApplySettings(app_->State().graph);

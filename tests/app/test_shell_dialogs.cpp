@@ -97,7 +97,7 @@ TEST_F(Registration, TypedIdRegistersTheMeasurement) {
   CBrenlowDoc& doc = app->Doc();
   ASSERT_EQ(doc.Registered().size(), 1u);
   EXPECT_EQ(doc.Registered()[0]->GetIdText(), "007-012-003");
-  EXPECT_EQ(doc.Registered()[0]->displaySlot, 2);
+  EXPECT_EQ(doc.SlotOf(*doc.Registered()[0]), 2);
   EXPECT_TRUE(doc.Current().IsEmpty());
   EXPECT_TRUE(app->State().modified);
   const CSettingsStore& s = app->State().settings;

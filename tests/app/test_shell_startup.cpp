@@ -141,7 +141,7 @@ TEST(StartUp, NewInstallationGetsUsableFirstSettings) {
   // The measurement panel starts from the loaded input defaults.
   EXPECT_DOUBLE_EQ(a.Doc().Current().currentA, 1.0);
   EXPECT_EQ(a.Doc().Current().v1Point, 100);
-  EXPECT_EQ(a.Doc().Current().displaySlot, 1);
+  EXPECT_EQ(a.Doc().SlotOf(a.Doc().Current()), 1);
 }
 
 TEST(StartUp, ExistingSettingsAreLoadedNotSeeded) {

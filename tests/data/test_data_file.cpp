@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "data/archive.h"
@@ -63,7 +64,7 @@ struct ReadOut {
 
 void ReadBytesInto(const std::string& bytes, ReadOut& out, Avg3Range range = {100, 200}) {
   ArchiveReader ar(bytes.data(), bytes.size());
-  out.result = ReadDataFile(ar, out.current, out.list, true, range);
+  out.result = ReadDataFile(ar, out.current, out.list, range);
 }
 
 std::string EmptyRecordBytes() {
@@ -229,7 +230,6 @@ TEST(DataFile, Version100ReadsLike101) {
   // The same records: written again they give the same bytes.
   EXPECT_EQ(DataFileBytes(b.current, b.list, DataFileForm::kFull), v101);
   EXPECT_EQ(DataFileBytes(a.current, a.list, DataFileForm::kFull), v101);
-  EXPECT_TRUE(b.list[0]->saved);
 }
 
 TEST(DataFile, AllFourVersionsAreAccepted) {
@@ -335,22 +335,6 @@ TEST(DataFile, AverageVoltage3IsComputedWithTheRangeGiven) {
   EXPECT_EQ(b.current.avgVoltage3, 0.0);
 }
 
-TEST(DataFile, SavedFlagRowKeyAndSlotOfReadRecords) {
-  CMeasureData current;
-  RecordList list;
-  list.push_back(MakeRecord(1, 2));
-  const std::string bytes = DataFileBytes(current, list, DataFileForm::kFull);
-  for (bool flag : {true, false}) {
-    ArchiveReader ar(bytes.data(), bytes.size());
-    CMeasureData cur;
-    RecordList got;
-    ASSERT_TRUE(ReadDataFile(ar, cur, got, flag, {}).ok());
-    EXPECT_EQ(got[0]->saved, flag);
-    EXPECT_EQ(got[0]->listRowKey, -1);
-    EXPECT_EQ(got[0]->displaySlot, -1);
-  }
-}
-
 TEST(DataFile, RecordsAreAppendedInFileOrderAfterExistingOnes) {
   CMeasureData current;
   RecordList list;
@@ -400,8 +384,7 @@ TEST(DataFile, CurrentCountAboveOneKeepsTheLastRecordWhole) {
   RecordList list;
   list.push_back(MakeRecord(3, 2));
   ReadOut out;
-  out.current.listRowKey = 4;
-  out.current.displaySlot = 1;
+  const CMeasureData* receiving = &out.current;
   ReadBytesInto(WithCurrentCount(2, {first.get(), second.get()}, list), out);
   ASSERT_TRUE(out.result.ok());
   EXPECT_EQ(out.result.currentRecords, 2);
@@ -409,8 +392,7 @@ TEST(DataFile, CurrentCountAboveOneKeepsTheLastRecordWhole) {
   EXPECT_EQ(out.current.id1, 2);
   EXPECT_EQ(out.current.Points(), second->Points());  // not first's points too
   EXPECT_EQ(out.current.v1Point, 400);
-  EXPECT_EQ(out.current.listRowKey, 4);
-  EXPECT_EQ(out.current.displaySlot, 1);
+  EXPECT_EQ(&out.current, receiving);
   ASSERT_EQ(out.list.size(), 1u);
   EXPECT_EQ(out.list[0]->id1, 3);
 }
@@ -460,9 +442,9 @@ TEST(DataFile, BackupFormHoldsOnlyUnsavedRecords) {
   RecordList list;
   for (int i = 1; i <= 4; ++i)
     list.push_back(MakeRecord(i, 3));
-  list[0]->saved = true;
-  list[2]->saved = true;
-  const std::string backup = DataFileBytes(current, list, DataFileForm::kBackup);
+  const std::set<const CMeasureData*> saved = {list[0].get(), list[2].get()};
+  const SavedTest isSaved = [&](const CMeasureData& r) { return saved.count(&r) != 0; };
+  const std::string backup = DataFileBytes(current, list, DataFileForm::kBackup, isSaved);
   EXPECT_EQ(backup.substr(0, 5), std::string("\x04"
                                              "101b"));
   ReadOut out;
@@ -473,13 +455,13 @@ TEST(DataFile, BackupFormHoldsOnlyUnsavedRecords) {
   EXPECT_EQ(out.list[0]->id1, 2);
   EXPECT_EQ(out.list[1]->id1, 4);
   EXPECT_EQ(out.current.remark, "cur");
-  // Writing changes no flag.
-  EXPECT_TRUE(list[0]->saved);
-  EXPECT_FALSE(list[1]->saved);
-  // The full form holds all four.
+  // The full form holds all four, and a backup told of no saved record too.
   ReadOut full;
-  ReadBytesInto(DataFileBytes(current, list, DataFileForm::kFull), full);
+  ReadBytesInto(DataFileBytes(current, list, DataFileForm::kFull, isSaved), full);
   EXPECT_EQ(full.list.size(), 4u);
+  ReadOut unsaved;
+  ReadBytesInto(DataFileBytes(current, list, DataFileForm::kBackup), unsaved);
+  EXPECT_EQ(unsaved.list.size(), 4u);
 }
 
 TEST(DataFile, WriterReaderRoundTripIsByteForByte) {
@@ -524,7 +506,7 @@ TEST(DataFile, FileWriterAndReaderMatchTheInMemoryForms) {
   ArchiveReader ar(fd);
   CMeasureData cur;
   RecordList got;
-  DataFileReadResult r = ReadDataFile(ar, cur, got, true, {100, 200});
+  DataFileReadResult r = ReadDataFile(ar, cur, got, {100, 200});
   ::close(fd);
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(DataFileBytes(cur, got, DataFileForm::kFull), bytes);
@@ -581,7 +563,7 @@ TEST(DataFileMalformed, TruncatedFilesFailThroughTheFileReaderToo) {
     ArchiveReader ar(fd);
     CMeasureData cur;
     RecordList list;
-    DataFileReadResult r = ReadDataFile(ar, cur, list, true, {});
+    DataFileReadResult r = ReadDataFile(ar, cur, list, {});
     ::close(fd);
     ASSERT_EQ(r.error, DataFileCorruptText()) << n;
   }
@@ -652,7 +634,7 @@ std::vector<DataFileReadResult> ReadEveryWay(const std::string& bytes) {
   if (fd >= 0) {
     ArchiveReader ar(fd);
     ReadOut streamed;
-    streamed.result = ReadDataFile(ar, streamed.current, streamed.list, true, {100, 200});
+    streamed.result = ReadDataFile(ar, streamed.current, streamed.list, {100, 200});
     results.push_back(streamed.result);
     ::close(fd);
   }
@@ -789,7 +771,7 @@ TEST(DataFileMalformed, AFolderOrAnEmptyFileIsNotAFile) {
   ArchiveReader ar(fd);
   CMeasureData cur;
   RecordList list;
-  EXPECT_EQ(ReadDataFile(ar, cur, list, true, {}).error, DataFileCorruptText());
+  EXPECT_EQ(ReadDataFile(ar, cur, list, {}).error, DataFileCorruptText());
   ::close(fd);
   ReadOut out;
   ReadBytesInto("", out);

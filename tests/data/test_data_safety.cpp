@@ -80,10 +80,10 @@ class SafetyTest : public DocTest {
     Snapshot s;
     s.bytes = Bytes();
     for (const auto& r : doc->Registered()) {
-      s.saved.push_back(r->saved);
-      s.slots.push_back(r->displaySlot);
+      s.saved.push_back(doc->IsSaved(*r));
+      s.slots.push_back(doc->SlotOf(*r));
     }
-    s.slots.push_back(doc->Current().displaySlot);
+    s.slots.push_back(doc->SlotOf(doc->Current()));
     s.slots.push_back(static_cast<int>(doc->DisplayList().size()));
     s.modified = app.modified;
     s.name = app.fileName;
@@ -297,13 +297,13 @@ TEST_F(SafetyTest, WriteFailingAfterNBytesLeavesTheOldFile) {
     EXPECT_EQ(ReadFile(path), fresh);
     EXPECT_FALSE(app.modified);
     for (const auto& r : doc->Registered())
-      EXPECT_TRUE(r->saved);
+      EXPECT_TRUE(doc->IsSaved(*r));
     // Back to the old file and unsaved state for the second round.
     SetSaveWriteLimitForTesting(-1);
     WriteFile(path, oldBytes);
     app.modified = true;
     for (size_t i = 0; i < before.saved.size(); ++i)
-      doc->Registered()[i]->saved = before.saved[i];
+      doc->SetSaved(*doc->Registered()[i], before.saved[i]);
     app.fileVersion = before.version;
     ASSERT_EQ(CountTemps(dir.path(), path), 0);
   }
@@ -322,7 +322,7 @@ TEST_F(SafetyTest, FailingBackupKeepsTheOldBackupAndTheFlags) {
     EXPECT_FALSE(doc->WriteAutoBackup());
     EXPECT_EQ(ReadFile(bak), oldBak);
     EXPECT_TRUE(app.modified);
-    EXPECT_FALSE(doc->Registered().back()->saved);
+    EXPECT_FALSE(doc->IsSaved(*doc->Registered().back()));
   }
   EXPECT_TRUE(ui.messages.empty());  // silent
 }

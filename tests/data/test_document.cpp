@@ -47,9 +47,16 @@ TEST_F(DocTest, SortComparesBytesSoTheDateBreaksTiesOnly) {
 
 TEST_F(DocTest, InsertingIntoAnUnsortedListLooksAtTheFirstRecordFirst) {
   // Opening keeps file order: [003, 001] is possible.
-  Add(3, 1, 1, Dt(2015, 1, 1));
-  Add(1, 1, 1, Dt(2015, 1, 1));
-  std::swap(doc->Registered()[0], doc->Registered()[1]);
+  RecordList unsorted;
+  for (int a : {3, 1}) {
+    unsorted.push_back(std::make_unique<CMeasureData>());
+    Measure(*unsorted.back(), Dt(2015, 1, 1));
+    unsorted.back()->id1 = a;
+    unsorted.back()->id2 = unsorted.back()->id3 = 1;
+  }
+  const std::string bytes = DataFileBytes(CMeasureData(), unsorted, DataFileForm::kFull);
+  ArchiveReader ar(bytes.data(), bytes.size());
+  ASSERT_TRUE(doc->Load(ar).ok());
   Add(2, 1, 1, Dt(2015, 1, 1));  // smaller than the first: the front
   Add(4, 1, 1, Dt(2015, 1, 1));  // not smaller than first or last: the end
   EXPECT_THAT(Ids(),
@@ -76,15 +83,15 @@ TEST_F(DocTest, RegisterCopiesResetsTheCurrentAndOverlaysInSlot2) {
   EXPECT_EQ(rec->GetIdText(), "001-002-003");
   EXPECT_EQ(rec->Points().size(), 5u);
   EXPECT_EQ(rec->remark, "r");
-  EXPECT_FALSE(rec->saved);
+  EXPECT_FALSE(doc->IsSaved(*rec));
   EXPECT_DOUBLE_EQ(rec->avgVoltage3, (1.5 + 1.499) / 2);  // recomputed on the copy
-  EXPECT_EQ(rec->displaySlot, 2);                         // overlays were reset first
-  EXPECT_EQ(old->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*rec), 2);                        // overlays were reset first
+  EXPECT_EQ(doc->SlotOf(*old), -1);
   EXPECT_THAT(doc->DisplayList(), ElementsAre(&doc->Current(), rec));
   EXPECT_TRUE(doc->Current().IsEmpty());
   EXPECT_FALSE(doc->Current().IsMeasured());
   EXPECT_EQ(doc->Current().Inputs(), app.inputs);
-  EXPECT_EQ(doc->Current().displaySlot, 1);
+  EXPECT_EQ(doc->SlotOf(doc->Current()), 1);
   EXPECT_EQ(doc->Current().avgVoltage3, 0.0);
   ASSERT_FALSE(refreshes.empty());
   EXPECT_EQ(refreshes.front(), kRefreshData);
@@ -97,21 +104,23 @@ TEST_F(DocTest, RegisterResetsEvenAFullDisplayList) {
     RegisterNow(1, 1, i, Dt(2015, 3, i));
   EXPECT_EQ(doc->DisplayList().size(), 2u);
   for (auto& r : doc->Registered())
-    if (r->displaySlot < 0) doc->ToggleOverlay(r.get());
+    if (doc->SlotOf(*r) < 0) doc->ToggleOverlay(r.get());
   EXPECT_EQ(doc->DisplayList().size(), 7u);
   CMeasureData* rec = RegisterNow(2, 1, 1, Dt(2016, 1, 1));
-  EXPECT_EQ(rec->displaySlot, 2);
+  EXPECT_EQ(doc->SlotOf(*rec), 2);
   EXPECT_EQ(doc->DisplayList().size(), 2u);
 }
 
 TEST_F(DocTest, RegisterCommandCancelledChangesNothing) {
   Measure(doc->Current(), Dt(2015, 3, 4));
   EXPECT_TRUE(CanRegister(*doc));
-  EXPECT_FALSE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<IdParts>(); }));
+  EXPECT_FALSE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<RegistrationId>(); }));
   EXPECT_TRUE(doc->Registered().empty());
   EXPECT_FALSE(app.modified);
   EXPECT_FALSE(doc->Current().IsEmpty());
-  EXPECT_TRUE(CmdRegister(*doc, [](CBrenlowDoc&) { return std::optional<IdParts>({4, 5, 6}); }));
+  EXPECT_TRUE(CmdRegister(*doc, [](CBrenlowDoc&) {
+    return std::optional<RegistrationId>({4, 5, 6});
+  }));
   EXPECT_THAT(Ids(), ElementsAre("004-005-006 2015/03/04 10:11:12"));
 }
 
@@ -162,7 +171,7 @@ TEST_F(DocTest, ClearPanelAsksAndResetsOnOk) {
   EXPECT_TRUE(CmdClearPanel(*doc, ui));
   EXPECT_TRUE(doc->Current().IsEmpty());
   EXPECT_EQ(doc->Current().cells, 8);
-  EXPECT_EQ(doc->Current().displaySlot, 1);
+  EXPECT_EQ(doc->SlotOf(doc->Current()), 1);
   EXPECT_TRUE(app.modified);
   EXPECT_THAT(refreshes, ElementsAre(3));
 }
@@ -174,8 +183,8 @@ TEST_F(DocTest, RemoveOverlaysResetsTheDisplayList) {
   doc->ToggleOverlay(b);
   refreshes.clear();
   CmdRemoveOverlays(*doc);
-  EXPECT_EQ(a->displaySlot, -1);
-  EXPECT_EQ(b->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*a), -1);
+  EXPECT_EQ(doc->SlotOf(*b), -1);
   EXPECT_THAT(doc->DisplayList(), ElementsAre(&doc->Current()));
   EXPECT_THAT(refreshes, ElementsAre(7));
 }
@@ -187,11 +196,11 @@ TEST_F(DocTest, OverlayToggleByRowKeyUsesTheSmallestFreeSlot) {
   for (int row = 0; row < 6; ++row)
     EXPECT_TRUE(doc->ToggleOverlayRow(row));
   EXPECT_FALSE(doc->ToggleOverlayRow(6));  // seven entries: full, no message
-  EXPECT_EQ(doc->Registered()[6]->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*doc->Registered()[6]), -1);
   EXPECT_TRUE(doc->ToggleOverlayRow(2));  // off again
-  EXPECT_EQ(doc->Registered()[2]->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*doc->Registered()[2]), -1);
   EXPECT_TRUE(doc->ToggleOverlayRow(7));  // takes the freed slot 4
-  EXPECT_EQ(doc->Registered()[7]->displaySlot, 4);
+  EXPECT_EQ(doc->SlotOf(*doc->Registered()[7]), 4);
   EXPECT_FALSE(doc->ToggleOverlayRow(99));
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -275,7 +284,7 @@ TEST_F(DocTest, SaveAlwaysAsksForANameAndWritesTheFullForm) {
   EXPECT_EQ(app.settings.Get("FILE"), Sj("データ.qd1"));  // CP932 in Dis.ini
   EXPECT_EQ(app.settings.Get("PATH"), Sj(path));
   for (const auto& r : doc->Registered())
-    EXPECT_TRUE(r->saved);
+    EXPECT_TRUE(doc->IsSaved(*r));
   EXPECT_TRUE(ui.messages.empty());
 
   // The chooser is shown again though the name is known; cancelling stops.
@@ -326,12 +335,14 @@ TEST_F(DocTest, OpeningASavedFileGivesTheSameListAndAClearModifiedFlag) {
   std::vector<std::string> after;
   for (const auto& r : doc2.Registered()) {
     after.push_back(r->GetIdText() + " " + r->GetDateTimeText());
-    EXPECT_TRUE(r->saved);
+    EXPECT_TRUE(doc2.IsSaved(*r));
+    EXPECT_EQ(doc2.RowKeyOf(*r), -1);  // until the data view lists it
+    EXPECT_EQ(doc2.SlotOf(*r), -1);
   }
   EXPECT_EQ(after, before);
   EXPECT_EQ(doc2.Registered()[2]->remark, "dup");
   EXPECT_EQ(doc2.Current().Points().size(), 7u);
-  EXPECT_EQ(doc2.Current().displaySlot, 1);
+  EXPECT_EQ(doc2.SlotOf(doc2.Current()), 1);
   EXPECT_FALSE(app2.modified);
   EXPECT_EQ(app2.fileVersion, "101");
   EXPECT_EQ(app2.fileName, "a.qd1");
@@ -419,7 +430,7 @@ TEST_P(BackupTest, AfterASaveAndTwoRegistrations) {
   ArchiveReader ar(bytes.data(), bytes.size());
   CMeasureData cur;
   RecordList list;
-  DataFileReadResult r = ReadDataFile(ar, cur, list, false, app.avg3);
+  DataFileReadResult r = ReadDataFile(ar, cur, list, app.avg3);
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(cur.Points().size(), 4u);
   std::vector<std::string> ids;
@@ -428,13 +439,13 @@ TEST_P(BackupTest, AfterASaveAndTwoRegistrations) {
   if (GetParam() == 0) {
     EXPECT_EQ(r.version, "101b");
     EXPECT_THAT(ids, ElementsAre("002-001-001", "003-001-001"));
-    EXPECT_FALSE(doc->Registered()[2]->saved);
+    EXPECT_FALSE(doc->IsSaved(*doc->Registered()[2]));
   } else {
     EXPECT_EQ(r.version, "101");
     EXPECT_THAT(ids, ElementsAre("001-001-001", "001-001-002", "002-001-001", "003-001-001"));
     EXPECT_EQ(bytes, DataFileBytes(doc->Current(), doc->Registered(), DataFileForm::kFull));
     for (const auto& rec : doc->Registered())
-      EXPECT_TRUE(rec->saved);  // the full backup counts as a save of them
+      EXPECT_TRUE(doc->IsSaved(*rec));  // the full backup counts as a save of them
   }
   // No temporary file is left beside the backup.
   EXPECT_FALSE(FileExists(dir.File(TempNamePrefix(bak))));

@@ -78,7 +78,7 @@ class DocTest : public ::testing::Test {
   void NumberRows() {
     int k = 0;
     for (auto& r : doc->Registered())
-      r->listRowKey = k++;
+      doc->SetRowKey(*r, k++);
   }
 
   std::string Utf8(const std::string& cp932) const { return Cp932ToUtf8(cp932); }

@@ -66,13 +66,13 @@ TEST_F(MergeTest, SameIdAndDateTimeIsReplacedOtherwiseBothStay) {
   EXPECT_EQ(doc->Registered()[0]->remark, "from file");
   for (const auto& r : doc->Registered()) {
     if (r->remark == "from file") {
-      EXPECT_FALSE(r->saved);
+      EXPECT_FALSE(doc->IsSaved(*r));
     }
   }
   // The source's current measurement replaced the document's, points included.
   EXPECT_EQ(doc->Current().Points().size(), 9u);
   EXPECT_EQ(doc->Current().remark, "source current");
-  EXPECT_EQ(doc->Current().displaySlot, 1);
+  EXPECT_EQ(doc->SlotOf(doc->Current()), 1);
   EXPECT_THAT(doc->DisplayList(), ElementsAre(&doc->Current()));
   EXPECT_TRUE(app.modified);
   EXPECT_EQ(app.settings.Get("INPORT_MERGE"), src);
@@ -216,7 +216,7 @@ TEST_F(MergeTest, UnsupportedVersionResetsOverlaysAndPanelButKeepsTheList) {
   EXPECT_EQ(Utf8(ui.messages[0].caption), "データファイル読み込み");
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::kWarning);
   EXPECT_THAT(Ids(), ElementsAre("001-001-001 2015/03/04 10:11:12"));
-  EXPECT_EQ(a->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*a), -1);
   EXPECT_TRUE(doc->Current().IsEmpty());
   EXPECT_FALSE(app.modified);
   EXPECT_EQ(app.settings.Get("INPORT_MERGE"), "");

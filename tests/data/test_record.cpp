@@ -37,9 +37,6 @@ TEST(Record, ResetStateIsEmpty) {
   EXPECT_TRUE(r.IsEmpty());
   EXPECT_EQ(r.FindPoint(-1), nullptr);
   EXPECT_EQ(r.FindPoint(0), nullptr);
-  EXPECT_EQ(r.listRowKey, -1);
-  EXPECT_EQ(r.displaySlot, -1);
-  EXPECT_FALSE(r.saved);
   EXPECT_EQ(r.Inputs(), in);
   EXPECT_EQ(r.avgVoltage1, 0.0);
   EXPECT_EQ(r.avgVoltage3, 0.0);
@@ -52,9 +49,6 @@ TEST(Record, ResetClearsEverything) {
   CMeasureData r;
   r.id1 = r.id2 = r.id3 = 5;
   r.remark = "x";
-  r.saved = true;
-  r.listRowKey = 3;
-  r.displaySlot = 2;
   r.pir = 1.0;
   r.dateTime = COleDateTime::FromParts({2015, 3, 4, 10, 11, 12});
   r.AppendPoint(Pt(1, 1, 1));
@@ -63,10 +57,8 @@ TEST(Record, ResetClearsEverything) {
   EXPECT_TRUE(r.IsEmpty());
   EXPECT_EQ(r.GetIdText(), "");
   EXPECT_EQ(r.remark, "");
-  EXPECT_FALSE(r.saved);
-  EXPECT_EQ(r.listRowKey, -1);
-  EXPECT_EQ(r.displaySlot, -1);
   EXPECT_EQ(r.pir, 0.0);
+  EXPECT_EQ(r, CMeasureData(in));
   EXPECT_FALSE(r.IsMeasured());
   EXPECT_EQ(r.Inputs(), in);
 }
@@ -194,16 +186,13 @@ TEST(Record, EmfIsZeroWithoutItsPoints) {
   EXPECT_EQ(empty.GetEmfVoltage(), 0.0);
 }
 
-TEST(Record, CopyFromCopiesAllButRowKeyAndSlot) {
+TEST(Record, ACopyHoldsEveryFieldAndPointAndStandsAlone) {
   CMeasureData src(InputConditions{6, 6.0, 20.0, 5.0, 10.0, 300});
   src.id1 = 1;
   src.id2 = 2;
   src.id3 = 3;
   src.dateTime = COleDateTime::FromParts({2015, 3, 4, 10, 11, 12});
   src.remark = "abc";
-  src.listRowKey = 5;
-  src.displaySlot = 3;
-  src.saved = true;
   src.avgVoltage1 = 7.1;
   src.avgVoltage3 = 7.05;
   src.pir = 12.3;
@@ -212,13 +201,12 @@ TEST(Record, CopyFromCopiesAllButRowKeyAndSlot) {
   src.AppendPoint(Pt(1, 20, 7.9, 5.5, 7.95));
 
   CMeasureData dst;
-  dst.listRowKey = 9;
-  dst.displaySlot = 1;
   dst.AppendPoint(Pt(42, 1, 1));
-  dst.CopyFrom(src);
-  EXPECT_EQ(dst.listRowKey, -1);
-  EXPECT_EQ(dst.displaySlot, -1);
-  EXPECT_TRUE(dst.saved);
+  const CMeasureData* identity = &dst;
+  dst = src;
+  EXPECT_EQ(&dst, identity);  // assigned in place: still the same object
+  EXPECT_EQ(dst, src);
+  EXPECT_EQ(CMeasureData(src), src);
   EXPECT_EQ(dst.GetIdText(), "001-002-003");
   EXPECT_EQ(dst.dateTime, src.dateTime);
   EXPECT_EQ(dst.remark, "abc");
@@ -231,12 +219,17 @@ TEST(Record, CopyFromCopiesAllButRowKeyAndSlot) {
   // A deep copy: changing the copy leaves the source alone.
   dst.MutablePoints()[0].voltage = 1.0;
   EXPECT_EQ(src.Points()[0].voltage, 8.0);
-
-  src.saved = false;
-  dst.CopyFrom(src);
-  EXPECT_FALSE(dst.saved);
+  EXPECT_NE(dst, src);
+  // Any one field differing makes records unequal.
+  CMeasureData other = src;
+  other.remark = "abd";
+  EXPECT_NE(other, src);
+  other = src;
+  other.id3 = 4;
+  EXPECT_NE(other, src);
   // Copying a record onto itself keeps it.
-  dst.CopyFrom(dst);
+  const CMeasureData& self = dst;
+  dst = self;
   EXPECT_EQ(dst.Points().size(), 2u);
 }
 

@@ -197,7 +197,7 @@ TEST_F(RegTest, RegisterChecksEveryFieldInOrder) {
 
   auto id = m.Register(ui);
   ASSERT_TRUE(id);
-  EXPECT_EQ(*id, (IdParts{100, 1, 999}));
+  EXPECT_EQ(*id, (RegistrationId{100, 1, 999}));
 }
 
 TEST_F(RegTest, RegisterAsksWhenTheIdExistsAndRemembersTheTypedTexts) {
@@ -221,7 +221,7 @@ TEST_F(RegTest, RegisterAsksWhenTheIdExistsAndRemembersTheTypedTexts) {
   auto id = m.Register(ui);
   ASSERT_TRUE(id);
   EXPECT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(*id, (IdParts{7, 1, 1}));
+  EXPECT_EQ(*id, (RegistrationId{7, 1, 1}));
   EXPECT_EQ(app.settings.Get("REGIST_NEXT"), "1");
   EXPECT_EQ(app.settings.Get("REGIST_ID1"), "007");
   EXPECT_EQ(app.settings.Get("REGIST_ID2"), "1");
@@ -277,7 +277,7 @@ TEST_F(RegTest, IdChangeChecksSameIdAndAsks) {
   m.fields = {"4", "05", "6"};
   auto id = m.Ok(ui);
   ASSERT_TRUE(id);
-  EXPECT_EQ(*id, (IdParts{4, 5, 6}));
+  EXPECT_EQ(*id, (RegistrationId{4, 5, 6}));
   EXPECT_EQ(Utf8(ui.messages[3].text),
             "（入力されたID 004-005-006 と同じIDが既に登録リストに存在します。）\n\n"
             "登録ID 001-002-003 を 004-005-006 に変更します。\nよろしいですか？");
@@ -331,7 +331,7 @@ TEST_F(RegTest, DeleteAndChangeIdDoNothingWithoutTheListFocus) {
   bool dialogRan = false;
   auto dialog = [&](CBrenlowDoc&, CMeasureData&) {
     dialogRan = true;
-    return std::optional<IdParts>(IdParts{2, 2, 2});
+    return std::optional<RegistrationId>(RegistrationId{2, 2, 2});
   };
   EXPECT_FALSE(CmdDelete(*doc, ui, {0}, false));
   EXPECT_FALSE(CmdChangeId(*doc, ui, {0}, false, dialog));
@@ -347,10 +347,10 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
   CMeasureData* a = Add(1, 1, 1, Dt(2015, 1, 1));
   Add(2, 1, 1, Dt(2015, 1, 1));
   Add(3, 1, 1, Dt(2015, 1, 1));
-  a->saved = true;
+  doc->SetSaved(*a, true);
   NumberRows();
   doc->ToggleOverlay(a);
-  ASSERT_EQ(a->displaySlot, 2);
+  ASSERT_EQ(doc->SlotOf(*a), 2);
   app.modified = false;
   refreshes.clear();
 
@@ -364,9 +364,9 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
               ElementsAre("002-001-001 2015/01/01 10:11:12", "002-005-001 2015/01/01 10:11:12",
                           "003-001-001 2015/01/01 10:11:12"));
   EXPECT_EQ(doc->Registered()[1].get(), a);
-  EXPECT_EQ(a->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*a), -1);
   EXPECT_THAT(doc->DisplayList(), ElementsAre(&doc->Current()));
-  EXPECT_TRUE(a->saved);  // keeps its saved flag
+  EXPECT_TRUE(doc->IsSaved(*a));  // keeps its saved flag
   EXPECT_TRUE(app.modified);
   EXPECT_THAT(refreshes, ElementsAre(7));
   ASSERT_EQ(ui.messages.size(), 2u);  // the question, then the result
@@ -378,12 +378,12 @@ TEST_F(RegTest, ChangeIdMovesTheRecordAndDropsItsOverlay) {
 TEST_F(RegTest, ChangeIdSearchesTheRowKeyFromTheEnd) {
   CMeasureData* a = Add(1, 1, 1, Dt(2015, 1, 1));
   CMeasureData* b = Add(2, 1, 1, Dt(2015, 1, 1));
-  a->listRowKey = 5;
-  b->listRowKey = 5;
+  doc->SetRowKey(*a, 5);
+  doc->SetRowKey(*b, 5);
   const CMeasureData* seen = nullptr;
   CmdChangeId(*doc, ui, {5}, true, [&](CBrenlowDoc&, CMeasureData& rec) {
     seen = &rec;
-    return std::optional<IdParts>();
+    return std::optional<RegistrationId>();
   });
   EXPECT_EQ(seen, b);
   EXPECT_TRUE(ui.messages.empty());  // cancelled: no result message

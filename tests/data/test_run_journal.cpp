@@ -114,7 +114,7 @@ TEST(Recovery, TheRunBecomesADataFileAndOnlyThenTheJournalGoes) {
   ArchiveReader ar(file.data(), file.size());
   CMeasureData cur;
   RecordList list;
-  ASSERT_TRUE(ReadDataFile(ar, cur, list, true, {}).ok());
+  ASSERT_TRUE(ReadDataFile(ar, cur, list, {}).ok());
   EXPECT_EQ(cur.Inputs(), Header().inputs);
   ASSERT_EQ(cur.Points().size(), 200u);
   EXPECT_EQ(cur.Points()[199], Entry(199).point);

@@ -159,7 +159,7 @@ TEST_F(RunControlTest, ClearingThePanelResetsTheMeasurementFirst) {
   EXPECT_EQ(run->StartCommand(), StartOutcome::kSendFailed);
   EXPECT_TRUE(doc->Current().IsEmpty());
   EXPECT_DOUBLE_EQ(doc->Current().currentA, 1.0);
-  EXPECT_EQ(doc->Current().displaySlot, 1);
+  EXPECT_EQ(doc->SlotOf(doc->Current()), 1);
   EXPECT_TRUE(app.modified);
   EXPECT_THAT(refreshes, ElementsAre(kRefreshResult | kRefreshGraph));
   ASSERT_EQ(ui.messages.size(), 3u);
@@ -224,7 +224,7 @@ TEST_F(RunControlTest, StartOptionsRemoveOverlaysAndResetGraph) {
   ui.Answer(MsgResult::kNo);
   run->StartCommand();  // no instrument: sending fails afterwards
   EXPECT_EQ(doc->DisplayList().size(), 1u);
-  EXPECT_EQ(reg->displaySlot, -1);
+  EXPECT_EQ(doc->SlotOf(*reg), -1);
   EXPECT_TRUE(graphHook);
   EXPECT_EQ(app.graph, (GraphSettings{12.0, 0.0, false, 1, 1.0}));
   EXPECT_EQ(hookGraph, app.graph);

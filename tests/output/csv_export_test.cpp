@@ -293,7 +293,7 @@ TEST_F(CsvDialog, TheRangeIsStoredAndAFreshSettingsFileHoldsTheWholeRange) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(CsvDialog, InvalidIdPartsAreRefused) {
+TEST_F(CsvDialog, IdFieldsOutsideOneTo999AreRefused) {
   dlg.folder = out.path();
   for (auto parts : {std::array<const char*, 3>{"0", "1", "1"},
                      {"1", "", "1"},

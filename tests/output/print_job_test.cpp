@@ -5,7 +5,7 @@
 
 #include "core/app_state.h"
 #include "data/codec.h"
-#include "output/csv_export.h"
+#include "data/registration_id.h"
 #include "output/print_job.h"
 #include "output_test_util.h"
 #include "support/test_support.h"
@@ -129,8 +129,8 @@ TEST_F(PrintJob, RefusalsTellWhyAndExitWithTheirStatus) {
     int exit;
     std::string text;
   } cases[] = {
-      {"1-1-1000", "", kPrintJobBadId, CsvIdRangeText()},
-      {"", "1-x-1", kPrintJobBadId, CsvIdRangeText()},
+      {"1-1-1000", "", kPrintJobBadId, IdRefusalText()},
+      {"", "1-x-1", kPrintJobBadId, IdRefusalText()},
       {"1-1-4", "1-1-2", kPrintJobBadId,
        Sj("登録IDの範囲が正しくありません。\n開始IDには終了ID以前のIDを指定してください。")},
       {"2-1-1", "", kPrintJobEmpty,

@@ -250,10 +250,8 @@ TEST(PrintSettingsRead, DefaultsOfTheHiddenKeys) {
 
 RecordList Records(int n) {
   RecordList list;
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < n; ++i)
     list.push_back(MakeRecord(1, 1, i + 1));
-    list.back()->listRowKey = i;
-  }
   return list;
 }
 
@@ -273,8 +271,8 @@ TEST(PrintFilter, ChoicesKeepListOrder) {
   s.lastKey = 1001002;
   EXPECT_TRUE(FilterPrintRecords(list, s, {}).empty());
   s.choice = kPrintSelected;
-  auto selected = SelectedByRowKeys(list, {4, 0, 77});
-  auto chosen = FilterPrintRecords(list, s, selected);
+  const auto elsewhere = MakeRecord(1, 1, 1);  // selected, but not in the list
+  auto chosen = FilterPrintRecords(list, s, {list[4].get(), elsewhere.get(), list[0].get()});
   ASSERT_EQ(chosen.size(), 2u);
   EXPECT_EQ(chosen[0], list[0].get());
   EXPECT_EQ(chosen[1], list[4].get());
@@ -430,7 +428,7 @@ TEST_F(PrintEngineRun, NothingSelectedPrintsOneBlankPage) {
   engine.BeginPrinting(settings, A4(), list, {}, graph);
   EXPECT_EQ(engine.GetPageCount(), 1);
   EXPECT_TRUE(engine.PrintPage(1).items.empty());
-  engine.BeginPrinting(settings, A4(), list, {3}, graph);
+  engine.BeginPrinting(settings, A4(), list, {list[3].get()}, graph);
   ASSERT_EQ(engine.Pages().size(), 1u);
   EXPECT_EQ(engine.Pages()[0].rows[0][0], list[3].get());
 }

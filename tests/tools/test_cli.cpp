@@ -101,8 +101,7 @@ TEST_F(CliTest, DumpPrintsTheDocumentedJson) {
   EXPECT_EQ(rec["v1_point"], 200);  // truncated on reading
   EXPECT_TRUE(SameDouble(rec["avg_voltage1"], 7.1));
   EXPECT_TRUE(SameDouble(rec["avg_voltage2"], src.Points().back().avgVoltage));
-  CMeasureData copy;
-  copy.CopyFrom(src);
+  CMeasureData copy = src;
   copy.UpdateAvgVolt3({100, 200});
   EXPECT_TRUE(SameDouble(rec["avg_voltage3"], copy.avgVoltage3));
   EXPECT_NE(copy.avgVoltage3, 0.0);

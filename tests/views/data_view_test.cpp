@@ -64,7 +64,7 @@ TEST(DataView, ShowsElevenColumnsAndOneRowPerRecord) {
   // No "No." column.
   EXPECT_EQ(list->Table()->model()->columnCount(), 11);
   const CMeasureData* rec = f.Record(0);
-  EXPECT_EQ(rec->listRowKey, 0);
+  EXPECT_EQ(f.doc.RowKeyOf(*rec), 0);
   EXPECT_EQ(list->CellText(0, 0), "001-002-003");
   EXPECT_EQ(list->CellText(0, 1), "2015/06/30 12:34:03");
   EXPECT_EQ(list->CellText(0, 2), Sj("備考テキスト"));
@@ -101,7 +101,7 @@ TEST(DataView, DoubleClicksOverlaySlotsTwoToSevenAndTheSeventhIsIgnored) {
   f.Show();
   for (int key = 0; key < 6; ++key) {
     f.DoubleClick(key);
-    EXPECT_EQ(f.Record(key)->displaySlot, key + 2);
+    EXPECT_EQ(f.doc.SlotOf(*f.Record(key)), key + 2);
     // The row takes its slot's colour: slot k -> palette entry k + 9.
     EXPECT_EQ(f.view.List()->CellColor(key, 0), key + 11);
     EXPECT_EQ(f.view.List()->CellColor(key, 10), key + 11);
@@ -112,15 +112,15 @@ TEST(DataView, DoubleClicksOverlaySlotsTwoToSevenAndTheSeventhIsIgnored) {
   EXPECT_EQ(f.refreshes[1], kRefreshGraph);
   // The seventh overlay does nothing, silently.
   f.DoubleClick(6);
-  EXPECT_EQ(f.Record(6)->displaySlot, -1);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(6)), -1);
   EXPECT_EQ(f.view.List()->CellColor(6, 0), -1);
   EXPECT_EQ(f.refreshes.size(), 12u);
   // Freeing slot 4 lets the next record take it.
   f.DoubleClick(2);
-  EXPECT_EQ(f.Record(2)->displaySlot, -1);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(2)), -1);
   EXPECT_EQ(f.view.List()->CellColor(2, 0), -1);
   f.DoubleClick(7);
-  EXPECT_EQ(f.Record(7)->displaySlot, 4);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(7)), 4);
   EXPECT_EQ(f.view.List()->CellColor(7, 0), 13);
 }
 
@@ -143,7 +143,7 @@ TEST(DataView, DoubleClickDuringAMeasurementDoesNothing) {
   f.Show();
   f.app.runActive = true;
   f.DoubleClick(0);
-  EXPECT_EQ(f.Record(0)->displaySlot, -1);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(0)), -1);
   EXPECT_TRUE(f.refreshes.empty());
 }
 
@@ -152,9 +152,9 @@ TEST(DataView, DoubleClickAgainTakesTheOverlayOff) {
   f.doc.InsertRegistered(MakeRecord(1, 1, 1, 10, 6.0, 100.0));
   f.view.Refresh();
   f.view.ToggleOverlay(0);
-  EXPECT_EQ(f.Record(0)->displaySlot, 2);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(0)), 2);
   f.view.ToggleOverlay(0);
-  EXPECT_EQ(f.Record(0)->displaySlot, -1);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(0)), -1);
   EXPECT_EQ(f.doc.DisplayList().size(), 1u);
   f.view.ToggleOverlay(5);  // no such row: nothing
   EXPECT_EQ(f.refreshes.size(), 4u);
@@ -240,7 +240,7 @@ TEST(DataView, EditingBeginsOnlyWithASecondClickOnTheFocusedCell) {
   test::DoubleClickAt(t->viewport(), f.CellCentre(0, 2));
   QTest::qWait(QApplication::doubleClickInterval() + 100);
   EXPECT_FALSE(f.view.List()->IsEditing());
-  EXPECT_EQ(f.Record(0)->displaySlot, 2);
+  EXPECT_EQ(f.doc.SlotOf(*f.Record(0)), 2);
 }
 
 TEST(DataView, ASortMarkLeavesTheColumnTitleWhole) {

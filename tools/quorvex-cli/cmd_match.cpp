@@ -16,9 +16,9 @@
 #include "commands.h"
 #include "core/numtext.h"
 #include "data/codec.h"
+#include "data/data_file_store.h"
 #include "file_io.h"
 #include "id_arg.h"
-#include "output/csv_export.h"
 
 namespace qv::cli {
 namespace {
@@ -54,6 +54,14 @@ int Count(const std::string& text) {
 // A plain decimal real (digits with at most one point), or -1.
 double Seconds(const std::string& text) {
   return IsPlainReal(text) ? AtoF(text) : -1.0;
+}
+
+// "capacity, energy, …": every criterion's name.
+std::string CriterionNames() {
+  std::string names;
+  for (MatchCriterion c : AllMatchCriteria())
+    names += (names.empty() ? "" : ", ") + std::string(MatchCriterionName(c));
+  return names;
 }
 
 // The refusal text of a status.
@@ -125,13 +133,17 @@ int Match(const MatchArgs& a) {
   CAppState app;
   LoadAppSettings(app);
   std::vector<std::unique_ptr<LoadedFile>> files;
-  std::vector<const RecordList*> lists;
+  std::vector<std::unique_ptr<CRecordListSource>> sources;
+  std::vector<const IRecordSource*> read;
   for (const std::string& path : a.files) {
     files.push_back(std::make_unique<LoadedFile>());
     if (ReadDataFileAt(path, app, *files.back(), true) != kExitOk) return kExitBadFile;
-    lists.push_back(&files.back()->records);
+    sources.push_back(std::make_unique<CRecordListSource>(files.back()->records));
+    read.push_back(sources.back().get());
   }
-  const std::vector<MatchCell> cells = CollectMatchCells(lists, from->Key(), to->Key());
+  // Lists in memory cannot fail.
+  std::vector<MatchCell> cells;
+  CollectMatchCells(read, from->Key(), to->Key(), cells);
   const MatchResult result = MatchPacks(cells, req);
   if (result.status != MatchStatus::kOk) return Refuse(MatchRefusalMessage(result).text);
   if (a.json) {
@@ -155,8 +167,8 @@ Registrar matchCommand([](CLI::App& app) -> std::function<int()> {
   sub->add_option("--series", args->series, "cells in series (1 to 999)");
   sub->add_option("--parallel", args->parallel, "cells in parallel (default 1: series packs)");
   sub->add_option("--by", args->by,
-                  "criteria with weights, e.g. capacity,ir:0.5 (capacity, energy, avg1, avg2, "
-                  "avg3, ir, pir, time; default capacity; with --parallel only capacity)");
+                  "criteria with weights, e.g. capacity,ir:0.5 (" + CriterionNames() +
+                      "; default capacity; with --parallel only capacity)");
   sub->add_option("--from", args->from, "first registration ID, P1-P2-P3 (default 1-1-1)");
   sub->add_option("--to", args->to, "last registration ID, P1-P2-P3 (default 999-999-999)");
   sub->add_option("--time-limit", args->timeLimit,

@@ -29,7 +29,7 @@ int Virtual(const std::string& in, const std::string& idText, const std::string&
 
   const CMeasureData* source = nullptr;
   for (const auto& r : file.records) {
-    if (id->Names(r->id1, r->id2, r->id3)) {
+    if (r->Id() == *id) {
       source = r.get();
       break;
     }

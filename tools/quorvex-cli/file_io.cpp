@@ -44,7 +44,7 @@ int ReadDataFileAt(const std::string& path, const CAppState& app, LoadedFile& ou
   if (int rc = OpenDataFileAt(path, fd); rc != kExitOk) return rc;
   ArchiveReader ar(fd);
   out.current.Reset(app.inputs);
-  DataFileReadResult r = ReadDataFile(ar, out.current, out.records, true, app.avg3);
+  DataFileReadResult r = ReadDataFile(ar, out.current, out.records, app.avg3);
   ::close(fd);
   out.version = r.version;
   out.hasCurrent = r.currentRecords > 0;
@@ -80,7 +80,7 @@ int CopyDataFileAt(const std::string& in, const std::string& out, const CAppStat
     // first thing to report, as a read before the write would.
     LoadedFile scratch;
     ArchiveReader reader(fd);
-    read = ReadDataFile(reader, scratch.current, scratch.records, true, app.avg3);
+    read = ReadDataFile(reader, scratch.current, scratch.records, app.avg3);
   }
   ::close(fd);
   if (!read.ok()) {

@@ -21,7 +21,7 @@ constexpr int kFontPixels = 12;  // 9 points on a 96 dpi screen
 }  // namespace
 
 CEmfDialog::CEmfDialog(const CBrenlowDoc& doc, QWidget* parent)
-    : QDialog(parent), model_(doc.DisplayList()) {
+    : QDialog(parent), model_(doc.Displayed()) {
   const EmfDialogTexts t = GetEmfDialogTexts();
   setWindowTitle(ToQt(t.caption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);

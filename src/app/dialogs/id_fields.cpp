@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "app/dialogs/length_limit.h"
-#include "data/registration.h"
+#include "data/registration_id.h"
 #include "views/qt_text.h"
 
 namespace qv::ui {
@@ -12,7 +12,7 @@ void AddIdFields(QHBoxLayout* row, std::array<QLineEdit*, 3>& fields, QWidget* p
   for (size_t i = 0; i < 3; ++i) {
     if (i > 0) row->addWidget(new QLabel(U8("－"), parent));
     auto* f = new QLineEdit(parent);
-    LimitTyping(f, static_cast<int>(kIdFieldChars));
+    LimitTyping(f, static_cast<int>(RegistrationId::kFieldChars));
     f->setAlignment(Qt::AlignRight);
     f->setFixedWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
     fields[i] = f;

@@ -71,7 +71,7 @@ CRegistrationDialog::CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, Q
   fields_[0]->setFocus();
 }
 
-std::optional<IdParts> CRegistrationDialog::Run() {
+std::optional<RegistrationId> CRegistrationDialog::Run() {
   accepted_.reset();
   if (exec() != QDialog::Accepted) return std::nullopt;
   return accepted_;
@@ -97,7 +97,7 @@ void CRegistrationDialog::OnAutoAssign() {
 
 void CRegistrationDialog::OnRegister() {
   ReadFields();
-  std::optional<IdParts> id = model_.Register(ui_);
+  std::optional<RegistrationId> id = model_.Register(ui_);
   if (!id) return;  // refused: the dialog stays open as it is
   accepted_ = id;
   accept();
@@ -138,7 +138,7 @@ CIdChangeDialog::CIdChangeDialog(CBrenlowDoc& doc, CMeasureData& record, IUserIn
   fields_[0]->setFocus();
 }
 
-std::optional<IdParts> CIdChangeDialog::Run() {
+std::optional<RegistrationId> CIdChangeDialog::Run() {
   accepted_.reset();
   if (exec() != QDialog::Accepted) return std::nullopt;
   return accepted_;
@@ -147,7 +147,7 @@ std::optional<IdParts> CIdChangeDialog::Run() {
 void CIdChangeDialog::OnOk() {
   for (int i = 0; i < 3; ++i)
     model_.SetField(i, FromQt(fields_[static_cast<size_t>(i)]->text()));
-  std::optional<IdParts> id = model_.Ok(ui_);
+  std::optional<RegistrationId> id = model_.Ok(ui_);
   if (!id) return;
   accepted_ = id;
   accept();

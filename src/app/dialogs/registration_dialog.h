@@ -22,14 +22,14 @@ class CRegistrationDialog : public QDialog {
   CRegistrationDialog(CBrenlowDoc& doc, IUserInterface& ui, QWidget* parent);
 
   // Runs the dialog modally; the accepted parts, or nothing when cancelled.
-  std::optional<IdParts> Run();
+  std::optional<RegistrationId> Run();
 
   QLineEdit* Field(int i) const { return fields_[static_cast<size_t>(i)]; }
   QCheckBox* ProposeNextBox() const { return proposeNext_; }
   QPushButton* AutoAssignButton() const { return autoAssign_; }
   QPushButton* RegisterButton() const { return register_; }
   QPushButton* CancelButton() const { return cancel_; }
-  const std::optional<IdParts>& Accepted() const { return accepted_; }
+  const std::optional<RegistrationId>& Accepted() const { return accepted_; }
 
  private:
   void OnAutoAssign();
@@ -44,7 +44,7 @@ class CRegistrationDialog : public QDialog {
   QPushButton* autoAssign_ = nullptr;
   QPushButton* register_ = nullptr;
   QPushButton* cancel_ = nullptr;
-  std::optional<IdParts> accepted_;
+  std::optional<RegistrationId> accepted_;
 };
 
 class CIdChangeDialog : public QDialog {
@@ -52,13 +52,13 @@ class CIdChangeDialog : public QDialog {
  public:
   CIdChangeDialog(CBrenlowDoc& doc, CMeasureData& record, IUserInterface& ui, QWidget* parent);
 
-  std::optional<IdParts> Run();
+  std::optional<RegistrationId> Run();
 
   QLabel* CurrentIdLabel() const { return currentId_; }
   QLineEdit* Field(int i) const { return fields_[static_cast<size_t>(i)]; }
   QPushButton* OkButton() const { return ok_; }
   QPushButton* CancelButton() const { return cancel_; }
-  const std::optional<IdParts>& Accepted() const { return accepted_; }
+  const std::optional<RegistrationId>& Accepted() const { return accepted_; }
 
  private:
   void OnOk();
@@ -69,7 +69,7 @@ class CIdChangeDialog : public QDialog {
   std::array<QLineEdit*, 3> fields_{};
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
-  std::optional<IdParts> accepted_;
+  std::optional<RegistrationId> accepted_;
 };
 
 }  // namespace qv::ui

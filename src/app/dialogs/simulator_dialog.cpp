@@ -35,7 +35,7 @@ constexpr int kFontPixels = 12;
 }  // namespace
 
 CSimulatorDialog::CSimulatorDialog(const CBrenlowDoc& doc, QWidget* parent)
-    : QDialog(parent), model_(doc.DisplayList(), doc.App().graph, doc.App().avg3) {
+    : QDialog(parent), model_(doc.Displayed(), doc.App().graph, doc.App().avg3) {
   const SimulatorDialogTexts t = GetSimulatorDialogTexts();
   setWindowTitle(ToQt(t.caption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
