@@ -16,6 +16,8 @@ PACKAGES=(
   # (libpq); the tests start a throwaway server of their own (postgresql).
   libsqlite3-dev sqlite3 libpq-dev postgresql
   xvfb xauth
+  # pdftotext, pdfinfo and pdftoppm read back the PDF of quorvex --print.
+  poppler-utils
   # scripts/long_functions.py, the function-length check of test.sh.
   python3
   # The Debian package and its checks (scripts/package.sh, check_package.sh);

@@ -15,18 +15,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = --readme ]; then
-  # The main window after a whole run of the demo pack with two overlays, and
-  # a printed graph sheet, reduced to a small palette.
+  # The main window after a whole run of the demo pack with two overlays, a
+  # printed graph sheet and a pack's sheet printed by quorvex --print,
+  # reduced to a small palette.
   BUILD=${2:-build}
-  cmake --build "$BUILD" --target test_gui_app orvantis-sim quorvex-cli >/dev/null
+  cmake --build "$BUILD" --target test_gui_app orvantis-sim quorvex-cli quorvex >/dev/null
   BIN=$(cd "$BUILD/bin" && pwd)
   WORK=$(mktemp -d)
   trap 'rm -rf "$WORK"' EXIT
   "$BIN/quorvex-cli" sample "$WORK/sample.qd1" >/dev/null
   QV_README_SHOTS="$WORK" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
-    "$BIN/test_gui_app" --gtest_filter='ReadmeScreens.*' >/dev/null
+    "$BIN/test_gui_app" --gtest_filter='ReadmeScreens.*:HeadlessPrintReadme.*' >/dev/null
   mkdir -p docs
-  for f in main_window graph_sheet; do
+  for f in main_window graph_sheet pack_sheet; do
     convert "$WORK/$f.png" -strip -colors 48 "PNG8:docs/$f.png"
     echo "docs/$f.png"
   done

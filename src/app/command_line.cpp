@@ -22,6 +22,7 @@ int AnswerInfoOptions(int argc, char** argv) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::printf(
           "Usage: quorvex [--desktop] [--dir FOLDER] [FILE.qd1...]\n"
+          "       quorvex --print FILE.qd1 --layout labels|graph|table --out OUT.pdf ...\n"
           "Measure battery discharge curves with the ORVANTIS analyzer and keep,\n"
           "compare, export and print them. One window works in a folder at a time:\n"
           "a later start in the same folder hands its files to that window, which\n"
@@ -41,6 +42,8 @@ int AnswerInfoOptions(int argc, char** argv) {
           "                the desktop entry starts the program this way\n"
           "  --help        show this help and exit\n"
           "  --version     show the version and exit\n"
+          "  --print ...   print labels, graph sheets or a table into a PDF file\n"
+          "                without a window (quorvex --print --help)\n"
           "\n"
           "Environment:\n"
           "  QUORVEX_DIR=FOLDER  the working folder when --dir is not given\n"

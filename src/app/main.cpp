@@ -1,5 +1,5 @@
 // quorvex [--desktop] [--dir FOLDER] [FILE.qd1...]: the composition root of
-// the desktop program.
+// the desktop program. quorvex --print ... prints without a window.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/handoff.h"
+#include "app/headless_print.h"
 #include "app/termination.h"
 #include "core/instance_lock.h"
 #include "core/open_request.h"
@@ -19,6 +20,7 @@ constexpr int kClaimWaitMs = 10000;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (qv::ui::HeadlessPrintRequested(argc, argv)) return qv::ui::RunHeadlessPrint(argc, argv);
   if (const int rc = qv::ui::AnswerInfoOptions(argc, argv); rc >= 0) return rc;
 
   qv::ui::StartArguments args = qv::ui::ParseStartArguments(argc, argv);

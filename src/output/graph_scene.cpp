@@ -272,6 +272,13 @@ int TimeTickUnit(int span) {
 
 void AppendGraphCell(DrawList& out, const CMeasureData& r, const GraphSettings& g,
                      const GraphCellFrame& cell) {
+  const GraphCurve curve{&r, 0};
+  AppendGraphCell(out, std::span<const GraphCurve>(&curve, 1), g, cell,
+                  Sj("登録ID:") + r.GetIdText());
+}
+
+void AppendGraphCell(DrawList& out, std::span<const GraphCurve> curves, const GraphSettings& g,
+                     const GraphCellFrame& cell, const std::string& title) {
   const int p = cell.pitch;
   const int span = cell.span;
   out.Cell(cell.left, cell.top, cell.right, cell.bottom, "", HAlign::kLeft, 0, true);
@@ -312,24 +319,28 @@ void AppendGraphCell(DrawList& out, const CMeasureData& r, const GraphSettings& 
   }
   out.Cell(pl - 5 * p, pt - 2 * p, pl + 3 * p, pt - p, Sj("電池電圧（V）"), HAlign::kLeft, 0,
            false);
-  out.Cell(pl, pt - 2 * p, pr, pt - p, Sj("登録ID:") + r.GetIdText(), HAlign::kCenter, 0, false);
+  out.Cell(pl, pt - 2 * p, pr, pt - p, title, HAlign::kCenter, 0, false);
 
-  // The curve, broken where a point lies outside the vertical range.
+  // The curves, each broken where a point lies outside the vertical range;
+  // the first is drawn last, on top.
   if (span <= 0 || !scaled) return;
-  std::vector<std::pair<int, int>> run;
-  auto flush = [&] {
-    if (run.size() >= 2) out.Polyline(std::move(run));
-    run.clear();
-  };
-  for (const CMeasurePoint& pt2 : r.Points()) {
-    if (pt2.time > span) break;
-    if (!(pt2.voltage >= vmin && pt2.voltage <= vmax)) {  // NaN counts as outside
-      flush();
-      continue;
+  for (auto it = curves.rbegin(); it != curves.rend(); ++it) {
+    const uint32_t color = it->slot >= 1 ? SlotColor(it->slot) : 0x000000;
+    std::vector<std::pair<int, int>> run;
+    auto flush = [&] {
+      if (run.size() >= 2) out.Polyline(std::move(run)).color = color;
+      run.clear();
+    };
+    for (const CMeasurePoint& pt2 : it->record->Points()) {
+      if (pt2.time > span) break;
+      if (!(pt2.voltage >= vmin && pt2.voltage <= vmax)) {  // NaN counts as outside
+        flush();
+        continue;
+      }
+      run.emplace_back(xOf(pt2.time), yOf(pt2.voltage));
     }
-    run.emplace_back(xOf(pt2.time), yOf(pt2.voltage));
+    flush();
   }
-  flush();
 }
 
 }  // namespace qv

@@ -146,5 +146,10 @@ struct GraphCellFrame {
 // vertical range (no curve for an undefined range).
 void AppendGraphCell(DrawList& out, const CMeasureData& r, const GraphSettings& g,
                      const GraphCellFrame& cell);
+// The same with several curves overlaid under one title (a pack's sheet):
+// each curve in its slot's colour (black for a slot below 1), the first on
+// top.
+void AppendGraphCell(DrawList& out, std::span<const GraphCurve> curves, const GraphSettings& g,
+                     const GraphCellFrame& cell, const std::string& title);
 
 }  // namespace qv

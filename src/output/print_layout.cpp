@@ -206,9 +206,26 @@ void DrawGraphCell(DrawList& out, const PrintLayout& layout, const CMeasureData&
   AppendGraphCell(out, r, layout.graph, {left, top, right, bottom, layout.Pitch(), span});
 }
 
+namespace {
+
+// The table of a graph sheet's records from the graph area's end, then the
+// logo and the notice.
+void DrawSheetTable(DrawList& out, const PrintLayout& layout,
+                    const std::vector<const CMeasureData*>& records, int areaEnd) {
+  const int p = layout.Pitch();
+  DrawTableHeader(out, layout, areaEnd + p);
+  int y = areaEnd + 3 * p;
+  for (const CMeasureData* r : records) {
+    DrawTableRow(out, layout, *r, y);
+    y += layout.settings.tableLine * p;
+  }
+  DrawLogoAndNotice(out, layout, y);
+}
+
+}  // namespace
+
 DrawList GraphPageList(const PrintLayout& layout, const PrintPage& page) {
   DrawList out = layout.NewList();
-  const int p = layout.Pitch();
   const GraphPageGeometry g = ComputeGraphPageGeometry(layout);
   std::vector<const CMeasureData*> records;
   for (size_t i = 0; i < page.rows.size(); ++i) {
@@ -221,14 +238,45 @@ DrawList GraphPageList(const PrintLayout& layout, const PrintPage& page) {
       records.push_back(r);
     }
   }
-  DrawTableHeader(out, layout, g.areaEnd + p);
-  int y = g.areaEnd + 3 * p;
-  for (const CMeasureData* r : records) {
-    DrawTableRow(out, layout, *r, y);
-    y += layout.settings.tableLine * p;
-  }
-  DrawLogoAndNotice(out, layout, y);
+  DrawSheetTable(out, layout, records, g.areaEnd);
   return out;
+}
+
+DrawList PackGraphPageList(const PrintLayout& layout,
+                           const std::vector<const CMeasureData*>& records,
+                           const std::string& title) {
+  DrawList out = layout.NewList();
+  // The graph area leaves room for a table row per curve.
+  PrintLayout rows = layout;
+  rows.graphCX = static_cast<int>(kPackCurvesPerSheet);
+  rows.graphCY = 1;
+  const int areaEnd = ComputeGraphPageGeometry(rows).areaEnd;
+  std::vector<GraphCurve> curves;
+  int span = layout.settings.graphWS;
+  for (size_t i = 0; i < records.size() && i < kPackCurvesPerSheet; ++i) {
+    curves.push_back({records[i], static_cast<int>(i) + 2});
+    if (layout.settings.graphWS <= 0) span = std::max(span, records[i]->GetDischargeTime());
+  }
+  AppendGraphCell(out, curves, layout.graph,
+                  {layout.Left(), layout.Top(), layout.Right(), areaEnd, layout.Pitch(), span},
+                  title);
+  DrawSheetTable(out, layout, {records.begin(), records.begin() + curves.size()}, areaEnd);
+  // A square of its curve's colour in the margin beside each row.
+  const int p = layout.Pitch();
+  const int right = std::max(layout.Left() - 10, 20);
+  for (size_t i = 0; i < curves.size(); ++i) {
+    const int top = areaEnd + 3 * p + static_cast<int>(i) * layout.settings.tableLine * p + p / 4;
+    DrawItem& mark = out.Cell(right - 20, top, right, top + 20, "", HAlign::kLeft, 0, false);
+    mark.fill = true;
+    mark.fillColor = SlotColor(curves[i].slot);
+  }
+  return out;
+}
+
+void DrawPageHeader(DrawList& out, const PrintLayout& layout, const std::string& text) {
+  const int p = layout.Pitch();
+  const int top = std::max(layout.Top() - 2 * p, 0);
+  out.Cell(layout.Left(), top, layout.Right(), top + p, text, HAlign::kLeft, 0, false);
 }
 
 void DrawLabel(DrawList& out, const PrintLayout& layout, const CMeasureData& r, int left, int top) {
@@ -317,8 +365,15 @@ void CPrintEngine::BeginPrinting(const CSettingsStore& settings, const PrinterDe
                                  const RecordList& list,
                                  const std::vector<const CMeasureData*>& selected,
                                  const GraphSettings& graph) {
+  BeginPrinting(ReadPrintSettings(settings), device, list, selected, graph);
+}
+
+void CPrintEngine::BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,
+                                 const RecordList& list,
+                                 const std::vector<const CMeasureData*>& selected,
+                                 const GraphSettings& graph) {
   layout_ = PrintLayout{};
-  layout_.settings = ReadPrintSettings(settings);
+  layout_.settings = settings;
   layout_.graph = graph;
   pages_.clear();
   layout_.metrics = ComputePageMetrics(device, layout_.settings);

@@ -84,6 +84,20 @@ DrawList TablePageList(const PrintLayout& layout, const PrintPage& page, int pag
 DrawList GraphPageList(const PrintLayout& layout, const PrintPage& page);
 DrawList LabelPageList(const PrintLayout& layout, const PrintPage& page);
 
+// A pack's graph sheet: the curves of up to kPackCurvesPerSheet records
+// overlaid in one graph over the graph area (as wide as the margins leave,
+// its span the print settings' graph width or the longest discharge time),
+// in the colours of the graph's overlay slots 2, 3, ... in order, titled
+// `title`, with the table of their values below (a square of each curve's
+// colour in the left margin beside its row) and the logo and notice.
+inline constexpr size_t kPackCurvesPerSheet = 6;
+DrawList PackGraphPageList(const PrintLayout& layout,
+                           const std::vector<const CMeasureData*>& records,
+                           const std::string& title);
+// A line of text above the top margin (two pitches above it, at the paper's
+// edge at the least), from the left margin to the right one.
+void DrawPageHeader(DrawList& out, const PrintLayout& layout, const std::string& text);
+
 // The graph area's end and one graph cell's size on a graph page.
 struct GraphPageGeometry {
   int areaEnd = 0;  // T
@@ -97,6 +111,10 @@ class CPrintEngine {
   // selected in the data view, printed when the settings choose the
   // selection), measures the page and paginates by the print form.
   void BeginPrinting(const CSettingsStore& settings, const PrinterDevice& device,
+                     const RecordList& list, const std::vector<const CMeasureData*>& selected,
+                     const GraphSettings& graph);
+  // The same over settings already read.
+  void BeginPrinting(const PrintSettings& settings, const PrinterDevice& device,
                      const RecordList& list, const std::vector<const CMeasureData*>& selected,
                      const GraphSettings& graph);
   // At least 1.

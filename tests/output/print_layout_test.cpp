@@ -246,6 +246,47 @@ TEST_F(GraphLayout, PageGeometry) {
   EXPECT_EQ(Find(d, DrawKind::kImage)[0]->y1, 2301 + 81 + 3 * 54 + 10);
 }
 
+// A pack's sheet: six of seven cells overlaid in one graph over the whole
+// width, each in its overlay slot's colour, the first on top, the span the
+// longest run without a graph width; their six table rows below; the
+// header line two pitches above the top margin.
+TEST_F(GraphLayout, PackSheetOverlaysSixCurvesInTheSlotColours) {
+  l.settings.graphWS = 0;
+  RecordList cells;
+  std::vector<const CMeasureData*> records;
+  for (int i = 1; i <= 7; ++i) {
+    cells.push_back(MakeRecord(1, 1, i));
+    AddPoints(*cells.back(), 100 * i, 10);
+    records.push_back(cells.back().get());
+  }
+  DrawList d = PackGraphPageList(l, records, "P");
+  DrawPageHeader(d, l, "HEAD");
+  const std::vector<const DrawItem*> curves = Find(d, DrawKind::kPolyline);
+  ASSERT_EQ(curves.size(), 6u);
+  for (size_t i = 0; i < 6; ++i)  // drawn last to first
+    EXPECT_EQ(curves[i]->color, SlotColor(7 - static_cast<int>(i)));
+  // The sixth cell's 600 s end at the plot's right edge.
+  const int plotRight = l.Right() - 2 * l.Pitch();
+  EXPECT_EQ(curves[0]->points.back().first, plotRight);
+  // Room for six table rows: the graph ends where six rows leave it.
+  const int areaEnd = (297 - 21) * 10 - (6 * 2 + 5) * l.Pitch();
+  EXPECT_EQ(FindText(d, "P")->y2, l.Top() + 3 * l.Pitch() - l.Pitch());
+  EXPECT_EQ(FindText(d, "001-001-001")->y1, areaEnd + 3 * l.Pitch());
+  EXPECT_TRUE(FindText(d, "001-001-006"));
+  EXPECT_FALSE(FindText(d, "001-001-007"));
+  // The first row's colour mark beside it in the margin.
+  const std::vector<const DrawItem*> boxes = Find(d, DrawKind::kCell);
+  const auto mark = std::find_if(boxes.begin(), boxes.end(), [](const DrawItem* c) {
+    return c->fill && c->fillColor == SlotColor(2);
+  });
+  ASSERT_NE(mark, boxes.end());
+  EXPECT_LT((*mark)->x2, l.Left());
+  EXPECT_GE((*mark)->y1, areaEnd + 3 * l.Pitch());
+  EXPECT_LE((*mark)->y2, areaEnd + 4 * l.Pitch());
+  EXPECT_EQ(FindText(d, "HEAD")->y1, l.Top() - 2 * l.Pitch());
+  EXPECT_EQ(FindText(d, "HEAD")->x1, l.Left());
+}
+
 TEST_F(GraphLayout, TicksEveryTenSecondsForSixHundred) {
   EXPECT_EQ(TimeTickUnit(600), 5);
   auto r = MakeRecord(1, 1, 1);
