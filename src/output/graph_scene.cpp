@@ -43,16 +43,28 @@ class VoltToY {
 class TimeToX {
  public:
   explicit TimeToX(const GraphScale& s)
-      : scale_(s.timeScale), pixels_(s.fitPixels), span_(s.fitSpan) {}
+      : scale_(s.timeScale),
+        pixels_(s.fitPixels),
+        span_(s.fitSpan),
+        perSecond_(s.fitSpan > 0 ? static_cast<double>(s.fitPixels) / s.fitSpan : 0.0) {}
   int operator()(int t) const {
-    if (span_ > 0) return Pixel(int64_t{kGraphLeft} + static_cast<int64_t>(t) * pixels_ / span_);
-    return Pixel(int64_t{kGraphLeft} + static_cast<int64_t>(t) * scale_);
+    if (span_ <= 0) return Pixel(int64_t{kGraphLeft} + static_cast<int64_t>(t) * scale_);
+    // floor(t * pixels / span) without a division: the real estimate,
+    // corrected to the exact quotient.
+    const int64_t num = static_cast<int64_t>(t) * pixels_;
+    auto q = static_cast<int64_t>(t * perSecond_);
+    while (q * span_ > num)
+      --q;
+    while ((q + 1) * span_ <= num)
+      ++q;
+    return Pixel(kGraphLeft + q);
   }
 
  private:
   int scale_;
   int64_t pixels_;
   int64_t span_;
+  double perSecond_;
 };
 
 using Point = std::pair<int, int>;
@@ -65,6 +77,32 @@ bool Extends(const Point& a, const Point& b, int x, int y) {
   if (a.first == b.first && b.first == x)
     return (b.second - a.second > 0) == (y - b.second > 0) && y != b.second;
   return false;
+}
+
+// Squeezes the last column of a run (its points at the last x, back to
+// back) once it holds five: its first point, its lowest and highest in
+// their order and its last cover the same pixels, as the path never leaves
+// the column. A time axis fitted to fewer pixels than seconds puts many
+// points in each column.
+void SqueezeColumn(Point* run, int& n) {
+  if (n < 5) return;
+  const int x = run[n - 1].first;
+  int c = n - 1;
+  while (c > 0 && n - c < 5 && run[c - 1].first == x)
+    --c;
+  if (n - c < 5) return;
+  int lo = c, hi = c;
+  for (int i = c + 1; i < n; ++i) {
+    if (run[i].second < run[lo].second) lo = i;
+    if (run[i].second > run[hi].second) hi = i;
+  }
+  const Point last = run[n - 1];
+  const int e1 = std::min(lo, hi), e2 = std::max(lo, hi);
+  int m = c + 1;
+  if (e1 != c && e1 != n - 1) run[m++] = run[e1];
+  if (e2 != e1 && e2 != c && e2 != n - 1) run[m++] = run[e2];
+  run[m++] = last;
+  n = m;
 }
 
 // A horizontal or vertical line without its end pixel; nothing for a line of
@@ -324,10 +362,13 @@ void BuildCurveRuns(const std::vector<CMeasurePoint>& points, const GraphScale& 
       } else if (n == 0) {
         run[n++] = {prevX, prevY};
         run[n++] = {x, y};
+      } else if (run[n - 1] == Point{x, y}) {
+        // The same pixel again: nothing to add.
       } else if (n >= 2 && Extends(run[n - 2], run[n - 1], x, y)) {
         run[n - 1] = {x, y};
       } else {
         run[n++] = {x, y};
+        SqueezeColumn(run, n);
       }
     }
     prevX = x;

@@ -118,7 +118,10 @@ int LongestTime(std::span<const GraphCurve> curves);
 // A segment whose ends both lie left of `visLeft`, or both right of
 // `visRight`, cannot show: it is left out and ends the run. A straight
 // horizontal or vertical stretch of several points is one segment, as it
-// covers the same pixels. A run of one point is drawn as a dot.
+// covers the same pixels, a point on the pixel before it adds nothing, and a
+// column of many points (a fitted time
+// axis) at most four: its first, lowest, highest and last. A run of one
+// point is drawn as a dot.
 struct CurveRuns {
   std::vector<std::pair<int, int>> points;  // every run's points, back to back
   std::vector<int> lengths;                 // the number of points of each run, in order

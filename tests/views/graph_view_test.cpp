@@ -51,6 +51,12 @@ bool AnyPixel(const QImage& img, const QRect& r, QRgb c) {
   return false;
 }
 
+// The view's own picture as the screen shows it.
+QImage Grab(CGraphView& view) {
+  QApplication::processEvents();
+  return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 const QRgb kCyan = qRgb(0, 255, 255);
 const QRgb kAxis = qRgb(200, 255, 200);
 const QRgb kWhite = qRgb(255, 255, 255);
@@ -278,6 +284,39 @@ TEST(GraphDraw, CurvePixelsMatchAPlainPolylineOfEveryPoint) {
   }
 }
 
+TEST(GraphDraw, FittedCurvePixelsMatchAPlainPolylineOfEveryPoint) {
+  // Fitted into 320 pixels, some twelve points share each column: they are
+  // squeezed, and the pixels stay those of every point.
+  DocFixture f;
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t < 4000; ++t)
+    AddPoint(r, t, 8.4 - t * 0.0005 + ((t * 7919) % 13) * 0.02);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  view.resize(400, 339);
+  view.show();
+  view.SetFitTime(true);
+  const QImage drawn = Grab(view);
+  QImage ref(drawn.size(), QImage::Format_RGB32);
+  ref.fill(Qt::black);
+  QPainter p(&ref);
+  QPen pen(QColor(0, 255, 255), 1);
+  pen.setCosmetic(true);
+  p.setPen(pen);
+  QPolygon poly;
+  const CGraphView::Scale& s = view.GetScale();
+  ASSERT_TRUE(s.Fitted());
+  for (const CMeasurePoint& pt : r.Points())
+    poly << QPoint(s.XOf(pt.time), s.YOf(pt.voltage));
+  p.drawPolyline(poly);
+  p.end();
+  int differ = 0;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < ref.width(); ++x)
+      differ += (drawn.pixel(x, y) == kCyan) != (ref.pixel(x, y) == kCyan);
+  EXPECT_EQ(differ, 0);
+}
+
 TEST(GraphDraw, ClippedRepaintMatchesTheFullPicture) {
   // Segments that cross a narrow strip from outside must still be drawn
   // when only that strip is repainted.
@@ -496,12 +535,6 @@ TEST(GraphStatus, PaintingChangesNeitherTheStatusNorTheScrollRange) {
 }
 
 // --- The fixed voltage strip and the fitted time axis -----------------------
-
-// The view's own picture as the screen shows it.
-QImage Grab(CGraphView& view) {
-  QApplication::processEvents();
-  return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
 
 TEST(GraphStrip, AtTheStartTheStripIsThePlainPicture) {
   for (bool grid : {false, true}) {
