@@ -15,8 +15,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = --readme ]; then
-  # The main window after a whole run of the demo pack with two overlays, and
-  # a printed graph sheet, reduced to a small palette.
+  # The main window after a whole run of the demo pack with two overlays, a
+  # printed graph sheet, and a long run watched with the voltage scale fixed
+  # and the time axis fitted, reduced to a small palette.
   BUILD=${2:-build}
   cmake --build "$BUILD" --target test_gui_app orvantis-sim quorvex-cli >/dev/null
   BIN=$(cd "$BUILD/bin" && pwd)
@@ -26,7 +27,7 @@ if [ "${1:-}" = --readme ]; then
   QV_README_SHOTS="$WORK" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
     "$BIN/test_gui_app" --gtest_filter='ReadmeScreens.*' >/dev/null
   mkdir -p docs
-  for f in main_window graph_sheet; do
+  for f in main_window graph_sheet long_run; do
     convert "$WORK/$f.png" -strip -colors 48 "PNG8:docs/$f.png"
     echo "docs/$f.png"
   done

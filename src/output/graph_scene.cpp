@@ -386,7 +386,9 @@ DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s
   out.charHeight = 12;  // 9 points at 96 dots per inch
   const bool white = o.whiteBackground;
   const SceneColors colors{white ? kBlack : kAxisOnBlack, white ? kBlack : kWhite};
-  const int width = CurveWidth(curves, s);
+  // A fitted axis spans the whole fitted time, the room a run grows into
+  // included.
+  const int width = s.Fitted() ? s.fitPixels : CurveWidth(curves, s);
 
   DrawItem& background =
       out.Cell(o.fillLeft, o.fillTop, o.fillRight, o.fillBottom, "", HAlign::kLeft, 0, false);

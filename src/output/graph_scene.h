@@ -163,7 +163,8 @@ struct GraphSceneOptions {
 
 // The graph of `curves` in content pixels, in drawing order: background,
 // cursor, axes, time ticks and labels, voltage ticks (dotted grid lines with
-// the grid) and labels, then the curves from the last to the first (the
+// the grid) and labels (up to the widest curve, or over the whole fitted
+// span), then the curves from the last to the first (the
 // first, the current measurement, lies on top), each in its slot colour,
 // then the fixed voltage strip when there is one.
 // Lines leave out their end pixel, as the platform's line drawing does.
