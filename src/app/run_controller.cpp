@@ -225,7 +225,9 @@ void CRunController::ShowRunEnd(RunResult result) {
     std::lock_guard<std::mutex> g(doc_.Lock());
     notice = RunEndNotice(result, doc_.Current());
   }
-  if (notice.summary.empty()) return;
+  // A notice of the run (a journal that could not be written) is the more
+  // urgent text: it stays until the next start.
+  if (notice.summary.empty() || !NoticePane()->text().isEmpty()) return;
   NoticePane()->setText(QString::fromStdString(notice.body));
   endShown_ = true;
 }

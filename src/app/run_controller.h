@@ -61,7 +61,7 @@ class CRunController : public QObject {
   // The status bar's pane of the run's notices (made on first use): a
   // notice stays there until the next start. When a run has ended it says
   // how, with the run's time and capacity (RunEndNotice), until the next
-  // command.
+  // command, unless a notice of the run stands there.
   QLabel* NoticePane();
   static constexpr char kNoticePaneName[] = "runNoticePane";
 
