@@ -1,5 +1,7 @@
 // A full repaint of the graph with seven curves of 9,999 points, against the
-// bare cost of one drawPolyline per curve on the same surface.
+// bare cost of one drawPolyline per curve on the same surface: at whole
+// pixels a second, and with the time axis fitted to a window 1,000 pixels
+// wide (some ten points a pixel).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -33,7 +35,7 @@ void Fill(qv::CMeasureData& r, double start, double slope) {
 }
 
 struct Scene {
-  explicit Scene(int timeScale) : doc(app) {
+  explicit Scene(int timeScale, bool fit = false) : doc(app) {
     app.graph = {12.0, 0.0, false, timeScale, 1.0};
     Fill(doc.Current(), 8.4, 0.0002);
     for (int i = 0; i < 6; ++i) {
@@ -45,6 +47,12 @@ struct Scene {
     }
     view = std::make_unique<qv::ui::CGraphView>(doc);
     view->ApplySettings(app.graph);
+    if (fit) {
+      view->resize(kWidth, kHeight);
+      view->show();
+      QApplication::processEvents();
+      view->SetFitTime(true);
+    }
   }
   qv::CAppState app;
   qv::CBrenlowDoc doc;
@@ -77,8 +85,7 @@ BENCHMARK(BM_GraphFullRepaint)
 
 // The same points, mapped once beforehand, drawn with one drawPolyline per
 // curve in the slot colours.
-void BM_PolylinesOnly(benchmark::State& state) {
-  Scene scene(static_cast<int>(state.range(0)));
+void PolylinesOnly(benchmark::State& state, const Scene& scene, int width) {
   const auto& s = scene.view->GetScale();
   std::vector<QPolygon> polys;
   std::vector<QPen> pens;
@@ -91,7 +98,7 @@ void BM_PolylinesOnly(benchmark::State& state) {
     pen.setCosmetic(true);
     pens.push_back(pen);
   }
-  QImage img(SurfaceWidth(state), kHeight, QImage::Format_RGB32);
+  QImage img(width, kHeight, QImage::Format_RGB32);
   for (auto _ : state) {
     QPainter p(&img);
     for (size_t i = polys.size(); i-- > 0;) {
@@ -102,12 +109,35 @@ void BM_PolylinesOnly(benchmark::State& state) {
     benchmark::DoNotOptimize(img.constBits());
   }
 }
+void BM_PolylinesOnly(benchmark::State& state) {
+  const Scene scene(static_cast<int>(state.range(0)));
+  PolylinesOnly(state, scene, SurfaceWidth(state));
+}
 BENCHMARK(BM_PolylinesOnly)
     ->Args({1, kWidth})
     ->Args({3, kWidth})
     ->Args({1, 0})
     ->Args({3, 0})
     ->Unit(benchmark::kMillisecond);
+
+// The fitted time axis: the whole 9,999 s in the window.
+void BM_GraphFullRepaintFitted(benchmark::State& state) {
+  Scene scene(1, true);
+  QImage img(scene.view->viewport()->size(), QImage::Format_RGB32);
+  for (auto _ : state) {
+    QPainter p(&img);
+    scene.view->Draw(p, img.rect(), false);
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+}
+BENCHMARK(BM_GraphFullRepaintFitted)->Unit(benchmark::kMillisecond);
+
+void BM_PolylinesOnlyFitted(benchmark::State& state) {
+  const Scene scene(1, true);
+  PolylinesOnly(state, scene, scene.view->viewport()->width());
+}
+BENCHMARK(BM_PolylinesOnlyFitted)->Unit(benchmark::kMillisecond);
 
 // For reference: the background fill alone, which the repaint needs and the
 // bare polylines do not.

@@ -16,7 +16,8 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = --readme ]; then
   # The main window after a whole run of the demo pack with two overlays, a
-  # printed graph sheet and a pack's sheet printed by quorvex --print,
+  # printed graph sheet, a pack's sheet printed by quorvex --print, and a
+  # long run watched with the voltage scale fixed and the time axis fitted,
   # reduced to a small palette.
   BUILD=${2:-build}
   cmake --build "$BUILD" --target test_gui_app orvantis-sim quorvex-cli quorvex >/dev/null
@@ -27,7 +28,7 @@ if [ "${1:-}" = --readme ]; then
   QV_README_SHOTS="$WORK" QV_SCREENSHOT_FILE="$WORK/sample.qd1" QT_QPA_PLATFORM=offscreen \
     "$BIN/test_gui_app" --gtest_filter='ReadmeScreens.*:HeadlessPrintReadme.*' >/dev/null
   mkdir -p docs
-  for f in main_window graph_sheet pack_sheet; do
+  for f in main_window graph_sheet pack_sheet long_run; do
     convert "$WORK/$f.png" -strip -colors 48 "PNG8:docs/$f.png"
     echo "docs/$f.png"
   done

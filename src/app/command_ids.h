@@ -33,6 +33,8 @@ enum CommandId : int {
   kCmdRemoveOverlays = 32776,
   kCmdFileInfo = 32801,
   kCmdRestoreWidths = 32802,
+  kCmdVoltStrip = 32830,  // toggle: the voltage scale stays at the left
+  kCmdFitTime = 32831,    // toggle: the time axis fits the window
   // Options
   kCmdGraphSettings = 32777,
   kCmdInputDefaults = 32796,

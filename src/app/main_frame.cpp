@@ -22,6 +22,7 @@
 #include "app/preset_commands.h"
 #include "app/print_commands.h"
 #include "app/run_controller.h"
+#include "app/view_commands.h"
 #include "data/codec.h"
 #include "data/doc_commands.h"
 #include "views/data_view.h"
@@ -75,6 +76,7 @@ void CMainFrame::BuildContents() {
   WireFileCommands(*this, doc_, ui_);
   WireMatchCommands(*this, doc_, ui_);
   WireCatalogCommands(*this, doc_, ui_);
+  WireViewCommands(*this, app_);
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
@@ -140,6 +142,7 @@ void CMainFrame::BuildPanes() {
 void CMainFrame::LoadSettings() {
   app_.LoadSettings();
   graph_->ApplySettings(app_.graph);
+  graph_->SetVoltStrip(app_.graphVoltStrip);
   data_->List()->SetColumnsMovable(app_.viewMoveColumn);
   // The measurement panel starts from the loaded input defaults; this is not
   // a change of the data.
@@ -180,7 +183,12 @@ void CMainFrame::BuildActions() {
 
 void CMainFrame::SetCommand(int id, std::function<void()> run, std::function<bool()> enabled,
                             RunRule rule) {
-  commands_[id] = Command{std::move(run), std::move(enabled), rule};
+  std::function<bool()> checked = std::move(commands_[id].checked);
+  commands_[id] = Command{std::move(run), std::move(enabled), rule, std::move(checked)};
+}
+
+void CMainFrame::SetChecked(int id, std::function<bool()> checked) {
+  commands_[id].checked = std::move(checked);
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
@@ -202,6 +210,7 @@ bool CMainFrame::IsCommandEnabled(int id) const {
 
 void CMainFrame::OnCommand(int id) {
   if (!IsCommandEnabled(id)) return;
+  emit CommandStarting(id);
   // Copy: a handler may replace the table entry.
   const std::function<void()> run = commands_[id].run;
   run();
@@ -212,6 +221,11 @@ void CMainFrame::UpdateCommandStates() {
   for (auto& [id, action] : actions_) {
     const bool on = IsCommandEnabled(id);
     if (action->isEnabled() != on) action->setEnabled(on);
+    auto it = commands_.find(id);
+    if (it == commands_.end() || !it->second.checked) continue;
+    action->setCheckable(true);
+    const bool checked = it->second.checked();
+    if (action->isChecked() != checked) action->setChecked(checked);
   }
 }
 

@@ -63,6 +63,9 @@ class CMainFrame : public QMainWindow {
   // top of its run rule). A command without a handler stays disabled.
   void SetCommand(int id, std::function<void()> run, std::function<bool()> enabled = {},
                   RunRule rule = RunRule::kNoRun);
+  // Makes a command a check mark in its menu: `checked` says whether it is
+  // on, read with the enable rules.
+  void SetChecked(int id, std::function<bool()> checked);
   bool HasCommand(int id) const { return commands_.count(id) != 0; }
   bool IsCommandEnabled(int id) const;
   // Runs a command as its menu entry would (nothing when disabled).
@@ -94,6 +97,10 @@ class CMainFrame : public QMainWindow {
   // Next and previous pane (F6, Shift+F6).
   void FocusPane(int step);
 
+ signals:
+  // A command is about to run (OnCommand, enabled).
+  void CommandStarting(int id);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -102,6 +109,7 @@ class CMainFrame : public QMainWindow {
     std::function<void()> run;
     std::function<bool()> enabled;
     RunRule rule = RunRule::kNoRun;
+    std::function<bool()> checked;  // set for a check-mark command
   };
 
   void BuildPanes();

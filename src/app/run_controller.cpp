@@ -13,6 +13,7 @@
 #include "app/dialogs/start_confirm_dialog.h"
 #include "app/dialogs/start_options_dialog.h"
 #include "app/main_frame.h"
+#include "link/desktop_notice.h"
 #include "link/input_check.h"
 #include "views/graph_view.h"
 #include "views/qt_text.h"
@@ -74,6 +75,12 @@ CRunController::CRunController(CMainFrame& frame, CBrenlowDoc& doc, IUserInterfa
       alive_(std::make_shared<std::atomic<bool>>(true)) {
   setObjectName(QString::fromLatin1(kObjectName));
   InstallHooks();
+  // The end of a run stays in the status bar until the next command.
+  connect(&frame_, &CMainFrame::CommandStarting, this, [this] {
+    if (!endShown_) return;
+    endShown_ = false;
+    NoticePane()->clear();
+  });
   // A run whose journal stayed for want of a backup is safe once saved.
   doc_.SetSavedHandler([this] { control_.DocumentSaved(); });
 }
@@ -129,6 +136,7 @@ void CRunController::InstallHooks() {
     Post([this, result] {
       // The toolbar and menus show the idle state as soon as the run is over.
       frame_.UpdateCommandStates();
+      ShowRunEnd(result);
       emit RunFinished(result);
     });
   };
@@ -206,8 +214,22 @@ QLabel* CRunController::NoticePane() {
 }
 
 void CRunController::ShowNotice(const Message& message) {
+  endShown_ = false;
   NoticePane()->setText(ToQt(message.text));
   ui_.Notify(message);
+}
+
+void CRunController::ShowRunEnd(RunResult result) {
+  DesktopNotice notice;
+  {
+    std::lock_guard<std::mutex> g(doc_.Lock());
+    notice = RunEndNotice(result, doc_.Current());
+  }
+  // A notice of the run (a journal that could not be written) is the more
+  // urgent text: it stays until the next start.
+  if (notice.summary.empty() || !NoticePane()->text().isEmpty()) return;
+  NoticePane()->setText(QString::fromStdString(notice.body));
+  endShown_ = true;
 }
 
 void CRunController::WaitCursor(bool on) {
@@ -232,8 +254,12 @@ void CRunController::Start() {
   stats_ = RunFollowStats{};
   lastIndex_ = 0;
   NoticePane()->clear();
+  endShown_ = false;
   control_.StartCommand();
   frame_.UpdateCommandStates();
+  if (control_.IsActive()) {
+    if (CResultView* result = frame_.ResultView()) result->ShowCurrentColumn();
+  }
 }
 
 void CRunController::Stop() {

@@ -59,7 +59,9 @@ class CRunController : public QObject {
   bool IsActive() const { return control_.IsActive(); }
 
   // The status bar's pane of the run's notices (made on first use): a
-  // notice stays there until the next start.
+  // notice stays there until the next start. When a run has ended it says
+  // how, with the run's time and capacity (RunEndNotice), until the next
+  // command, unless a notice of the run stands there.
   QLabel* NoticePane();
   static constexpr char kNoticePaneName[] = "runNoticePane";
 
@@ -94,6 +96,7 @@ class CRunController : public QObject {
   void ShowFinal(Clock::time_point posted);
   void SetStatus(const std::string& text);
   void ShowNotice(const Message& message);
+  void ShowRunEnd(RunResult result);
   void WaitCursor(bool on);
   int DetectPort();
   void NoteWait(Clock::time_point posted);
@@ -107,6 +110,7 @@ class CRunController : public QObject {
   RunFollowStats stats_;
   int lastIndex_ = 0;
   bool cursorSet_ = false;
+  bool endShown_ = false;  // the notice pane holds the run's end
 };
 
 // Puts the start, stop, start options and port setting commands into the

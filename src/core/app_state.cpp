@@ -47,6 +47,7 @@ void CAppState::LoadSettings() {
   backupMode = settings.Value(keys::kBackupMode);
   comm = ReadCommSettings();
   viewMoveColumn = settings.Value(keys::kViewMoveColumn);
+  graphVoltStrip = settings.Value(keys::kGraphVoltStrip);
 }
 
 bool CAppState::ProbeSettingsWritable() {

@@ -78,7 +78,8 @@ class CAppState {
 
   // Loads every setting in the order start-up does (the store's directory is
   // set by the caller). Graph settings, input defaults, average-voltage-3
-  // range, option flags, backup mode, communication limits, column moving.
+  // range, option flags, backup mode, communication limits, column moving,
+  // the fixed voltage strip.
   void LoadSettings();
 
   // The start-up write probe: RUNCNT + 1 written and read back. False when the
@@ -98,6 +99,7 @@ class CAppState {
   int backupMode = 0;  // FLAG_BACKUP
   CommSettings comm;
   bool viewMoveColumn = false;
+  bool graphVoltStrip = false;  // GRAPH_FIXED_VSCALE
 
   // Document state.
   bool modified = false;

@@ -109,6 +109,8 @@ inline constexpr SwitchKey kGraphGrid{
     .name = "GRAPH_GRID", .on = SwitchRule::kUnlessZeroText, .first = false};
 inline constexpr IntKey kGraphGapX{.name = "GRAPH_GAPX", .first = 3};     // pixels per second
 inline constexpr RealKey kGraphGapY{.name = "GRAPH_GAPY", .first = 1.0};  // voltage label step
+// The voltage scale stays in a strip at the graph's left (missing: off).
+inline constexpr SwitchKey kGraphVoltStrip{.name = "GRAPH_FIXED_VSCALE"};
 
 // Input defaults and the average-voltage-3 range; a new file gets the
 // application's initial values.
@@ -195,6 +197,7 @@ inline constexpr AnyKey kTable[] = {
     &kNumberButtons, &kViewMoveColumn, &kRunCount,
     &kFileName, &kFilePath,
     &kGraphMaxV, &kGraphMinV, &kGraphGrid, &kGraphGapX, &kGraphGapY,
+    &kGraphVoltStrip,
     &kDefCurrentA, &kDefCurrentB, &kDefCurrentC, &kDefCells, &kDefEndVoltage, &kDefV1Point,
     &kAvg3Start, &kAvg3End,
     &kRegisterNext, &kRegisterId[0], &kRegisterId[1], &kRegisterId[2],

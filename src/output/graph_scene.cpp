@@ -38,6 +38,35 @@ class VoltToY {
   double minV_;
 };
 
+// x(t) worked out once for a whole curve: whole pixels per second, or the
+// fitted real scale.
+class TimeToX {
+ public:
+  explicit TimeToX(const GraphScale& s)
+      : scale_(s.timeScale),
+        pixels_(s.fitPixels),
+        span_(s.fitSpan),
+        perSecond_(s.fitSpan > 0 ? static_cast<double>(s.fitPixels) / s.fitSpan : 0.0) {}
+  int operator()(int t) const {
+    if (span_ <= 0) return Pixel(int64_t{kGraphLeft} + static_cast<int64_t>(t) * scale_);
+    // floor(t * pixels / span) without a division: the real estimate,
+    // corrected to the exact quotient.
+    const int64_t num = static_cast<int64_t>(t) * pixels_;
+    auto q = static_cast<int64_t>(t * perSecond_);
+    while (q * span_ > num)
+      --q;
+    while ((q + 1) * span_ <= num)
+      ++q;
+    return Pixel(kGraphLeft + q);
+  }
+
+ private:
+  int scale_;
+  int64_t pixels_;
+  int64_t span_;
+  double perSecond_;
+};
+
 using Point = std::pair<int, int>;
 
 // Whether (x, y) continues the segment a-b in the same direction along the
@@ -48,6 +77,32 @@ bool Extends(const Point& a, const Point& b, int x, int y) {
   if (a.first == b.first && b.first == x)
     return (b.second - a.second > 0) == (y - b.second > 0) && y != b.second;
   return false;
+}
+
+// Squeezes the last column of a run (its points at the last x, back to
+// back) once it holds five: its first point, its lowest and highest in
+// their order and its last cover the same pixels, as the path never leaves
+// the column. A time axis fitted to fewer pixels than seconds puts many
+// points in each column.
+void SqueezeColumn(Point* run, int& n) {
+  if (n < 5) return;
+  const int x = run[n - 1].first;
+  int c = n - 1;
+  while (c > 0 && n - c < 5 && run[c - 1].first == x)
+    --c;
+  if (n - c < 5) return;
+  int lo = c, hi = c;
+  for (int i = c + 1; i < n; ++i) {
+    if (run[i].second < run[lo].second) lo = i;
+    if (run[i].second > run[hi].second) hi = i;
+  }
+  const Point last = run[n - 1];
+  const int e1 = std::min(lo, hi), e2 = std::max(lo, hi);
+  int m = c + 1;
+  if (e1 != c && e1 != n - 1) run[m++] = run[e1];
+  if (e2 != e1 && e2 != c && e2 != n - 1) run[m++] = run[e2];
+  run[m++] = last;
+  n = m;
 }
 
 // A horizontal or vertical line without its end pixel; nothing for a line of
@@ -107,16 +162,43 @@ void AppendAxes(DrawList& out, const GraphScale& s, int width, const GraphSceneO
   const std::vector<GraphVoltTick> voltTicks = VoltTicks(s);
   for (const GraphVoltTick& v : voltTicks)
     PixelLine(out, kGraphLeft - 5, v.y, s.grid ? axisEnd : kGraphLeft, v.y, colors.axis, s.grid);
+  if (o.voltStripLeft != INT_MIN) return;  // the strip draws the labels
   // Each label hangs from its top, so the digits sit level with the tick and
   // the top label "12.00" still starts inside the view.
   for (const GraphVoltTick& v : voltTicks)
     PixelText(out, 5, v.y - 5, FixedText(v.v, 2), colors.text);
 }
 
+// The fixed voltage strip at content x `left`: the columns left of the
+// voltage axis filled down to the time axis, the axis, its ticks (dotted
+// with the grid, in the phase of the grid lines) and labels. At a left of 0
+// it covers the same pixels as the scrolling axis does.
+void AppendVoltStrip(DrawList& out, const GraphScale& s, const GraphSceneOptions& o,
+                     uint32_t background, const SceneColors& colors) {
+  const int left = o.voltStripLeft;
+  const int axis = Pixel(int64_t{left} + kGraphLeft);
+  DrawItem& fill =
+      out.Cell(left, std::min(o.fillTop, 0), axis, kPlotBottom + 1, "", HAlign::kLeft, 0, false);
+  fill.fill = true;
+  fill.fillColor = background;
+  PixelLine(out, axis, kGraphTop, axis, kPlotBottom + 1, colors.axis);
+  const std::vector<GraphVoltTick> voltTicks = VoltTicks(s);
+  for (const GraphVoltTick& v : voltTicks)
+    PixelLine(out, axis - 5, v.y, axis, v.y, colors.axis, s.grid);
+  for (const GraphVoltTick& v : voltTicks)
+    PixelText(out, left + 5, v.y - 5, FixedText(v.v, 2), colors.text);
+}
+
+constexpr int kMinLabelGap = 60;  // pixels between two fitted time labels
+
 }  // namespace
 
 int GraphScale::YOf(double v) const {
   return VoltToY(*this)(v);
+}
+
+int GraphScale::XOf(int t) const {
+  return TimeToX(*this)(t);
 }
 
 GraphScale ScaleOf(const GraphSettings& g) {
@@ -129,8 +211,48 @@ GraphScale ScaleOf(const GraphSettings& g) {
   return s;
 }
 
+GraphScale FitScale(const GraphScale& base, int span, int viewWidth) {
+  GraphScale s = base;
+  const int64_t plot = std::clamp<int64_t>(int64_t{viewWidth} - 2 * kGraphLeft, 1, INT32_MAX);
+  s.fitPixels = static_cast<int>(plot);
+  s.fitSpan = std::max(1, span);
+  // 10, 20, 50, 100, ... while the labels would crowd, up to the int limit.
+  int64_t step = 10;
+  for (int i = 0; step * plot < kMinLabelGap * int64_t{s.fitSpan} && step < INT32_MAX / 10; ++i)
+    step = i % 3 == 1 ? step * 5 / 2 : step * 2;
+  s.fitLabelStep = static_cast<int>(step);
+  return s;
+}
+
+int FitSpan(int longestRecord, bool running, int newestTime) {
+  int span = std::max(longestRecord, 1);
+  if (!running) return span;
+  // 1.25 times the newest time, rounded up to a round number of seconds.
+  static constexpr int kMantissas[] = {60, 80, 100, 150, 200, 300, 400, 500};
+  const int64_t need = (std::max<int64_t>(newestTime, 0) * 5 + 3) / 4;
+  for (int64_t scale = 1; scale <= INT32_MAX; scale *= 10) {
+    for (int m : kMantissas) {
+      if (m * scale / 10 < 60) continue;  // 60 is the shortest span
+      const int64_t grown = m * scale / 10;
+      if (grown >= need && grown <= INT32_MAX) return std::max<int>(span, static_cast<int>(grown));
+    }
+  }
+  return std::max(span, newestTime);
+}
+
 std::vector<GraphTimeTick> TimeTicks(int width, const GraphScale& s) {
   std::vector<GraphTimeTick> ticks;
+  if (s.Fitted()) {
+    if (width < 0 || s.fitLabelStep < 5) return ticks;
+    const int64_t step = s.fitLabelStep / 5;
+    const TimeToX xOf(s);
+    const int64_t last = std::min<int64_t>(int64_t{width} * s.fitSpan / s.fitPixels, INT32_MAX);
+    for (int64_t t = 0; t <= last; t += step) {
+      const bool major = t % s.fitLabelStep == 0;
+      ticks.push_back({static_cast<int>(t), xOf(static_cast<int>(t)), major ? 5 : 4, major});
+    }
+    return ticks;
+  }
   if (s.timeScale <= 0 || width < 0) return ticks;
   const int last = width / s.timeScale;
   for (int t = 0; t <= last; t += 10) {
@@ -161,6 +283,14 @@ std::vector<GraphVoltTick> VoltTicks(const GraphScale& s) {
 }
 
 int CursorSecond(int windowX, int scroll, const GraphScale& s) {
+  if (s.Fitted()) {
+    const int64_t d = int64_t{windowX} + scroll - kGraphLeft;
+    const int64_t p = s.fitPixels, n = s.fitSpan;
+    // Within half a second left of the axis is second 0.
+    if (d < 0) return 2 * -d * n < p ? 0 : -1;
+    const int64_t t = p >= 2 * n ? (2 * d * n + p) / (2 * p) : (d * n + p - 1) / p;
+    return static_cast<int>(std::min<int64_t>(t, INT32_MAX));
+  }
   if (s.timeScale <= 0) return -1;
   return (s.timeScale / 2 + windowX + scroll - kGraphLeft) / s.timeScale;
 }
@@ -179,7 +309,15 @@ int CurveStart(const std::vector<CMeasurePoint>& points) {
   return -1;
 }
 
+int LongestTime(std::span<const GraphCurve> curves) {
+  int longest = 0;
+  for (const GraphCurve& c : curves)
+    longest = std::max(longest, c.record->GetDischargeTime());
+  return longest;
+}
+
 int CurveWidth(std::span<const GraphCurve> curves, const GraphScale& s) {
+  if (s.Fitted()) return curves.empty() ? 0 : s.XOf(LongestTime(curves)) - kGraphLeft;
   int64_t widest = 0;
   for (const GraphCurve& c : curves)
     widest =
@@ -208,10 +346,11 @@ void BuildCurveRuns(const std::vector<CMeasurePoint>& points, const GraphScale& 
     n = 0;
   };
   const VoltToY yOf(s);
+  const TimeToX xOf(s);
   int prevX = 0;
   int prevY = 0;
   for (size_t i = static_cast<size_t>(start); i < points.size(); ++i) {
-    const int x = Pixel(int64_t{kGraphLeft} + static_cast<int64_t>(points[i].time) * s.timeScale);
+    const int x = xOf(points[i].time);
     const int y = yOf(points[i].voltage);
     Point* run = buf + total;
     if (i == static_cast<size_t>(start)) {
@@ -223,10 +362,13 @@ void BuildCurveRuns(const std::vector<CMeasurePoint>& points, const GraphScale& 
       } else if (n == 0) {
         run[n++] = {prevX, prevY};
         run[n++] = {x, y};
+      } else if (run[n - 1] == Point{x, y}) {
+        // The same pixel again: nothing to add.
       } else if (n >= 2 && Extends(run[n - 2], run[n - 1], x, y)) {
         run[n - 1] = {x, y};
       } else {
         run[n++] = {x, y};
+        SqueezeColumn(run, n);
       }
     }
     prevX = x;
@@ -244,7 +386,9 @@ DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s
   out.charHeight = 12;  // 9 points at 96 dots per inch
   const bool white = o.whiteBackground;
   const SceneColors colors{white ? kBlack : kAxisOnBlack, white ? kBlack : kWhite};
-  const int width = CurveWidth(curves, s);
+  // A fitted axis spans the whole fitted time, the room a run grows into
+  // included.
+  const int width = s.Fitted() ? s.fitPixels : CurveWidth(curves, s);
 
   DrawItem& background =
       out.Cell(o.fillLeft, o.fillTop, o.fillRight, o.fillBottom, "", HAlign::kLeft, 0, false);
@@ -263,6 +407,7 @@ DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s
     curve.runs = std::move(runs.lengths);
     curve.color = SlotColor(it->slot);
   }
+  if (o.voltStripLeft != INT_MIN) AppendVoltStrip(out, s, o, white ? kWhite : kBlack, colors);
   return out;
 }
 

@@ -2,7 +2,10 @@
 //
 // The screen and the bitmap export draw the records of the display list over
 // their axes, ticks and labels in pixels, at a fixed layout and a time scale
-// in pixels per second (BuildGraphScene). A printed graph sheet draws one
+// in whole pixels per second (BuildGraphScene). The screen may instead fit
+// the time axis to its width (FitScale: a real number of pixels per second,
+// time labels at round steps) and keep the voltage labels in a fixed strip
+// at its left while the curves scroll under it. A printed graph sheet draws one
 // record per cell in 0.1 mm, its time span fitted into the cell
 // (AppendGraphCell). The scale math lives here, so that every surface maps
 // times and voltages alike; the window side only paints the lists.
@@ -38,16 +41,38 @@ struct GraphScale {
   double stepV = kFirstGraph.gapY;
   bool grid = kFirstGraph.grid;
   int timeScale = kFirstGraph.gapX;  // pixels per second
+  // With a fitted time axis (fitSpan above 0) `fitSpan` seconds take
+  // `fitPixels` pixels and the integer time scale is unused; a time label
+  // every `fitLabelStep` seconds and a tick every fifth of it.
+  int fitPixels = 0;
+  int fitSpan = 0;
+  int fitLabelStep = 0;
 
+  bool Fitted() const { return fitSpan > 0; }
   // y(v) = trunc(H - (v * k - k * Vmin)) + T with k = H / (Vmax - Vmin); an
   // undefined scale puts every voltage on the time axis.
   int YOf(double v) const;
-  int XOf(int t) const { return kGraphLeft + t * timeScale; }
+  // L + t * timeScale; fitted, L + floor(t * fitPixels / fitSpan). Clamped
+  // to the int range.
+  int XOf(int t) const;
 };
 
 // The scale of graph settings. The time scale divides: one below 1 (a broken
 // settings file) is taken as 1.
 GraphScale ScaleOf(const GraphSettings& settings);
+
+// The time axis fitted to a view: `span` seconds (1 at least) fill the width
+// between the voltage axis and a right margin of kGraphLeft (1 pixel at
+// least); the label step is the smallest of 10, 20, 50, 100, 200, 500, ...
+// seconds whose labels lie 60 pixels apart or more. The voltage range of
+// `base` is kept.
+GraphScale FitScale(const GraphScale& base, int span, int viewWidth);
+// The seconds a fitted axis spans: the longest drawn record, and during a
+// run the run so far with room to grow, the smallest of 60, 80, 100, 150,
+// 200, 300, 400, 500, 600, 800, 1000, 1500, ... seconds that holds 1.25
+// times its newest time (so the scale changes seldom and the newest point
+// never reaches the right edge).
+int FitSpan(int longestRecord, bool running, int newestTime);
 
 struct GraphTimeTick {
   int t;
@@ -61,6 +86,8 @@ struct GraphVoltTick {
 };
 
 // Ticks every 10 s up to width / timeScale seconds; none without a time scale.
+// Fitted: ticks every fifth of the label step up to the second of width,
+// the labelled ones 5 long.
 std::vector<GraphTimeTick> TimeTicks(int width, const GraphScale& s);
 // Vmin, Vmin + step, ... while not above Vmax; none for a step that is not
 // above 0 or a range that is not finite.
@@ -70,7 +97,8 @@ std::vector<GraphVoltTick> VoltTicks(const GraphScale& s);
 // not above 0.
 std::vector<double> VoltTickValues(double minV, double maxV, double step);
 // The second nearest to a window x at a scroll position; -1 without a time
-// scale.
+// scale. Fitted at less than 2 pixels a second: the first second drawn at
+// that x or right of it, so the cursor lands on the pixel it points at.
 int CursorSecond(int windowX, int scroll, const GraphScale& s);
 // "%.3f" (one cell) or "%.2f", cut to 5 characters, then "V".
 std::string CursorLabelText(double v, int cells);
@@ -78,15 +106,20 @@ std::string CursorLabelText(double v, int cells);
 // lies strictly between 0.0 and 12.0; -1 when none does.
 int CurveStart(const std::vector<CMeasurePoint>& points);
 // W: the largest last elapsed time x time scale over the curves, clamped to
-// the int range; 0 without curves.
+// the int range; 0 without curves. Fitted: XOf of that time - kGraphLeft.
 int CurveWidth(std::span<const GraphCurve> curves, const GraphScale& s);
+// The largest last elapsed time over the curves; 0 without curves.
+int LongestTime(std::span<const GraphCurve> curves);
 
 // A record's curve as it is drawn, in content coordinates: from its start
 // point (CurveStart) on, runs of joined segments through (XOf(t), YOf(v)).
 // A segment whose ends both lie left of `visLeft`, or both right of
 // `visRight`, cannot show: it is left out and ends the run. A straight
 // horizontal or vertical stretch of several points is one segment, as it
-// covers the same pixels. A run of one point is drawn as a dot.
+// covers the same pixels, a point on the pixel before it adds nothing, and a
+// column of many points (a fitted time
+// axis) at most four: its first, lowest, highest and last. A run of one
+// point is drawn as a dot.
 struct CurveRuns {
   std::vector<std::pair<int, int>> points;  // every run's points, back to back
   std::vector<int> lengths;                 // the number of points of each run, in order
@@ -118,12 +151,20 @@ struct GraphSceneOptions {
   // lie wholly outside are left out, not drawn and clipped.
   int visLeft = INT_MIN, visRight = INT_MAX;
   const GraphCursor* cursor = nullptr;  // drawn when set with x >= 0
+  // The content x of the fixed voltage strip's left edge, or INT_MIN for
+  // none. With the strip, the voltage axis, its ticks and labels are drawn
+  // last, shifted by this x, over a background fill of the kGraphLeft
+  // columns left of the axis from the top to the time axis: the curves,
+  // the grid and the cursor pass under it.
+  int voltStripLeft = INT_MIN;
 };
 
 // The graph of `curves` in content pixels, in drawing order: background,
 // cursor, axes, time ticks and labels, voltage ticks (dotted grid lines with
-// the grid) and labels, then the curves from the last to the first (the
-// first, the current measurement, lies on top), each in its slot colour.
+// the grid) and labels (up to the widest curve, or over the whole fitted
+// span), then the curves from the last to the first (the
+// first, the current measurement, lies on top), each in its slot colour,
+// then the fixed voltage strip when there is one.
 // Lines leave out their end pixel, as the platform's line drawing does.
 DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& scale,
                          const GraphSceneOptions& options);

@@ -40,7 +40,37 @@ int CGraphView::ScrollX() const {
 }
 
 void CGraphView::ApplySettings(const GraphSettings& g) {
-  scale_ = ScaleOf(g);
+  baseScale_ = ScaleOf(g);
+  UpdateScale();
+}
+
+void CGraphView::UpdateScale() {
+  if (!fit_) {
+    scale_ = baseScale_;
+    return;
+  }
+  int longest = 0;
+  int newest = 0;
+  {
+    std::lock_guard<std::mutex> guard(doc_.Lock());
+    longest = LongestTime(DrawnCurves(doc_));
+    newest = doc_.Current().GetDischargeTime();
+  }
+  const int span = FitSpan(longest, doc_.App().runActive, newest);
+  scale_ = FitScale(baseScale_, span, viewport()->width());
+}
+
+void CGraphView::SetFitTime(bool on) {
+  if (fit_ == on) return;
+  fit_ = on;
+  if (!on) SetContentWidth(200);  // Refresh widens it to the curves again
+  Refresh();
+}
+
+void CGraphView::SetVoltStrip(bool on) {
+  if (voltStrip_ == on) return;
+  voltStrip_ = on;
+  viewport()->update();
 }
 
 void CGraphView::SetContentWidth(int width) {
@@ -53,6 +83,12 @@ void CGraphView::SetContentWidth(int width) {
 
 void CGraphView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  if (fit_) {
+    UpdateScale();
+    SetContentWidth(viewport()->width());
+    viewport()->update();
+    return;
+  }
   SetContentWidth(contentWidth_);
 }
 
@@ -98,11 +134,12 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   o.visLeft = visible.left() - 1;
   o.visRight = visible.right() + 1;
   if (cursor_.x == drawnCursorX_) o.cursor = &cursor_;
+  if (!external && voltStrip_) o.voltStripLeft = ScrollX();
 
   DrawList scene;
   {
     std::lock_guard<std::mutex> guard(doc_.Lock());
-    scene = BuildGraphScene(DrawnCurves(doc_), scale_, o);
+    scene = BuildGraphScene(DrawnCurves(doc_), external ? baseScale_ : scale_, o);
   }
   p.save();
   p.translate(origin);
@@ -111,6 +148,12 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
 }
 
 void CGraphView::ShowExtentAndStatus() {
+  UpdateScale();
+  if (fit_) {
+    SetContentWidth(viewport()->width());
+    if (status_) status_(doc_.App().runActive ? QString::fromUtf8("放電計測中") : QString());
+    return;
+  }
   int width = 0;
   {
     std::lock_guard<std::mutex> guard(doc_.Lock());
@@ -181,6 +224,13 @@ void CGraphView::Follow() {
 }
 
 void CGraphView::Follow(int newestTime) {
+  if (fit_) {
+    // The fitted span holds the newest point with room to spare.
+    ShowExtentAndStatus();
+    viewport()->update();
+    if (isVisible()) viewport()->repaint();
+    return;
+  }
   const int content =
       ClampInt(static_cast<int64_t>(newestTime) * scale_.timeScale + 2 * int64_t{kLeft});
   SetContentWidth(content);
@@ -237,7 +287,12 @@ void CGraphView::OpenPointDetail() {
 
 void CGraphView::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
-    const int step = event->key() == Qt::Key_Left ? -scale_.timeScale : scale_.timeScale;
+    // Fitted, one second may be less than a pixel: the pointer moves one
+    // pixel at least.
+    const int pixels = scale_.Fitted()
+                           ? std::max(1, (scale_.fitPixels + scale_.fitSpan - 1) / scale_.fitSpan)
+                           : scale_.timeScale;
+    const int step = event->key() == Qt::Key_Left ? -pixels : pixels;
     const QPoint pos = QCursor::pos() + QPoint(step, 0);
     QCursor::setPos(pos);
     // Platforms without a real pointer send no move event: update here too.

@@ -5,6 +5,12 @@
 // document's lock and painted after it by the drawing-list painter; the
 // scroll range and the status text follow the records in Refresh and Follow,
 // never in a paint.
+//
+// Two display choices: the time axis fitted to the visible width (the scale
+// follows the records, the run and the window's width; no scrolling), and
+// the voltage axis with its labels in a fixed strip at the left, over which
+// the curves scroll. Both are off at first; the bitmap export and the
+// external Draw use the integer time scale and no strip either way.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -69,7 +75,16 @@ class CGraphView : public QAbstractScrollArea {
   void Draw(QPainter& p, const QRect& area, bool external, bool whiteBackground = false);
   // The time scale is taken as 1 when below 1 (ScaleOf).
   void ApplySettings(const qv::GraphSettings& settings);
+  // The scale on screen: the settings' scale, or fitted to the view.
   const Scale& GetScale() const { return scale_; }
+
+  // The time axis fits the visible width: the longest drawn record, or
+  // during a run the run so far with room to grow (FitSpan), fills it.
+  void SetFitTime(bool on);
+  bool FitTime() const { return fit_; }
+  // The voltage axis and labels stay in a fixed strip at the left.
+  void SetVoltStrip(bool on);
+  bool VoltStrip() const { return voltStrip_; }
 
   // Cursor update at a window x; returns the cursor's second.
   int CursorUpdate(int windowX);
@@ -98,6 +113,9 @@ class CGraphView : public QAbstractScrollArea {
 
  private:
   void SetContentWidth(int width);
+  // Fitted: the scale for the records, the run and the width now; else the
+  // settings' scale.
+  void UpdateScale();
   // The content grows with the widest curve; the status text follows the
   // run.
   void ShowExtentAndStatus();
@@ -106,7 +124,10 @@ class CGraphView : public QAbstractScrollArea {
   qv::CBrenlowDoc& doc_;
   qv::IUserInterface* ui_ = nullptr;
   std::function<void(const QString&)> status_;
-  Scale scale_;
+  Scale baseScale_;  // from the settings
+  Scale scale_;      // on screen
+  bool fit_ = false;
+  bool voltStrip_ = false;
   int contentWidth_ = 200;
   qv::GraphCursor cursor_;
   int drawnCursorX_ = kNoCursor;

@@ -834,6 +834,61 @@ void CReportCtrl::Refresh(bool lockUpdates) {
   }
   hbar->setValue(hpos);
   vbar->setValue(std::min(vpos, vbar->maximum()));
+  UpdateFrozen();
+}
+
+void CReportCtrl::SetFrozenFirstColumn(bool on) {
+  if (!on || frozen_) return;
+  frozen_ = new QTableView(table_);
+  frozen_->setObjectName(QStringLiteral("frozenColumn"));
+  frozen_->setHorizontalHeader(new ReportHeader(frozen_));
+  frozen_->setModel(model_);
+  frozen_->setItemDelegate(delegate_);
+  frozen_->setSelectionModel(table_->selectionModel());
+  frozen_->setFont(table_->font());
+  frozen_->horizontalHeader()->setFont(table_->horizontalHeader()->font());
+  frozen_->horizontalHeader()->setHighlightSections(false);
+  frozen_->horizontalHeader()->setSectionsClickable(false);
+  frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  frozen_->horizontalHeader()->setMinimumSectionSize(0);
+  frozen_->verticalHeader()->hide();
+  frozen_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  frozen_->verticalHeader()->setMinimumSectionSize(kRowHeight);
+  frozen_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  frozen_->setSelectionBehavior(table_->selectionBehavior());
+  frozen_->setSelectionMode(table_->selectionMode());
+  frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  frozen_->setFocusPolicy(Qt::NoFocus);
+  frozen_->setWordWrap(false);
+  frozen_->setFrameShape(QFrame::NoFrame);
+  frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  frozen_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  connect(table_->verticalScrollBar(), &QScrollBar::valueChanged, frozen_->verticalScrollBar(),
+          &QScrollBar::setValue);
+  connect(frozen_->verticalScrollBar(), &QScrollBar::valueChanged, table_->verticalScrollBar(),
+          &QScrollBar::setValue);
+  table_->viewport()->installEventFilter(this);
+  UpdateFrozen();
+  frozen_->show();
+}
+
+void CReportCtrl::UpdateFrozen() {
+  if (!frozen_) return;
+  const int first = ToModelColumn(0);
+  int width = 0;
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    frozen_->setColumnHidden(c, c > first);
+    if (c > first) continue;
+    const int w = table_->horizontalHeader()->sectionSize(c);
+    frozen_->horizontalHeader()->resizeSection(c, w);
+    width += w;
+  }
+  frozen_->horizontalHeader()->setFixedHeight(table_->horizontalHeader()->height());
+  const int frame = table_->frameWidth();
+  frozen_->setGeometry(frame, frame, width,
+                       table_->viewport()->height() + table_->horizontalHeader()->height());
+  frozen_->verticalScrollBar()->setValue(table_->verticalScrollBar()->value());
 }
 
 void CReportCtrl::RestoreDefaultWidths() {
@@ -864,6 +919,7 @@ void CReportCtrl::ColumnResizedByUser(int column, int width) {
 
 void CReportCtrl::OnSectionResized(int logical, int oldSize, int newSize) {
   (void)oldSize;
+  UpdateFrozen();
   if (building_) return;
   if (QApplication::mouseButtons() != Qt::NoButton) {
     // Still dragging: remember it until the button is released.
@@ -880,6 +936,7 @@ bool CReportCtrl::eventFilter(QObject* watched, QEvent* event) {
     for (const auto& [logical, width] : pending)
       ColumnResizedByUser(FromModelColumn(logical), width);
   }
+  if (frozen_ && watched == table_->viewport() && event->type() == QEvent::Resize) UpdateFrozen();
   if (watched == table_ && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     // Space selects; it never opens an editor.

@@ -68,6 +68,9 @@ class CReportCtrl : public QWidget {
   void SetMultiSelect(bool on);
   void SetColumnsMovable(bool on);
   void SetUseDefaultWidths(bool on);
+  // The first column (with the "No." column) stays in place when the list
+  // scrolls sideways: a copy of it lies over the list's left edge.
+  void SetFrozenFirstColumn(bool on);
   // Column widths persist under this profile name; empty keeps nothing.
   void SetProfile(const std::string& profile, CSettingsStore* store);
   const std::string& Profile() const { return profile_; }
@@ -137,11 +140,15 @@ class CReportCtrl : public QWidget {
   void OnSectionResized(int logical, int oldSize, int newSize);
   void OnSectionClicked(int logical);
   void Commit(int rowKey, int column, const std::string& text);
+  // The frozen copy shows the first columns at their widths over the
+  // list's left edge.
+  void UpdateFrozen();
 
   ReportHooks hooks_;
   ReportModel* model_ = nullptr;
   ReportDelegate* delegate_ = nullptr;
   QTableView* table_ = nullptr;
+  QTableView* frozen_ = nullptr;  // the frozen first column, or none
 
   bool rowNumbers_ = true;
   int rowNumberWidth_ = 40;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTimer>
 #include <mutex>
 
@@ -27,6 +29,7 @@ CResultView::CResultView(CBrenlowDoc& doc, QWidget* parent) : CReportView(doc, p
   list_->SetSortingEnabled(false);
   list_->SetKeepFocus(false);
   list_->SetColumnsMovable(false);
+  list_->SetFrozenFirstColumn(true);
   SetSlotPalette(*list_);
   list_->SetPaletteColor(kResultWhite, QColor(255, 255, 255));
   list_->SetPaletteColor(kResultMenu, QApplication::palette().color(QPalette::Window));
@@ -48,6 +51,12 @@ int CResultView::CurrentColumn() const {
 
 void CResultView::Refresh(bool lockUpdates) {
   list_->Refresh(lockUpdates);
+  if (doc_.App().runActive) ShowCurrentColumn();
+}
+
+void CResultView::ShowCurrentColumn() {
+  QScrollBar* bar = list_->Table()->horizontalScrollBar();
+  bar->setValue(bar->maximum());
 }
 
 void CResultView::BuildColumns() {

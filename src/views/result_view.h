@@ -1,7 +1,8 @@
 // The result panel: a vertical table with one column per record drawn on the
 // graph (the newest overlay first, the current measurement last) and the
 // input cells of the current measurement, edited in place while it is
-// unmeasured.
+// unmeasured. The label column stays in place when the table scrolls
+// sideways.
 #pragma once
 
 #include <optional>
@@ -24,8 +25,12 @@ class CResultView : public CReportView {
  public:
   explicit CResultView(qv::CBrenlowDoc& doc, QWidget* parent = nullptr);
 
-  // Rebuilds the whole table from the document.
+  // Rebuilds the whole table from the document; during a run it then shows
+  // the current measurement's column (ShowCurrentColumn).
   void Refresh(bool lockUpdates = true);
+  // Scrolls the table sideways so that the current measurement's column,
+  // the last, is in view (the label column stays in place).
+  void ShowCurrentColumn();
   // Refills rows 1 to 11 of the current measurement's column.
   void RefreshCurrentColumn();
   // Refills rows 1 to 11 of one record column (-1: the current measurement).

@@ -10,6 +10,7 @@
 
 #include "analysis/pack_match_report.h"
 #include "app/dialogs/pack_match_dialog.h"
+#include "app/match_commands.h"
 #include "data/codec.h"
 #include "shell_test_support.h"
 #include "views/data_view.h"
@@ -57,18 +58,36 @@ class PackMatchWindow : public ::testing::Test {
   std::unique_ptr<StartedApp> app;
 };
 
-TEST_F(PackMatchWindow, TheOperationMenuOpensIt) {
+TEST_F(PackMatchWindow, TheOperationMenuOpensItOverTheDataViewWithoutBlockingTheWindow) {
   QMenu* operation = Frame().menuBar()->actions()[1]->menu();
   emit operation->aboutToShow();
   ASSERT_TRUE(app->Enabled(ui::kCmdPackMatch));
-  bool opened = false;
-  ModalAnswer close([&opened](QWidget* w) {
-    auto* dlg = qobject_cast<ui::CPackMatchDialog*>(w);
-    opened = dlg != nullptr;
-    if (dlg) dlg->CloseButton()->click();
-  });
   Frame().Action(ui::kCmdPackMatch)->trigger();
-  EXPECT_TRUE(opened);
+  auto* dlg = Frame().findChild<ui::CPackMatchDialog*>();
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_FALSE(dlg->isModal());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  // Its top-left corner is the data view's: the graph beside stays in view.
+  const QWidget* data = Frame().DataView();
+  EXPECT_EQ(dlg->geometry().topLeft(), data->mapToGlobal(QPoint(0, 0)));
+  const QWidget* graph = Frame().GraphView();
+  const QRect graphArea(graph->mapToGlobal(QPoint(0, 0)), graph->size());
+  EXPECT_FALSE(dlg->geometry().intersects(graphArea));
+  // The command brings the one window back rather than opening another.
+  Frame().Action(ui::kCmdPackMatch)->trigger();
+  EXPECT_EQ(Frame().findChildren<ui::CPackMatchDialog*>().size(), 1);
+  dlg->CloseButton()->click();
+  Pump([&] { return Frame().findChildren<ui::CPackMatchDialog*>().isEmpty(); }, 2000);
+  EXPECT_TRUE(Frame().findChildren<ui::CPackMatchDialog*>().isEmpty());
+}
+
+TEST(PackMatchPlace, TheWindowOpensAtTheDataViewCutToItButNotBelowItsMinimum) {
+  const QRect data(10, 400, 1000, 300);
+  EXPECT_EQ(ui::MatchWindowPlace(data, {600, 500}, {300, 200}), QRect(10, 400, 600, 300));
+  EXPECT_EQ(ui::MatchWindowPlace(data, {1200, 250}, {300, 200}), QRect(10, 400, 1000, 250));
+  EXPECT_EQ(ui::MatchWindowPlace(QRect(0, 0, 100, 100), {600, 500}, {300, 200}),
+            QRect(0, 0, 300, 200));
 }
 
 TEST_F(PackMatchWindow, ListsThePacksOverlaysASelectedOneAndSavesThem) {

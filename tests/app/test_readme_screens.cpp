@@ -1,6 +1,8 @@
 // The README's pictures (scripts/screenshot.sh --readme): the main window
 // after a whole run of the demo pack against the simulator with two
-// registered records overlaid, and a printed graph sheet of the same file.
+// registered records overlaid, a printed graph sheet of the same file, and
+// a long run of a bigger pack watched with the voltage scale fixed and the
+// time axis fitted to the window.
 // Skipped unless QV_README_SHOTS names the folder to write them into.
 #include <QImage>
 #include <QPainter>
@@ -75,6 +77,33 @@ TEST_F(ReadmeScreens, FinishedRunWithTwoOverlaysAndAGraphSheet) {
                     ui::PaperMapper(engine.Layout().metrics, kDpi, kDpi));
   painter.end();
   EXPECT_TRUE(page.save(Dir() + QStringLiteral("/graph_sheet.png")));
+}
+
+TEST_F(ReadmeScreens, ALongRunWithTheScaleFixedAndTheTimeAxisFitted) {
+  if (Dir().isEmpty()) GTEST_SKIP() << "QV_README_SHOTS not set";
+  const std::string sample = qEnvironmentVariable("QV_SCREENSHOT_FILE").toStdString();
+  ASSERT_FALSE(sample.empty());
+  ASSERT_TRUE(OpenDataFile(app_->Doc(), ui_, sample));
+  // Twice the demo pack's capacity: some 22 minutes at 20 A.
+  SimProcess sim(dir_.path(), kCom,
+                 {"--speed", "0", "--gap-ms", "1", "--capacity", "8000", "--resistance", "4"});
+  ASSERT_TRUE(sim.WaitReady());
+  frame_->resize(1200, 700);
+  ui::CReportCtrl* list = frame_->DataView()->List();
+  for (int pos : {1, 3})
+    if (pos < list->RowCount()) frame_->DataView()->ToggleOverlay(list->RowKeyAt(pos));
+  frame_->OnCommand(ui::kCmdVoltStrip);
+  frame_->OnCommand(ui::kCmdFitTime);
+  // Taken while the run goes on, at 20 minutes.
+  bool taken = false;
+  QObject::connect(runs_, &ui::CRunController::PointShown, [&](int, int time) {
+    if (taken || time < 1200) return;
+    taken = true;
+    EXPECT_TRUE(frame_->grab().save(Dir() + QStringLiteral("/long_run.png")));
+    frame_->OnCommand(ui::kCmdStop);
+  });
+  ASSERT_TRUE(RunToEnd(120000));
+  EXPECT_TRUE(taken);
 }
 
 }  // namespace

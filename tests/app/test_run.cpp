@@ -149,7 +149,8 @@ TEST_F(RunTest, StopShowsItsMessageAtOnceAndNothingAtTheEnd) {
   // During the run only the commands that leave the document alone work,
   // and the window does not close.
   const std::set<int> allowed = {ui::kCmdStop,          ui::kCmdGraphSettings, ui::kCmdFileInfo,
-                                 ui::kCmdRestoreWidths, ui::kCmdAbout,         ui::kCmdExit};
+                                 ui::kCmdRestoreWidths, ui::kCmdAbout,         ui::kCmdExit,
+                                 ui::kCmdVoltStrip,     ui::kCmdFitTime};
   frame_->UpdateCommandStates();
   for (QAction* menu : frame_->Menus()->actions()) {
     if (!menu->menu()) continue;

@@ -51,7 +51,7 @@ TEST(MainFrame, MenusHoldTheirCommandsInOrder) {
   EXPECT_EQ(lines[0], "ﾌｧｲﾙ(&F): 32785 32786 - 57607 - 32800 32791 32799 - 57665");
   EXPECT_EQ(lines[1], "操作(&A): 32771 32772 - 32815 32816");
   EXPECT_EQ(lines[2], "編集(&E): 32773 32774 - 32778 32792 - 32806");
-  EXPECT_EQ(lines[3], "表示(&V): 32808 32807 32804 - 32776 32801 - 32802");
+  EXPECT_EQ(lines[3], "表示(&V): 32808 32807 32804 - 32776 32801 - 32830 32831 - 32802");
   EXPECT_EQ(lines[4], "ｵﾌﾟｼｮﾝ(&O): 32777 32796 32797 - 32790");
   EXPECT_EQ(lines[5], "ﾍﾙﾌﾟ(&H): 57664");
 }
@@ -296,11 +296,11 @@ TEST_F(FrameWithRecords, DuringARunOnlyTheRunSafeCommandsStayEnabled) {
   for (const CommandText& t : CommandTexts()) {
     if (Frame().Action(t.id)->isEnabled()) enabled.insert(t.id);
   }
-  const std::set<int> allowed = {kCmdStop,          kCmdGraphSettings, kCmdFileInfo,
-                                 kCmdRestoreWidths, kCmdAbout,         kCmdExit};
+  const std::set<int> allowed = {kCmdStop,  kCmdGraphSettings, kCmdFileInfo,  kCmdRestoreWidths,
+                                 kCmdAbout, kCmdExit,          kCmdVoltStrip, kCmdFitTime};
   for (int id : enabled)
     EXPECT_TRUE(allowed.count(id)) << id;
-  for (int id : {kCmdExit, kCmdRestoreWidths, kCmdAbout})
+  for (int id : {kCmdExit, kCmdRestoreWidths, kCmdAbout, kCmdVoltStrip, kCmdFitTime})
     EXPECT_TRUE(enabled.count(id)) << id;
   // Accelerators of commands that change the document are off too.
   EXPECT_FALSE(Frame().Action(kCmdFileOpen)->isEnabled());

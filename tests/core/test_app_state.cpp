@@ -60,6 +60,7 @@ TEST_F(AppStateTest, MissingFileGivesTheMissingValues) {
   EXPECT_EQ(app.comm.retryC2, 5);
   EXPECT_EQ(app.comm.retryC3, 5);
   EXPECT_FALSE(app.viewMoveColumn);
+  EXPECT_FALSE(app.graphVoltStrip);
 }
 
 TEST_F(AppStateTest, RetryCountsAreClampedOrDefaulted) {
@@ -117,14 +118,16 @@ TEST_F(AppStateTest, V1DefaultIsTruncatedToHundreds) {
 }
 
 TEST_F(AppStateTest, OptionFlagsBackupAndColumns) {
-  Load("FLAG_NUMBTN=1\nFLAG_BACKUP=2\nVIEW_MOVE_COLUMN=1\n");
+  Load("FLAG_NUMBTN=1\nFLAG_BACKUP=2\nVIEW_MOVE_COLUMN=1\nGRAPH_FIXED_VSCALE=1\n");
   EXPECT_EQ(app.optionFlags, kOptionContextMenu | kOptionNumberButtons);
   EXPECT_EQ(app.backupMode, 2);
   EXPECT_TRUE(app.viewMoveColumn);
-  Load("FLAG_NUMBTN=0\nVIEW_MOVE_COLUMN=-1\n");
+  EXPECT_TRUE(app.graphVoltStrip);
+  Load("FLAG_NUMBTN=0\nVIEW_MOVE_COLUMN=-1\nGRAPH_FIXED_VSCALE=0\n");
   EXPECT_EQ(app.optionFlags, kOptionContextMenu);
   EXPECT_EQ(app.backupMode, 0);
   EXPECT_FALSE(app.viewMoveColumn);
+  EXPECT_FALSE(app.graphVoltStrip);
 }
 
 TEST_F(AppStateTest, KeysAreFoundWhateverTheirCaseAndSpacing) {

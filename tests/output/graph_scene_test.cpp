@@ -21,6 +21,14 @@ void AddPoint(CMeasureData& r, int t, double v) {
   r.AppendPoint({t, 0.0, v, 0.0, 0.0});
 }
 
+// The curve width of one record `t` seconds long.
+int CurveWidthOf(const GraphScale& s, int t) {
+  CMeasureData r;
+  AddPoint(r, t, 6.0);
+  const std::vector<GraphCurve> curves{{&r, 1}};
+  return CurveWidth(curves, s);
+}
+
 TEST(GraphScale, SixVoltsAtHundredSecondsWithDefaults) {
   const auto s = Defaults(1);
   EXPECT_EQ(s.XOf(100), 140);
@@ -168,6 +176,80 @@ TEST(GraphScale, VoltTickValuesStopAtTenThousand) {
   EXPECT_TRUE(VoltTickValues(2.0, 1.0, 0.5).empty());
 }
 
+// --- The fitted time axis ----------------------------------------------------
+
+TEST(GraphFit, TheSpanFillsTheWidthLeftOfTheMarginWithRoundLabelSteps) {
+  struct Case {
+    int span, width;
+    int labelStep;
+    int lastX;  // XOf(span)
+  };
+  const Case cases[] = {
+      {1341, 1080, 100, 1040},  // 1000 pixels for 1341 s: 74.6 pixels a label
+      {1341, 1600, 100, 1560},  // 56.7 pixels at 50 s would crowd
+      {600, 1080, 50, 1040},   {60, 1080, 10, 1040}, {40000, 1080, 5000, 1040},
+      {100, 50, 10000, 41},  // a view narrower than its margins keeps a pixel
+  };
+  for (const Case& c : cases) {
+    const GraphScale s = FitScale(Defaults(3), c.span, c.width);
+    EXPECT_TRUE(s.Fitted());
+    EXPECT_EQ(s.fitLabelStep, c.labelStep) << c.span << " in " << c.width;
+    EXPECT_EQ(s.XOf(c.span), c.lastX) << c.span << " in " << c.width;
+    EXPECT_EQ(s.XOf(0), kGraphLeft);
+    EXPECT_EQ(s.timeScale, 3);  // kept for the bitmap export
+    EXPECT_EQ(s.YOf(6.0), Defaults(3).YOf(6.0));
+  }
+  // A span of 0 is taken as 1 second.
+  EXPECT_EQ(FitScale(Defaults(), 0, 1080).XOf(1), 1040);
+}
+
+TEST(GraphFit, ARunGetsRoomToGrowInRoundSteps) {
+  struct Case {
+    int longest;
+    bool running;
+    int newest;
+    int span;
+  };
+  const Case cases[] = {
+      {0, false, 0, 1},        {1341, false, 0, 1341},    {1341, false, 5000, 1341},
+      {0, true, 0, 60},        {0, true, 48, 60},         {0, true, 49, 80},
+      {0, true, 1341, 2000},   {0, true, 1600, 2000},     {0, true, 1601, 3000},
+      {3000, true, 100, 3000}, {0, true, 500000, 800000},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FitSpan(c.longest, c.running, c.newest), c.span)
+        << c.longest << " " << c.running << " " << c.newest;
+  // The newest point never reaches the right edge while the run grows.
+  for (int t = 0; t <= 20000; t += 7)
+    ASSERT_LT(t, FitSpan(0, true, t)) << t;
+}
+
+TEST(GraphFit, TicksEveryFifthOfTheLabelStepAndTheCursorInvertsX) {
+  const GraphScale s = FitScale(Defaults(), 1341, 1080);
+  const auto ticks = TimeTicks(CurveWidthOf(s, 1341), s);
+  ASSERT_EQ(ticks.size(), 1341u / 20 + 1);
+  EXPECT_EQ(ticks[1].t, 20);
+  EXPECT_EQ(ticks[1].x, s.XOf(20));
+  EXPECT_EQ(ticks[1].length, 4);
+  EXPECT_FALSE(ticks[1].label);
+  EXPECT_TRUE(ticks[5].label);
+  EXPECT_EQ(ticks[5].length, 5);
+  EXPECT_EQ(ticks.back().t, 1340);
+  // Below a pixel a second the cursor lands on the pixel it points at; at
+  // two or more on the second itself.
+  const GraphScale wide = FitScale(Defaults(), 300, 1080);
+  for (int t : {0, 1, 100, 777, 1341}) {
+    EXPECT_EQ(s.XOf(CursorSecond(s.XOf(t), 0, s)), s.XOf(t)) << t;
+    EXPECT_EQ(CursorSecond(s.XOf(t) - 300, 300, s), CursorSecond(s.XOf(t), 0, s)) << t;
+    if (t <= 300) {
+      EXPECT_EQ(CursorSecond(wide.XOf(t), 0, wide), t) << t;
+    }
+  }
+  EXPECT_EQ(CursorSecond(kGraphLeft - 1, 0, wide), 0);
+  EXPECT_EQ(CursorSecond(kGraphLeft - 2, 0, wide), -1);
+  EXPECT_EQ(CursorSecond(kGraphLeft - 1, 0, s), -1);
+}
+
 // --- The scene ---------------------------------------------------------------
 
 struct Scene {
@@ -313,6 +395,54 @@ TEST(GraphScene, WhatLiesOutsideTheVisibleColumnsIsLeftOut) {
   ASSERT_EQ(curves.size(), 1u);
   EXPECT_EQ(curves[0]->color, SlotColor(1));
   EXPECT_EQ(curves[0]->points.front().first, 104);
+}
+
+TEST(GraphScene, TheFixedStripDrawsTheVoltageScaleLastAtItsLeft) {
+  Scene scene;
+  GraphScale s = Defaults();
+  s.grid = true;
+  const DrawList plain = scene.Build(s);
+  scene.options.voltStripLeft = 200;
+  const DrawList d = scene.Build(s);
+  // The voltage labels move with the strip and come after the curves.
+  EXPECT_EQ(TextItem(d, "6.00")->x1, 205);
+  EXPECT_EQ(TextItem(d, "6.00")->y1, TextItem(plain, "6.00")->y1);
+  size_t lastCurve = 0, fill = 0;
+  for (size_t i = 0; i < d.items.size(); ++i) {
+    if (d.items[i].kind == DrawKind::kPolyline) lastCurve = i;
+    if (i > 0 && d.items[i].kind == DrawKind::kCell) fill = i;
+  }
+  ASSERT_GT(fill, lastCurve);
+  const DrawItem& f = d.items[fill];
+  EXPECT_TRUE(f.fill);
+  EXPECT_EQ(f.fillColor, 0x000000u);
+  EXPECT_EQ(std::vector<int>({f.x1, f.y1, f.x2, f.y2}), std::vector<int>({200, 0, 240, 301}));
+  // Its axis down to the time axis, its ticks dotted with the grid as the
+  // grid lines are; the grid lines still run across from the plain place.
+  const DrawItem& axis = d.items[fill + 1];
+  EXPECT_EQ(std::vector<int>({axis.x1, axis.y1, axis.x2, axis.y2}),
+            std::vector<int>({240, 5, 240, 300}));
+  const DrawItem& tick = d.items[fill + 2];
+  EXPECT_EQ(std::vector<int>({tick.x1, tick.x2}), std::vector<int>({235, 239}));
+  EXPECT_TRUE(tick.dotted);
+  EXPECT_EQ(d.items.size(), plain.items.size() + 1 + 1 + 13);
+  const auto labels = Find(d, DrawKind::kText);
+  EXPECT_EQ(
+      std::count_if(labels.begin(), labels.end(), [](const DrawItem* t) { return t->x1 == 5; }), 0);
+}
+
+TEST(GraphScene, AFittedSceneMapsTheCurvesAndTicksAlike) {
+  Scene scene;
+  const GraphScale s = FitScale(Defaults(), 100, 440);  // 3.6 pixels a second
+  const DrawList d = scene.Build(s);
+  const auto curves = Find(d, DrawKind::kPolyline);
+  ASSERT_EQ(curves.size(), 2u);
+  EXPECT_EQ(curves[1]->points.back(), std::make_pair(400, s.YOf(5.0)));
+  EXPECT_EQ(curves[0]->points.back().first, s.XOf(60));
+  const auto labels = Find(d, DrawKind::kLabel);
+  ASSERT_EQ(labels.size(), 6u);  // every 20 s
+  EXPECT_EQ(labels[5]->text, "100");
+  EXPECT_EQ(labels[5]->x1, 400 - 18);
 }
 
 TEST(GraphScene, AnEmptyMeasurementDrawsTheVoltageAxisAndOneTickAtZero) {

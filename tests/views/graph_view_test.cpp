@@ -51,6 +51,12 @@ bool AnyPixel(const QImage& img, const QRect& r, QRgb c) {
   return false;
 }
 
+// The view's own picture as the screen shows it.
+QImage Grab(CGraphView& view) {
+  QApplication::processEvents();
+  return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 const QRgb kCyan = qRgb(0, 255, 255);
 const QRgb kAxis = qRgb(200, 255, 200);
 const QRgb kWhite = qRgb(255, 255, 255);
@@ -278,6 +284,39 @@ TEST(GraphDraw, CurvePixelsMatchAPlainPolylineOfEveryPoint) {
   }
 }
 
+TEST(GraphDraw, FittedCurvePixelsMatchAPlainPolylineOfEveryPoint) {
+  // Fitted into 320 pixels, some twelve points share each column: they are
+  // squeezed, and the pixels stay those of every point.
+  DocFixture f;
+  CMeasureData& r = f.doc.Current();
+  for (int t = 0; t < 4000; ++t)
+    AddPoint(r, t, 8.4 - t * 0.0005 + ((t * 7919) % 13) * 0.02);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(1));
+  view.resize(400, 339);
+  view.show();
+  view.SetFitTime(true);
+  const QImage drawn = Grab(view);
+  QImage ref(drawn.size(), QImage::Format_RGB32);
+  ref.fill(Qt::black);
+  QPainter p(&ref);
+  QPen pen(QColor(0, 255, 255), 1);
+  pen.setCosmetic(true);
+  p.setPen(pen);
+  QPolygon poly;
+  const CGraphView::Scale& s = view.GetScale();
+  ASSERT_TRUE(s.Fitted());
+  for (const CMeasurePoint& pt : r.Points())
+    poly << QPoint(s.XOf(pt.time), s.YOf(pt.voltage));
+  p.drawPolyline(poly);
+  p.end();
+  int differ = 0;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < ref.width(); ++x)
+      differ += (drawn.pixel(x, y) == kCyan) != (ref.pixel(x, y) == kCyan);
+  EXPECT_EQ(differ, 0);
+}
+
 TEST(GraphDraw, ClippedRepaintMatchesTheFullPicture) {
   // Segments that cross a narrow strip from outside must still be drawn
   // when only that strip is repainted.
@@ -493,6 +532,104 @@ TEST(GraphStatus, PaintingChangesNeitherTheStatusNorTheScrollRange) {
   g.view.Refresh();
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(g.view.ContentWidth(), 400 * 3 + 80);
+}
+
+// --- The fixed voltage strip and the fitted time axis -----------------------
+
+TEST(GraphStrip, AtTheStartTheStripIsThePlainPicture) {
+  for (bool grid : {false, true}) {
+    DocFixture f;
+    for (int t = 0; t <= 400; ++t)
+      AddPoint(f.doc.Current(), t, 6.0 + (t % 50) / 25.0);
+    CGraphView view(f.doc);
+    view.ApplySettings(Settings(3, grid));
+    view.resize(400, 339);
+    view.show();
+    view.Refresh();
+    const QImage plain = Grab(view);
+    view.SetVoltStrip(true);
+    const QImage strip = Grab(view);
+    // The strip's axis lies over the curves' first pixels; all else is alike.
+    const QRect left(0, 0, kGraphLeft, plain.height());
+    const QRect right(kGraphLeft + 1, 0, plain.width() - kGraphLeft - 1, plain.height());
+    EXPECT_EQ(strip.copy(left), plain.copy(left)) << grid;
+    EXPECT_EQ(strip.copy(right), plain.copy(right)) << grid;
+  }
+}
+
+TEST(GraphStrip, TheStripStaysWhileTheCurvesScrollUnderIt) {
+  DocFixture f;
+  for (int t = 0; t <= 1200; ++t)
+    AddPoint(f.doc.Current(), t, 6.0 + (t % 50) / 25.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(3, true));
+  view.resize(400, 339);
+  view.show();
+  view.SetVoltStrip(true);
+  view.Refresh();
+  view.horizontalScrollBar()->setValue(500);
+  const QImage first = Grab(view);
+  view.horizontalScrollBar()->setValue(1650);
+  const QImage second = Grab(view);
+  // The strip: the columns up to the axis, from the top to the time axis.
+  const QRect strip(0, 0, kGraphLeft + 1, kGraphTop + kGraphPlotHeight + 1);
+  EXPECT_EQ(first.copy(strip), second.copy(strip));
+  EXPECT_TRUE(AnyPixel(first, QRect(5, 140, 30, 20), kWhite));  // the labels are there
+  EXPECT_TRUE(AnyPixel(first, QRect(kGraphLeft, 5, 1, 290), kAxis));
+  const QRect plot(kGraphLeft + 1, 0, 300, strip.height());
+  EXPECT_NE(first.copy(plot), second.copy(plot));
+  // Without the strip the labels scroll away.
+  view.SetVoltStrip(false);
+  EXPECT_FALSE(AnyPixel(Grab(view), QRect(5, 140, 30, 20), kWhite));
+}
+
+TEST(GraphFit, TheTimeAxisFitsTheViewAndGrowsWithIt) {
+  DocFixture f;
+  for (int t = 0; t <= 1341; ++t)
+    AddPoint(f.doc.Current(), t, 6.0);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(3));
+  view.resize(800, 339);
+  view.show();
+  view.Refresh();
+  EXPECT_EQ(view.ContentWidth(), 1341 * 3 + 80);
+  view.SetFitTime(true);
+  for (int width : {800, 1200, 500}) {
+    view.resize(width, 339);
+    QApplication::processEvents();
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << width;
+    EXPECT_EQ(view.ScrollX(), 0);
+    const int right = view.viewport()->width() - kGraphLeft;
+    EXPECT_EQ(view.GetScale().XOf(1341), right) << width;
+    const QImage img = Grab(view);
+    EXPECT_TRUE(AnyPixel(img, QRect(right - 1, 150, 2, 5), kCyan)) << width;
+    EXPECT_FALSE(AnyPixel(img, QRect(right + 1, 150, kGraphLeft - 1, 5), kCyan)) << width;
+  }
+  // The bitmap export keeps the integer scale.
+  EXPECT_EQ(view.GetScale().timeScale, 3);
+  QImage exported = Render(view, false, 1341 * 3 + 80, 330);
+  EXPECT_TRUE(AnyPixel(exported, QRect(40 + 1341 * 3 - 2, 150, 2, 5), kCyan));
+  // Off again: the integer scale and the scrolling come back.
+  view.SetFitTime(false);
+  EXPECT_FALSE(view.GetScale().Fitted());
+  EXPECT_EQ(view.ContentWidth(), 1341 * 3 + 80);
+}
+
+TEST(GraphFit, FollowKeepsTheNewestPointInViewInBothModes) {
+  for (bool fit : {false, true}) {
+    DocFixture f;
+    ShownGraph g(f);
+    g.view.SetFitTime(fit);
+    f.app.runActive = true;
+    for (int t = 0; t <= 900; ++t) {
+      AddPoint(f.doc.Current(), t, 6.0);
+      g.view.Follow(t);
+      const int x = g.view.GetScale().XOf(t) - g.view.ScrollX();
+      ASSERT_GE(x, kGraphLeft) << fit << " " << t;
+      ASSERT_LT(x, g.view.viewport()->width()) << fit << " " << t;
+    }
+    f.app.runActive = false;
+  }
 }
 
 TEST(GraphSettingsTest, TimeScaleBelowOneIsTakenAsOne) {

@@ -228,7 +228,8 @@ void CPackMatchDialog::OnCompute() {
 }
 
 void CPackMatchDialog::OnRowSelected(int rowKey) {
-  if (rowKey < 0) return;
+  // The window stays open beside a run, whose overlays do not change.
+  if (rowKey < 0 || doc_.App().runActive) return;
   model_.OverlayRow(doc_, static_cast<size_t>(rowKey));
 }
 
