@@ -16,6 +16,7 @@
 #include "catalog/pg_notice.h"
 #include "catalog/station.h"
 #include "core/settings_keys.h"
+#include "data/registration_id.h"
 
 namespace qv::test {
 namespace {
@@ -149,8 +150,7 @@ TEST_F(PgCatalogTest, TwoStationsAssigningTheSameCellOneWinsAndTheOtherChangesNo
     tb.join();
     ASSERT_NE(okA, okB) << "round " << round << ": exactly one wins";
     catalog::Catalog& loser = okA ? *b : *a;
-    char taken[16];
-    std::snprintf(taken, sizeof taken, "001-001-%03d", first + 2);
+    const std::string taken = RegistrationId{1, 1, first + 2}.Text();
     EXPECT_EQ(Cp932ToUtf8(loser.LastMessage()), std::string("セル ") + taken + " はすでにパック「" +
                                                     (okA ? "A" : "B") + std::to_string(round) +
                                                     "」に組まれています。");
