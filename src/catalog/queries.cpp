@@ -15,7 +15,6 @@ constexpr char kSummaryColumns[] =
     "r.cell_count, r.end_voltage, r.v1_point, r.discharge_time, r.capacity, r.energy, r.avg1, "
     "r.avg2, r.avg3, r.avg3_start, r.avg3_end, r.ir, r.pir, r.last_current, r.last_voltage, "
     "r.remark, r.point_count, s.path, s.station, s.imported_at";
-constexpr int kSummaryColumnCount = 27;
 
 RecordSummary ReadRecord(const Statement& st, int c) {
   RecordSummary r;
