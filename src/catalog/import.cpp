@@ -4,7 +4,6 @@
 
 #include "catalog/catalog.h"
 #include "core/safe_file.h"
-#include "data/archive.h"
 #include "data/codec.h"
 
 namespace qv::catalog {
@@ -249,14 +248,8 @@ Catalog::Scan RecordsScan(const std::vector<const CMeasureData*>& records) {
   return [&records](const std::function<bool(const ScannedRecord&)>& fn) {
     std::string bytes;
     for (const CMeasureData* r : records) {
-      bytes.clear();
-      ArchiveWriter ar(&bytes);
-      r->Write(ar);
-      const size_t pointBytes = r->Points().size() * kPointBytes;
-      const std::string_view whole(bytes);
-      if (!fn({*r, whole.substr(0, whole.size() - pointBytes),
-               whole.substr(whole.size() - pointBytes)}))
-        break;
+      const auto [head, points] = WriteRecordBytes(*r, bytes);
+      if (!fn({*r, head, points})) break;
     }
     return DataFileReadResult{};
   };

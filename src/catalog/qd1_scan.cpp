@@ -95,4 +95,14 @@ std::string DataFileOfRecordBytes(const std::vector<RecordBytes>& records) {
   return out;
 }
 
+std::pair<std::string_view, std::string_view> WriteRecordBytes(const CMeasureData& r,
+                                                               std::string& buffer) {
+  buffer.clear();
+  ArchiveWriter ar(&buffer);
+  r.Write(ar);
+  const size_t pointBytes = r.Points().size() * kPointBytes;
+  const std::string_view whole(buffer);
+  return {whole.substr(0, whole.size() - pointBytes), whole.substr(whole.size() - pointBytes)};
+}
+
 }  // namespace qv::catalog

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "data/data_file.h"
 #include "data/measure_data.h"
@@ -37,5 +38,10 @@ struct RecordBytes {
   std::string points;
 };
 std::string DataFileOfRecordBytes(const std::vector<RecordBytes>& records);
+
+// Writes `r` into `buffer` (replacing what it held) as the data file holds it
+// and returns views of its head and its points into `buffer`.
+std::pair<std::string_view, std::string_view> WriteRecordBytes(const CMeasureData& r,
+                                                               std::string& buffer);
 
 }  // namespace qv::catalog

@@ -9,7 +9,6 @@
 #include "catalog/schema.h"
 #include "core/safe_file.h"
 #include "core/settings_keys.h"
-#include "data/archive.h"
 #include "data/codec.h"
 
 namespace qv::catalog {
@@ -55,12 +54,8 @@ std::string ImageOf(const std::vector<const CMeasureData*>& records) {
   std::vector<RecordBytes> parts;
   std::string bytes;
   for (const CMeasureData* r : records) {
-    bytes.clear();
-    ArchiveWriter ar(&bytes);
-    r->Write(ar);
-    const size_t pointBytes = r->Points().size() * kPointBytes;
-    parts.push_back(
-        {bytes.substr(0, bytes.size() - pointBytes), bytes.substr(bytes.size() - pointBytes)});
+    const auto [head, points] = WriteRecordBytes(*r, bytes);
+    parts.push_back({std::string(head), std::string(points)});
   }
   return DataFileOfRecordBytes(parts);
 }
