@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include "catalog/catalog.h"
+#include "catalog/catalog_feeder.h"
 #include "catalog/catalog_fixture.h"
 #include "catalog/schema.h"
 #include "core/settings_keys.h"
@@ -197,6 +198,53 @@ TEST(CatalogOpen, AReadOnlyFolderGetsAClearMessage) {
   EXPECT_FALSE(Catalog::Open(dir.File("c.sqlite"), &why));
   EXPECT_NE(why.find(Sj("を開けません。")), std::string::npos);
   chmod(dir.path().c_str(), 0755);
+}
+
+// On a filesystem that fills up: the import that does not fit is told and
+// adds nothing, the data file is untouched, a save's import is told once,
+// and once there is room again the catalogue holds what it held and takes
+// the rest.
+TEST(CatalogOpen, AFullDiskIsToldAndTheCatalogueKeepsWhatItHad) {
+  TempDir data;
+  TempDir disk;
+  std::vector<CellSpec> many;
+  for (int i = 1; i <= 20; ++i)
+    many.push_back({2, 1, i, 1, 4000, 5.0, "", 1000});
+  const std::string big = FileOf(many);
+  WriteFile(data.File("a.qd1"), FileOf({{1, 1, 1}}));
+  WriteFile(data.File("b.qd1"), big);
+  const std::string full = Sj("ディスクがいっぱいで、カタログに書き込めません。");
+  const auto outcome = OnSmallFilesystem(disk.path(), 4 << 20, [&] {
+    std::string why;
+    auto cat = Catalog::Open(disk.File("c.sqlite"), &why);
+    ASSERT_TRUE(cat) << Cp932ToUtf8(why);
+    ImportCounts counts;
+    ASSERT_TRUE(cat->ImportFile(data.File("a.qd1"), "st1", {}, counts));
+    ASSERT_TRUE(FillDisk(disk.File("filler")));
+
+    EXPECT_FALSE(cat->ImportFile(data.File("b.qd1"), "st1", {}, counts));
+    EXPECT_NE(cat->LastMessage().find(full), std::string::npos) << Cp932ToUtf8(cat->LastMessage());
+    std::vector<std::string> notices;
+    {
+      catalog::CatalogFeeder feeder([&](const std::string& t) { notices.push_back(t); });
+      for (int i = 0; i < 2; ++i)
+        feeder.FileSaved(disk.File("c.sqlite"), data.File("b.qd1"), {0, 0}, "st1");
+      feeder.WaitIdle();
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(full), std::string::npos) << Cp932ToUtf8(notices[0]);
+    EXPECT_EQ(ReadFile(data.File("b.qd1")), big);
+
+    ASSERT_EQ(unlink(disk.File("filler").c_str()), 0);
+    cat = Catalog::Open(disk.File("c.sqlite"), &why);
+    ASSERT_TRUE(cat) << Cp932ToUtf8(why);
+    EXPECT_EQ(cat->Search({})->size(), 1u);
+    ASSERT_TRUE(cat->ImportFile(data.File("b.qd1"), "st1", {}, counts))
+        << Cp932ToUtf8(cat->LastMessage());
+    EXPECT_EQ(cat->Search({})->size(), 21u);
+  });
+  if (outcome == SmallFsOutcome::kNoFilesystem) GTEST_SKIP() << "no tmpfs can be mounted here";
+  EXPECT_EQ(outcome, SmallFsOutcome::kPassed);
 }
 
 }  // namespace

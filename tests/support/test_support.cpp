@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,8 @@
 #include <future>
 #include <sstream>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "data/codec.h"
 
@@ -151,6 +156,67 @@ namespace qv::test {
 bool MakeDialoutDevice(const std::string& path) {
   const struct group* g = ::getgrnam("dialout");
   return g && ::chown(path.c_str(), 0, g->gr_gid) == 0 && ::chmod(path.c_str(), 0660) == 0;
+}
+
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+bool WriteProcFile(const char* path, const std::string& text) {
+  const int fd = open(path, O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  close(fd);
+  return ok;
+}
+
+// A mount namespace of the calling (single-threaded) process; without root,
+// inside a user namespace that maps the caller to root.
+bool OwnMountNamespace() {
+  if (geteuid() == 0 && unshare(CLONE_NEWNS) == 0) return true;
+  const uid_t uid = geteuid();
+  const gid_t gid = getegid();
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+  return WriteProcFile("/proc/self/setgroups", "deny") &&
+         WriteProcFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
+         WriteProcFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+}
+
+}  // namespace
+
+SmallFsOutcome OnSmallFilesystem(const std::string& dir, std::size_t bytes,
+                                 const std::function<void()>& body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return SmallFsOutcome::kNoFilesystem;
+  if (pid == 0) {
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+    if (!OwnMountNamespace() || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
+      _exit(77);
+    body();
+    std::fflush(nullptr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return SmallFsOutcome::kNoFilesystem;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? SmallFsOutcome::kPassed
+                                                       : SmallFsOutcome::kFailed;
+}
+
+bool FillDisk(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == ENOSPC;
+  const std::string block(4096, 'f');
+  ssize_t n = 0;
+  while ((n = write(fd, block.data(), block.size())) > 0) {
+  }
+  const bool full = n < 0 && errno == ENOSPC;
+  close(fd);
+  return full;
 }
 
 }  // namespace qv::test

@@ -75,6 +75,22 @@ bool EndsWithoutAWriter(const std::function<void()>& fn, const std::vector<std::
 // group, may not open it. False when that cannot be done.
 bool MakeDialoutDevice(const std::string& path);
 
+// How a body run by OnSmallFilesystem ended.
+enum class SmallFsOutcome { kPassed, kFailed, kNoFilesystem };
+
+// Runs `body` in a child process that sees a fresh tmpfs of `bytes` bytes
+// mounted on the folder `dir` (in a mount namespace of its own, so nothing
+// outside the child sees it, and the mount goes with the child). gtest
+// failures in the body are printed by the child and make it kFailed.
+// kNoFilesystem when the machine lets neither root nor a user namespace
+// mount one.
+SmallFsOutcome OnSmallFilesystem(const std::string& dir, std::size_t bytes,
+                                 const std::function<void()>& body);
+
+// Writes a file `path` until the filesystem refuses with "no space left";
+// false when it refused otherwise.
+bool FillDisk(const std::string& path);
+
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
