@@ -23,6 +23,9 @@ started=$SECONDS
 # change; the builds are the same without it.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths inside the checkout count as relative, so that clones in other
+# folders share the cache.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 export QT_QPA_PLATFORM=offscreen
 summary=()
 total_passed=0
