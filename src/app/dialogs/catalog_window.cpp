@@ -176,17 +176,27 @@ CCatalogWindow::CCatalogWindow(std::unique_ptr<catalog::CatalogWindowModel> mode
 }
 
 // On a server, what other stations add or move shows within moments: the
-// list is read again when the server's notice arrives, never by polling.
+// cells the server's notice names are read again when it arrives, never by
+// polling; the selected cells stay selected.
 void CCatalogWindow::ListenForChanges() {
   const int socket = model_->ChangeSocket();
   if (socket < 0) return;
   changes_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
   connect(changes_, &QSocketNotifier::activated, this, [this] {
-    if (!model_->TakeChanges()) {
+    if (!model_->ApplyChanges(ui_)) {
       if (model_->ChangeSocket() < 0) changes_->setEnabled(false);  // the connection is gone
       return;
     }
-    if (model_->Refresh(ui_)) FillList();
+    const std::vector<size_t> keep = model_->Selected();
+    {
+      const QSignalBlocker block(list_);
+      FillList();
+      list_->clearSelection();
+      for (size_t row : keep)
+        list_->selectionModel()->select(list_->model()->index(static_cast<int>(row), 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    SelectionChanged();
   });
 }
 
