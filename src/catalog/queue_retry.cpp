@@ -24,9 +24,11 @@ void RetrySchedule::Tried(const SyncOutcome& out, Time now) {
     return;
   }
   waiting_ = true;
-  if (out.busy) {
-    // Another program is sending them: look again soon, no failure.
-    next_ = now + iv_.first;
+  if (out.busy || (out.reached && out.waiting > 0 && out.message.empty())) {
+    // Another program is sending them, or more came while this try sent:
+    // no failure, look again soon.
+    pause_ = iv_.first;
+    next_ = now + pause_;
     return;
   }
   pause_ = std::min(pause_ * 2, std::max(iv_.most, iv_.first));

@@ -38,8 +38,10 @@ class RetrySchedule {
   // more while they wait leave the schedule as it is.
   void Waiting(int64_t count, Time now);
   // What a try did: files still waiting after it come again after twice the
-  // last pause (at most `most`), or after `first` when another program was
-  // sending them; none waiting ends the tries.
+  // last pause (at most `most`) when the server was away or refused one, or
+  // after `first` when nothing failed (another program was sending them, or
+  // they came while this try sent; the pauses start again from `first`);
+  // none waiting ends the tries.
   void Tried(const SyncOutcome& out, Time now);
 
   // Other pauses from now on; a try waiting longer than the new first pause

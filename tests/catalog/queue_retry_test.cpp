@@ -28,6 +28,11 @@ TEST(RetrySchedule, TriesAfterTheFirstPauseThenBacksOffUpToTheLongest) {
   away.waiting = 3;
   SyncOutcome busy = away;
   busy.reached = busy.busy = true;
+  SyncOutcome refused = away;
+  refused.reached = true;
+  refused.message = "refused";
+  SyncOutcome more = away;  // sent, but more came meanwhile
+  more.reached = true;
   SyncOutcome sent;
   sent.reached = true;
   // What each try did, and the pause until the next.
@@ -35,8 +40,9 @@ TEST(RetrySchedule, TriesAfterTheFirstPauseThenBacksOffUpToTheLongest) {
     const SyncOutcome* out;
     std::optional<milliseconds> pause;
   } steps[] = {
-      {&away, milliseconds(60)}, {&away, milliseconds(100)}, {&away, milliseconds(100)},
-      {&busy, milliseconds(30)}, {&away, milliseconds(100)}, {&sent, std::nullopt},
+      {&away, milliseconds(60)},    {&away, milliseconds(100)}, {&away, milliseconds(100)},
+      {&busy, milliseconds(30)},    {&away, milliseconds(60)},  {&more, milliseconds(30)},
+      {&refused, milliseconds(60)}, {&sent, std::nullopt},
   };
   RetrySchedule::Time now = t0;
   for (const auto& step : steps) {
