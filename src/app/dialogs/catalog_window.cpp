@@ -187,12 +187,11 @@ void CCatalogWindow::ListenForChanges() {
       if (model_->ChangeSocket() < 0) changes_->setEnabled(false);  // the connection is gone
       return;
     }
-    const std::vector<size_t> keep = model_->Selected();
     {
       const QSignalBlocker block(list_);
-      FillList();
+      FillRows();
       list_->clearSelection();
-      for (size_t row : keep)
+      for (size_t row : model_->Selected())
         list_->selectionModel()->select(list_->model()->index(static_cast<int>(row), 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
@@ -201,6 +200,11 @@ void CCatalogWindow::ListenForChanges() {
 }
 
 void CCatalogWindow::FillList() {
+  FillRows();
+  SelectionChanged();
+}
+
+void CCatalogWindow::FillRows() {
   const QSignalBlocker block(list_);
   const auto& cells = model_->Cells();
   list_->setRowCount(static_cast<int>(cells.size()));
@@ -213,7 +217,6 @@ void CCatalogWindow::FillList() {
     }
   }
   list_->resizeColumnsToContents();
-  SelectionChanged();
 }
 
 void CCatalogWindow::SelectionChanged() {
