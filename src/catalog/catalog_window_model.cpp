@@ -102,13 +102,14 @@ bool CatalogWindowModel::ApplyChanges(IUserInterface& ui) {
   return ReadCells(ui, changes.cells);
 }
 
-// Each cell of `keys` read again with the filter in force, in its place in
-// the list (by key), or taken out of it when no longer found.
+// Each cell of `keys` read again with the filter in force, then put in its
+// place in the list (by key), or taken out of it when no longer found; on a
+// failure the list stays as it was.
 bool CatalogWindowModel::ReadCells(IUserInterface& ui, const std::set<uint32_t>& keys) {
-  const auto chosen = SelectedKeys();
   CellQuery q;
   q.where = filter_;
   if (q.where.find_first_not_of(" \t") == std::string::npos) q.where.clear();
+  std::vector<std::pair<uint32_t, std::vector<CellSummary>>> read;
   for (uint32_t key : keys) {
     q.fromKey = q.toKey = key;
     auto found = cat_->Search(q);
@@ -116,15 +117,19 @@ bool CatalogWindowModel::ReadCells(IUserInterface& ui, const std::set<uint32_t>&
       Tell(ui, cat_->LastMessage(), MsgIcon::kWarning);
       return false;
     }
+    read.emplace_back(key, std::move(*found));
+  }
+  const auto chosen = SelectedKeys();
+  for (auto& [key, found] : read) {
     auto at = std::lower_bound(cells_.begin(), cells_.end(), key,
                                [](const CellSummary& c, uint32_t k) { return c.idKey < k; });
     const bool held = at != cells_.end() && at->idKey == key;
-    if (found->empty() && held)
+    if (found.empty() && held)
       cells_.erase(at);
-    else if (!found->empty() && held)
-      *at = std::move(found->front());
-    else if (!found->empty())
-      cells_.insert(at, std::move(found->front()));
+    else if (!found.empty() && held)
+      *at = std::move(found.front());
+    else if (!found.empty())
+      cells_.insert(at, std::move(found.front()));
   }
   Reselect(chosen);
   return true;
