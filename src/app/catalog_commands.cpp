@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <memory>
 
+#include "app/catalog_retry.h"
 #include "app/command_ids.h"
 #include "app/dialogs/catalog_window.h"
 #include "app/main_frame.h"
@@ -46,15 +47,25 @@ void WireCatalogCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui
     ui.Notify({text, Sj("セルカタログ"), MsgIcon::kWarning, MsgButtons::kOk, std::nullopt});
   });
   auto overlays = std::make_shared<CatalogOverlays>();
-  ShowWaiting(frame, catalog::WaitingCount(catalog::TargetOf(doc.App().settings)));
+  // While files wait, the window sends them again by itself now and then.
+  auto* retry = new CCatalogRetry(
+      &frame, [&doc] { return catalog::TargetOf(doc.App().settings); },
+      [&frame](int64_t waiting) { ShowWaiting(frame, waiting); });
+  const int64_t atStart = catalog::WaitingCount(catalog::TargetOf(doc.App().settings));
+  ShowWaiting(frame, atStart);
+  retry->Retrier()->Waiting(atStart);
+  retry->Arm();
   // The count comes from the feeder's thread; the pane is set on the window's.
   QPointer<CMainFrame> main(&frame);
-  feeder->OnWaiting([main](int64_t waiting) {
+  QPointer<CCatalogRetry> retryOf(retry);
+  feeder->OnWaiting([main, retryOf, retrier = retry->Retrier()](int64_t waiting) {
+    retrier->Waiting(waiting);
     if (!main) return;
     QMetaObject::invokeMethod(
         main.data(),
-        [main, waiting] {
+        [main, retryOf, waiting] {
           if (main) ShowWaiting(*main, waiting);
+          if (retryOf) retryOf->Arm();
         },
         Qt::QueuedConnection);
   });
@@ -63,10 +74,17 @@ void WireCatalogCommands(CMainFrame& frame, CBrenlowDoc& doc, IUserInterface& ui
     CAppState& app = doc.App();
     feeder->FileSaved(catalog::TargetOf(app.settings), app.filePath, app.avg3);
   });
-  frame.SetCommand(kCmdCatalog, [&frame, &doc, &ui, overlays] {
+  frame.SetCommand(kCmdCatalog, [&frame, &doc, &ui, overlays, retryOf] {
     const catalog::CatalogTarget target = catalog::TargetOf(doc.App().settings);
     auto model = catalog::CatalogWindowModel::Open(target, doc.App().avg3, ui);
-    if (target.server) ShowWaiting(frame, catalog::WaitingCount(target));
+    if (target.server) {
+      const int64_t left = catalog::WaitingCount(target);
+      ShowWaiting(frame, left);
+      if (retryOf) {
+        retryOf->Retrier()->Waiting(left);
+        retryOf->Arm();
+      }
+    }
     if (!model) return;
     CCatalogWindow window(std::move(model), doc, ui, *overlays, &frame);
     window.exec();

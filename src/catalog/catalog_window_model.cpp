@@ -84,7 +84,61 @@ bool CatalogWindowModel::Search(IUserInterface& ui, const std::string& filterUtf
   cells_ = std::move(*found);
   selected_.clear();
   filter_ = filterUtf8;
+  ++listReads_;
   return true;
+}
+
+bool CatalogWindowModel::ApplyChanges(IUserInterface& ui) {
+  if (!TakeChanges()) return false;
+  const CatalogChanges changes = listener_->TakeChanges();
+  // Past this many, one read of the list costs less than a read per cell.
+  constexpr size_t kMostCellsRead = 64;
+  if (changes.all || changes.cells.size() > kMostCellsRead) {
+    const auto keys = SelectedKeys();
+    if (!Refresh(ui)) return false;
+    Reselect(keys);
+    return true;
+  }
+  return ReadCells(ui, changes.cells);
+}
+
+// Each cell of `keys` read again with the filter in force, then put in its
+// place in the list (by key), or taken out of it when no longer found; on a
+// failure the list stays as it was.
+bool CatalogWindowModel::ReadCells(IUserInterface& ui, const std::set<uint32_t>& keys) {
+  CellQuery q;
+  q.where = filter_;
+  if (q.where.find_first_not_of(" \t") == std::string::npos) q.where.clear();
+  std::vector<std::pair<uint32_t, std::vector<CellSummary>>> read;
+  for (uint32_t key : keys) {
+    q.fromKey = q.toKey = key;
+    auto found = cat_->Search(q);
+    if (!found) {
+      Tell(ui, cat_->LastMessage(), MsgIcon::kWarning);
+      return false;
+    }
+    read.emplace_back(key, std::move(*found));
+  }
+  const auto chosen = SelectedKeys();
+  for (auto& [key, found] : read) {
+    auto at = std::lower_bound(cells_.begin(), cells_.end(), key,
+                               [](const CellSummary& c, uint32_t k) { return c.idKey < k; });
+    const bool held = at != cells_.end() && at->idKey == key;
+    if (found.empty() && held)
+      cells_.erase(at);
+    else if (!found.empty() && held)
+      *at = std::move(found.front());
+    else if (!found.empty())
+      cells_.insert(at, std::move(found.front()));
+  }
+  Reselect(chosen);
+  return true;
+}
+
+void CatalogWindowModel::Reselect(const std::vector<uint32_t>& keys) {
+  selected_.clear();
+  for (size_t i = 0; i < cells_.size(); ++i)
+    if (std::find(keys.begin(), keys.end(), cells_[i].idKey) != keys.end()) selected_.push_back(i);
 }
 
 std::vector<uint32_t> CatalogWindowModel::SelectedKeys() const {

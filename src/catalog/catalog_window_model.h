@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,14 @@ class CatalogWindowModel {
   // Reads what came on the socket: true when another station (or this one)
   // changed the catalogue, so that the list should be read again.
   bool TakeChanges() { return listener_ && listener_->Poll(); }
+  // Reads what came on the socket and brings the list up to date: only the
+  // cells the notices name are read again (with the filter in force; one no
+  // longer found leaves the list), or the whole list when they are many or
+  // not named. The selection keeps its cells. True when the list was read
+  // (in part or whole); false when nothing came, or a failure was told.
+  bool ApplyChanges(IUserInterface& ui);
+  // How many times the whole list was read (searches and refreshes).
+  size_t ListReads() const { return listReads_; }
 
   // "検索": the cells the filter line `filterUtf8` finds (every cell for an
   // empty line). A bad filter is told with its position and the list and
@@ -74,6 +83,9 @@ class CatalogWindowModel {
 
  private:
   bool NeedSelection(IUserInterface& ui);
+  bool ReadCells(IUserInterface& ui, const std::set<uint32_t>& keys);
+  // The rows of the cells `keys` selected.
+  void Reselect(const std::vector<uint32_t>& keys);
   std::vector<uint32_t> SelectedKeys() const;
   void Tell(IUserInterface& ui, const std::string& text, MsgIcon icon);
 
@@ -84,6 +96,7 @@ class CatalogWindowModel {
   std::vector<size_t> selected_;
   std::string filter_;  // the filter of the list shown
   std::unique_ptr<ChangeListener> listener_;
+  size_t listReads_ = 0;
 };
 
 // The data files of a folder and its folders, "*.qd1" in any case, in name

@@ -1,12 +1,19 @@
 // Change notices of a catalogue on a PostgreSQL server: every transaction
 // that adds or changes records or moves cells tells the listening catalogue
-// windows (NOTIFY on the channel "quorvex_catalog", sent by the server at
-// its commit), so a window sees other stations' records within moments and
-// reads the table again only then, never polling it.
+// windows, in one notice at its commit (NOTIFY on the channel
+// "quorvex_catalog"), which cells it changed: their keys (id_key) in
+// decimal, comma-separated, or "*" when they are too many for one notice
+// (8000 bytes). So a window sees other stations' records within moments and
+// reads only the cells named, never polling the table. A server whose
+// notices were made by an older `catalog init` names a table instead: that
+// means any cell.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "catalog/db.h"
 
@@ -18,6 +25,17 @@ inline constexpr char kChangeChannel[] = "quorvex_catalog";
 // catalogue's tables of the server `db` is connected to. `catalog init` does
 // it, once its schema is there. A failure returns its status (LastError).
 DbStatus InstallChangeNotices(Database& db);
+
+// What the notices since the last look named.
+struct CatalogChanges {
+  bool all = false;          // any cell may have changed: read them all
+  std::set<uint32_t> cells;  // the cells changed (when not all)
+  bool Any() const { return all || !cells.empty(); }
+};
+
+// Adds what one notice's payload names to `into`. Anything but a list of
+// cell keys (a table's name, "*", a damaged list) means every cell.
+void AddChangeNotice(std::string_view payload, CatalogChanges& into);
 
 // A connection of its own that listens for the notices.
 class ChangeListener {
@@ -38,12 +56,16 @@ class ChangeListener {
   bool Poll();
   // Waits up to `ms` milliseconds for a notice; true when one came.
   bool Wait(int ms);
+  // The cells the notices taken in by Poll and Wait named, since the last
+  // call; cleared by it.
+  CatalogChanges TakeChanges();
   bool Connected() const;
 
  private:
   struct Conn;
   explicit ChangeListener(std::unique_ptr<Conn> c);
   std::unique_ptr<Conn> c_;
+  CatalogChanges pending_;
 };
 
 }  // namespace qv::catalog

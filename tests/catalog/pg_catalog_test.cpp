@@ -2,6 +2,7 @@
 // do what, stock moves that two stations race for, many processes at once,
 // a server that goes away and comes back, and change notices.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "catalog/catalog_fixture.h"
+#include "catalog/catalog_window_model.h"
 #include "catalog/offline_queue.h"
 #include "catalog/pg_db.h"
 #include "catalog/pg_notice.h"
@@ -246,9 +248,102 @@ TEST_F(PgCatalogTest, ListenersHearAnotherStationsRecordsWithinTwoSeconds) {
   Import(*other, "a.qd1", Cells(1, 1, 2));
   EXPECT_TRUE(listener->Wait(2000));
   EXPECT_FALSE(listener->Poll()) << "one import, one notice";
+  using Keyset = std::set<uint32_t>;
+  auto taken = listener->TakeChanges();
+  EXPECT_FALSE(taken.all);
+  EXPECT_EQ(taken.cells, Keyset({1001001, 1001002})) << "the notice names the cells";
+  EXPECT_FALSE(listener->TakeChanges().Any());
   // A stock move is news too; an import that changed nothing is not.
   ASSERT_TRUE(other->MoveCells(Keys(1, 1, 1), {Place::kRetired, {}}));
   EXPECT_TRUE(listener->Wait(2000));
+  EXPECT_EQ(listener->TakeChanges().cells, Keyset({1001001}));
+  // More cells than one notice can name: "any".
+  std::vector<CellSpec> many = Cells(5, 1, 999, 1, 2);
+  for (const CellSpec& c : Cells(6, 1, 100, 1, 2))
+    many.push_back(c);
+  Import(*other, "many.qd1", many);
+  EXPECT_TRUE(listener->Wait(2000));
+  taken = listener->TakeChanges();
+  EXPECT_TRUE(taken.all && taken.cells.empty()) << taken.cells.size();
+}
+
+TEST(ChangeNotice, NamesTheCellsOfAListAndAnyCellOtherwise) {
+  using Keyset = std::set<uint32_t>;
+  const struct {
+    const char* payload;
+    bool all;
+    Keyset cells;
+  } cases[] = {
+      {"1001001", false, {1001001}},
+      {"1001001,999999999,1001001,0", false, {0, 1001001, 999999999}},
+      {"*", true, {}},
+      {"records", true, {}},  // the notices of an older catalog init
+      {"", true, {}},
+      {"1,,2", true, {}},
+      {"1,2,", true, {}},
+      {"1000000000", true, {}},
+      {"-1", true, {}},
+      {"12 ", true, {}},
+  };
+  for (const auto& c : cases) {
+    catalog::CatalogChanges into;
+    into.cells = {7};
+    catalog::AddChangeNotice(c.payload, into);
+    Keyset want = c.cells;
+    if (!c.all) want.insert(7);  // added to what was there; "any" needs no list
+    EXPECT_EQ(into.cells, want) << c.payload;
+    EXPECT_EQ(into.all, c.all) << c.payload;
+  }
+  catalog::CatalogChanges all{true, {}};
+  catalog::AddChangeNotice("5", all);
+  EXPECT_TRUE(all.all && all.cells.empty()) << "any stays any";
+}
+
+TEST_F(PgCatalogTest, AWindowReadsOnlyTheCellsAnotherStationChanged) {
+  Import(*admin, "a.qd1", Cells(2, 1, 3));
+  FakeUi ui;
+  auto model = catalog::CatalogWindowModel::Open(Target(), {}, ui);
+  ASSERT_TRUE(model);
+  ASSERT_GE(model->ChangeSocket(), 0);
+  ASSERT_TRUE(model->Search(ui, "capacity < 4002"));
+  model->Select({1});
+  const size_t reads = model->ListReads();
+  auto ids = [&] {
+    std::string out;
+    for (const auto& c : model->Cells())
+      out += c.idText + (c.place.kind == Place::kStock ? " " : "* ");
+    return out;
+  };
+  EXPECT_EQ(ids(), "001-002-001 001-002-002 ");
+  // Another station adds a cell the filter finds and one it does not, and
+  // retires one shown.
+  auto other = Open(Target("", "st-2"));
+  std::vector<CellSpec> add = Cells(1, 1, 2);
+  add[1].capacity = 5000;
+  Import(*other, "b.qd1", add);
+  ASSERT_TRUE(other->MoveCells(Keys(2, 2, 1), {Place::kRetired, {}}));
+  // What the window's event loop does: wait for the socket, apply (at most 2 s).
+  auto settle = [&](const std::string& want) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (ids() != want && std::chrono::steady_clock::now() < end) {
+      pollfd p{model->ChangeSocket(), POLLIN, 0};
+      ::poll(&p, 1, 100);
+      model->ApplyChanges(ui);
+    }
+    return ids();
+  };
+  EXPECT_EQ(settle("001-001-001 001-002-001 001-002-002* "),
+            "001-001-001 001-002-001 001-002-002* ");
+  EXPECT_EQ(model->ListReads(), reads) << "the whole list was not read again";
+  EXPECT_EQ(model->Selected(), std::vector<size_t>{2}) << "the selected cell stays selected";
+  // A cell that no longer matches the filter leaves the list.
+  std::vector<CellSpec> retest = Cells(2, 1, 1, 2);
+  retest[0].capacity = 4500;
+  Import(*other, "c.qd1", retest);
+  EXPECT_EQ(settle("001-001-001 001-002-002* "), "001-001-001 001-002-002* ");
+  EXPECT_EQ(model->Selected(), std::vector<size_t>{1});
+  EXPECT_EQ(model->ListReads(), reads);
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(PgCatalogTest, AStationTellsWhatIsMissingOnTheServer) {

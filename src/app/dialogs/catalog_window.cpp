@@ -176,21 +176,35 @@ CCatalogWindow::CCatalogWindow(std::unique_ptr<catalog::CatalogWindowModel> mode
 }
 
 // On a server, what other stations add or move shows within moments: the
-// list is read again when the server's notice arrives, never by polling.
+// cells the server's notice names are read again when it arrives, never by
+// polling; the selected cells stay selected.
 void CCatalogWindow::ListenForChanges() {
   const int socket = model_->ChangeSocket();
   if (socket < 0) return;
   changes_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
   connect(changes_, &QSocketNotifier::activated, this, [this] {
-    if (!model_->TakeChanges()) {
+    if (!model_->ApplyChanges(ui_)) {
       if (model_->ChangeSocket() < 0) changes_->setEnabled(false);  // the connection is gone
       return;
     }
-    if (model_->Refresh(ui_)) FillList();
+    {
+      const QSignalBlocker block(list_);
+      FillRows();
+      list_->clearSelection();
+      for (size_t row : model_->Selected())
+        list_->selectionModel()->select(list_->model()->index(static_cast<int>(row), 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    SelectionChanged();
   });
 }
 
 void CCatalogWindow::FillList() {
+  FillRows();
+  SelectionChanged();
+}
+
+void CCatalogWindow::FillRows() {
   const QSignalBlocker block(list_);
   const auto& cells = model_->Cells();
   list_->setRowCount(static_cast<int>(cells.size()));
@@ -203,7 +217,6 @@ void CCatalogWindow::FillList() {
     }
   }
   list_->resizeColumnsToContents();
-  SelectionChanged();
 }
 
 void CCatalogWindow::SelectionChanged() {

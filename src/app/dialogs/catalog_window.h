@@ -71,7 +71,8 @@ class CCatalogWindow : public QDialog {
   };
 
  private:
-  void FillList();
+  void FillList();  // the rows, then the selection's history
+  void FillRows();
   void SelectionChanged();
   void OnImport();
   void OnOverlay();
