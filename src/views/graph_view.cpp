@@ -135,6 +135,9 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   o.visRight = visible.right() + 1;
   if (cursor_.x == drawnCursorX_) o.cursor = &cursor_;
   if (!external && voltStrip_) o.voltStripLeft = ScrollX();
+  // The whole view keeps its curves from one repaint to the next; the
+  // cursor's strips and the export build theirs afresh.
+  if (!external && (!paintClip_.isValid() || paintClip_.contains(area))) o.runsCache = &runsCache_;
 
   DrawList scene;
   {
@@ -204,6 +207,7 @@ int CGraphView::CursorUpdate(int windowX) {
 }
 
 void CGraphView::Refresh() {
+  runsCache_.Invalidate();  // the records may have changed in place
   ShowExtentAndStatus();
   viewport()->update();
   if (isVisible()) viewport()->repaint();

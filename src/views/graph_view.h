@@ -63,7 +63,8 @@ class CGraphView : public QAbstractScrollArea {
   }
 
   // Sets the content width to the widest curve and the status text, repaints
-  // everything and re-evaluates the cursor at the same second.
+  // everything (the curves mapped again: their points may have changed in
+  // place) and re-evaluates the cursor at the same second.
   void Refresh();
   // Keeps the newest point of the current measurement in sight (and sets the
   // content width and the status text as Refresh does).
@@ -135,6 +136,7 @@ class CGraphView : public QAbstractScrollArea {
   int detailTime_ = -1;
   QRect paintClip_;
   LabelTextCache labelCache_;
+  qv::CurveRunsCache runsCache_;  // the curves of the last full repaint
 };
 
 }  // namespace qv::ui

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include "output_test_util.h"
 
@@ -457,6 +458,60 @@ TEST(GraphScene, AnEmptyMeasurementDrawsTheVoltageAxisAndOneTickAtZero) {
   EXPECT_EQ(Find(d, DrawKind::kLabel)[0]->text, "0");
   EXPECT_TRUE(Find(d, DrawKind::kPolyline).empty());
   EXPECT_EQ(CurveWidth(curves, Defaults()), 0);
+}
+
+// The curves of a scene as points, runs and colour.
+using CurveItems = std::vector<std::tuple<Polyline, std::vector<int>, uint32_t>>;
+CurveItems CurvesOf(const DrawList& d) {
+  CurveItems out;
+  for (const DrawItem* c : Find(d, DrawKind::kPolyline))
+    out.emplace_back(c->points, c->runs, c->color);
+  return out;
+}
+
+TEST(GraphScene, CachedCurvesAreThoseOfAFreshSceneAfterEveryChange) {
+  Scene scene;
+  CurveRunsCache cache;
+  GraphScale s = Defaults(3);
+  auto check = [&](const char* step) {
+    scene.options.runsCache = &cache;
+    const DrawList cached = scene.Build(s);
+    scene.options.runsCache = nullptr;
+    const DrawList fresh = scene.Build(s);
+    EXPECT_EQ(CurvesOf(cached), CurvesOf(fresh)) << step;
+    EXPECT_EQ(cached.items.size(), fresh.items.size()) << step;
+  };
+  check("first");
+  check("nothing changed");
+  AddPoint(scene.current, 101, 4.0);
+  check("a new point");
+  s = FitScale(s, 200, 500);
+  check("a fitted scale");
+  scene.options.visLeft = 150;
+  scene.options.visRight = 300;
+  check("other visible columns");
+  scene.curves.pop_back();
+  check("the overlay taken off");
+  scene.curves.push_back({&scene.overlay, 3});
+  check("the overlay back");
+  scene.current.MutablePoints()[50].voltage = 11.0;
+  cache.Invalidate();
+  check("a point changed in place");
+}
+
+TEST(GraphScene, TheCacheKeepsACurveUntilItsPointsOrTheScaleChange) {
+  // A change in place that keeps the points' address and number is not
+  // seen until Invalidate: the runs are not built again.
+  Scene scene;
+  CurveRunsCache cache;
+  scene.options.runsCache = &cache;
+  const CurveItems before = CurvesOf(scene.Build());
+  for (CMeasurePoint& p : scene.overlay.MutablePoints())
+    p.voltage = 3.0;
+  EXPECT_EQ(CurvesOf(scene.Build()), before);
+  EXPECT_NE(CurvesOf(scene.Build(Defaults(2))), before);
+  cache.Invalidate();
+  EXPECT_NE(CurvesOf(scene.Build()), before);
 }
 
 }  // namespace
