@@ -632,6 +632,68 @@ TEST(GraphFit, FollowKeepsTheNewestPointInViewInBothModes) {
   }
 }
 
+// The cursor line's columns in a row the curves and texts leave free.
+std::vector<int> CursorColumns(CGraphView& view) {
+  const QImage img = Grab(view);
+  std::vector<int> columns;
+  for (int x = kGraphLeft + 1; x < img.width(); ++x)
+    if (img.pixel(x, 100) == kAxis) columns.push_back(x);
+  return columns;
+}
+
+TEST(GraphFit, TheCursorKeepsItsSecondAndReadoutWhenTheFittedScaleChanges) {
+  DocFixture f;
+  auto* reg = f.doc.InsertRegistered(MakeRecord(1, 1, 1, 0, 7.0, 1.0));
+  f.doc.ToggleOverlay(reg);
+  reg->MutablePoints().clear();
+  for (int t = 0; t <= 1341; ++t)
+    AddPoint(*reg, t, 6.0 + t % 7 * 0.01);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(3));
+  view.resize(800, 339);
+  view.show();
+  view.SetFitTime(true);
+  QApplication::processEvents();
+  const int second = view.CursorUpdate(400);
+  ASSERT_GT(second, 0);
+  const std::string text = view.CursorTimeText();
+  const double volts = view.CursorLabels().at(0).v;
+  auto expectAtTheSecond = [&](const char* step) {
+    const int x = view.GetScale().XOf(second);
+    EXPECT_EQ(view.CursorX(), x) << step;
+    EXPECT_EQ(CursorColumns(view), std::vector<int>({x})) << step;
+    EXPECT_EQ(view.CursorTimeText(), text) << step;
+    ASSERT_FALSE(view.CursorLabels().empty()) << step;
+    EXPECT_EQ(view.CursorLabels()[0].v, volts) << step;  // the highest first
+  };
+  // A resize: at 1600 pixels a second takes more than one, at 300 several
+  // seconds share a pixel.
+  for (int width : {1600, 300, 1080}) {
+    view.resize(width, 339);
+    QApplication::processEvents();
+    expectAtTheSecond("resize");
+    view.Refresh();
+    expectAtTheSecond("refresh");
+  }
+  // A run growing the fitted span under the cursor.
+  f.app.runActive = true;
+  CMeasureData& run = f.doc.Current();
+  for (int t = 0; t <= 1500; ++t)
+    AddPoint(run, t, 5.0);
+  view.Follow();
+  const int span = view.GetScale().fitSpan;
+  for (int t = 1501; view.GetScale().fitSpan == span; ++t) {
+    AddPoint(run, t, 5.0);
+    view.Follow();
+  }
+  expectAtTheSecond("the span grew");
+  // Three seconds a pixel now, the cursor's not the first of its pixel.
+  view.Refresh();
+  expectAtTheSecond("refresh during the run");
+  EXPECT_EQ(view.CursorLabels().size(), 2u);
+  f.app.runActive = false;
+}
+
 TEST(GraphSettingsTest, TimeScaleBelowOneIsTakenAsOne) {
   DocFixture f;
   CGraphView view(f.doc);
