@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <tuple>
 
@@ -469,49 +470,41 @@ CurveItems CurvesOf(const DrawList& d) {
   return out;
 }
 
-TEST(GraphScene, CachedCurvesAreThoseOfAFreshSceneAfterEveryChange) {
+TEST(GraphScene, CachedCurvesAreThoseOfAFreshSceneUntilPointsChangeInPlace) {
   Scene scene;
   CurveRunsCache cache;
   GraphScale s = Defaults(3);
-  auto check = [&](const char* step) {
+  auto cached = [&] {
     scene.options.runsCache = &cache;
-    const DrawList cached = scene.Build(s);
+    const CurveItems curves = CurvesOf(scene.Build(s));
     scene.options.runsCache = nullptr;
-    const DrawList fresh = scene.Build(s);
-    EXPECT_EQ(CurvesOf(cached), CurvesOf(fresh)) << step;
-    EXPECT_EQ(cached.items.size(), fresh.items.size()) << step;
+    return curves;
   };
-  check("first");
-  check("nothing changed");
-  AddPoint(scene.current, 101, 4.0);
-  check("a new point");
-  s = FitScale(s, 200, 500);
-  check("a fitted scale");
-  scene.options.visLeft = 150;
-  scene.options.visRight = 300;
-  check("other visible columns");
-  scene.curves.pop_back();
-  check("the overlay taken off");
-  scene.curves.push_back({&scene.overlay, 3});
-  check("the overlay back");
-  scene.current.MutablePoints()[50].voltage = 11.0;
-  cache.Invalidate();
-  check("a point changed in place");
-}
-
-TEST(GraphScene, TheCacheKeepsACurveUntilItsPointsOrTheScaleChange) {
-  // A change in place that keeps the points' address and number is not
-  // seen until Invalidate: the runs are not built again.
-  Scene scene;
-  CurveRunsCache cache;
-  scene.options.runsCache = &cache;
-  const CurveItems before = CurvesOf(scene.Build());
+  const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+      {"first", [] {}},
+      {"nothing changed", [] {}},
+      {"a new point", [&] { AddPoint(scene.current, 101, 4.0); }},
+      {"a fitted scale", [&] { s = FitScale(s, 200, 500); }},
+      {"other columns", [&] { scene.options.visLeft = 150; }},
+      {"the overlay off", [&] { scene.curves.pop_back(); }},
+      {"the overlay back",
+       [&] {
+         scene.curves.push_back({&scene.overlay, 3});
+       }},
+  };
+  for (const auto& [step, change] : steps) {
+    change();
+    EXPECT_EQ(cached(), CurvesOf(scene.Build(s))) << step;
+  }
+  // Points changed in place keep their address and number: not seen until
+  // Invalidate.
+  const CurveItems before = cached();
   for (CMeasurePoint& p : scene.overlay.MutablePoints())
     p.voltage = 3.0;
-  EXPECT_EQ(CurvesOf(scene.Build()), before);
-  EXPECT_NE(CurvesOf(scene.Build(Defaults(2))), before);
+  EXPECT_EQ(cached(), before);
   cache.Invalidate();
-  EXPECT_NE(CurvesOf(scene.Build()), before);
+  EXPECT_EQ(cached(), CurvesOf(scene.Build(s)));
+  EXPECT_NE(cached(), before);
 }
 
 }  // namespace
