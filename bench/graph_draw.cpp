@@ -135,6 +135,13 @@ void BM_GraphFullRepaintFitted(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphFullRepaintFitted)->Unit(benchmark::kMillisecond);
 
+void RepaintView(const Scene& scene, QImage& img) {
+  QPainter p(&img);
+  scene.view->Draw(p, img.rect(), false);
+  p.end();
+  benchmark::DoNotOptimize(img.constBits());
+}
+
 // A repaint after a new point of the current measurement, as during a run:
 // that curve is mapped again, the overlays' are kept. The last point comes
 // and goes, so the curve stays as long.
@@ -148,10 +155,7 @@ void BM_GraphRepaintFittedNewPoint(benchmark::State& state) {
       points.pop_back();
     else
       points.push_back(last);
-    QPainter p(&img);
-    scene.view->Draw(p, img.rect(), false);
-    p.end();
-    benchmark::DoNotOptimize(img.constBits());
+    RepaintView(scene, img);
   }
 }
 BENCHMARK(BM_GraphRepaintFittedNewPoint)->Unit(benchmark::kMillisecond);
@@ -165,10 +169,7 @@ void BM_GraphRepaintFittedNewScale(benchmark::State& state) {
   for (auto _ : state) {
     g.minV = g.minV == 0.0 ? 0.1 : 0.0;
     scene.view->ApplySettings(g);
-    QPainter p(&img);
-    scene.view->Draw(p, img.rect(), false);
-    p.end();
-    benchmark::DoNotOptimize(img.constBits());
+    RepaintView(scene, img);
   }
 }
 BENCHMARK(BM_GraphRepaintFittedNewScale)->Unit(benchmark::kMillisecond);
