@@ -432,9 +432,9 @@ DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s
   for (auto it = curves.rbegin(); it != curves.rend(); ++it) {
     const std::vector<CMeasurePoint>& points = it->record->Points();
     CurveRuns runs;
+    // From the cache a copy: it keeps its own.
     if (o.runsCache)
-      runs =
-          o.runsCache->Runs(points, s, o.visLeft, o.visRight);  // a copy: the cache keeps its own
+      runs = o.runsCache->Runs(points, s, o.visLeft, o.visRight);
     else
       BuildCurveRuns(points, s, o.visLeft, o.visRight, runs);
     if (runs.lengths.empty()) continue;

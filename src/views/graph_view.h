@@ -9,8 +9,9 @@
 // Two display choices: the time axis fitted to the visible width (the scale
 // follows the records, the run and the window's width, and the cursor stays
 // at its second; no scrolling), and the voltage axis with its labels in a
-// fixed strip at the left, over which the curves scroll. Both are off at first; the bitmap export
-// and the external Draw use the integer time scale and no strip either way.
+// fixed strip at the left, over which the curves scroll. Both are off at
+// first; the bitmap export and the external Draw use the integer time scale
+// and no strip either way.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -71,7 +72,8 @@ class CGraphView : public QAbstractScrollArea {
   // content width and the status text as Refresh does).
   void Follow();
   void Follow(int newestTime);
-  // Paints the graph and changes nothing else. On screen (external false)
+  // Paints the graph and changes nothing else (a repaint of the whole view
+  // keeps its curves for the next one). On screen (external false)
   // the area is the visible part of the view; otherwise the graph is painted
   // into `area` of any surface, on white when whiteBackground is set.
   void Draw(QPainter& p, const QRect& area, bool external, bool whiteBackground = false);
