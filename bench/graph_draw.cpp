@@ -1,7 +1,9 @@
 // A full repaint of the graph with seven curves of 9,999 points, against the
 // bare cost of one drawPolyline per curve on the same surface: at whole
 // pixels a second, and with the time axis fitted to a window 1,000 pixels
-// wide (some ten points a pixel).
+// wide (some ten points a pixel). A repaint of the view keeps the curves of
+// the last one while nothing changed; the fitted case is also measured after
+// a new point and after a change of scale.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -132,6 +134,45 @@ void BM_GraphFullRepaintFitted(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GraphFullRepaintFitted)->Unit(benchmark::kMillisecond);
+
+void RepaintView(const Scene& scene, QImage& img) {
+  QPainter p(&img);
+  scene.view->Draw(p, img.rect(), false);
+  p.end();
+  benchmark::DoNotOptimize(img.constBits());
+}
+
+// A repaint after a new point of the current measurement, as during a run:
+// that curve is mapped again, the overlays' are kept. The last point comes
+// and goes, so the curve stays as long.
+void BM_GraphRepaintFittedNewPoint(benchmark::State& state) {
+  Scene scene(1, true);
+  std::vector<qv::CMeasurePoint>& points = scene.doc.Current().MutablePoints();
+  const qv::CMeasurePoint last = points.back();
+  QImage img(scene.view->viewport()->size(), QImage::Format_RGB32);
+  for (auto _ : state) {
+    if (points.size() == kPoints)
+      points.pop_back();
+    else
+      points.push_back(last);
+    RepaintView(scene, img);
+  }
+}
+BENCHMARK(BM_GraphRepaintFittedNewPoint)->Unit(benchmark::kMillisecond);
+
+// A repaint after a change of scale (here the voltage range, every time):
+// every curve is mapped again.
+void BM_GraphRepaintFittedNewScale(benchmark::State& state) {
+  Scene scene(1, true);
+  qv::GraphSettings g = scene.app.graph;
+  QImage img(scene.view->viewport()->size(), QImage::Format_RGB32);
+  for (auto _ : state) {
+    g.minV = g.minV == 0.0 ? 0.1 : 0.0;
+    scene.view->ApplySettings(g);
+    RepaintView(scene, img);
+  }
+}
+BENCHMARK(BM_GraphRepaintFittedNewScale)->Unit(benchmark::kMillisecond);
 
 void BM_PolylinesOnlyFitted(benchmark::State& state) {
   const Scene scene(1, true);

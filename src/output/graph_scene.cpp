@@ -378,6 +378,36 @@ void BuildCurveRuns(const std::vector<CMeasurePoint>& points, const GraphScale& 
   out.points.resize(total);
 }
 
+const CurveRuns& CurveRunsCache::Runs(const std::vector<CMeasurePoint>& points, const GraphScale& s,
+                                      int visLeft, int visRight) {
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const Entry& e) { return e.record == &points; });
+  if (it == entries_.end()) {
+    entries_.emplace_back();
+    it = entries_.end() - 1;
+    it->record = &points;
+  }
+  Entry& e = *it;
+  e.used = true;
+  if (!e.built || e.data != points.data() || e.size != points.size() || !(e.scale == s) ||
+      e.visLeft != visLeft || e.visRight != visRight) {
+    BuildCurveRuns(points, s, visLeft, visRight, e.runs);
+    e.built = true;
+    e.data = points.data();
+    e.size = points.size();
+    e.scale = s;
+    e.visLeft = visLeft;
+    e.visRight = visRight;
+  }
+  return e.runs;
+}
+
+void CurveRunsCache::EndScene() {
+  std::erase_if(entries_, [](const Entry& e) { return !e.used; });
+  for (Entry& e : entries_)
+    e.used = false;
+}
+
 DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s,
                          const GraphSceneOptions& o) {
   DrawList out;
@@ -400,13 +430,19 @@ DrawList BuildGraphScene(std::span<const GraphCurve> curves, const GraphScale& s
   // The current measurement, first in the list, is drawn last so that it
   // lies on top.
   for (auto it = curves.rbegin(); it != curves.rend(); ++it) {
+    const std::vector<CMeasurePoint>& points = it->record->Points();
     CurveRuns runs;
-    BuildCurveRuns(it->record->Points(), s, o.visLeft, o.visRight, runs);
+    // From the cache a copy: it keeps its own.
+    if (o.runsCache)
+      runs = o.runsCache->Runs(points, s, o.visLeft, o.visRight);
+    else
+      BuildCurveRuns(points, s, o.visLeft, o.visRight, runs);
     if (runs.lengths.empty()) continue;
     DrawItem& curve = out.Polyline(std::move(runs.points));
     curve.runs = std::move(runs.lengths);
     curve.color = SlotColor(it->slot);
   }
+  if (o.runsCache) o.runsCache->EndScene();
   if (o.voltStripLeft != INT_MIN) AppendVoltStrip(out, s, o, white ? kWhite : kBlack, colors);
   return out;
 }

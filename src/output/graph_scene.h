@@ -49,6 +49,7 @@ struct GraphScale {
   int fitLabelStep = 0;
 
   bool Fitted() const { return fitSpan > 0; }
+  bool operator==(const GraphScale&) const = default;
   // y(v) = trunc(H - (v * k - k * Vmin)) + T with k = H / (Vmax - Vmin); an
   // undefined scale puts every voltage on the time axis.
   int YOf(double v) const;
@@ -127,6 +128,37 @@ struct CurveRuns {
 void BuildCurveRuns(const std::vector<CMeasurePoint>& points, const GraphScale& s, int visLeft,
                     int visRight, CurveRuns& out);
 
+// The curves of earlier scenes, kept so that a repaint with nothing changed
+// maps no point again (a record of 9,999 points on a fitted axis costs more to
+// map than to paint). A record's runs are built again when its points (their
+// address or their number), the scale or the visible columns differ from
+// those they were built with; Invalidate forgets them all, for points changed
+// in place. A record not asked for in one scene is forgotten at the next.
+// One cache per surface, used under the lock that guards the records.
+class CurveRunsCache {
+ public:
+  void Invalidate() { entries_.clear(); }
+  // What BuildCurveRuns(points, s, visLeft, visRight) gives, valid until the
+  // next call.
+  const CurveRuns& Runs(const std::vector<CMeasurePoint>& points, const GraphScale& s, int visLeft,
+                        int visRight);
+  // Forgets the records not asked for since the last call.
+  void EndScene();
+
+ private:
+  struct Entry {
+    const std::vector<CMeasurePoint>* record = nullptr;
+    const CMeasurePoint* data = nullptr;
+    size_t size = 0;
+    GraphScale scale;
+    int visLeft = 0, visRight = 0;
+    bool built = false;
+    bool used = false;
+    CurveRuns runs;
+  };
+  std::vector<Entry> entries_;
+};
+
 // The cursor as the view placed it: its line, the time text under its top
 // and one label per curve with a point at its second, highest voltage first.
 struct GraphCursorLabel {
@@ -157,6 +189,8 @@ struct GraphSceneOptions {
   // columns left of the axis from the top to the time axis: the curves,
   // the grid and the cursor pass under it.
   int voltStripLeft = INT_MIN;
+  // When set, the curves' runs come from it (and are built into it).
+  CurveRunsCache* runsCache = nullptr;
 };
 
 // The graph of `curves` in content pixels, in drawing order: background,

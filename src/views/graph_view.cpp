@@ -58,6 +58,14 @@ void CGraphView::UpdateScale() {
   }
   const int span = FitSpan(longest, doc_.App().runActive, newest);
   scale_ = FitScale(baseScale_, span, viewport()->width());
+  // The cursor moves with the scale and keeps its second and readout.
+  if (cursor_.x < 0 || cursorSecond_ < 0) return;
+  const int x = scale_.XOf(cursorSecond_);
+  if (x == cursor_.x) return;
+  InvalidateStrip(drawnCursorX_);
+  if (drawnCursorX_ == cursor_.x) drawnCursorX_ = x;
+  cursor_.x = x;
+  InvalidateStrip(x);
 }
 
 void CGraphView::SetFitTime(bool on) {
@@ -135,6 +143,9 @@ void CGraphView::Draw(QPainter& p, const QRect& area, bool external, bool whiteB
   o.visRight = visible.right() + 1;
   if (cursor_.x == drawnCursorX_) o.cursor = &cursor_;
   if (!external && voltStrip_) o.voltStripLeft = ScrollX();
+  // The whole view keeps its curves from one repaint to the next; the
+  // cursor's strips and the export build theirs afresh.
+  if (!external && (!paintClip_.isValid() || paintClip_.contains(area))) o.runsCache = &runsCache_;
 
   DrawList scene;
   {
@@ -168,9 +179,14 @@ void CGraphView::InvalidateStrip(int contentX) {
 }
 
 int CGraphView::CursorUpdate(int windowX) {
+  const int t = CursorSecond(windowX, ScrollX(), scale_);
+  PlaceCursor(t);
+  return t;
+}
+
+void CGraphView::PlaceCursor(int t) {
   std::vector<CursorLabel>& labels = cursor_.labels;
   labels.clear();
-  const int t = CursorSecond(windowX, ScrollX(), scale_);
   bool found = false;
   if (t >= 0) {
     for (const GraphCurve& c : DrawnCurves(doc_)) {
@@ -194,16 +210,18 @@ int CGraphView::CursorUpdate(int windowX) {
       drawnCursorX_ = cursor_.x;
       cursor_.timeText = Format("%ds", t);
     }
+    cursorSecond_ = t;
   } else {
     cursor_.timeText.clear();
     cursor_.x = kNoCursor;
+    cursorSecond_ = -1;
     InvalidateStrip(drawnCursorX_);
     drawnCursorX_ = kNoCursor;
   }
-  return t;
 }
 
 void CGraphView::Refresh() {
+  runsCache_.Invalidate();  // the records may have changed in place
   ShowExtentAndStatus();
   viewport()->update();
   if (isVisible()) viewport()->repaint();
@@ -211,7 +229,12 @@ void CGraphView::Refresh() {
   // after the new evaluation, which may move or remove it.
   InvalidateStrip(drawnCursorX_);
   drawnCursorX_ = kNoCursor;
-  CursorUpdate(cursor_.x - ScrollX());
+  // Fitted, one pixel may hold several seconds: the second is kept, not the
+  // pixel.
+  if (fit_)
+    PlaceCursor(cursorSecond_);
+  else
+    CursorUpdate(cursor_.x - ScrollX());
 }
 
 void CGraphView::Follow() {

@@ -7,10 +7,11 @@
 // never in a paint.
 //
 // Two display choices: the time axis fitted to the visible width (the scale
-// follows the records, the run and the window's width; no scrolling), and
-// the voltage axis with its labels in a fixed strip at the left, over which
-// the curves scroll. Both are off at first; the bitmap export and the
-// external Draw use the integer time scale and no strip either way.
+// follows the records, the run and the window's width, and the cursor stays
+// at its second; no scrolling), and the voltage axis with its labels in a
+// fixed strip at the left, over which the curves scroll. Both are off at
+// first; the bitmap export and the external Draw use the integer time scale
+// and no strip either way.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -63,13 +64,16 @@ class CGraphView : public QAbstractScrollArea {
   }
 
   // Sets the content width to the widest curve and the status text, repaints
-  // everything and re-evaluates the cursor at the same second.
+  // everything (the curves mapped again: their points may have changed in
+  // place) and re-evaluates the cursor at the same second (with the integer
+  // scale: at the same content x).
   void Refresh();
   // Keeps the newest point of the current measurement in sight (and sets the
   // content width and the status text as Refresh does).
   void Follow();
   void Follow(int newestTime);
-  // Paints the graph and changes nothing else. On screen (external false)
+  // Paints the graph and changes nothing else (a repaint of the whole view
+  // keeps its curves for the next one). On screen (external false)
   // the area is the visible part of the view; otherwise the graph is painted
   // into `area` of any surface, on white when whiteBackground is set.
   void Draw(QPainter& p, const QRect& area, bool external, bool whiteBackground = false);
@@ -113,9 +117,12 @@ class CGraphView : public QAbstractScrollArea {
 
  private:
   void SetContentWidth(int width);
-  // Fitted: the scale for the records, the run and the width now; else the
-  // settings' scale.
+  // Fitted: the scale for the records, the run and the width now, the cursor
+  // moved to its second on it at once; else the settings' scale.
   void UpdateScale();
+  // Reads the labels at second `t` and places the cursor there; no cursor
+  // where no curve has a point at `t` (or for t < 0).
+  void PlaceCursor(int t);
   // The content grows with the widest curve; the status text follows the
   // run.
   void ShowExtentAndStatus();
@@ -130,11 +137,13 @@ class CGraphView : public QAbstractScrollArea {
   bool voltStrip_ = false;
   int contentWidth_ = 200;
   qv::GraphCursor cursor_;
+  int cursorSecond_ = -1;  // the cursor's second; -1 without a cursor
   int drawnCursorX_ = kNoCursor;
   const qv::CMeasureData* detailRecord_ = nullptr;
   int detailTime_ = -1;
   QRect paintClip_;
   LabelTextCache labelCache_;
+  qv::CurveRunsCache runsCache_;  // the curves of the last full repaint
 };
 
 }  // namespace qv::ui

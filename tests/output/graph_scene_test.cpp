@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
+#include <tuple>
 
 #include "output_test_util.h"
 
@@ -457,6 +459,52 @@ TEST(GraphScene, AnEmptyMeasurementDrawsTheVoltageAxisAndOneTickAtZero) {
   EXPECT_EQ(Find(d, DrawKind::kLabel)[0]->text, "0");
   EXPECT_TRUE(Find(d, DrawKind::kPolyline).empty());
   EXPECT_EQ(CurveWidth(curves, Defaults()), 0);
+}
+
+// The curves of a scene as points, runs and colour.
+using CurveItems = std::vector<std::tuple<Polyline, std::vector<int>, uint32_t>>;
+CurveItems CurvesOf(const DrawList& d) {
+  CurveItems out;
+  for (const DrawItem* c : Find(d, DrawKind::kPolyline))
+    out.emplace_back(c->points, c->runs, c->color);
+  return out;
+}
+
+TEST(GraphScene, CachedCurvesAreThoseOfAFreshSceneUntilPointsChangeInPlace) {
+  Scene scene;
+  CurveRunsCache cache;
+  GraphScale s = Defaults(3);
+  auto cached = [&] {
+    scene.options.runsCache = &cache;
+    const CurveItems curves = CurvesOf(scene.Build(s));
+    scene.options.runsCache = nullptr;
+    return curves;
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+      {"first", [] {}},
+      {"nothing changed", [] {}},
+      {"a new point", [&] { AddPoint(scene.current, 101, 4.0); }},
+      {"a fitted scale", [&] { s = FitScale(s, 200, 500); }},
+      {"other columns", [&] { scene.options.visLeft = 150; }},
+      {"the overlay off", [&] { scene.curves.pop_back(); }},
+      {"the overlay back",
+       [&] {
+         scene.curves.push_back({&scene.overlay, 3});
+       }},
+  };
+  for (const auto& [step, change] : steps) {
+    change();
+    EXPECT_EQ(cached(), CurvesOf(scene.Build(s))) << step;
+  }
+  // Points changed in place keep their address and number: not seen until
+  // Invalidate.
+  const CurveItems before = cached();
+  for (CMeasurePoint& p : scene.overlay.MutablePoints())
+    p.voltage = 3.0;
+  EXPECT_EQ(cached(), before);
+  cache.Invalidate();
+  EXPECT_EQ(cached(), CurvesOf(scene.Build(s)));
+  EXPECT_NE(cached(), before);
 }
 
 }  // namespace

@@ -632,6 +632,60 @@ TEST(GraphFit, FollowKeepsTheNewestPointInViewInBothModes) {
   }
 }
 
+// The cursor line's columns in a row the curves and texts leave free.
+std::vector<int> CursorColumns(CGraphView& view) {
+  const QImage img = Grab(view);
+  std::vector<int> columns;
+  for (int x = kGraphLeft + 1; x < img.width(); ++x)
+    if (img.pixel(x, 100) == kAxis) columns.push_back(x);
+  return columns;
+}
+
+TEST(GraphFit, TheCursorKeepsItsSecondAndReadoutWhenTheFittedScaleChanges) {
+  DocFixture f;
+  f.app.runActive = true;
+  CMeasureData& run = f.doc.Current();
+  for (int t = 0; t <= 1341; ++t)
+    AddPoint(run, t, 6.0 + t % 7 * 0.01);
+  CGraphView view(f.doc);
+  view.ApplySettings(Settings(3));
+  view.resize(800, 339);
+  view.show();
+  view.SetFitTime(true);
+  QApplication::processEvents();
+  const int second = view.CursorUpdate(400);
+  ASSERT_GT(second, 0);
+  const std::string text = view.CursorTimeText();
+  const std::vector<CGraphView::CursorLabel> labels = view.CursorLabels();
+  auto expectAtTheSecond = [&](const char* step) {
+    const int x = view.GetScale().XOf(second);
+    EXPECT_EQ(view.CursorX(), x) << step;
+    EXPECT_EQ(CursorColumns(view), std::vector<int>({x})) << step;
+    EXPECT_EQ(view.CursorTimeText(), text) << step;
+    ASSERT_EQ(view.CursorLabels().size(), 1u) << step;
+    EXPECT_EQ(view.CursorLabels()[0].v, labels[0].v) << step;
+  };
+  // At 1600 pixels a second takes more than one, at 300 several share one.
+  for (int width : {1600, 300, 1080}) {
+    view.resize(width, 339);
+    QApplication::processEvents();
+    expectAtTheSecond("resize");
+    view.Refresh();
+    expectAtTheSecond("refresh");
+  }
+  // The run grows the fitted span to three seconds a pixel, where the
+  // cursor's second is not the first of its pixel.
+  const int span = view.GetScale().fitSpan;
+  for (int t = 1342; view.GetScale().fitSpan == span; ++t) {
+    AddPoint(run, t, 5.0);
+    view.Follow();
+  }
+  expectAtTheSecond("the span grew");
+  view.Refresh();
+  expectAtTheSecond("refresh during the run");
+  f.app.runActive = false;
+}
+
 TEST(GraphSettingsTest, TimeScaleBelowOneIsTakenAsOne) {
   DocFixture f;
   CGraphView view(f.doc);
