@@ -119,13 +119,21 @@ class PgStatement : public Statement {
   }
 
   bool IsNull(int col) const override { return PQgetisnull(result_.get(), row_, col) != 0; }
+  // Numbers are read with from_chars: exact as strtod, blind to the locale,
+  // and faster, which a search of many cells feels.
   int64_t Int(int col) const override {
-    const char* v = PQgetvalue(result_.get(), row_, col);
-    if (PQftype(result_.get(), col) == kBoolOid) return v[0] == 't' ? 1 : 0;
-    return std::strtoll(v, nullptr, 10);
+    const std::string_view v = Text(col);
+    if (PQftype(result_.get(), col) == kBoolOid) return !v.empty() && v[0] == 't' ? 1 : 0;
+    int64_t n = 0;
+    std::from_chars(v.data(), v.data() + v.size(), n);
+    return n;
   }
   double Real(int col) const override {
-    return std::strtod(PQgetvalue(result_.get(), row_, col), nullptr);
+    const std::string_view v = Text(col);
+    double d = 0;
+    if (std::from_chars(v.data(), v.data() + v.size(), d).ec != std::errc())
+      d = std::strtod(PQgetvalue(result_.get(), row_, col), nullptr);
+    return d;
   }
   std::string_view Text(int col) const override {
     return {PQgetvalue(result_.get(), row_, col),
