@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/dialect.h"
@@ -60,6 +61,31 @@ struct Connection {
   DbError last;
   unsigned nextName = 0;
 
+  // Statements stay prepared on the server for the connection's life, by
+  // their SQL and parameter types: an import prepares the same few for
+  // every file, and each prepare (and its end) would cost a round trip and
+  // the server's parsing. The least recently used beyond kMaxPrepared are
+  // dropped.
+  static constexpr size_t kMaxPrepared = 64;
+  struct Prepared {
+    std::string name;
+    uint64_t used = 0;
+  };
+  std::unordered_map<std::string, Prepared> prepared;  // by parameter types and SQL
+  uint64_t uses = 0;
+
+  // Drops the least recently used statement when there are too many.
+  void Trim() {
+    if (prepared.size() <= kMaxPrepared) return;
+    auto oldest = prepared.begin();
+    for (auto it = prepared.begin(); it != prepared.end(); ++it)
+      if (it->second.used < oldest->second.used) oldest = it;
+    // Inside a failed transaction the server refuses it; the statement then
+    // lives on until the connection ends, which is harmless.
+    PQclear(PQexec(conn, ("DEALLOCATE " + oldest->second.name).c_str()));
+    prepared.erase(oldest);
+  }
+
   // Notes how `r` ended; kOk for a command or rows, else the failure.
   DbStatus Note(const PGresult* r) {
     const ExecStatusType st = PQresultStatus(r);
@@ -93,7 +119,6 @@ class PgStatement : public Statement {
  public:
   PgStatement(std::shared_ptr<Connection> c, std::string sql)
       : c_(std::move(c)), sql_(std::move(sql)) {}
-  ~PgStatement() override { Deallocate(); }
 
   void BindNull(int pos) override { Set(pos, {}); }
   void BindInt(int pos, int64_t v) override { Set(pos, {std::to_string(v), false, kInt8Oid, 0}); }
@@ -148,18 +173,10 @@ class PgStatement : public Statement {
     params_[static_cast<size_t>(pos) - 1] = std::move(p);
   }
   DbStatus Prepare(const std::vector<Oid>& types);
-  void Deallocate() {
-    if (name_.empty() || PQstatus(c_->conn) != CONNECTION_OK) return;
-    // Inside a failed transaction the server refuses it; the statement then
-    // lives on until the connection ends, which is harmless.
-    Result(PQexec(c_->conn, ("DEALLOCATE " + name_).c_str()));
-    name_.clear();
-  }
 
   std::shared_ptr<Connection> c_;
   std::string sql_;
-  std::string name_;
-  std::vector<Oid> preparedTypes_;
+  std::string name_;  // the server's name of the statement as last run
   std::vector<Param> params_;
   Result result_;
   int row_ = -1;
@@ -169,10 +186,18 @@ class PgStatement : public Statement {
 
 // Prepared on the first run with the types of the values bound, so that a
 // parameter standing where the server cannot infer a type (`? IS NULL`)
-// still has one; prepared again when later values have other types.
+// still has one; prepared again when later values have other types. The
+// connection keeps what was prepared: the same SQL with the same types is
+// prepared once a connection.
 DbStatus PgStatement::Prepare(const std::vector<Oid>& types) {
-  if (!name_.empty() && types == preparedTypes_) return DbStatus::kOk;
-  Deallocate();
+  std::string key = std::to_string(types.size()) + ":";
+  key.append(reinterpret_cast<const char*>(types.data()), types.size() * sizeof(Oid));
+  key += sql_;
+  if (auto it = c_->prepared.find(key); it != c_->prepared.end()) {
+    it->second.used = ++c_->uses;
+    name_ = it->second.name;
+    return DbStatus::kOk;
+  }
   const std::string name = "qv" + std::to_string(c_->nextName++);
   Result r(PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(types.size()),
                      types.data()));
@@ -187,8 +212,9 @@ DbStatus PgStatement::Prepare(const std::vector<Oid>& types) {
   }
   const DbStatus s = c_->Note(r.get());
   if (s != DbStatus::kOk) return s;
+  c_->prepared[key] = {name, ++c_->uses};
+  c_->Trim();
   name_ = name;
-  preparedTypes_ = types;
   return s;
 }
 
@@ -257,11 +283,10 @@ class PgDatabase : public Database {
     return c_->Note(r.get());
   }
 
+  // The transaction and its lock in one round trip.
   DbStatus Begin() override {
-    const DbStatus s = Exec("BEGIN");
-    if (s != DbStatus::kOk) return s;
     const DbStatus locked =
-        Exec("SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")");
+        Exec("BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")");
     if (locked != DbStatus::kOk) Rollback();
     return locked;
   }
@@ -374,6 +399,11 @@ std::unique_ptr<Database> OpenPostgres(const std::string& conninfo, DbError* err
     if (error) *error = db->LastError();
     return nullptr;
   }
+  // Statements stay prepared, and a search run again and again (a window
+  // following other stations) would otherwise get the server's generic plan
+  // after a few runs, blind to its values and many times slower. A server
+  // older than 12 lacks the setting; refusing it harms nothing.
+  db->Exec("SET plan_cache_mode = force_custom_plan");
   return db;
 }
 
