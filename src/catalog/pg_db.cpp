@@ -61,12 +61,9 @@ struct Connection {
   DbError last;
   unsigned nextName = 0;
 
-  // Statements stay prepared on the server for the connection's life, by
-  // their SQL and parameter types: an import prepares the same few for
-  // every file, and each prepare (and its end) would cost a round trip and
-  // the server's parsing. The least recently used beyond kMaxPrepared are
-  // dropped.
-  static constexpr size_t kMaxPrepared = 64;
+  // Statements stay prepared on the server, by their parameter types and
+  // SQL: an import runs the same few for every file, and each prepare (and
+  // its end) would cost a round trip and the server's parsing.
   struct Prepared {
     std::string name;
     uint64_t used = 0;
@@ -76,7 +73,7 @@ struct Connection {
 
   // Drops the least recently used statement when there are too many.
   void Trim() {
-    if (prepared.size() <= kMaxPrepared) return;
+    if (prepared.size() <= kMaxPreparedStatements) return;
     auto oldest = prepared.begin();
     for (auto it = prepared.begin(); it != prepared.end(); ++it)
       if (it->second.used < oldest->second.used) oldest = it;
