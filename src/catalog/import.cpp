@@ -4,10 +4,13 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <variant>
+#include <vector>
 
 #include "catalog/catalog.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
+#include "data/record_store.h"
 
 namespace qv::catalog {
 namespace {
@@ -24,73 +27,63 @@ constexpr int kRecordColumnCount = 22;
 // statement (23 a record) stay far below either engine's limit.
 constexpr size_t kBatch = 100;
 
-// One registered record as the import writes it: its cell, its values in
-// the order of kRecordColumns (the source aside) and its bytes.
+// One registered record as the import writes it: its cell and identity,
+// its values in the order of kRecordColumns (the source aside) and its
+// bytes.
+using Value = std::variant<int64_t, double, std::string>;
 struct Row {
   uint32_t key = 0;
   int64_t id1 = 0, id2 = 0, id3 = 0;
-  std::string idText, dateTime, remark;
-  double currentA = 0, currentB = 0, currentC = 0, endVoltage = 0;
-  int64_t cells = 0, v1Point = 0, dischargeTime = 0, avg3Start = 0, avg3End = 0, pointCount = 0;
-  double capacity = 0, energy = 0, avg1 = 0, avg2 = 0, avg3 = 0, ir = 0, pir = 0;
-  double lastCurrent = 0, lastVoltage = 0;
+  std::string idText, dateTime;
+  std::vector<Value> values;
   std::string head, points;
 };
 
 // The row of a scanned record; nothing for one without a registration ID.
 std::optional<Row> RowOf(const ScannedRecord& s, const Avg3Range& range) {
   const CMeasureData& r = s.record;
-  Row w;
-  w.key = r.GetIdKey();
-  if (w.key == 0 || r.id1 < 1 || r.id2 < 1 || r.id3 < 1) return std::nullopt;
+  const uint32_t key = r.GetIdKey();
+  if (key == 0 || r.id1 < 1 || r.id2 < 1 || r.id3 < 1) return std::nullopt;
   const CMeasurePoint* last = r.FindPoint(-1);
-  w.id1 = r.id1;
-  w.id2 = r.id2;
-  w.id3 = r.id3;
-  w.idText = r.GetIdText();
-  w.dateTime = r.GetDateTimeText();
-  w.currentA = r.currentA;
-  w.currentB = r.currentB;
-  w.currentC = r.currentC;
-  w.cells = r.cells;
-  w.endVoltage = r.endVoltage;
-  w.v1Point = r.v1Point;
-  w.dischargeTime = r.GetDischargeTime();
-  w.capacity = last ? last->capacity : 0.0;
-  w.energy = last ? last->capacity * last->avgVoltage : 0.0;
-  w.avg1 = r.avgVoltage1;
-  w.avg2 = last ? last->avgVoltage : 0.0;
-  w.avg3 = r.avgVoltage3;
-  w.avg3Start = range.start;
-  w.avg3End = range.end;
-  w.ir = r.internalResistance;
-  w.pir = r.pir;
-  w.lastCurrent = last ? last->current : 0.0;
-  w.lastVoltage = last ? last->voltage : 0.0;
-  w.remark = Cp932ToUtf8(r.remark);
-  w.pointCount = static_cast<int64_t>(r.Points().size());
+  const RecordResults v = ResultsOf(r);
+  Row w{key, r.id1, r.id2, r.id3, r.GetIdText(), r.GetDateTimeText(), {}, {}, {}};
+  w.values = {w.dateTime,
+              r.currentA,
+              r.currentB,
+              r.currentC,
+              int64_t{r.cells},
+              r.endVoltage,
+              int64_t{r.v1Point},
+              int64_t{v.dischargeTime},
+              v.capacity,
+              v.energy,
+              v.avgVoltage1,
+              v.avgVoltage2,
+              v.avgVoltage3,
+              int64_t{range.start},
+              int64_t{range.end},
+              v.internalResistance,
+              v.pir,
+              last ? last->current : 0.0,
+              last ? last->voltage : 0.0,
+              Cp932ToUtf8(r.remark),
+              static_cast<int64_t>(r.Points().size())};
   w.head = s.head;
   w.points = s.points;
   return w;
 }
 
-// Binds the row's values at positions p .. p + 21; p is left after them.
+// Binds the row's values and `sourceId` at positions p .. p + 21; p is left
+// after them.
 void BindRecord(Statement& st, int& p, const Row& w, int64_t sourceId) {
-  st.BindText(p++, w.dateTime);
-  for (double v : {w.currentA, w.currentB, w.currentC})
-    st.BindReal(p++, v);
-  st.BindInt(p++, w.cells);
-  st.BindReal(p++, w.endVoltage);
-  st.BindInt(p++, w.v1Point);
-  st.BindInt(p++, w.dischargeTime);
-  for (double v : {w.capacity, w.energy, w.avg1, w.avg2, w.avg3})
-    st.BindReal(p++, v);
-  st.BindInt(p++, w.avg3Start);
-  st.BindInt(p++, w.avg3End);
-  for (double v : {w.ir, w.pir, w.lastCurrent, w.lastVoltage})
-    st.BindReal(p++, v);
-  st.BindText(p++, w.remark);
-  st.BindInt(p++, w.pointCount);
+  for (const Value& v : w.values) {
+    if (const auto* i = std::get_if<int64_t>(&v))
+      st.BindInt(p++, *i);
+    else if (const auto* d = std::get_if<double>(&v))
+      st.BindReal(p++, *d);
+    else
+      st.BindText(p++, std::get<std::string>(v));
+  }
   st.BindInt(p++, sourceId);
 }
 
