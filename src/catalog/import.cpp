@@ -140,7 +140,7 @@ class Importer {
  private:
   bool WriteBatch(const Row* rows, size_t n, ImportCounts& counts) {
     std::map<Identity, Known> known;
-    std::vector<Known*> order;  // in file order, so that rows are numbered so
+    std::vector<Known*> order;  // as first named: new records are numbered in file order
     for (size_t i = 0; i < n; ++i) {
       auto [it, added] = known.emplace(Identity{rows[i].key, rows[i].dateTime}, Known{});
       if (added) order.push_back(&it->second);
@@ -149,15 +149,15 @@ class Importer {
     for (size_t i = 0; i < n; ++i) {
       const Row& r = rows[i];
       Known& k = known[{r.key, r.dateTime}];
-      const bool held = k.held || k.seen;
+      const bool before = k.held || k.seen;
       k.seen = true;
       const std::string& head = k.write ? k.write->head : k.head;
       const std::string& points = k.write ? k.write->points : k.points;
-      if (held && head == r.head && points == r.points) {
+      if (before && head == r.head && points == r.points) {
         ++counts.unchanged;
         continue;
       }
-      ++(held ? counts.updated : counts.added);
+      ++(before ? counts.updated : counts.added);
       k.write = &r;
       touched_.insert(r.key);
     }
@@ -184,15 +184,15 @@ class Importer {
                });
   }
 
-  // The rows and bytes the catalogue holds of the identities.
+  // The rows and bytes the catalogue holds of the identities: a join of
+  // their list (whose columns both engines name column1, column2) with the
+  // records' unique key, which plans far faster than as many ORs.
   bool FindHeld(std::map<Identity, Known>& known) {
-    std::string sql =
-        "SELECT r.id, r.cell_key, r.date_time, b.head, b.points FROM records r "
-        "JOIN record_bytes b ON b.record_id = r.id WHERE ";
-    for (size_t i = 0; i < known.size(); ++i)
-      sql +=
-          i ? " OR (r.cell_key = ? AND r.date_time = ?)" : "(r.cell_key = ? AND r.date_time = ?)";
-    auto st = db_.Prepare(sql);
+    auto st =
+        db_.Prepare("SELECT r.id, r.cell_key, r.date_time, b.head, b.points FROM (VALUES " +
+                    Tuples(known.size(), 2) +
+                    ") v JOIN records r ON r.cell_key = v.column1 AND r.date_time = v.column2 "
+                    "JOIN record_bytes b ON b.record_id = r.id");
     if (!st) return false;
     int p = 1;
     for (const auto& [identity, k] : known) {
@@ -289,16 +289,13 @@ class Importer {
     const std::vector<uint32_t> keys(touched_.begin(), touched_.end());
     for (size_t at = 0; at < keys.size(); at += kBatch) {
       const size_t n = std::min(kBatch, keys.size() - at);
-      std::string in = "?";
-      for (size_t i = 1; i < n; ++i)
-        in += ", ?";
       const bool ok =
           Run(db_,
               "UPDATE cells SET newest = (SELECT id FROM records WHERE cell_key = cells.id_key "
               "ORDER BY date_time DESC, id LIMIT 1), "
               "tests = (SELECT count(*) FROM records WHERE cell_key = cells.id_key) "
-              "WHERE id_key IN (" +
-                  in + ")",
+              "WHERE id_key IN " +
+                  Tuples(1, static_cast<int>(n)),
               [&](Statement& st) {
                 for (size_t i = 0; i < n; ++i)
                   st.BindInt(static_cast<int>(i) + 1, keys[at + i]);

@@ -3,6 +3,7 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -61,9 +62,13 @@ struct Connection {
   DbError last;
   unsigned nextName = 0;
 
-  // Statements stay prepared on the server, by their parameter types and
-  // SQL: an import runs the same few for every file, and each prepare (and
-  // its end) would cost a round trip and the server's parsing.
+  // INSERTs stay prepared on the server, by their parameter types and SQL:
+  // an import runs the same few for every file, and each prepare (and its
+  // end) would cost a round trip and the server's parsing and planning. A
+  // query or an update is not kept: the server would soon plan it once for
+  // any values and keep that plan, blind to a search's values, or made while
+  // an import's tables were nearly empty (scans where keys should be looked
+  // up).
   struct Prepared {
     std::string name;
     uint64_t used = 0;
@@ -112,10 +117,36 @@ std::string HexDecode(const char* text, size_t len) {
   return out;
 }
 
+// Whether `sql` is an INSERT.
+bool IsInsert(std::string_view sql) {
+  const size_t at = sql.find_first_not_of(" \t\n");
+  if (at == std::string_view::npos || sql.size() - at < 6) return false;
+  for (size_t i = 0; i < 6; ++i)
+    if (std::toupper(static_cast<unsigned char>(sql[at + i])) != "INSERT"[i]) return false;
+  return true;
+}
+
+// Runs `send` (a prepare, or a run of SQL, with parameter types) with the
+// types of the values bound, so that a parameter standing where the server
+// cannot infer a type (`? IS NULL`) still has one; a text or NULL where
+// nothing tells its type is sent again as a text.
+template <typename Send>
+Result WithTypes(const std::vector<Oid>& types, Send&& send) {
+  Result r(send(types));
+  const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
+  if (state && std::strcmp(state, "42P18") == 0) {
+    std::vector<Oid> texts = types;
+    for (Oid& t : texts)
+      if (t == 0) t = kTextOid;
+    r.reset(send(texts));
+  }
+  return r;
+}
+
 class PgStatement : public Statement {
  public:
   PgStatement(std::shared_ptr<Connection> c, std::string sql)
-      : c_(std::move(c)), sql_(std::move(sql)) {}
+      : c_(std::move(c)), sql_(std::move(sql)), kept_(IsInsert(sql_)) {}
 
   void BindNull(int pos) override { Set(pos, {}); }
   void BindInt(int pos, int64_t v) override { Set(pos, {std::to_string(v), false, kInt8Oid, 0}); }
@@ -173,6 +204,10 @@ class PgStatement : public Statement {
 
   std::shared_ptr<Connection> c_;
   std::string sql_;
+  // An INSERT stays prepared (its plan has nothing to choose, so the server's
+  // plan for any values is as good as one for these); anything else is
+  // planned for its values and the tables as they are at every run, unnamed.
+  bool kept_;
   std::string name_;  // the server's name of the statement as last run
   std::vector<Param> params_;
   Result result_;
@@ -181,11 +216,10 @@ class PgStatement : public Statement {
   mutable int blobRow_ = -1;
 };
 
-// Prepared on the first run with the types of the values bound, so that a
-// parameter standing where the server cannot infer a type (`? IS NULL`)
-// still has one; prepared again when later values have other types. The
-// connection keeps what was prepared: the same SQL with the same types is
-// prepared once a connection.
+// Prepared on the first run with the types of the values bound (WithTypes),
+// and again when later values have other types. The connection keeps what
+// was prepared: the same SQL with the same types is prepared once a
+// connection.
 DbStatus PgStatement::Prepare(const std::vector<Oid>& types) {
   std::string key = std::to_string(types.size()) + ":";
   key.append(reinterpret_cast<const char*>(types.data()), types.size() * sizeof(Oid));
@@ -196,17 +230,9 @@ DbStatus PgStatement::Prepare(const std::vector<Oid>& types) {
     return DbStatus::kOk;
   }
   const std::string name = "qv" + std::to_string(c_->nextName++);
-  Result r(PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(types.size()),
-                     types.data()));
-  const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
-  if (state && std::strcmp(state, "42P18") == 0) {
-    // A text or NULL where nothing tells its type: text, then.
-    std::vector<Oid> texts = types;
-    for (Oid& t : texts)
-      if (t == 0) t = kTextOid;
-    r.reset(PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(texts.size()),
-                      texts.data()));
-  }
+  Result r = WithTypes(types, [&](const std::vector<Oid>& t) {
+    return PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(t.size()), t.data());
+  });
   const DbStatus s = c_->Note(r.get());
   if (s != DbStatus::kOk) return s;
   c_->prepared[key] = {name, ++c_->uses};
@@ -228,10 +254,18 @@ DbStatus PgStatement::Step() {
       lengths.push_back(static_cast<int>(p.value.size()));
       formats.push_back(p.format);
     }
-    const DbStatus s = Prepare(types);
-    if (s != DbStatus::kOk) return s;
-    result_.reset(PQexecPrepared(c_->conn, name_.c_str(), static_cast<int>(values.size()),
-                                 values.data(), lengths.data(), formats.data(), 0));
+    const int n = static_cast<int>(values.size());
+    if (kept_) {
+      const DbStatus s = Prepare(types);
+      if (s != DbStatus::kOk) return s;
+      result_.reset(PQexecPrepared(c_->conn, name_.c_str(), n, values.data(), lengths.data(),
+                                   formats.data(), 0));
+    } else {
+      result_ = WithTypes(types, [&](const std::vector<Oid>& t) {
+        return PQexecParams(c_->conn, sql_.c_str(), n, t.data(), values.data(), lengths.data(),
+                            formats.data(), 0);
+      });
+    }
     const DbStatus run = c_->Note(result_.get());
     if (run != DbStatus::kOk) {
       result_.reset();
@@ -396,11 +430,6 @@ std::unique_ptr<Database> OpenPostgres(const std::string& conninfo, DbError* err
     if (error) *error = db->LastError();
     return nullptr;
   }
-  // Statements stay prepared, and a search run again and again (a window
-  // following other stations) would otherwise get the server's generic plan
-  // after a few runs, blind to its values and many times slower. A server
-  // older than 12 lacks the setting; refusing it harms nothing.
-  db->Exec("SET plan_cache_mode = force_custom_plan");
   return db;
 }
 
