@@ -180,9 +180,6 @@ class Catalog {
   bool DbFail();
   bool ImportScan(const Scan& scan, const std::string& path, const std::string& station,
                   const Avg3Range& range, ImportCounts& counts);
-  bool ScanInto(const Scan& scan, const std::string& path, const std::string& station,
-                const Avg3Range& range, ImportCounts& counts, DataFileReadResult& read,
-                bool& dbFailed);
 
   std::unique_ptr<Database> db_;
   std::string message_;

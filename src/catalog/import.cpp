@@ -1,10 +1,16 @@
 // Filling the catalogue: the registered records of a data file, one file in
 // one transaction.
+#include <algorithm>
+#include <map>
+#include <optional>
 #include <set>
+#include <variant>
+#include <vector>
 
 #include "catalog/catalog.h"
 #include "core/safe_file.h"
 #include "data/codec.h"
+#include "data/record_store.h"
 
 namespace qv::catalog {
 namespace {
@@ -16,118 +22,193 @@ constexpr char kRecordColumns[] =
     "last_current, last_voltage, remark, point_count, source_id";
 constexpr int kRecordColumnCount = 22;
 
-// Binds the record's values at positions first .. first + 21.
-void BindRecord(Statement& st, int first, const CMeasureData& r, const Avg3Range& range,
-                int64_t sourceId) {
+// The records written with one statement: a file of a few hundred records
+// takes a handful of round trips to a server, and the parameters of one
+// statement (23 a record) stay far below either engine's limit.
+constexpr size_t kBatch = 100;
+
+// One registered record as the import writes it: its cell and identity,
+// its values in the order of kRecordColumns (the source aside) and its
+// bytes.
+using Value = std::variant<int64_t, double, std::string>;
+struct Row {
+  uint32_t key = 0;
+  int64_t id1 = 0, id2 = 0, id3 = 0;
+  std::string idText, dateTime;
+  std::vector<Value> values;
+  std::string head, points;
+};
+
+// The row of a scanned record; nothing for one without a registration ID.
+std::optional<Row> RowOf(const ScannedRecord& s, const Avg3Range& range) {
+  const CMeasureData& r = s.record;
+  const uint32_t key = r.GetIdKey();
+  if (key == 0 || r.id1 < 1 || r.id2 < 1 || r.id3 < 1) return std::nullopt;
   const CMeasurePoint* last = r.FindPoint(-1);
-  int p = first;
-  st.BindText(p++, r.GetDateTimeText());
-  st.BindReal(p++, r.currentA);
-  st.BindReal(p++, r.currentB);
-  st.BindReal(p++, r.currentC);
-  st.BindInt(p++, r.cells);
-  st.BindReal(p++, r.endVoltage);
-  st.BindInt(p++, r.v1Point);
-  st.BindInt(p++, r.GetDischargeTime());
-  st.BindReal(p++, last ? last->capacity : 0.0);
-  st.BindReal(p++, last ? last->capacity * last->avgVoltage : 0.0);
-  st.BindReal(p++, r.avgVoltage1);
-  st.BindReal(p++, last ? last->avgVoltage : 0.0);
-  st.BindReal(p++, r.avgVoltage3);
-  st.BindInt(p++, range.start);
-  st.BindInt(p++, range.end);
-  st.BindReal(p++, r.internalResistance);
-  st.BindReal(p++, r.pir);
-  st.BindReal(p++, last ? last->current : 0.0);
-  st.BindReal(p++, last ? last->voltage : 0.0);
-  st.BindText(p++, Cp932ToUtf8(r.remark));
-  st.BindInt(p++, static_cast<int64_t>(r.Points().size()));
+  const RecordResults v = ResultsOf(r);
+  Row w{key, r.id1, r.id2, r.id3, r.GetIdText(), r.GetDateTimeText(), {}, {}, {}};
+  w.values = {w.dateTime,
+              r.currentA,
+              r.currentB,
+              r.currentC,
+              int64_t{r.cells},
+              r.endVoltage,
+              int64_t{r.v1Point},
+              int64_t{v.dischargeTime},
+              v.capacity,
+              v.energy,
+              v.avgVoltage1,
+              v.avgVoltage2,
+              v.avgVoltage3,
+              int64_t{range.start},
+              int64_t{range.end},
+              v.internalResistance,
+              v.pir,
+              last ? last->current : 0.0,
+              last ? last->voltage : 0.0,
+              Cp932ToUtf8(r.remark),
+              static_cast<int64_t>(r.Points().size())};
+  w.head = s.head;
+  w.points = s.points;
+  return w;
+}
+
+// Binds the row's values and `sourceId` at positions p .. p + 21; p is left
+// after them.
+void BindRecord(Statement& st, int& p, const Row& w, int64_t sourceId) {
+  for (const Value& v : w.values) {
+    if (const auto* i = std::get_if<int64_t>(&v))
+      st.BindInt(p++, *i);
+    else if (const auto* d = std::get_if<double>(&v))
+      st.BindReal(p++, *d);
+    else
+      st.BindText(p++, std::get<std::string>(v));
+  }
   st.BindInt(p++, sourceId);
 }
 
-std::string Placeholders(int n) {
+// "(?, ?), (?, ?), ..." of `rows` tuples of `width` parameters.
+std::string Tuples(size_t rows, int width) {
+  std::string one = "(";
+  for (int i = 0; i < width; ++i)
+    one += i ? ", ?" : "?";
+  one += ")";
   std::string s;
-  for (int i = 0; i < n; ++i)
-    s += i ? ", ?" : "?";
+  for (size_t r = 0; r < rows; ++r)
+    s += (r ? ", " : "") + one;
   return s;
 }
 
-// The statements of one file's import, prepared once for all its records.
+bool Run(Database& db, const std::string& sql, const std::function<void(Statement&)>& bind) {
+  auto st = db.Prepare(sql);
+  if (!st) return false;
+  bind(*st);
+  return RunToEnd(*st);
+}
+
+// A record identity, and what the import knows of it: whether the
+// catalogue held it before the batch, its row (0: none yet), its bytes
+// there, whether the batch named it already, and the row to write (nullptr:
+// nothing to write).
+using Identity = std::pair<uint32_t, std::string>;
+struct Known {
+  bool held = false;
+  int64_t id = 0;
+  std::string head, points;
+  bool seen = false;
+  const Row* write = nullptr;
+};
+
+// Writes one file's rows, batch by batch.
 class Importer {
  public:
-  Importer(Database& db, const std::string& path, const std::string& station,
-           const Avg3Range& range)
-      : db_(db), path_(path), station_(station), range_(range) {}
+  Importer(Database& db, const std::string& path, const std::string& station)
+      : db_(db), path_(path), station_(station) {}
 
-  bool Prepare() {
-    cell_ = db_.Prepare(
-        "INSERT INTO cells (id_key, id_text, id1, id2, id3) VALUES (?, ?, ?, ?, ?) "
-        "ON CONFLICT (id_key) DO NOTHING");
-    find_ = db_.Prepare(
-        "SELECT r.id, b.head, b.points FROM records r JOIN record_bytes b ON b.record_id = r.id "
-        "WHERE r.cell_key = ? AND r.date_time = ?");
-    insert_ = db_.Prepare(std::string("INSERT INTO records (cell_key, ") + kRecordColumns +
-                          ") VALUES (" + Placeholders(kRecordColumnCount + 1) + ") RETURNING id");
-    bytes_ = db_.Prepare("INSERT INTO record_bytes (record_id, head, points) VALUES (?, ?, ?)");
-    update_ = db_.Prepare(std::string("UPDATE records SET (") + kRecordColumns + ") = (" +
-                          Placeholders(kRecordColumnCount) + ") WHERE id = ?");
-    rebytes_ = db_.Prepare("UPDATE record_bytes SET head = ?, points = ? WHERE record_id = ?");
-    return cell_ && find_ && insert_ && bytes_ && update_ && rebytes_;
-  }
-
-  // One scanned record into the catalogue. False on a database failure.
-  bool Add(const ScannedRecord& s, ImportCounts& counts) {
-    const CMeasureData& r = s.record;
-    const uint32_t key = r.GetIdKey();
-    if (key == 0 || r.id1 < 1 || r.id2 < 1 || r.id3 < 1) return true;
-    if (!AddCell(r, key)) return false;
-    find_->Reset();
-    find_->BindInt(1, key);
-    find_->BindText(2, r.GetDateTimeText());
-    const DbStatus found = find_->Step();
-    if (found == DbStatus::kRow) {
-      if (find_->Blob(1) == s.head && find_->Blob(2) == s.points) {
-        ++counts.unchanged;
-        return true;
-      }
-      const int64_t id = find_->Int(0);
-      find_->Reset();
-      if (!Update(id, s)) return false;
-      ++counts.updated;
-    } else if (found == DbStatus::kDone) {
-      if (!Insert(key, s)) return false;
-      ++counts.added;
-    } else {
-      return false;
+  // The rows in file order: a record already held with the same bytes is
+  // unchanged, one held with other bytes is updated, any other is added (a
+  // record twice in the file counts as held the second time). False on a
+  // database failure.
+  bool Write(const std::vector<Row>& rows, ImportCounts& counts) {
+    for (size_t at = 0; at < rows.size(); at += kBatch) {
+      const size_t n = std::min(kBatch, rows.size() - at);
+      if (!WriteBatch(&rows[at], n, counts)) return false;
     }
-    touched_.insert(key);
-    return true;
-  }
-
-  // The newest test and the number of tests of every cell the file changed.
-  bool Finish() {
-    auto st = db_.Prepare(
-        "UPDATE cells SET newest = (SELECT id FROM records WHERE cell_key = cells.id_key "
-        "ORDER BY date_time DESC, id LIMIT 1), "
-        "tests = (SELECT count(*) FROM records WHERE cell_key = cells.id_key) WHERE id_key = ?");
-    if (!st) return false;
-    for (uint32_t key : touched_) {
-      st->Reset();
-      st->BindInt(1, key);
-      if (!RunToEnd(*st)) return false;
-    }
-    return true;
+    return Finish();
   }
 
  private:
-  bool AddCell(const CMeasureData& r, uint32_t key) {
-    cell_->Reset();
-    cell_->BindInt(1, key);
-    cell_->BindText(2, r.GetIdText());
-    cell_->BindInt(3, r.id1);
-    cell_->BindInt(4, r.id2);
-    cell_->BindInt(5, r.id3);
-    return RunToEnd(*cell_);
+  bool WriteBatch(const Row* rows, size_t n, ImportCounts& counts) {
+    std::map<Identity, Known> known;
+    std::vector<Known*> order;  // as first named: new records are numbered in file order
+    for (size_t i = 0; i < n; ++i) {
+      auto [it, added] = known.emplace(Identity{rows[i].key, rows[i].dateTime}, Known{});
+      if (added) order.push_back(&it->second);
+    }
+    if (!AddCells(rows, n) || !FindHeld(known)) return false;
+    for (size_t i = 0; i < n; ++i) {
+      const Row& r = rows[i];
+      Known& k = known[{r.key, r.dateTime}];
+      const bool before = k.held || k.seen;
+      k.seen = true;
+      const std::string& head = k.write ? k.write->head : k.head;
+      const std::string& points = k.write ? k.write->points : k.points;
+      if (before && head == r.head && points == r.points) {
+        ++counts.unchanged;
+        continue;
+      }
+      ++(before ? counts.updated : counts.added);
+      k.write = &r;
+      touched_.insert(r.key);
+    }
+    return Insert(known, order) && Update(order);
+  }
+
+  // The cells of the batch, those not yet in the catalogue added.
+  bool AddCells(const Row* rows, size_t n) {
+    std::map<uint32_t, const Row*> cells;
+    for (size_t i = 0; i < n; ++i)
+      cells.emplace(rows[i].key, &rows[i]);
+    return Run(db_,
+               "INSERT INTO cells (id_key, id_text, id1, id2, id3) VALUES " +
+                   Tuples(cells.size(), 5) + " ON CONFLICT (id_key) DO NOTHING",
+               [&](Statement& st) {
+                 int p = 1;
+                 for (const auto& [key, r] : cells) {
+                   st.BindInt(p++, key);
+                   st.BindText(p++, r->idText);
+                   st.BindInt(p++, r->id1);
+                   st.BindInt(p++, r->id2);
+                   st.BindInt(p++, r->id3);
+                 }
+               });
+  }
+
+  // The rows and bytes the catalogue holds of the identities: a join of
+  // their list (whose columns both engines name column1, column2) with the
+  // records' unique key, which plans far faster than as many ORs.
+  bool FindHeld(std::map<Identity, Known>& known) {
+    auto st =
+        db_.Prepare("SELECT r.id, r.cell_key, r.date_time, b.head, b.points FROM (VALUES " +
+                    Tuples(known.size(), 2) +
+                    ") v JOIN records r ON r.cell_key = v.column1 AND r.date_time = v.column2 "
+                    "JOIN record_bytes b ON b.record_id = r.id");
+    if (!st) return false;
+    int p = 1;
+    for (const auto& [identity, k] : known) {
+      st->BindInt(p++, identity.first);
+      st->BindText(p++, identity.second);
+    }
+    DbStatus s;
+    while ((s = st->Step()) == DbStatus::kRow) {
+      auto it = known.find({static_cast<uint32_t>(st->Int(1)), std::string(st->Text(2))});
+      if (it == known.end()) continue;
+      it->second.held = true;
+      it->second.id = st->Int(0);
+      it->second.head = st->Blob(3);
+      it->second.points = st->Blob(4);
+    }
+    return s == DbStatus::kDone;
   }
 
   // The file's origin row, made when its first record is written.
@@ -144,80 +225,123 @@ class Importer {
     return RunToEnd(*st);
   }
 
-  bool Insert(uint32_t key, const ScannedRecord& s) {
+  // The new records of the batch and their bytes, each in one statement.
+  bool Insert(std::map<Identity, Known>& known, const std::vector<Known*>& order) {
+    std::vector<Known*> added;
+    for (Known* k : order)
+      if (!k->held && k->write) added.push_back(k);
+    if (added.empty()) return true;
     if (!Source()) return false;
-    insert_->Reset();
-    insert_->BindInt(1, key);
-    BindRecord(*insert_, 2, s.record, range_, sourceId_);
-    if (insert_->Step() != DbStatus::kRow) return false;
-    const int64_t id = insert_->Int(0);
-    if (!RunToEnd(*insert_)) return false;
-    bytes_->Reset();
-    bytes_->BindInt(1, id);
-    bytes_->BindBlob(2, s.head);
-    bytes_->BindBlob(3, s.points);
-    return RunToEnd(*bytes_);
+    auto st = db_.Prepare(std::string("INSERT INTO records (cell_key, ") + kRecordColumns +
+                          ") VALUES " + Tuples(added.size(), kRecordColumnCount + 1) +
+                          " RETURNING id, cell_key, date_time");
+    if (!st) return false;
+    int p = 1;
+    for (const Known* k : added) {
+      st->BindInt(p++, k->write->key);
+      BindRecord(*st, p, *k->write, sourceId_);
+    }
+    DbStatus s;
+    while ((s = st->Step()) == DbStatus::kRow) {
+      auto it = known.find({static_cast<uint32_t>(st->Int(1)), std::string(st->Text(2))});
+      if (it == known.end()) return false;
+      it->second.id = st->Int(0);
+    }
+    if (s != DbStatus::kDone) return false;
+    return Run(
+        db_, "INSERT INTO record_bytes (record_id, head, points) VALUES " + Tuples(added.size(), 3),
+        [&](Statement& bytes) {
+          int q = 1;
+          for (const Known* k : added) {
+            bytes.BindInt(q++, k->id);
+            bytes.BindBlob(q++, k->write->head);
+            bytes.BindBlob(q++, k->write->points);
+          }
+        });
   }
 
-  bool Update(int64_t id, const ScannedRecord& s) {
-    if (!Source()) return false;
-    update_->Reset();
-    BindRecord(*update_, 1, s.record, range_, sourceId_);
-    update_->BindInt(kRecordColumnCount + 1, id);
-    if (!RunToEnd(*update_)) return false;
-    rebytes_->Reset();
-    rebytes_->BindBlob(1, s.head);
-    rebytes_->BindBlob(2, s.points);
-    rebytes_->BindInt(3, id);
-    return RunToEnd(*rebytes_);
+  // Records held with other bytes (a changed remark), one by one: rare.
+  bool Update(const std::vector<Known*>& order) {
+    for (const Known* k : order) {
+      if (!k->held || !k->write) continue;
+      if (!Source()) return false;
+      const bool ok = Run(db_,
+                          std::string("UPDATE records SET (") + kRecordColumns +
+                              ") = " + Tuples(1, kRecordColumnCount) + " WHERE id = ?",
+                          [&](Statement& st) {
+                            int p = 1;
+                            BindRecord(st, p, *k->write, sourceId_);
+                            st.BindInt(p, k->id);
+                          }) &&
+                      Run(db_, "UPDATE record_bytes SET head = ?, points = ? WHERE record_id = ?",
+                          [&](Statement& st) {
+                            st.BindBlob(1, k->write->head);
+                            st.BindBlob(2, k->write->points);
+                            st.BindInt(3, k->id);
+                          });
+      if (!ok) return false;
+    }
+    return true;
+  }
+
+  // The newest test and the number of tests of every cell the file changed.
+  bool Finish() {
+    const std::vector<uint32_t> keys(touched_.begin(), touched_.end());
+    for (size_t at = 0; at < keys.size(); at += kBatch) {
+      const size_t n = std::min(kBatch, keys.size() - at);
+      const bool ok =
+          Run(db_,
+              "UPDATE cells SET newest = (SELECT id FROM records WHERE cell_key = cells.id_key "
+              "ORDER BY date_time DESC, id LIMIT 1), "
+              "tests = (SELECT count(*) FROM records WHERE cell_key = cells.id_key) "
+              "WHERE id_key IN " +
+                  Tuples(1, static_cast<int>(n)),
+              [&](Statement& st) {
+                for (size_t i = 0; i < n; ++i)
+                  st.BindInt(static_cast<int>(i) + 1, keys[at + i]);
+              });
+      if (!ok) return false;
+    }
+    return true;
   }
 
   Database& db_;
   const std::string& path_;
   const std::string& station_;
-  const Avg3Range& range_;
-  std::unique_ptr<Statement> cell_, find_, insert_, bytes_, update_, rebytes_;
   int64_t sourceId_ = 0;
   std::set<uint32_t> touched_;
 };
 
-}  // namespace
-
-// Scans records into the catalogue inside the caller's transaction. False
-// with `dbFailed` set on a database failure, false alone for a file refused.
-bool Catalog::ScanInto(const Scan& scan, const std::string& path, const std::string& station,
-                       const Avg3Range& range, ImportCounts& counts, DataFileReadResult& read,
-                       bool& dbFailed) {
-  Importer importer(*db_, path, station, range);
-  if (!importer.Prepare()) return !(dbFailed = true);
-  read = scan([&](const ScannedRecord& r) {
-    if (importer.Add(r, counts)) return true;
-    dbFailed = true;
-    return false;
+// The rows of a scan; the scan's result says whether it read the whole
+// file.
+DataFileReadResult Collect(const Catalog::Scan& scan, const Avg3Range& range,
+                           std::vector<Row>& rows) {
+  return scan([&](const ScannedRecord& r) {
+    if (auto row = RowOf(r, range)) rows.push_back(std::move(*row));
+    return true;
   });
-  if (dbFailed) return false;
-  // A refused or damaged file adds nothing: the transaction is dropped.
-  if (!read.ok()) return false;
-  return importer.Finish() || !(dbFailed = true);
 }
 
+}  // namespace
+
+// The file is read whole before the transaction: the catalogue's write lock
+// is held only while the rows go in.
 bool Catalog::ImportScan(const Scan& scan, const std::string& path, const std::string& station,
                          const Avg3Range& range, ImportCounts& counts) {
-  ImportCounts file;
-  DataFileReadResult read;
-  bool dbFailed = false;
-  const DbStatus s = InTransaction(
-      *db_, [&] { return ScanInto(scan, path, station, range, file, read, dbFailed); });
-  if (s == DbStatus::kOk) {
-    counts += file;
-    return true;
-  }
-  if (!dbFailed && s == DbStatus::kError && !read.ok()) {
+  std::vector<Row> rows;
+  const DataFileReadResult read = Collect(scan, range, rows);
+  if (!read.ok()) {
+    // A refused or damaged file adds nothing.
     ++counts.refused;
     message_ = Sj(path) + ": " + read.error;
     return true;
   }
-  return DbFail();
+  ImportCounts file;
+  Importer importer(*db_, path, station);
+  if (InTransaction(*db_, [&] { return importer.Write(rows, file); }) != DbStatus::kOk)
+    return DbFail();
+  counts += file;
+  return true;
 }
 
 bool Catalog::ImportBytes(std::string_view bytes, const std::string& path,
@@ -268,11 +392,11 @@ bool Catalog::PutRecord(const CMeasureData& record, const std::string& path,
                         const std::string& station, const Avg3Range& range) {
   message_.clear();
   const std::vector<const CMeasureData*> one = {&record};
+  std::vector<Row> rows;
+  Collect(RecordsScan(one), range, rows);
   ImportCounts counts;
-  DataFileReadResult read;
-  bool dbFailed = false;
-  if (ScanInto(RecordsScan(one), path, station, range, counts, read, dbFailed)) return true;
-  return DbFail();
+  Importer importer(*db_, path, station);
+  return importer.Write(rows, counts) || DbFail();
 }
 
 bool Catalog::RemoveRecord(uint32_t idKey, const std::string& dateTime, bool* found) {

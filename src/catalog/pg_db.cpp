@@ -3,9 +3,11 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/dialect.h"
@@ -60,6 +62,32 @@ struct Connection {
   DbError last;
   unsigned nextName = 0;
 
+  // INSERTs stay prepared on the server, by their parameter types and SQL:
+  // an import runs the same few for every file, and each prepare (and its
+  // end) would cost a round trip and the server's parsing and planning. A
+  // query or an update is not kept: the server would soon plan it once for
+  // any values and keep that plan, blind to a search's values, or made while
+  // an import's tables were nearly empty (scans where keys should be looked
+  // up).
+  struct Prepared {
+    std::string name;
+    uint64_t used = 0;
+  };
+  std::unordered_map<std::string, Prepared> prepared;  // by parameter types and SQL
+  uint64_t uses = 0;
+
+  // Drops the least recently used statement when there are too many.
+  void Trim() {
+    if (prepared.size() <= kMaxPreparedStatements) return;
+    auto oldest = prepared.begin();
+    for (auto it = prepared.begin(); it != prepared.end(); ++it)
+      if (it->second.used < oldest->second.used) oldest = it;
+    // Inside a failed transaction the server refuses it; the statement then
+    // lives on until the connection ends, which is harmless.
+    PQclear(PQexec(conn, ("DEALLOCATE " + oldest->second.name).c_str()));
+    prepared.erase(oldest);
+  }
+
   // Notes how `r` ended; kOk for a command or rows, else the failure.
   DbStatus Note(const PGresult* r) {
     const ExecStatusType st = PQresultStatus(r);
@@ -89,11 +117,36 @@ std::string HexDecode(const char* text, size_t len) {
   return out;
 }
 
+// Whether `sql` is an INSERT.
+bool IsInsert(std::string_view sql) {
+  const size_t at = sql.find_first_not_of(" \t\n");
+  if (at == std::string_view::npos || sql.size() - at < 6) return false;
+  for (size_t i = 0; i < 6; ++i)
+    if (std::toupper(static_cast<unsigned char>(sql[at + i])) != "INSERT"[i]) return false;
+  return true;
+}
+
+// Runs `send` (a prepare, or a run of SQL, with parameter types) with the
+// types of the values bound, so that a parameter standing where the server
+// cannot infer a type (`? IS NULL`) still has one; a text or NULL where
+// nothing tells its type is sent again as a text.
+template <typename Send>
+Result WithTypes(const std::vector<Oid>& types, Send&& send) {
+  Result r(send(types));
+  const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
+  if (state && std::strcmp(state, "42P18") == 0) {
+    std::vector<Oid> texts = types;
+    for (Oid& t : texts)
+      if (t == 0) t = kTextOid;
+    r.reset(send(texts));
+  }
+  return r;
+}
+
 class PgStatement : public Statement {
  public:
   PgStatement(std::shared_ptr<Connection> c, std::string sql)
-      : c_(std::move(c)), sql_(std::move(sql)) {}
-  ~PgStatement() override { Deallocate(); }
+      : c_(std::move(c)), sql_(std::move(sql)), kept_(IsInsert(sql_)) {}
 
   void BindNull(int pos) override { Set(pos, {}); }
   void BindInt(int pos, int64_t v) override { Set(pos, {std::to_string(v), false, kInt8Oid, 0}); }
@@ -119,13 +172,21 @@ class PgStatement : public Statement {
   }
 
   bool IsNull(int col) const override { return PQgetisnull(result_.get(), row_, col) != 0; }
+  // Numbers are read with from_chars: exact as strtod, blind to the locale,
+  // and faster, which a search of many cells feels.
   int64_t Int(int col) const override {
-    const char* v = PQgetvalue(result_.get(), row_, col);
-    if (PQftype(result_.get(), col) == kBoolOid) return v[0] == 't' ? 1 : 0;
-    return std::strtoll(v, nullptr, 10);
+    const std::string_view v = Text(col);
+    if (PQftype(result_.get(), col) == kBoolOid) return !v.empty() && v[0] == 't' ? 1 : 0;
+    int64_t n = 0;
+    std::from_chars(v.data(), v.data() + v.size(), n);
+    return n;
   }
   double Real(int col) const override {
-    return std::strtod(PQgetvalue(result_.get(), row_, col), nullptr);
+    const std::string_view v = Text(col);
+    double d = 0;
+    if (std::from_chars(v.data(), v.data() + v.size(), d).ec != std::errc())
+      d = std::strtod(PQgetvalue(result_.get(), row_, col), nullptr);
+    return d;
   }
   std::string_view Text(int col) const override {
     return {PQgetvalue(result_.get(), row_, col),
@@ -140,18 +201,14 @@ class PgStatement : public Statement {
     params_[static_cast<size_t>(pos) - 1] = std::move(p);
   }
   DbStatus Prepare(const std::vector<Oid>& types);
-  void Deallocate() {
-    if (name_.empty() || PQstatus(c_->conn) != CONNECTION_OK) return;
-    // Inside a failed transaction the server refuses it; the statement then
-    // lives on until the connection ends, which is harmless.
-    Result(PQexec(c_->conn, ("DEALLOCATE " + name_).c_str()));
-    name_.clear();
-  }
 
   std::shared_ptr<Connection> c_;
   std::string sql_;
-  std::string name_;
-  std::vector<Oid> preparedTypes_;
+  // An INSERT stays prepared (its plan has nothing to choose, so the server's
+  // plan for any values is as good as one for these); anything else is
+  // planned for its values and the tables as they are at every run, unnamed.
+  bool kept_;
+  std::string name_;  // the server's name of the statement as last run
   std::vector<Param> params_;
   Result result_;
   int row_ = -1;
@@ -159,28 +216,28 @@ class PgStatement : public Statement {
   mutable int blobRow_ = -1;
 };
 
-// Prepared on the first run with the types of the values bound, so that a
-// parameter standing where the server cannot infer a type (`? IS NULL`)
-// still has one; prepared again when later values have other types.
+// Prepared on the first run with the types of the values bound (WithTypes),
+// and again when later values have other types. The connection keeps what
+// was prepared: the same SQL with the same types is prepared once a
+// connection.
 DbStatus PgStatement::Prepare(const std::vector<Oid>& types) {
-  if (!name_.empty() && types == preparedTypes_) return DbStatus::kOk;
-  Deallocate();
-  const std::string name = "qv" + std::to_string(c_->nextName++);
-  Result r(PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(types.size()),
-                     types.data()));
-  const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
-  if (state && std::strcmp(state, "42P18") == 0) {
-    // A text or NULL where nothing tells its type: text, then.
-    std::vector<Oid> texts = types;
-    for (Oid& t : texts)
-      if (t == 0) t = kTextOid;
-    r.reset(PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(texts.size()),
-                      texts.data()));
+  std::string key = std::to_string(types.size()) + ":";
+  key.append(reinterpret_cast<const char*>(types.data()), types.size() * sizeof(Oid));
+  key += sql_;
+  if (auto it = c_->prepared.find(key); it != c_->prepared.end()) {
+    it->second.used = ++c_->uses;
+    name_ = it->second.name;
+    return DbStatus::kOk;
   }
+  const std::string name = "qv" + std::to_string(c_->nextName++);
+  Result r = WithTypes(types, [&](const std::vector<Oid>& t) {
+    return PQprepare(c_->conn, name.c_str(), sql_.c_str(), static_cast<int>(t.size()), t.data());
+  });
   const DbStatus s = c_->Note(r.get());
   if (s != DbStatus::kOk) return s;
+  c_->prepared[key] = {name, ++c_->uses};
+  c_->Trim();
   name_ = name;
-  preparedTypes_ = types;
   return s;
 }
 
@@ -197,10 +254,18 @@ DbStatus PgStatement::Step() {
       lengths.push_back(static_cast<int>(p.value.size()));
       formats.push_back(p.format);
     }
-    const DbStatus s = Prepare(types);
-    if (s != DbStatus::kOk) return s;
-    result_.reset(PQexecPrepared(c_->conn, name_.c_str(), static_cast<int>(values.size()),
-                                 values.data(), lengths.data(), formats.data(), 0));
+    const int n = static_cast<int>(values.size());
+    if (kept_) {
+      const DbStatus s = Prepare(types);
+      if (s != DbStatus::kOk) return s;
+      result_.reset(PQexecPrepared(c_->conn, name_.c_str(), n, values.data(), lengths.data(),
+                                   formats.data(), 0));
+    } else {
+      result_ = WithTypes(types, [&](const std::vector<Oid>& t) {
+        return PQexecParams(c_->conn, sql_.c_str(), n, t.data(), values.data(), lengths.data(),
+                            formats.data(), 0);
+      });
+    }
     const DbStatus run = c_->Note(result_.get());
     if (run != DbStatus::kOk) {
       result_.reset();
@@ -249,11 +314,10 @@ class PgDatabase : public Database {
     return c_->Note(r.get());
   }
 
+  // The transaction and its lock in one round trip.
   DbStatus Begin() override {
-    const DbStatus s = Exec("BEGIN");
-    if (s != DbStatus::kOk) return s;
     const DbStatus locked =
-        Exec("SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")");
+        Exec("BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")");
     if (locked != DbStatus::kOk) Rollback();
     return locked;
   }

@@ -8,10 +8,16 @@
 // once take turns, each seeing what the other committed, so a stock move
 // checked and made in one transaction cannot give a cell to two packs.
 // Waiting for that lock, or any other, ends after the busy time-out (kBusy).
+// An INSERT is prepared on the server once a connection for its SQL and the
+// types of its values, and stays prepared for the next statements of the
+// same SQL; the least recently run beyond kMaxPreparedStatements are
+// dropped from the server, and prepared again when run again. Any other
+// statement is planned by the server for its values at every run.
 // A lost connection fails every later call with kCantOpen; the caller opens
 // a new one.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,6 +30,8 @@ namespace qv::catalog {
 // (libpq's connect_timeout, which the location cannot raise): saving a data
 // file never waits longer for the catalogue.
 inline constexpr int kConnectTimeoutSeconds = 2;
+
+inline constexpr size_t kMaxPreparedStatements = 64;
 
 // True when `location` names a PostgreSQL server rather than a file: a URI
 // (postgresql://, postgres://) or a key/value connection string

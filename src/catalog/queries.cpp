@@ -1,5 +1,8 @@
 // Reading the catalogue: cells found by a query, a cell's history, the cells
 // of a pack, a record's points and bytes.
+#include <algorithm>
+#include <map>
+
 #include "catalog/catalog.h"
 #include "catalog/dialect.h"
 #include "catalog/filter.h"
@@ -9,14 +12,18 @@
 namespace qv::catalog {
 namespace {
 
-// The columns ReadRecord reads, of records `r` and sources `s`.
+// The columns ReadRecord reads, of records `r` and cells `c`; then the
+// record's source: its columns of sources `s` (kSourceColumns) or only its
+// number (r.source_id, FillSources).
 constexpr char kSummaryColumns[] =
     "r.id, r.cell_key, c.id_text, r.date_time, r.current_a, r.current_b, r.current_c, "
     "r.cell_count, r.end_voltage, r.v1_point, r.discharge_time, r.capacity, r.energy, r.avg1, "
     "r.avg2, r.avg3, r.avg3_start, r.avg3_end, r.ir, r.pir, r.last_current, r.last_voltage, "
-    "r.remark, r.point_count, s.path, s.station, s.imported_at";
+    "r.remark, r.point_count, ";
+constexpr char kSourceColumns[] = "s.path, s.station, s.imported_at";
 
-RecordSummary ReadRecord(const Statement& st, int c) {
+// A record's summary up to its source; `c` is left at the column after it.
+RecordSummary ReadRecord(const Statement& st, int& c) {
   RecordSummary r;
   r.rowId = st.Int(c++);
   r.idKey = static_cast<uint32_t>(st.Int(c++));
@@ -42,21 +49,25 @@ RecordSummary ReadRecord(const Statement& st, int c) {
   r.lastVoltage = st.Real(c++);
   r.remark = st.Text(c++);
   r.pointCount = st.Int(c++);
-  r.path = st.Text(c++);
-  r.station = st.Text(c++);
-  r.importedAt = st.Text(c++);
   return r;
 }
 
-// Cells with their newest test: "SELECT ... FROM ... WHERE <conditions>".
-std::string CellSelect(const std::string& conditions) {
-  return std::string("SELECT c.state, c.pack, c.tests, ") + kSummaryColumns +
-         " FROM cells c JOIN records r ON r.id = c.newest JOIN sources s ON s.id = r.source_id"
-         " WHERE " +
-         conditions + " ORDER BY c.id_key";
+void ReadSource(const Statement& st, int c, RecordSummary& r) {
+  r.path = st.Text(c++);
+  r.station = st.Text(c++);
+  r.importedAt = st.Text(c++);
 }
 
-CellSummary ReadCell(const Statement& st) {
+// Cells with their newest test and its source's number: "SELECT ... FROM
+// ... WHERE <conditions>", in no particular order. A search of many cells
+// reads far fewer bytes without the source's texts on every row, and sorts
+// them faster than the server sorts its wide rows.
+std::string CellSelect(const std::string& conditions) {
+  return std::string("SELECT c.state, c.pack, c.tests, ") + kSummaryColumns +
+         "r.source_id FROM cells c JOIN records r ON r.id = c.newest WHERE " + conditions;
+}
+
+CellSummary ReadCell(const Statement& st, int64_t& sourceId) {
   CellSummary c;
   const std::string_view state = st.Text(0);
   if (state == "pack")
@@ -64,10 +75,47 @@ CellSummary ReadCell(const Statement& st) {
   else if (state == "retired")
     c.place = {Place::kRetired, {}};
   c.tests = st.Int(2);
-  c.newest = ReadRecord(st, 3);
+  int col = 3;
+  c.newest = ReadRecord(st, col);
+  sourceId = st.Int(col);
   c.idKey = c.newest.idKey;
   c.idText = c.newest.idText;
   return c;
+}
+
+// The source texts of the cells' newest tests, `sourceIds` being theirs in
+// the same order: each source read once. False on a database failure.
+bool FillSources(Database& db, std::vector<CellSummary>& cells,
+                 const std::vector<int64_t>& sourceIds) {
+  std::map<int64_t, RecordSummary> sources;
+  for (int64_t id : sourceIds)
+    sources.emplace(id, RecordSummary{});
+  constexpr size_t kPerQuery = 200;
+  std::vector<int64_t> ids;
+  for (auto& [id, unused] : sources)
+    ids.push_back(id);
+  for (size_t at = 0; at < ids.size(); at += kPerQuery) {
+    const size_t n = std::min(kPerQuery, ids.size() - at);
+    std::string sql = "SELECT id, path, station, imported_at FROM sources s WHERE id IN (?";
+    for (size_t i = 1; i < n; ++i)
+      sql += ", ?";
+    auto st = db.Prepare(sql + ")");
+    if (!st) return false;
+    for (size_t i = 0; i < n; ++i)
+      st->BindInt(static_cast<int>(i) + 1, ids[at + i]);
+    DbStatus s;
+    while ((s = st->Step()) == DbStatus::kRow)
+      ReadSource(*st, 1, sources[st->Int(0)]);
+    if (s != DbStatus::kDone) return false;
+  }
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const RecordSummary& from = sources[sourceIds[i]];
+    RecordSummary& to = cells[i].newest;
+    to.path = from.path;
+    to.station = from.station;
+    to.importedAt = from.importedAt;
+  }
+  return true;
 }
 
 // The conditions on a cell's place, with their parameters.
@@ -91,7 +139,9 @@ void PlaceCondition(const Place& place, std::string& sql, std::vector<SqlValue>&
 std::optional<std::vector<CellSummary>> Catalog::Search(const CellQuery& q) {
   message_.clear();
   std::string where = "c.id_key BETWEEN ? AND ?";
-  std::vector<SqlValue> params = {static_cast<double>(q.fromKey), static_cast<double>(q.toKey)};
+  // The key range binds as integers: a real would make the server compare
+  // every key as a real, past its index and its statistics.
+  std::vector<SqlValue> params;
   if (!q.since.empty()) {
     where += " AND substr(r.date_time, 1, 10) >= ?";
     params.push_back(q.since);
@@ -112,15 +162,21 @@ std::optional<std::vector<CellSummary>> Catalog::Search(const CellQuery& q) {
     DbFail();
     return std::nullopt;
   }
-  BindParams(*st, params);
+  st->BindInt(1, q.fromKey);
+  st->BindInt(2, q.toKey);
+  BindParams(*st, params, 3);
   std::vector<CellSummary> out;
+  std::vector<int64_t> sourceIds;
   DbStatus s;
   while ((s = st->Step()) == DbStatus::kRow)
-    out.push_back(ReadCell(*st));
-  if (s != DbStatus::kDone) {
+    out.push_back(ReadCell(*st, sourceIds.emplace_back()));
+  if (s != DbStatus::kDone || !FillSources(*db_, out, sourceIds)) {
     DbFail();
     return std::nullopt;
   }
+  // By ID, which is each cell's own: the same order as the server's sort.
+  auto byKey = [](const CellSummary& a, const CellSummary& b) { return a.idKey < b.idKey; };
+  if (!std::is_sorted(out.begin(), out.end(), byKey)) std::sort(out.begin(), out.end(), byKey);
   return out;
 }
 
@@ -141,7 +197,7 @@ std::vector<CellSummary> Catalog::CellsOfPack(const std::string& pack) {
 
 std::vector<RecordSummary> Catalog::History(uint32_t idKey) {
   std::vector<RecordSummary> out;
-  auto st = db_->Prepare(std::string("SELECT ") + kSummaryColumns +
+  auto st = db_->Prepare(std::string("SELECT ") + kSummaryColumns + kSourceColumns +
                          " FROM records r JOIN cells c ON c.id_key = r.cell_key"
                          " JOIN sources s ON s.id = r.source_id"
                          " WHERE r.cell_key = ? ORDER BY r.date_time, r.id");
@@ -151,8 +207,11 @@ std::vector<RecordSummary> Catalog::History(uint32_t idKey) {
   }
   st->BindInt(1, idKey);
   DbStatus s;
-  while ((s = st->Step()) == DbStatus::kRow)
-    out.push_back(ReadRecord(*st, 0));
+  while ((s = st->Step()) == DbStatus::kRow) {
+    int col = 0;
+    out.push_back(ReadRecord(*st, col));
+    ReadSource(*st, col, out.back());
+  }
   if (s != DbStatus::kDone) DbFail();
   return out;
 }

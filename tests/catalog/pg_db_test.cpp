@@ -158,6 +158,44 @@ TEST_F(PgDbTest, ABlobOfTheSameRowOfANewRunIsTheNewOne) {
   }
 }
 
+// Inserts stay prepared: once a connection for the same SQL and types,
+// never more than a few, and a statement dropped from the server, or whose
+// first run failed in a failed transaction, runs again. Queries are not
+// kept.
+TEST_F(PgDbTest, KeepsInsertsPreparedOnceAndOnlyAFew) {
+  ASSERT_EQ(db_->Exec("CREATE TABLE p (x BIGINT)"), DbStatus::kOk);
+  auto prepared = [&] {
+    auto st = db_->Prepare("SELECT count(*) FROM pg_prepared_statements");
+    EXPECT_EQ(st->Step(), DbStatus::kRow);
+    return st->Int(0);
+  };
+  auto plus = [&](Statement& st, int64_t value) {
+    st.Reset();
+    st.BindInt(1, value);
+    return st.Step() == DbStatus::kRow ? st.Int(0) : -1;
+  };
+  auto write = [&](int k) {
+    return db_->Prepare("INSERT INTO p VALUES (? + " + std::to_string(k) + ") RETURNING x");
+  };
+  auto first = write(1);
+  EXPECT_EQ(plus(*first, 1), 2);
+  const int64_t before = prepared();
+  EXPECT_EQ(plus(*write(1), 2), 3);
+  EXPECT_EQ(plus(*db_->Prepare("SELECT ? + 1"), 1), 2);
+  EXPECT_EQ(prepared(), before);
+  for (size_t k = 0; k < 2 * kMaxPreparedStatements; ++k)
+    EXPECT_EQ(plus(*write(static_cast<int>(k)), 1), 1 + static_cast<int64_t>(k));
+  EXPECT_LE(prepared(), static_cast<int64_t>(kMaxPreparedStatements));
+  EXPECT_EQ(plus(*first, 41), 42);
+
+  ASSERT_EQ(db_->Begin(), DbStatus::kOk);
+  EXPECT_EQ(db_->Exec("SELEC 1"), DbStatus::kError);
+  auto late = write(1000);
+  EXPECT_EQ(plus(*late, 2), -1);
+  db_->Rollback();
+  EXPECT_EQ(plus(*late, 2), 1002);
+}
+
 TEST_F(PgDbTest, NamesTheKindOfAFailure) {
   ASSERT_EQ(db_->Exec("CREATE TABLE u (k TEXT PRIMARY KEY)"), DbStatus::kOk);
   auto ins = db_->Prepare("INSERT INTO u VALUES (?)");

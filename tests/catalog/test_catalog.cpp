@@ -39,6 +39,69 @@ TEST_F(CatalogTest, ImportIsIdempotentAndAChangedRemarkUpdates) {
   EXPECT_EQ(cell->newest.pointCount, 30);
 }
 
+// Files of many records go in by batches: a record twice in one file, a
+// cell tested several times in one file, records on both sides of a
+// batch's end, and a file imported again with some remarks changed.
+TEST_F(CatalogTest, ALongFileCountsEveryRecordOnceAcrossItsBatches) {
+  std::vector<CellSpec> cells;
+  for (int i = 1; i <= 250; ++i)
+    cells.push_back({7, 1 + i / 100, i % 100 + 1, 1 + i % 3, 3000.0 + i});
+  const std::vector<CellSpec> first = cells;
+  // The same record again, the same cell on another day, and the first
+  // record again with another remark: held, added, updated.
+  CellSpec later = cells[10];
+  later.day = 28;
+  later.capacity = 3500;
+  cells.push_back(cells[10]);
+  cells.push_back(later);
+  cells.push_back(cells[0]);
+  cells.back().remark = "再";
+  ExpectCounts(Import("long.qd1", cells), 251, 1, 1, 0);
+  EXPECT_EQ(cat->Search({})->size(), 250u);
+  const auto twice = cat->Cell(CellRecord(cells[10])->GetIdKey());
+  ASSERT_TRUE(twice);
+  EXPECT_EQ(twice->tests, 2);
+  EXPECT_EQ(twice->newest.dateTime, "2026/12/28 10:00:00");
+  EXPECT_EQ(cat->Cell(CellRecord(cells[0])->GetIdKey())->newest.remark, "再");
+
+  // Again with a remark changed in each batch: the rest unchanged.
+  std::vector<CellSpec> again = first;
+  for (int i : {5, 150, 249})
+    again[i].remark = "変更 " + std::to_string(i);
+  again[0].remark = "再";
+  ExpectCounts(Import("again.qd1", again), 0, 3, 247, 0);
+  for (int i : {5, 150, 249})
+    EXPECT_EQ(cat->Cell(CellRecord(again[i])->GetIdKey())->newest.remark, again[i].remark);
+
+  // Every record's bytes are its own.
+  std::vector<int64_t> rows;
+  for (const CellSpec& c : again)
+    rows.push_back(cat->Cell(CellRecord(c)->GetIdKey())->newest.rowId);
+  std::vector<catalog::RecordBytes> bytes;
+  ASSERT_TRUE(cat->LoadBytes(rows, bytes));
+  std::vector<CellSpec> newest = again;
+  newest[10] = later;
+  EXPECT_TRUE(catalog::DataFileOfRecordBytes(bytes) == FileOf(newest));
+}
+
+// A search gives cells by ID whatever order they came in, each with its own
+// file and station.
+TEST_F(CatalogTest, SearchGivesCellsByIdWithTheirOwnSources) {
+  Import("b.qd1", {{5, 5, 9}, {5, 5, 2}});
+  ImportCounts counts;
+  auto r = CellRecord({5, 5, 4});
+  ASSERT_TRUE(cat->ImportRecords({r.get()}, "/x/a.qd1", "st2", {0, 0}, counts));
+  const auto found = cat->Search({});
+  ASSERT_TRUE(found);
+  std::vector<std::string> seen;
+  for (const auto& c : *found)
+    seen.push_back(c.idText + " " + c.newest.path + " " + c.newest.station);
+  const std::string b = dir.File("b.qd1");
+  EXPECT_EQ(seen, (std::vector<std::string>{"005-005-002 " + b + " st1", "005-005-004 /x/a.qd1 st2",
+                                            "005-005-009 " + b + " st1"}));
+  EXPECT_EQ(found->front().newest.importedAt.size(), 20u);
+}
+
 TEST_F(CatalogTest, ADamagedFileAddsNothingAndIsCountedRefused) {
   std::string bytes = FileOf({{1, 1, 1}, {1, 1, 2}});
   bytes.resize(bytes.size() - 5);
