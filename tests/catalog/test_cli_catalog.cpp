@@ -167,14 +167,7 @@ pid_t Start(const std::string& cwd, const std::vector<std::string>& args) {
     if (chdir(cwd.c_str()) != 0 || !freopen("/dev/null", "w", stdout) ||
         !freopen("/dev/null", "w", stderr))
       _exit(126);
-    std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/quorvex-cli"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecProgram("quorvex-cli", args);
   }
   return pid;
 }

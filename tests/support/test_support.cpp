@@ -118,6 +118,17 @@ bool EndsWithoutAWriter(const std::function<void()>& fn, const std::vector<std::
   return inTime;
 }
 
+void ExecProgram(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/" + program};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd, bool asNobody) {
   const std::string outPath = cwd + "/.out", errPath = cwd + "/.err";
@@ -129,14 +140,7 @@ ProgramOutcome RunProgram(const std::string& program, const std::vector<std::str
     if (asNobody && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(125);
-    std::vector<std::string> all = {std::string(QV_BIN_DIR) + "/" + program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecProgram(program, args);
   }
   ProgramOutcome r;
   int status = 0;

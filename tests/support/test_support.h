@@ -58,6 +58,10 @@ struct ProgramOutcome {
   std::string out, err;
 };
 
+// In a forked child: replaces the process with build/bin/<program> and
+// `args`; exits 127 when the program cannot be started.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& args);
+
 // Runs build/bin/<program> with `args` in the folder `cwd` and waits for it;
 // as the unprivileged user nobody when asked and the tests run as root.
 ProgramOutcome RunProgram(const std::string& program, const std::vector<std::string>& args,
